@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+
+// The three answers of one console cycle, with their defaults.
+struct Answers {
+    int subdivisions = 4;
+    int iterations = 1000; // the prompt suggests 5000, but 1000 is the default
+    char render = 'n';
+
+    // Only a lowercase 'n' chooses batch generation.
+    bool liveGeneration() const { return render != 'n'; }
+};
+
+// Bytes one planet needs while it is generated: land and water arrays plus
+// the generation's working arrays. 0 for a count whose vertices overflow.
+std::uint64_t planetBytes(int subdivisions);
+
+// Largest subdivision count whose vertex count fits an int and whose arrays
+// fit in availableBytes; -1 when not even 0 fits.
+int maxSubdivisions(std::uint64_t availableBytes);
+
+// Memory the system could give this process now, in bytes.
+std::uint64_t availableMemoryBytes();
+
+// Asks the three questions on out and reads the answers from in. An answer
+// that cannot be read keeps its default, and the rest of its line is thrown
+// away. A subdivision count outside 0..maxSubdivisionCount is refused and
+// asked again. Returns nothing when input has ended at the first question.
+std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount);
+
+// The figure of the triangle report: land and water triangles together.
+float reportedTriangles(int subdivisions);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+
+// Log levels. Any other integer is accepted and printed as a number.
+enum LogLevel : int { Info = 1, Error = 2, Warning = 3, Trace = 4 };
+
+// The process-wide log: every record is appended to "Orbivane.log" in the
+// working directory with a level, file and line prefix, and the bare message
+// is echoed to standard output. The file is emptied once per process, at the
+// first use, and opened and closed around every record so that a record is
+// on disk as soon as log() returns.
+class LogManager {
+public:
+    static LogManager& instance();
+
+    // sourceFile: the caller's file relative to the project root; line: the
+    // caller's line. A line end is always added after the message.
+    void log(const char* sourceFile, int line, int level, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
+
+    virtual ~LogManager() = default;
+    LogManager(const LogManager&) = delete;
+    LogManager& operator=(const LogManager&) = delete;
+
+    // Open only while a record is being written.
+    std::FILE* file = nullptr;
+
+private:
+    LogManager();
+    void reportUnwritable();
+
+    std::mutex recordMutex;
+    bool unwritableReported = false;
+};
+
+// Every call site goes through this, so the record names the place that issued it.
+#define ORB_LOG(level, ...) LogManager::instance().log(__FILE__, __LINE__, (level), __VA_ARGS__)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Planet.h"
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+
+// The planet of the current cycle; the window stage releases it.
+extern std::unique_ptr<Planet> currentPlanet;
+
+// Runs the window stage for currentPlanet and releases it; returns whether a
+// window could be opened.
+using WindowStage = std::function<bool()>;
+
+enum class CycleResult { Continue, Stop };
+
+// One console cycle: questions, generation, window. Stop when input has ended
+// at the first question or no window could be opened.
+CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowStage& windowStage);
+
+// Seconds on a monotonic clock, for the generation time.
+double monotonicSeconds();
+
+// The window stage on GLFW.
+bool runWindow();
+
+// Process entry: cycles until one says stop; returns the exit status.
+int orbivaneMain(int argc, char** argv);

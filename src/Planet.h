@@ -1,0 +1,68 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class Shader;
+struct LiveJob;
+
+using Vec3 = std::array<float, 3>;
+
+// Unit icosahedron; every face below runs clockwise seen from outside.
+extern const Vec3 ICOSAHEDRON_VERTICES[12];
+extern const int ICOSAHEDRON_FACES[20][3];
+
+// Index, in floats, of the next free slot of the vertex array being built.
+extern std::size_t emitCursor;
+
+// base to the power exponent by repeated squaring, in single precision.
+float intPow(float base, int exponent);
+
+// Land vertices of an icosphere: 60 * 4^subdivisions, or -1 when that count
+// does not fit a 32-bit int (or subdivisions is negative).
+int icosphereVertexCount(int subdivisions);
+
+// The undeformed sea sphere: a copy of the land as it was built.
+class Water {
+public:
+    Water(const std::vector<float>& landVertices, int count);
+    virtual ~Water() = default;
+
+    Shader* shader = nullptr;    // not owned; set once the window's context exists
+    std::vector<float> vertices; // x, y, z per vertex, radius 1
+    int vertexCount = 0;
+};
+
+// One generated planet: the land mesh (triangles as consecutive vertex
+// triples, no indices), its sea sphere, and its rotation state.
+class Planet {
+public:
+    // subdivisions: 0 up to the largest count whose vertex count fits an int;
+    // throws std::invalid_argument below 0 and std::bad_alloc when the arrays
+    // cannot be had. Batch generation has finished when this returns; live
+    // generation runs on in its own thread.
+    Planet(int subdivisions, int iterations, bool liveGeneration);
+    virtual ~Planet();
+    Planet(const Planet&) = delete;
+    Planet& operator=(const Planet&) = delete;
+
+    void buildIcosphere(int subdivisions);
+
+    std::mutex mutex;              // guards vertices while live generation writes them
+    Shader* landShader = nullptr;  // not owned
+    std::unique_ptr<Water> water;
+    float angle[3];                // degrees about x, y, z
+    float speed[3];                // degrees per millisecond about x, y, z
+    bool rotating;
+    std::vector<float> vertices;   // land: x, y, z per vertex; radius 1 is sea level
+    int vertexCount = 0;
+    std::uint32_t seed = 0;        // generator seed of this planet's landscape
+    std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
+};
+
+void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth, float* out);
+void emitTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, float* out);

@@ -1,0 +1,6 @@
+#include "Orbivane.h"
+
+int main(int argc, char** argv)
+{
+    return orbivaneMain(argc, argv);
+}

@@ -1,0 +1,193 @@
+#include "Dialogue.h"
+#include "LogManager.h"
+#include "Orbivane.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+const std::string SUBDIVISIONS_PROMPT =
+    "Enter number of subdivisions on the icosahedron (4 is a reasonable choice): ";
+const std::string ITERATIONS_PROMPT =
+    "Enter number of landscape generation iterations (5000 is a reasonable choice): ";
+const std::string RENDER_PROMPT =
+    "Would you like to render the generation (takes a lot longer to generate, but looks cool) (y/n): ";
+
+struct Asked {
+    std::optional<Answers> answers;
+    std::string out;
+};
+
+Asked ask(const std::string& input, int maxCount = 12)
+{
+    std::istringstream in(input);
+    std::ostringstream out;
+    Asked asked;
+    asked.answers = askQuestions(in, out, maxCount);
+    asked.out = out.str();
+    return asked;
+}
+
+int countOf(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Dialogue, ThreeAnswersGiveTheExactTranscript)
+{
+    const Asked asked = ask("4\n5000\nn\n");
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 4);
+    EXPECT_EQ(asked.answers->iterations, 5000);
+    EXPECT_FALSE(asked.answers->liveGeneration());
+    EXPECT_EQ(asked.out, SUBDIVISIONS_PROMPT + "4 subdivisions gives 10240 triangles.\n" + ITERATIONS_PROMPT +
+                             RENDER_PROMPT + "\n\n\n\n");
+}
+
+TEST(Dialogue, TriangleReportUsesTheStreamsDefaultFloatFormat)
+{
+    EXPECT_NE(ask("0\n1\nn\n").out.find("0 subdivisions gives 40 triangles.\n"), std::string::npos);
+    EXPECT_NE(ask("8\n1\nn\n").out.find("8 subdivisions gives 2.62144e+06 triangles.\n"), std::string::npos);
+}
+
+TEST(Dialogue, AnswersMayShareALineAndOnlyLowercaseNIsBatch)
+{
+    for (auto [input, live] : {std::pair{"5 200 n", false}, {"5 200 N", true}, {"5 200 y", true}, {"5 200 ?", true}}) {
+        const Asked asked = ask(input);
+        ASSERT_TRUE(asked.answers);
+        EXPECT_EQ(asked.answers->subdivisions, 5);
+        EXPECT_EQ(asked.answers->iterations, 200);
+        EXPECT_EQ(asked.answers->liveGeneration(), live) << input;
+    }
+}
+
+TEST(Dialogue, UnreadableAnswerKeepsItsDefaultAndTheNextIsRead)
+{
+    Asked asked = ask("abc def\n5000\ny\n");
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 4);
+    EXPECT_EQ(asked.answers->iterations, 5000);
+    EXPECT_EQ(asked.answers->render, 'y');
+
+    asked = ask("6\nlots\n\n  n\n");
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 6);
+    EXPECT_EQ(asked.answers->iterations, 1000);
+    EXPECT_EQ(asked.answers->render, 'n');
+
+    // A huge iteration count cannot be an int: the default stands.
+    asked = ask("2\n99999999999999999999999\ny\n");
+    EXPECT_EQ(asked.answers->iterations, 1000);
+    EXPECT_EQ(asked.answers->render, 'y');
+}
+
+TEST(Dialogue, EndOfInput)
+{
+    EXPECT_FALSE(ask("").answers);
+    EXPECT_FALSE(ask("  \n\n\t").answers);
+    EXPECT_EQ(ask("").out, SUBDIVISIONS_PROMPT);
+
+    // A cycle that has begun goes on with the defaults.
+    Asked asked = ask("3");
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 3);
+    EXPECT_EQ(asked.answers->iterations, 1000);
+    EXPECT_EQ(asked.answers->render, 'n');
+    asked = ask("x");
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 4);
+}
+
+TEST(Dialogue, OutOfRangeSubdivisionsAreRefusedAndAskedAgain)
+{
+    const Asked asked = ask("-1\n13\n99999999999999999999\n3\n10\nn\n", 12);
+    ASSERT_TRUE(asked.answers);
+    EXPECT_EQ(asked.answers->subdivisions, 3);
+    EXPECT_EQ(asked.answers->iterations, 10);
+    EXPECT_EQ(countOf(asked.out, "The number of subdivisions must be from 0 to 12 on this machine.\n"), 3);
+    EXPECT_EQ(countOf(asked.out, SUBDIVISIONS_PROMPT), 4);
+
+    EXPECT_FALSE(ask("9\n", 8).answers) << "end of input after a refusal still ends the dialogue";
+}
+
+TEST(Dialogue, MemoryBoundsTheSubdivisionCount)
+{
+    EXPECT_EQ(maxSubdivisions(0), -1);
+    EXPECT_EQ(maxSubdivisions(planetBytes(0)), 0);
+    EXPECT_EQ(maxSubdivisions(planetBytes(7) - 1), 6);
+    EXPECT_EQ(maxSubdivisions(24ull << 30), 11);
+    EXPECT_EQ(maxSubdivisions(~0ull), 12) << "13 overflows the vertex count";
+    EXPECT_EQ(planetBytes(13), 0u);
+    EXPECT_GT(availableMemoryBytes(), 0u);
+}
+
+class ConsoleCycle : public testing::Test {
+protected:
+    ScopedTempDir dir;
+
+    CycleResult cycle(const std::string& input, bool windowOpens = true)
+    {
+        std::istringstream in(input);
+        std::ostringstream out;
+        testing::internal::CaptureStdout();
+        const CycleResult result = runConsoleCycle(in, out, [&] {
+            ++windowStages;
+            planetSeen = currentPlanet != nullptr;
+            currentPlanet.reset();
+            return windowOpens;
+        });
+        console = testing::internal::GetCapturedStdout();
+        transcript = out.str();
+        return result;
+    }
+
+    int windowStages = 0;
+    bool planetSeen = false;
+    std::string console;
+    std::string transcript;
+};
+
+TEST_F(ConsoleCycle, BatchCycleLogsItsTwoRecordsAndComesBack)
+{
+    EXPECT_EQ(cycle("4\n5000\nn\n"), CycleResult::Continue);
+    EXPECT_EQ(windowStages, 1);
+    EXPECT_TRUE(planetSeen);
+    const auto lines = readLines("Orbivane.log");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Generating planet with 10240 triangles and 5000 iterations..."), std::string::npos);
+    EXPECT_EQ(lines[0].rfind("INFO    src/Orbivane.cpp : ", 0), 0u);
+    EXPECT_NE(lines[1].find(": Planet generation done in "), std::string::npos);
+    EXPECT_NE(lines[1].find(" seconds, opening OpenGL window and initializing OpenGL..."), std::string::npos);
+    EXPECT_EQ(transcript.substr(transcript.size() - 8), "\n\n\n\n\n\n\n\n") << "four line ends after the window";
+    EXPECT_NE(console.find("Generating planet with 10240 triangles"), std::string::npos);
+}
+
+TEST_F(ConsoleCycle, LiveCycleLogsTheWindowOpeningOnly)
+{
+    EXPECT_EQ(cycle("2\n10\ny\n"), CycleResult::Continue);
+    const auto lines = readLines("Orbivane.log");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Generating planet with 640 triangles and 10 iterations..."), std::string::npos);
+    EXPECT_EQ(lines[1].substr(lines[1].find(": ", 30) + 2), "Opening OpenGL window and initializing OpenGL...");
+}
+
+TEST_F(ConsoleCycle, EndOfInputStopsBeforeAnyPlanet)
+{
+    EXPECT_EQ(cycle(""), CycleResult::Stop);
+    EXPECT_EQ(windowStages, 0);
+    EXPECT_TRUE(readLines("Orbivane.log").empty());
+}
+
+TEST_F(ConsoleCycle, NoWindowStopsTheProgram)
+{
+    EXPECT_EQ(cycle("1\n1\nn\n", false), CycleResult::Stop);
+    EXPECT_EQ(windowStages, 1);
+    EXPECT_EQ(transcript.find("\n\n\n\n\n\n\n\n"), std::string::npos);
+}
+
+} // namespace
