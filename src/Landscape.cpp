@@ -2,15 +2,193 @@
 
 #include "Planet.h"
 
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+std::mt19937 MersenneTwister;
+std::mutex rngMutex;
+
+namespace {
+
+constexpr float PI_APPROXIMATION = 3.1415f; // 0x40490E56, deliberately not pi
+std::optional<std::uint32_t> fixedSeed;
+
+// Sine and cosine in double precision from the float angle, rounded to float.
+float sinOf(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
+float cosOf(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
+
+// Writes one progress entry, "N%..  ", at once.
+void printProgress(int percent)
+{
+    std::printf("%d%%..  ", percent);
+    std::fflush(stdout);
+}
+
+int progressStep(int iterations)
+{
+    const int step = iterations / 20;
+    return step == 0 ? 1 : step;
+}
+
+} // namespace
+
+FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, std::uint32_t r4)
+{
+    FaultPlane plane;
+    plane.sign = (r1 & 1u) ? 1 : -1;
+    const float dist = static_cast<float>(unitValue(r2));
+    const float phi = 2.0f * static_cast<float>(unitValue(r3)) * PI_APPROXIMATION;
+    const float theta = static_cast<float>(unitValue(r4)) * PI_APPROXIMATION;
+    const double s = static_cast<double>(sinOf(theta)) * dist;
+    plane.p[0] = static_cast<float>(cosOf(phi) * s);
+    plane.p[1] = static_cast<float>(sinOf(phi) * s);
+    plane.p[2] = cosOf(theta) * dist;
+    return plane;
+}
+
+FaultPlane randomPlanePoint()
+{
+    const std::uint32_t r1 = MersenneTwister();
+    const std::uint32_t r2 = MersenneTwister();
+    const std::uint32_t r3 = MersenneTwister();
+    const std::uint32_t r4 = MersenneTwister();
+    return planeFromDraws(r1, r2, r3, r4);
+}
+
+// Branch-free so that the compiler vectorises it.
+void applyPlaneToCounters(const FaultPlane& plane, const float* xyz, int count, int* counters)
+{
+    const FaultPlane local = plane;
+    const int up = local.sign;
+    const int down = -local.sign;
+    for (int j = 0; j < count; ++j) {
+        const float d = sideValue(local, xyz[3 * j], xyz[3 * j + 1], xyz[3 * j + 2]);
+        counters[j] += d > 0.0f ? up : down;
+    }
+}
+
+void scaleByCounters(float* xyz, int count, const int* a, const int* b)
+{
+    for (int i = 0; i < count; ++i) {
+        const float sum = static_cast<float>(a[i] / 1500.0 + b[i] / 1500.0);
+        const float scale = std::fabs(sum);
+        xyz[3 * i] *= scale;
+        xyz[3 * i + 1] *= scale;
+        xyz[3 * i + 2] *= scale;
+    }
+}
+
+void setFixedSeed(std::optional<std::uint32_t> seed)
+{
+    fixedSeed = seed;
+}
+
+std::uint32_t seedGenerator()
+{
+    const std::uint32_t seed = fixedSeed ? *fixedSeed : static_cast<std::uint32_t>(std::time(nullptr));
+    MersenneTwister.seed(seed);
+    return seed;
+}
+
+void faultWorker(GenerationJob* job)
+{
+    const int step = progressStep(job->iterations);
+    const Planet& planet = *job->planet;
+    int progress = 0;
+    for (int i = 0; i < job->iterations; ++i) {
+        if (job->showProgress && i % step == 0)
+            printProgress(progress / job->iterations);
+        FaultPlane plane;
+        {
+            // All four draws of a plane together, so that the set of planes
+            // depends on the seed alone and not on the workers' timing.
+            std::lock_guard<std::mutex> lock(rngMutex);
+            plane = randomPlanePoint();
+        }
+        applyPlaneToCounters(plane, planet.vertices.data(), planet.vertexCount, job->counters);
+        progress += 100;
+    }
+}
+
+void generateBatch(Planet& planet, int iterations)
+{
+    std::vector<int> a(static_cast<std::size_t>(planet.vertexCount), 750);
+    std::vector<int> b(static_cast<std::size_t>(planet.vertexCount), 750);
+    planet.seed = seedGenerator();
+
+    // The first worker takes the odd plane, so that every plane asked for is applied.
+    const int half = iterations / 2;
+    GenerationJob first{&planet, a.data(), iterations - half, true};
+    GenerationJob second{&planet, b.data(), half, false};
+    std::thread firstThread(faultWorker, &first);
+    std::thread secondThread(faultWorker, &second);
+    firstThread.join();
+    secondThread.join();
+    std::printf("100%%\n");
+    std::fflush(stdout);
+
+    scaleByCounters(planet.vertices.data(), planet.vertexCount, a.data(), b.data());
+}
+
+void generateLive(LiveJob* job)
+{
+    Planet& planet = *job->planet;
+    const int step = progressStep(job->iterations);
+    int progress = 0;
+    bool printed = false;
+    int i = 0;
+    for (; i < job->iterations && !job->stop.load(std::memory_order_relaxed); ++i) {
+        if (i % step == 0 && i != 0) {
+            printProgress(progress / job->iterations);
+            printed = true;
+        }
+        const FaultPlane plane = randomPlanePoint();
+        const float f = static_cast<float>(plane.sign / 1500.0);
+        const float up = 1.0f + f;
+        const float down = 1.0f - f;
+        float* v = planet.vertices.data();
+        for (int j = 0; j < planet.vertexCount; ++j) {
+            // This thread is the only writer, so it may read without the lock.
+            const float k = sideValue(plane, v[3 * j], v[3 * j + 1], v[3 * j + 2]) > 0.0f ? up : down;
+            std::lock_guard<std::mutex> lock(planet.mutex);
+            v[3 * j] *= k;
+            v[3 * j + 1] *= k;
+            v[3 * j + 2] *= k;
+        }
+        progress += 100;
+    }
+    if (i >= job->iterations)
+        std::printf("100%%\n");
+    else if (printed)
+        std::printf("\n");
+    std::fflush(stdout);
+    job->finished = true;
+}
+
 std::uint64_t generationBytes(int vertexCount)
 {
     return static_cast<std::uint64_t>(vertexCount) * 2 * sizeof(int);
 }
 
-void startLandscapeGeneration(Planet&, int, bool)
+void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration)
 {
+    if (!liveGeneration) {
+        generateBatch(planet, iterations);
+        return;
+    }
+    planet.seed = seedGenerator();
+    planet.liveJob = std::make_unique<LiveJob>();
+    planet.liveJob->planet = &planet;
+    planet.liveJob->iterations = iterations;
+    planet.liveJob->thread = std::thread(generateLive, planet.liveJob.get());
 }
 
-void stopLiveGeneration(Planet&)
+void stopLiveGeneration(Planet& planet)
 {
+    if (!planet.liveJob || !planet.liveJob->thread.joinable())
+        return;
+    planet.liveJob->stop = true;
+    planet.liveJob->thread.join();
 }

@@ -1,19 +1,81 @@
 #pragma once
 
-#include <cstdint>
-
 #include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <random>
 #include <thread>
 
 class Planet;
+
+// The process-wide random source of landscape generation, reseeded at every
+// generation start. Batch workers draw under rngMutex; a live thread is its
+// only user while it runs.
+extern std::mt19937 MersenneTwister;
+extern std::mutex rngMutex;
+
+// A fault plane: it passes through p and is perpendicular to p's direction.
+// With sign +1 the outer side (away from the centre) rises.
+struct FaultPlane {
+    float p[3];
+    int sign;
+};
+
+// A draw r as a unit value r / 4294967295 in [0, 1], in double precision.
+inline double unitValue(std::uint32_t r) { return r * 2.3283064370807974e-10; }
+
+// The plane four draws make: r1 gives the sign, r2 the distance from the
+// centre (0 to 1), r3 the azimuth and r4 the polar angle of its normal.
+FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, std::uint32_t r4);
+
+// Takes the four draws of one plane from MersenneTwister.
+FaultPlane randomPlanePoint();
+
+// The side test: > 0 on the outer side; 0 or less is the inner side.
+inline float sideValue(const FaultPlane& plane, float x, float y, float z)
+{
+    return (y - plane.p[1]) * plane.p[1] + (x - plane.p[0]) * plane.p[0] + (z - plane.p[2]) * plane.p[2];
+}
+
+// Adds the plane's step to the counter of every vertex: +sign on the outer
+// side, -sign on the inner. xyz holds count vertices of three floats.
+void applyPlaneToCounters(const FaultPlane& plane, const float* xyz, int count, int* counters);
+
+// Scales every vertex of xyz to radius |a/1500 + b/1500| times its own.
+void scaleByCounters(float* xyz, int count, const int* a, const int* b);
+
+// The seed every generation of this process uses instead of the calendar
+// time; nothing means the time.
+void setFixedSeed(std::optional<std::uint32_t> seed);
+
+// Reseeds MersenneTwister for a new generation and returns the seed used.
+std::uint32_t seedGenerator();
+
+// Batch worker argument.
+struct GenerationJob {
+    Planet* planet;
+    int* counters;     // one per vertex
+    int iterations;    // this worker's share of the planes
+    bool showProgress; // only one worker prints the progress line
+};
+
+void faultWorker(GenerationJob* job);
+
+// Deforms the planet's land to completion with two workers.
+void generateBatch(Planet& planet, int iterations);
 
 // The live generation thread's argument and its handle.
 struct LiveJob {
     Planet* planet = nullptr;
     int iterations = 0;
-    std::atomic<bool> stop{false}; // set to end the generation early
+    std::atomic<bool> stop{false};     // set to end the generation early
+    std::atomic<bool> finished{false}; // set when the thread is about to end
     std::thread thread;
 };
+
+// Body of the live thread: scales the land in place, plane by plane.
+void generateLive(LiveJob* job);
 
 // Working memory of a batch generation over vertexCount vertices, in bytes.
 std::uint64_t generationBytes(int vertexCount);
