@@ -49,12 +49,6 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     return CycleResult::Continue;
 }
 
-bool runWindow()
-{
-    currentPlanet.reset();
-    return true;
-}
-
 int orbivaneMain(int, char**)
 {
     while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {

@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -77,3 +80,65 @@ CommandResult runCommand(const std::string& command, const std::string& input)
     fs::remove_all(dir, ignored);
     return result;
 }
+
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv, const std::string& input,
+                                     const std::vector<std::string>& environment)
+{
+    char pattern[] = "/tmp/orbivane-run-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("mkdtemp failed");
+    dir = pattern;
+    std::ofstream(dir + "/in", std::ios::binary) << input;
+    child = fork();
+    if (child == 0) {
+        freopen((dir + "/in").c_str(), "rb", stdin);
+        freopen((dir + "/out").c_str(), "wb", stdout);
+        freopen((dir + "/err").c_str(), "wb", stderr);
+        for (const std::string& setting : environment) {
+            const auto eq = setting.find('=');
+            if (eq == std::string::npos)
+                unsetenv(setting.c_str());
+            else
+                setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
+        }
+        std::vector<char*> args;
+        for (const std::string& arg : argv)
+            args.push_back(const_cast<char*>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+}
+
+BackgroundProgram::~BackgroundProgram()
+{
+    if (child > 0 && !ended) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+}
+
+bool BackgroundProgram::running()
+{
+    if (ended)
+        return false;
+    int raw = 0;
+    if (waitpid(child, &raw, WNOHANG) == child) {
+        ended = true;
+        status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    return !ended;
+}
+
+int BackgroundProgram::waitForExit(double timeoutSeconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return ended ? status : -1;
+}
+
+std::string BackgroundProgram::out() const { return readFile(dir + "/out"); }
+std::string BackgroundProgram::err() const { return readFile(dir + "/err"); }

@@ -32,3 +32,27 @@ CommandResult runCommand(const std::string& command, const std::string& input = 
 
 // Quotes text for a POSIX shell.
 std::string shellQuote(const std::string& text);
+
+// A program started in the background with its standard input from a string
+// and its output collected in files; killed if still running when destroyed.
+class BackgroundProgram {
+public:
+    BackgroundProgram(const std::vector<std::string>& argv, const std::string& input,
+                      const std::vector<std::string>& environment = {});
+    ~BackgroundProgram();
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+    // Exit status once it ended within timeoutSeconds; -1 on a timeout or a signal.
+    int waitForExit(double timeoutSeconds);
+    bool running();
+    std::string out() const;
+    std::string err() const;
+    int pid() const { return child; }
+
+private:
+    int child = -1;
+    int status = -1;
+    bool ended = false;
+    std::string dir;
+};

@@ -1,0 +1,47 @@
+#version 120
+// Land colour by height, lit by light 0. No normals are sent: the facet
+// normal comes from the screen-space derivatives of the eye position, and
+// its tilt from the radial direction is doubled so that the relief shows.
+
+varying vec3 eyePosition;
+varying vec3 radial;
+varying float height;
+
+const float STEPS_PER_UNIT = 1500.0;
+
+vec3 terrainColour(float steps)
+{
+    vec3 deepFloor = vec3(0.10, 0.17, 0.24);
+    vec3 shallowFloor = vec3(0.52, 0.56, 0.42);
+    vec3 beach = vec3(0.87, 0.80, 0.58);
+    vec3 lowland = vec3(0.24, 0.50, 0.16);
+    vec3 highland = vec3(0.46, 0.52, 0.24);
+    vec3 rock = vec3(0.47, 0.40, 0.34);
+    vec3 snow = vec3(0.96, 0.96, 0.94);
+
+    if (steps < 0.0)
+        return mix(deepFloor, shallowFloor, smoothstep(-60.0, -2.0, steps));
+    vec3 c = mix(beach, lowland, smoothstep(1.0, 5.0, steps));
+    c = mix(c, highland, smoothstep(20.0, 40.0, steps));
+    c = mix(c, rock, smoothstep(45.0, 65.0, steps));
+    return mix(c, snow, smoothstep(75.0, 90.0, steps));
+}
+
+void main()
+{
+    vec3 facet = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    vec3 up = normalize(radial);
+    if (dot(facet, up) < 0.0)
+        facet = -facet;
+    vec3 normal = normalize(up + 2.0 * (facet - up));
+
+    vec4 lightPosition = gl_LightSource[0].position;
+    vec3 toLight = normalize(lightPosition.w == 0.0 ? lightPosition.xyz
+                                                    : lightPosition.xyz - eyePosition);
+    float diffuse = max(dot(normal, toLight), 0.0);
+    // A little light on the night side keeps the continents readable.
+    float ambient = 0.12 + 0.08 * max(dot(up, toLight) + 0.3, 0.0);
+
+    vec3 colour = terrainColour(height * STEPS_PER_UNIT);
+    gl_FragColor = vec4(colour * (ambient + 0.95 * diffuse), 1.0);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <GL/glew.h>
+
+// One linked GLSL program of a vertex and a fragment shader read from text
+// files. Needs a current GL context with the ARB shader objects; never fails:
+// what the driver says about the program is logged.
+class Shader {
+public:
+    Shader(const char* vertexPath, const char* fragmentPath);
+    // Needs the context that made the objects.
+    virtual ~Shader();
+    Shader(const Shader&) = delete;
+    Shader& operator=(const Shader&) = delete;
+
+    GLhandleARB program = 0;
+    GLhandleARB fragmentShader = 0;
+    GLhandleARB vertexShader = 0;
+
+private:
+    bool vertexAttached = false;
+    bool fragmentAttached = false;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+struct GLFWwindow;
+
+// The fixed GL state of a window: depth test, blending, alpha test, front
+// faces culled (the mesh is clockwise seen from outside), light 0.
+void initGL();
+
+// Window-size callback: viewport and a 45 degree perspective; a height of 0
+// counts as 1.
+void resizeWindow(GLFWwindow* window, int width, int height);
+
+// Clears and draws one frame of the current planet with camera and light.
+void drawFrame();
+
+// Initialises GLFW and makes the 800 by 600 "Orbivane" window with its
+// context current, or returns null.
+GLFWwindow* openWindow();

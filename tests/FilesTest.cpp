@@ -1,0 +1,64 @@
+#include "ResourcePath.h"
+#include "Screenshot.h"
+#include "TestSupport.h"
+#include "TextFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(TextFile, ReadsWholeFilesWithLineEndsAsLf)
+{
+    ScopedTempDir dir;
+    std::ofstream("crlf.txt", std::ios::binary) << "line one\r\nline two\r\nlast";
+    const auto text = readTextFile("crlf.txt");
+    ASSERT_TRUE(text);
+    EXPECT_STREQ(text.get(), "line one\nline two\nlast");
+
+    std::ofstream("plain.glsl", std::ios::binary) << "void main() {}\n";
+    EXPECT_STREQ(readTextFile("plain.glsl").get(), "void main() {}\n");
+}
+
+TEST(TextFile, NothingToReadGivesNull)
+{
+    ScopedTempDir dir;
+    std::ofstream("empty.txt");
+    std::filesystem::create_directory("folder");
+    EXPECT_EQ(readTextFile("empty.txt"), nullptr);
+    EXPECT_EQ(readTextFile("missing.txt"), nullptr);
+    EXPECT_EQ(readTextFile("folder"), nullptr);
+}
+
+TEST(ResourcePath, PrefersTheWorkingDirectory)
+{
+    ScopedTempDir dir;
+    EXPECT_EQ(resourcePath("res/land.vert"), "res/land.vert") << "unchanged when found nowhere";
+    std::filesystem::create_directory("res");
+    std::ofstream("res/land.vert") << "x";
+    EXPECT_EQ(resourcePath("res/land.vert"), "res/land.vert");
+}
+
+TEST(Png, RoundTripAndUnwritablePath)
+{
+    ScopedTempDir dir;
+    Image image;
+    image.width = 3;
+    image.height = 2;
+    image.rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+    std::string error;
+    ASSERT_TRUE(writePng("out.png", image, "seed 42", error)) << error;
+    Image back;
+    ASSERT_TRUE(readPng("out.png", back));
+    EXPECT_EQ(back.width, 3);
+    EXPECT_EQ(back.height, 2);
+    EXPECT_EQ(back.rgb, image.rgb);
+    EXPECT_NE(readFile("out.png").find("seed 42"), std::string::npos);
+
+    EXPECT_FALSE(writePng("no/such/folder/out.png", image, "", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(readPng("missing.png", back));
+}
+
+} // namespace

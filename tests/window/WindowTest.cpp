@@ -1,0 +1,202 @@
+// GL tests in this process, on the X server named by DISPLAY.
+#include "Landscape.h"
+#include "LogManager.h"
+#include "Orbivane.h"
+#include "Renderer.h"
+#include "Screenshot.h"
+#include "Shader.h"
+#include "TestSupport.h"
+#include "Window.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A scratch working directory that sees the project's shaders as res/, and
+// an open window whose context is current.
+class WindowContext : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "needs an X server (DISPLAY)";
+        fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
+        window = openWindow();
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        shaders = PlanetShaders();
+        if (window)
+            glfwDestroyWindow(window);
+        glfwTerminate();
+        currentPlanet.reset();
+        setFixedSeed(std::nullopt);
+    }
+
+    std::vector<std::string> logLines() const { return readLines("Orbivane.log"); }
+
+    ScopedTempDir dir;
+    GLFWwindow* window = nullptr;
+    PlanetShaders shaders;
+};
+
+GLint linkStatus(GLhandleARB program)
+{
+    GLint linked = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+    return linked;
+}
+
+TEST_F(WindowContext, ShippedShadersLinkWithAnEmptyInfoLog)
+{
+    testing::internal::CaptureStdout();
+    shaders = setupShaders();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(linkStatus(shaders.land->program), 1);
+    EXPECT_EQ(linkStatus(shaders.water->program), 1);
+    const auto lines = logLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[0].find(": Compiling shaders:"), std::string::npos);
+    EXPECT_NE(lines[1].find(": Shader (res/land.vert, res/land.frag):, GLSL Info: "), std::string::npos);
+    EXPECT_EQ(lines[1].substr(lines[1].size() - 11), "GLSL Info: ");
+    EXPECT_EQ(lines[2].substr(lines[2].find(": Shader") + 2),
+              "Shader (res/water.vert, res/water.frag):, GLSL Info: ");
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(WindowContext, UnreadableOrBrokenShaderFilesStillGiveAProgram)
+{
+    std::ofstream("empty.frag");
+    std::ofstream("broken.frag") << "#version 120\nvoid main() { gl_FragColor = vec4(1.0) }\n";
+    std::ofstream("crlf.vert", std::ios::binary) << "#version 120\r\nvoid main()\r\n{\r\n    gl_Position = ftransform();\r\n}\r\n";
+    testing::internal::CaptureStdout();
+    {
+        Shader missing("res/land.vert", "no/such.frag");
+        EXPECT_NE(missing.program, 0u);
+        EXPECT_EQ(linkStatus(missing.program), 1) << "the vertex shader alone links";
+        Shader empty("crlf.vert", "empty.frag");
+        EXPECT_NE(empty.program, 0u);
+        EXPECT_EQ(linkStatus(empty.program), 1) << "CR LF line ends compile";
+        Shader broken("res/land.vert", "broken.frag");
+        EXPECT_NE(broken.program, 0u);
+        Shader neither("none.vert", "none.frag");
+        EXPECT_NE(neither.program, 0u);
+    }
+    testing::internal::GetCapturedStdout();
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_NE(log.find("ERROR   src/Shader.cpp : "), std::string::npos);
+    EXPECT_NE(log.find("Shader file no/such.frag could not be read"), std::string::npos);
+    EXPECT_NE(log.find("Shader file empty.frag could not be read or is empty"), std::string::npos);
+    EXPECT_NE(log.find("Shader broken.frag did not compile: "), std::string::npos);
+    EXPECT_NE(log.find("Shader (none.vert, none.frag):, GLSL Info: "), std::string::npos);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+struct Frame {
+    Image image;              // rows from the top
+    std::vector<float> depth; // rows from the top
+};
+
+Frame readFrame(int width, int height)
+{
+    glFinish();
+    Frame frame;
+    frame.image.width = width;
+    frame.image.height = height;
+    std::vector<unsigned char> rows(static_cast<size_t>(width) * height * 3);
+    std::vector<float> depth(static_cast<size_t>(width) * height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    frame.image.rgb.resize(rows.size());
+    frame.depth.resize(depth.size());
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(&rows[static_cast<size_t>(height - 1 - y) * width * 3], width * 3,
+                    &frame.image.rgb[static_cast<size_t>(y) * width * 3]);
+        std::copy_n(&depth[static_cast<size_t>(height - 1 - y) * width], width,
+                    &frame.depth[static_cast<size_t>(y) * width]);
+    }
+    return frame;
+}
+
+bool isBackground(const unsigned char* p)
+{
+    return p[0] <= 1 && std::abs(p[1] - 26) <= 1 && std::abs(p[2] - 38) <= 1;
+}
+
+TEST_F(WindowContext, RenderedFrameShowsThePlanetDiscWithLandAndSea)
+{
+    setFixedSeed(2024);
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(5, 5000, false);
+    shaders = setupShaders();
+    testing::internal::GetCapturedStdout();
+
+    int land = 0, sea = 0, disc = 0;
+    for (float turn : {0.0f, 90.0f, 180.0f, 270.0f}) {
+        currentPlanet->angle[1] = turn;
+        drawFrame();
+        const Frame frame = readFrame(800, 600);
+        const auto pixel = [&](int x, int y) { return &frame.image.rgb[(static_cast<size_t>(y) * 800 + x) * 3]; };
+        EXPECT_TRUE(isBackground(pixel(2, 2)));
+        EXPECT_TRUE(isBackground(pixel(797, 597)));
+        EXPECT_FALSE(isBackground(pixel(400, 300)));
+
+        int left = 0;
+        while (left < 400 && isBackground(pixel(left, 300)))
+            ++left;
+        int right = 799;
+        while (right > 400 && isBackground(pixel(right, 300)))
+            --right;
+        const double radius = (right - left) / 2.0;
+        EXPECT_GT(radius, 250.0) << "a sphere of radius 1 seen from 3 at 45 degrees is 256 pixels";
+        EXPECT_LT(radius, 290.0) << "mountains stand a few percent above the sea";
+        EXPECT_NEAR((left + right) / 2.0, 400.0, 20.0);
+
+        // The nearest surface at the centre is the near side (eye distance 2,
+        // window depth 0.96), not the inside of the far side (distance 4, 0.985).
+        EXPECT_LT(frame.depth[300 * 800 + 400], 0.97f);
+
+        for (int y = 0; y < 600; y += 2)
+            for (int x = 0; x < 800; x += 2) {
+                const unsigned char* p = pixel(x, y);
+                if (isBackground(p))
+                    continue;
+                ++disc;
+                if (p[2] > p[0] + 10 && p[2] > p[1] + 10)
+                    ++sea;
+                else
+                    ++land;
+            }
+    }
+    EXPECT_GT(land, disc / 50) << "land pixels";
+    EXPECT_GT(sea, disc / 50) << "sea pixels";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
+{
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(4, 1000000, true);
+    shaders = setupShaders();
+    for (int frame = 0; frame < 30; ++frame) {
+        drawFrame();
+        glfwSwapBuffers(window);
+        glfwPollEvents();
+    }
+    EXPECT_FALSE(currentPlanet->liveJob->finished);
+    currentPlanet.reset(); // stops and joins the generation
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+} // namespace
