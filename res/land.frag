@@ -9,6 +9,9 @@ varying float height;
 
 const float STEPS_PER_UNIT = 1500.0;
 
+// Bands in steps above the sea. 5000 iterations leave most of the land
+// within about 150 steps of it, the highest peaks near 250.
+
 vec3 terrainColour(float steps)
 {
     vec3 deepFloor = vec3(0.10, 0.17, 0.24);
@@ -20,11 +23,11 @@ vec3 terrainColour(float steps)
     vec3 snow = vec3(0.96, 0.96, 0.94);
 
     if (steps < 0.0)
-        return mix(deepFloor, shallowFloor, smoothstep(-60.0, -2.0, steps));
-    vec3 c = mix(beach, lowland, smoothstep(1.0, 5.0, steps));
-    c = mix(c, highland, smoothstep(20.0, 40.0, steps));
-    c = mix(c, rock, smoothstep(45.0, 65.0, steps));
-    return mix(c, snow, smoothstep(75.0, 90.0, steps));
+        return mix(deepFloor, shallowFloor, smoothstep(-120.0, -4.0, steps));
+    vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
+    c = mix(c, highland, smoothstep(45.0, 80.0, steps));
+    c = mix(c, rock, smoothstep(90.0, 125.0, steps));
+    return mix(c, snow, smoothstep(145.0, 175.0, steps));
 }
 
 void main()
