@@ -1,13 +1,58 @@
 #include "Orbivane.h"
 
 #include "Dialogue.h"
+#include "Landscape.h"
 #include "LogManager.h"
+#include "MeshExport.h"
 
 #include <chrono>
 #include <iostream>
 #include <new>
 
 std::unique_ptr<Planet> currentPlanet;
+Options runOptions;
+
+bool exportPlanetTo(Planet& planet, const std::string& path)
+{
+    std::vector<float> vertices;
+    {
+        std::lock_guard<std::mutex> lock(planet.mutex);
+        vertices = planet.vertices;
+    }
+    std::string error;
+    const MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
+    if (!exportMesh(path, vertices.data(), planet.vertexCount, info, error)) {
+        ORB_LOG(Error, "Could not export the planet to %s: %s", path.c_str(), error.c_str());
+        return false;
+    }
+    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, path.c_str());
+    return true;
+}
+
+namespace {
+// Whether the land is final: batch, or a live thread that has ended.
+bool generationFinished(const Planet& planet)
+{
+    return !planet.liveJob || planet.liveJob->finished;
+}
+} // namespace
+
+void exportFinishedPlanet(Planet& planet)
+{
+    if (runOptions.exportPath.empty() || planet.exported || !generationFinished(planet))
+        return;
+    planet.exported = true;
+    exportPlanetTo(planet, runOptions.exportPath);
+}
+
+void releaseCurrentPlanet()
+{
+    if (!currentPlanet)
+        return;
+    stopLiveGeneration(*currentPlanet);
+    exportFinishedPlanet(*currentPlanet);
+    currentPlanet.reset();
+}
 
 double monotonicSeconds()
 {
@@ -43,14 +88,21 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
         ORB_LOG(Info, "Planet generation done in %f seconds, opening OpenGL window and initializing OpenGL...",
                 elapsed);
 
+    exportFinishedPlanet(*currentPlanet);
+
     if (!windowStage())
         return CycleResult::Stop;
     out << "\n\n\n\n" << std::flush;
     return CycleResult::Continue;
 }
 
-int orbivaneMain(int, char**)
+int orbivaneMain(int argc, char** argv)
 {
+    const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
+    if (parsed.exitStatus >= 0)
+        return parsed.exitStatus;
+    runOptions = parsed.options;
+    setFixedSeed(runOptions.seed);
     while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {
     }
     return 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CommandLine.h"
 #include "Planet.h"
 
 #include <functional>
@@ -8,6 +9,18 @@
 
 // The planet of the current cycle; the window stage releases it.
 extern std::unique_ptr<Planet> currentPlanet;
+
+// The options of this run.
+extern Options runOptions;
+
+// Writes planet to path, its vertices read under its mutex; logs the outcome.
+bool exportPlanetTo(Planet& planet, const std::string& path);
+
+// Writes the planet to the --export file once its generation has ended, once.
+void exportFinishedPlanet(Planet& planet);
+
+// Stops the current planet's live generation, exports it if asked, releases it.
+void releaseCurrentPlanet();
 
 // Runs the window stage for currentPlanet and releases it; returns whether a
 // window could be opened.

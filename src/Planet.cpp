@@ -58,7 +58,8 @@ Water::Water(const std::vector<float>& landVertices, int count)
 }
 
 Planet::Planet(int subdivisions, int iterations, bool liveGeneration)
-    : angle{0.0f, 0.0f, 0.0f}, speed{0.005f, 0.005f, 0.005f}, rotating(true)
+    : angle{0.0f, 0.0f, 0.0f}, speed{0.005f, 0.005f, 0.005f}, rotating(true),
+      subdivisions(subdivisions), iterations(iterations)
 {
     buildIcosphere(subdivisions);
     water = std::make_unique<Water>(vertices, vertexCount);

@@ -61,6 +61,9 @@ public:
     std::vector<float> vertices;   // land: x, y, z per vertex; radius 1 is sea level
     int vertexCount = 0;
     std::uint32_t seed = 0;        // generator seed of this planet's landscape
+    int subdivisions = 0;          // as asked, to name what is saved from the planet
+    int iterations = 0;
+    bool exported = false;         // written to the --export file already
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

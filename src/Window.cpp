@@ -4,6 +4,11 @@
 #include "Orbivane.h"
 #include "Renderer.h"
 #include "Rotation.h"
+#include "Screenshot.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -13,10 +18,72 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
-void closeOnEscape(GLFWwindow* window, int key, int, int action, int)
+// Asked for by the P and E keys, carried out by the frame loop.
+bool screenshotRequested = false;
+bool exportRequested = false;
+
+void handleKey(GLFWwindow* window, int key, int, int action, int)
 {
-    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS)
+    if (action != GLFW_PRESS)
+        return;
+    if (key == GLFW_KEY_ESCAPE)
         glfwSetWindowShouldClose(window, GLFW_TRUE);
+    else if (key == GLFW_KEY_P)
+        screenshotRequested = true;
+    else if (key == GLFW_KEY_E)
+        exportRequested = true;
+}
+
+std::string describe(const Planet& planet)
+{
+    return "Orbivane planet: seed " + std::to_string(planet.seed) + ", subdivisions " +
+           std::to_string(planet.subdivisions) + ", iterations " + std::to_string(planet.iterations);
+}
+
+// "Orbivane-SEED-N.png" with the first N from 1 that names no file yet.
+std::string screenshotName(const Planet& planet)
+{
+    for (int n = 1;; ++n) {
+        std::string name = "Orbivane-" + std::to_string(planet.seed) + "-" + std::to_string(n) + ".png";
+        std::error_code error;
+        if (!std::filesystem::exists(name, error))
+            return name;
+    }
+}
+
+// Saves what the back buffer holds now: the frame about to be shown.
+void saveScreenshot(GLFWwindow* window, const Planet& planet)
+{
+    Image image;
+    glfwGetFramebufferSize(window, &image.width, &image.height);
+    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * image.height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+    image.rgb.resize(rows.size());
+    for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
+        std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
+
+    const std::string name = screenshotName(planet);
+    std::string error;
+    if (writePng(name, image, describe(planet), error))
+        ORB_LOG(Info, "Screenshot saved to %s", name.c_str());
+    else
+        ORB_LOG(Error, "Could not save the screenshot %s: %s", name.c_str(), error.c_str());
+}
+
+// Work the keys asked for, and the export of a live generation that has ended.
+void serviceRequests(GLFWwindow* window)
+{
+    if (!currentPlanet)
+        return;
+    if (screenshotRequested)
+        saveScreenshot(window, *currentPlanet);
+    if (exportRequested)
+        exportPlanetTo(*currentPlanet, "Orbivane-" + std::to_string(currentPlanet->seed) + ".ply");
+    screenshotRequested = exportRequested = false;
+    exportFinishedPlanet(*currentPlanet);
 }
 } // namespace
 
@@ -81,7 +148,7 @@ GLFWwindow* openWindow()
         return nullptr;
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
-    glfwSetKeyCallback(window, closeOnEscape);
+    glfwSetKeyCallback(window, handleKey);
     glfwSwapInterval(1);
     glewInit();
     initGL();
@@ -96,9 +163,10 @@ bool runWindow()
     GLFWwindow* window = openWindow();
     if (!window) {
         glfwTerminate();
-        currentPlanet.reset();
+        releaseCurrentPlanet();
         return false;
     }
+    screenshotRequested = exportRequested = false;
     {
         PlanetShaders shaders = setupShaders();
         double last = glfwGetTime();
@@ -107,6 +175,7 @@ bool runWindow()
             const float dtMs = static_cast<float>(now - last) * 1000.0f;
             last = now;
             drawFrame();
+            serviceRequests(window);
             glfwSwapBuffers(window);
             updatePlanet(dtMs);
             glfwPollEvents();
@@ -119,6 +188,6 @@ bool runWindow()
     }
     glfwDestroyWindow(window);
     glfwTerminate();
-    currentPlanet.reset();
+    releaseCurrentPlanet();
     return true;
 }

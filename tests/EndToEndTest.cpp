@@ -47,3 +47,66 @@ TEST(EndToEnd, EmptyInputEndsAtOnceWithStatusZero)
 }
 
 } // namespace
+
+namespace {
+
+TEST(EndToEnd, NoDisplayPrintsNothingAfterTheSecondRecord)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runProgram("3\n100\nn\n");
+    EXPECT_EQ(run.status, 0);
+    const std::string last = "opening OpenGL window and initializing OpenGL...\n";
+    ASSERT_GE(run.out.size(), last.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - last.size()), last);
+}
+
+TEST(EndToEnd, SameSeedSameExportedPlanet)
+{
+    ScopedTempDir dir;
+    const std::string answers = "4\n500\nn\n";
+    ASSERT_EQ(runProgram(answers, "--seed 42 --export a.ply").status, 0);
+    ASSERT_EQ(runProgram(answers, "--seed=42 --export b.ply").status, 0);
+    ASSERT_EQ(runProgram(answers, "--seed 43 --export c.ply").status, 0);
+    const std::string a = readFile("a.ply");
+    ASSERT_GT(a.size(), 10000u);
+    EXPECT_EQ(a, readFile("b.ply"));
+    EXPECT_NE(a, readFile("c.ply"));
+    EXPECT_NE(a.find("seed 42, subdivisions 4, iterations 500"), std::string::npos);
+    // The log holds the last run only.
+    EXPECT_NE(readFile("Orbivane.log").find("Planet (seed 43) exported to c.ply"), std::string::npos);
+}
+
+TEST(EndToEnd, LiveGenerationIsExportedWhenItEnds)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runProgram("2\n50\ny\n", "--seed 7 --export live.obj");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50", 0), 0u);
+}
+
+TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runProgram("1\n10\nn\n1\n10\nn\n", "--export no/such/folder/p.ply");
+    EXPECT_EQ(run.status, 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_NE(log.find("ERROR   src/Orbivane.cpp"), std::string::npos);
+    EXPECT_NE(run.out.find("Could not export the planet to no/such/folder/p.ply: "), std::string::npos);
+}
+
+TEST(EndToEnd, CommandLineThroughTheRealProgram)
+{
+    ScopedTempDir dir;
+    CommandResult run = runProgram("", "--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("Usage: orbivane", 0), 0u);
+    run = runProgram("", "--version");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("orbivane ", 0), 0u);
+    run = runProgram("4\n", "--bogus");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "") << "no question is asked";
+    EXPECT_NE(run.err.find("Usage: orbivane"), std::string::npos);
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "XSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
@@ -20,6 +21,15 @@ int countOf(const std::string& text, const std::string& part)
     return n;
 }
 
+int countPlanetPixels(const Image& image)
+{
+    int count = 0;
+    for (size_t i = 0; i + 2 < image.rgb.size(); i += 3)
+        if (image.rgb[i] > 2 || std::abs(image.rgb[i + 1] - 26) > 2 || std::abs(image.rgb[i + 2] - 38) > 2)
+            ++count;
+    return count;
+}
+
 class ProgramWindow : public testing::Test {
 protected:
     void SetUp() override
@@ -27,6 +37,19 @@ protected:
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "needs an X server (DISPLAY)";
         fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
+        releaseKeys();
+    }
+
+    void TearDown() override { releaseKeys(); }
+
+    // xdotool dies between press and release when Esc closes the window under
+    // it; the server then repeats the held key into every later window.
+    static void releaseKeys() { runCommand("xdotool keyup Escape keyup p keyup e"); }
+
+    static void press(const std::string& key)
+    {
+        runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' windowfocus --sync key " + key);
+        releaseKeys();
     }
 
     // Presses a real Esc key in the focused window until the cycle has ended,
@@ -34,8 +57,8 @@ protected:
     // A press can be lost while a fresh window is still being mapped.
     static bool escapeUntilAsked(BackgroundProgram& program, int questions)
     {
-        for (int press = 0; press < 5; ++press) {
-            runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' windowfocus --sync key Escape");
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            press("Escape");
             for (int wait = 0; wait < 40; ++wait) {
                 if (countOf(program.out(), FIRST_QUESTION) >= questions)
                     return true;
@@ -45,17 +68,35 @@ protected:
         return false;
     }
 
+    // Presses a key in the window until `made` names a file, at most a few times.
+    static bool pressUntilFile(const char* key, const std::string& made)
+    {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            press(key);
+            for (int wait = 0; wait < 40; ++wait) {
+                if (fs::exists(made))
+                    return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+        return false;
+    }
+
+    // Waits until the window shows the planet on its background.
+    static unsigned long waitForPlanet(Image& shot)
+    {
+        const unsigned long window = xsupport::waitForWindow("Orbivane", 60);
+        for (int attempt = 0; window && attempt < 100; ++attempt) {
+            if (xsupport::grabWindow(window, shot) && countPlanetPixels(shot) > 150000 &&
+                countPlanetPixels(shot) < 260000)
+                return window;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return 0;
+    }
+
     ScopedTempDir dir;
 };
-
-int countPlanetPixels(const Image& image)
-{
-    int count = 0;
-    for (size_t i = 0; i + 2 < image.rgb.size(); i += 3)
-        if (image.rgb[i] > 2 || std::abs(image.rgb[i + 1] - 26) > 2 || std::abs(image.rgb[i + 2] - 38) > 2)
-            ++count;
-    return count;
-}
 
 TEST_F(ProgramWindow, ShowsThePlanetAndEscBringsTheQuestionBack)
 {
@@ -112,6 +153,88 @@ TEST_F(ProgramWindow, TwoCyclesInARow)
     }
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_EQ(readLines("Orbivane.log").size(), 10u);
+}
+
+TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "5"}, "4\n2000\nn\n");
+    Image before;
+    ASSERT_NE(waitForPlanet(before), 0u) << program.out();
+    ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-1.png"));
+    ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-2.png")) << "a second screenshot does not overwrite the first";
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-5.ply"));
+
+    Image saved, shown;
+    ASSERT_TRUE(readPng("Orbivane-5-2.png", saved));
+    ASSERT_TRUE(xsupport::grabWindow(xsupport::waitForWindow("Orbivane", 10), shown));
+    ASSERT_EQ(saved.width, 800);
+    ASSERT_EQ(saved.height, 600);
+    ASSERT_EQ(saved.rgb.size(), shown.rgb.size());
+    // The planet turns on between the saved frame and the grab: most pixels agree.
+    int differing = 0;
+    for (size_t i = 0; i < saved.rgb.size(); i += 3) {
+        int largest = 0;
+        for (int c = 0; c < 3; ++c)
+            largest = std::max(largest, std::abs(saved.rgb[i + c] - shown.rgb[i + c]));
+        differing += largest > 48;
+    }
+    EXPECT_LT(differing, 800 * 600 / 7);
+    EXPECT_GT(countPlanetPixels(saved), 150000);
+
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_NE(log.find("Screenshot saved to Orbivane-5-1.png"), std::string::npos);
+    EXPECT_NE(log.find("Screenshot saved to Orbivane-5-2.png"), std::string::npos);
+    EXPECT_NE(log.find("Planet (seed 5) exported to Orbivane-5.ply"), std::string::npos);
+    EXPECT_EQ(readFile("Orbivane-5.ply").rfind("ply\n", 0), 0u);
+}
+
+TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
+{
+    // Root may write anywhere, so the program runs as nobody in a folder it
+    // cannot write to.
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    BackgroundProgram program({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                               ORBIVANE_BINARY, "--seed", "9"},
+                              "3\n500\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out() << program.err();
+    for (const char* key : {"p", "e"})
+        press(key);
+    for (int wait = 0; wait < 100 && program.out().find("Could not export") == std::string::npos; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string out = program.out();
+    EXPECT_NE(out.find("Could not save the screenshot Orbivane-9-1.png: Permission denied"), std::string::npos) << out;
+    const auto exportError = out.find("Could not export the planet to Orbivane-9.ply: ");
+    ASSERT_NE(exportError, std::string::npos) << out;
+    EXPECT_NE(out.find("Permission denied", exportError), std::string::npos) << out;
+    EXPECT_NE(program.err().find("Cannot write Orbivane.log (Permission denied)"), std::string::npos);
+    EXPECT_FALSE(fs::exists("Orbivane.log"));
+}
+
+TEST_F(ProgramWindow, InstalledProgramFindsItsShadersFromAnyDirectory)
+{
+    const std::string prefix = dir.path() + "/prefix";
+    const CommandResult install =
+        runCommand("cmake --install " + shellQuote(ORBIVANE_BUILD_DIR) + " --prefix " + shellQuote(prefix));
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    ASSERT_TRUE(fs::exists(prefix + "/bin/orbivane"));
+    ASSERT_TRUE(fs::exists(prefix + "/share/orbivane/res/land.frag"));
+    fs::create_directory("elsewhere");
+    fs::current_path("elsewhere");
+
+    BackgroundProgram program({prefix + "/bin/orbivane"}, "2\n100\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_EQ(log.find("could not be read"), std::string::npos) << log;
+    EXPECT_NE(log.find("Shader (" + prefix + "/share/orbivane/res/land.vert, "), std::string::npos) << log;
 }
 
 } // namespace

@@ -1,0 +1,79 @@
+#include "CommandLine.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    ParsedCommandLine result;
+    std::string out;
+    std::string err;
+};
+
+Parsed parse(std::vector<const char*> args)
+{
+    args.insert(args.begin(), "orbivane");
+    std::ostringstream out, err;
+    Parsed parsed{parseCommandLine(static_cast<int>(args.size()), args.data(), out, err), {}, {}};
+    parsed.out = out.str();
+    parsed.err = err.str();
+    return parsed;
+}
+
+TEST(CommandLine, NoOptionsRunsWithTheTimeAsSeed)
+{
+    const Parsed parsed = parse({});
+    EXPECT_EQ(parsed.result.exitStatus, -1);
+    EXPECT_FALSE(parsed.result.options.seed);
+    EXPECT_TRUE(parsed.result.options.exportPath.empty());
+    EXPECT_EQ(parsed.out + parsed.err, "");
+}
+
+TEST(CommandLine, SeedAndExportInBothSpellings)
+{
+    Parsed parsed = parse({"--seed", "42", "--export", "planet.ply"});
+    EXPECT_EQ(parsed.result.exitStatus, -1);
+    EXPECT_EQ(parsed.result.options.seed, 42u);
+    EXPECT_EQ(parsed.result.options.exportPath, "planet.ply");
+
+    parsed = parse({"--export=out/My Planet.OBJ", "--seed=4294967295"});
+    EXPECT_EQ(parsed.result.exitStatus, -1);
+    EXPECT_EQ(parsed.result.options.seed, 4294967295u);
+    EXPECT_EQ(parsed.result.options.exportPath, "out/My Planet.OBJ");
+
+    EXPECT_EQ(parse({"--seed", "0"}).result.options.seed, 0u);
+}
+
+TEST(CommandLine, HelpAndVersionExitWithZero)
+{
+    Parsed parsed = parse({"--help"});
+    EXPECT_EQ(parsed.result.exitStatus, 0);
+    EXPECT_EQ(parsed.out, usageText());
+    for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E "})
+        EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
+
+    parsed = parse({"--seed", "1", "--version"});
+    EXPECT_EQ(parsed.result.exitStatus, 0);
+    EXPECT_EQ(parsed.out.rfind("orbivane ", 0), 0u);
+    EXPECT_EQ(parsed.err, "");
+}
+
+TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
+{
+    const std::vector<std::vector<const char*>> bad = {
+        {"--frobnicate"}, {"-x"}, {"planet.ply"}, {"--seed"}, {"--seed", "-1"}, {"--seed", "4294967296"},
+        {"--seed", "12abc"}, {"--seed="}, {"--seed", " 5"}, {"--export"}, {"--export", "planet.stl"},
+        {"--export", "noextension"}, {"--help=yes"},
+    };
+    for (const auto& args : bad) {
+        const Parsed parsed = parse(args);
+        EXPECT_EQ(parsed.result.exitStatus, 2) << args[0];
+        EXPECT_EQ(parsed.out, "") << args[0];
+        EXPECT_NE(parsed.err.find("Usage: orbivane"), std::string::npos) << args[0];
+        EXPECT_EQ(parsed.err.rfind("orbivane: ", 0), 0u) << "a one-line reason comes first: " << parsed.err;
+    }
+}
+
+} // namespace
