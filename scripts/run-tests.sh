@@ -39,13 +39,23 @@ start_xvfb() {
   return 1
 }
 
+# Tests that measure something write a line here (see docs/reliability.md).
+export ORBIVANE_FIGURES="$root/build/reliability-figures.md"
+
 echo "== Release build: unit tests"
 configure_and_build build
+rm -f "$ORBIVANE_FIGURES"
 ctest --test-dir build -L unit --output-on-failure -j "$jobs"
 
 echo "== Window tests on Xvfb"
 start_xvfb
 ctest --test-dir build -L window --output-on-failure
+
+echo "== Fault, load and bad-input campaign"
+ctest --test-dir build -L reliability --output-on-failure
+echo "Figures of this run:"
+cat "$ORBIVANE_FIGURES"
+unset ORBIVANE_FIGURES
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: unit and window tests"
 configure_and_build build-asan -DORBIVANE_SANITIZE="address;undefined" -DORBIVANE_BUILD_BENCH=OFF

@@ -128,8 +128,9 @@ std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int max
     char render = 0;
     if (in >> render)
         answers.render = render;
-    else
-        discardLine(in);
+    // One character is the answer: the rest of a "yes" must not become the
+    // next cycle's first answer.
+    discardLine(in);
 
     out << "\n\n\n\n" << std::flush;
     return answers;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <iostream>
 #include <new>
+#include <system_error>
 
 std::unique_ptr<Planet> currentPlanet;
 Options runOptions;
@@ -77,6 +78,11 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
         currentPlanet.reset();
         ORB_LOG(Error, "Not enough memory for a planet with %d subdivisions; try fewer.",
                 answers->subdivisions);
+        out << "\n\n\n\n" << std::flush;
+        return CycleResult::Continue;
+    } catch (const std::system_error& error) {
+        currentPlanet.reset();
+        ORB_LOG(Error, "Could not start the generation: %s", error.what());
         out << "\n\n\n\n" << std::flush;
         return CycleResult::Continue;
     }

@@ -28,6 +28,12 @@ PlanetShaders setupShaders()
 }
 
 namespace {
+// A program that did not link would make every draw call an error.
+void useProgram(const Shader& shader)
+{
+    glUseProgramObjectARB(shader.linked ? shader.program : 0);
+}
+
 void drawArray(const float* vertices, int vertexCount)
 {
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -47,7 +53,7 @@ void renderPlanet()
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
-    glUseProgramObjectARB(planet->landShader->program);
+    useProgram(*planet->landShader);
     {
         // Live generation scales vertices meanwhile; the whole draw sees each
         // vertex either before or after a step, never half-way.
@@ -56,7 +62,7 @@ void renderPlanet()
     }
     glUseProgramObjectARB(0);
 
-    glUseProgramObjectARB(planet->water->shader->program);
+    useProgram(*planet->water->shader);
     drawArray(planet->water->vertices.data(), planet->water->vertexCount);
     glUseProgramObjectARB(0);
 

@@ -52,6 +52,9 @@ Shader::Shader(const char* vertexPath, const char* fragmentPath)
         fragmentAttached = true;
     }
     glLinkProgramARB(program);
+    GLint linkStatus = 0;
+    glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linkStatus);
+    linked = linkStatus != 0;
 
     char infoLog[INFO_LOG_SIZE] = {};
     glGetInfoLogARB(program, INFO_LOG_SIZE, nullptr, infoLog);

@@ -16,6 +16,8 @@ public:
     GLhandleARB program = 0;
     GLhandleARB fragmentShader = 0;
     GLhandleARB vertexShader = 0;
+    // False when the program did not link; drawing then uses the fixed pipeline.
+    bool linked = false;
 
 private:
     bool vertexAttached = false;

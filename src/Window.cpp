@@ -3,6 +3,7 @@
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "Renderer.h"
+#include "Landscape.h"
 #include "Rotation.h"
 #include "Screenshot.h"
 
@@ -13,6 +14,9 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <GLFW/glfw3.h>
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3native.h>
+#include <cstdlib>
 
 namespace {
 constexpr int WINDOW_WIDTH = 800;
@@ -71,6 +75,27 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
         ORB_LOG(Info, "Screenshot saved to %s", name.c_str());
     else
         ORB_LOG(Error, "Could not save the screenshot %s: %s", name.c_str(), error.c_str());
+}
+
+// Xlib ends the process when this returns; the planet's thread is stopped
+// and the reason told first, so that a lost display never looks like a crash.
+int displayLost(Display*)
+{
+    if (currentPlanet)
+        stopLiveGeneration(*currentPlanet); // ends its progress line first
+    ORB_LOG(Error, "The connection to the display was lost; Orbivane ends.");
+    std::fflush(nullptr);
+    std::_Exit(EXIT_FAILURE);
+}
+
+// Reports the first GL error of a window, once.
+void checkGlErrors(bool& reported)
+{
+    const GLenum error = glGetError();
+    if (error == GL_NO_ERROR || reported)
+        return;
+    reported = true;
+    ORB_LOG(Error, "OpenGL error 0x%04x while drawing the planet", error);
 }
 
 // Work the keys asked for, and the export of a live generation that has ended.
@@ -146,6 +171,8 @@ GLFWwindow* openWindow()
     GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
     if (!window)
         return nullptr;
+    if (glfwGetX11Display())
+        XSetIOErrorHandler(displayLost);
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
@@ -170,12 +197,14 @@ bool runWindow()
     {
         PlanetShaders shaders = setupShaders();
         double last = glfwGetTime();
+        bool glErrorReported = false;
         do {
             const double now = glfwGetTime();
             const float dtMs = static_cast<float>(now - last) * 1000.0f;
             last = now;
             drawFrame();
             serviceRequests(window);
+            checkGlErrors(glErrorReported);
             glfwSwapBuffers(window);
             updatePlanet(dtMs);
             glfwPollEvents();

@@ -86,6 +86,20 @@ TEST(Dialogue, UnreadableAnswerKeepsItsDefaultAndTheNextIsRead)
     EXPECT_EQ(asked.answers->render, 'y');
 }
 
+TEST(Dialogue, AWordAtTheLastQuestionIsOneAnswer)
+{
+    std::istringstream in("3\n10\nyes please\n5\n20\nno\n");
+    std::ostringstream out;
+    const auto first = askQuestions(in, out, 12);
+    const auto second = askQuestions(in, out, 12);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->render, 'y');
+    EXPECT_EQ(second->subdivisions, 5) << "the rest of \"yes please\" is not the next answer";
+    EXPECT_EQ(second->iterations, 20);
+    EXPECT_EQ(second->render, 'n');
+    EXPECT_FALSE(askQuestions(in, out, 12));
+}
+
 TEST(Dialogue, EndOfInput)
 {
     EXPECT_FALSE(ask("").answers);

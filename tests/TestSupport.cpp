@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <chrono>
@@ -82,18 +83,27 @@ CommandResult runCommand(const std::string& command, const std::string& input)
 }
 
 BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv, const std::string& input,
-                                     const std::vector<std::string>& environment)
+                                     const std::vector<std::string>& environment, bool interactive)
 {
     char pattern[] = "/tmp/orbivane-run-XXXXXX";
     if (!mkdtemp(pattern))
         throw std::runtime_error("mkdtemp failed");
     dir = pattern;
     std::ofstream(dir + "/in", std::ios::binary) << input;
+    int pipeEnds[2] = {-1, -1};
+    if (interactive && pipe(pipeEnds) != 0)
+        throw std::runtime_error("pipe failed");
     child = fork();
     if (child == 0) {
-        freopen((dir + "/in").c_str(), "rb", stdin);
-        freopen((dir + "/out").c_str(), "wb", stdout);
-        freopen((dir + "/err").c_str(), "wb", stderr);
+        if (interactive) {
+            dup2(pipeEnds[0], STDIN_FILENO);
+            close(pipeEnds[0]);
+            close(pipeEnds[1]);
+        } else if (!freopen((dir + "/in").c_str(), "rb", stdin)) {
+            _exit(126);
+        }
+        if (!freopen((dir + "/out").c_str(), "wb", stdout) || !freopen((dir + "/err").c_str(), "wb", stderr))
+            _exit(126);
         for (const std::string& setting : environment) {
             const auto eq = setting.find('=');
             if (eq == std::string::npos)
@@ -108,10 +118,17 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv, const
         execv(args[0], args.data());
         _exit(127);
     }
+    if (interactive) {
+        close(pipeEnds[0]);
+        inputPipe = pipeEnds[1];
+        signal(SIGPIPE, SIG_IGN);
+        send(input);
+    }
 }
 
 BackgroundProgram::~BackgroundProgram()
 {
+    closeInput();
     if (child > 0 && !ended) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
@@ -120,14 +137,34 @@ BackgroundProgram::~BackgroundProgram()
     fs::remove_all(dir, ignored);
 }
 
+void BackgroundProgram::send(const std::string& text)
+{
+    size_t done = 0;
+    while (inputPipe >= 0 && done < text.size()) {
+        const ssize_t written = write(inputPipe, text.data() + done, text.size() - done);
+        if (written <= 0)
+            break;
+        done += static_cast<size_t>(written);
+    }
+}
+
+void BackgroundProgram::closeInput()
+{
+    if (inputPipe >= 0)
+        close(inputPipe);
+    inputPipe = -1;
+}
+
 bool BackgroundProgram::running()
 {
     if (ended)
         return false;
     int raw = 0;
-    if (waitpid(child, &raw, WNOHANG) == child) {
+    struct rusage usage {};
+    if (wait4(child, &raw, WNOHANG, &usage) == child) {
         ended = true;
         status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        peakResidentKib = usage.ru_maxrss;
     }
     return !ended;
 }
@@ -138,6 +175,15 @@ int BackgroundProgram::waitForExit(double timeoutSeconds)
     while (running() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return ended ? status : -1;
+}
+
+long BackgroundProgram::residentKib() const
+{
+    std::ifstream statusFile("/proc/" + std::to_string(child) + "/status");
+    for (std::string line; std::getline(statusFile, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
 }
 
 std::string BackgroundProgram::out() const { return readFile(dir + "/out"); }

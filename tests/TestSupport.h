@@ -33,15 +33,19 @@ CommandResult runCommand(const std::string& command, const std::string& input = 
 // Quotes text for a POSIX shell.
 std::string shellQuote(const std::string& text);
 
-// A program started in the background with its standard input from a string
-// and its output collected in files; killed if still running when destroyed.
+// A program started in the background with its output collected in files;
+// killed if still running when destroyed. Its standard input is either the
+// whole input string at once, or (interactive) a pipe fed by send().
 class BackgroundProgram {
 public:
     BackgroundProgram(const std::vector<std::string>& argv, const std::string& input,
-                      const std::vector<std::string>& environment = {});
+                      const std::vector<std::string>& environment = {}, bool interactive = false);
     ~BackgroundProgram();
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+
+    void send(const std::string& text); // interactive only
+    void closeInput();                  // interactive only: end of input
 
     // Exit status once it ended within timeoutSeconds; -1 on a timeout or a signal.
     int waitForExit(double timeoutSeconds);
@@ -49,10 +53,14 @@ public:
     std::string out() const;
     std::string err() const;
     int pid() const { return child; }
+    long residentKib() const; // now, from /proc
+    long peakKib() const { return peakResidentKib; } // after the exit
 
 private:
     int child = -1;
     int status = -1;
+    int inputPipe = -1;
     bool ended = false;
+    long peakResidentKib = 0;
     std::string dir;
 };

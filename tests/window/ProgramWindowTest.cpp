@@ -1,4 +1,5 @@
 // The real program in its real window, on the X server named by DISPLAY.
+#include "ProgramDriver.h"
 #include "TestSupport.h"
 #include "XSupport.h"
 
@@ -11,24 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string FIRST_QUESTION = "Enter number of subdivisions on the icosahedron (4 is a reasonable choice): ";
-
-int countOf(const std::string& text, const std::string& part)
-{
-    int n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-int countPlanetPixels(const Image& image)
-{
-    int count = 0;
-    for (size_t i = 0; i + 2 < image.rgb.size(); i += 3)
-        if (image.rgb[i] > 2 || std::abs(image.rgb[i + 1] - 26) > 2 || std::abs(image.rgb[i + 2] - 38) > 2)
-            ++count;
-    return count;
-}
+using namespace driver;
 
 class ProgramWindow : public testing::Test {
 protected:
@@ -41,59 +25,6 @@ protected:
     }
 
     void TearDown() override { releaseKeys(); }
-
-    // xdotool dies between press and release when Esc closes the window under
-    // it; the server then repeats the held key into every later window.
-    static void releaseKeys() { runCommand("xdotool keyup Escape keyup p keyup e"); }
-
-    static void press(const std::string& key)
-    {
-        runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' windowfocus --sync key " + key);
-        releaseKeys();
-    }
-
-    // Presses a real Esc key in the focused window until the cycle has ended,
-    // that is until the first question has been asked `questions` times.
-    // A press can be lost while a fresh window is still being mapped.
-    static bool escapeUntilAsked(BackgroundProgram& program, int questions)
-    {
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            press("Escape");
-            for (int wait = 0; wait < 40; ++wait) {
-                if (countOf(program.out(), FIRST_QUESTION) >= questions)
-                    return true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
-        return false;
-    }
-
-    // Presses a key in the window until `made` names a file, at most a few times.
-    static bool pressUntilFile(const char* key, const std::string& made)
-    {
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            press(key);
-            for (int wait = 0; wait < 40; ++wait) {
-                if (fs::exists(made))
-                    return true;
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
-        return false;
-    }
-
-    // Waits until the window shows the planet on its background.
-    static unsigned long waitForPlanet(Image& shot)
-    {
-        const unsigned long window = xsupport::waitForWindow("Orbivane", 60);
-        for (int attempt = 0; window && attempt < 100; ++attempt) {
-            if (xsupport::grabWindow(window, shot) && countPlanetPixels(shot) > 150000 &&
-                countPlanetPixels(shot) < 260000)
-                return window;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return 0;
-    }
 
     ScopedTempDir dir;
 };

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Screenshot.h"
+#include "TestSupport.h"
+
+#include <string>
+
+// Driving the real program through its console and its window.
+namespace driver {
+
+extern const std::string FIRST_QUESTION;
+
+int countOf(const std::string& text, const std::string& part);
+
+// Pixels that are not the clear colour.
+int countPlanetPixels(const Image& image);
+
+// xdotool dies between press and release when Esc closes the window under
+// it; the server then repeats the held key into every later window.
+void releaseKeys();
+
+// A real key press in the focused "Orbivane" window.
+void press(const std::string& key);
+
+// Presses Esc until the cycle has ended, that is until the first question
+// has been asked `questions` times. A press can be lost while a fresh window
+// is still being mapped.
+bool escapeUntilAsked(BackgroundProgram& program, int questions);
+
+// Presses a key until `made` names a file, at most a few times.
+bool pressUntilFile(const char* key, const std::string& made);
+
+// Waits until the window shows the planet on its background; its id, or 0.
+unsigned long waitForPlanet(Image& shot, double timeoutSeconds = 60);
+
+// Waits until the program's output holds `part` `times` times.
+bool waitForOutput(BackgroundProgram& program, const std::string& part, int times, double timeoutSeconds);
+
+} // namespace driver
