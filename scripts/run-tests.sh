@@ -70,5 +70,5 @@ LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0
 echo "== ThreadSanitizer: threaded tests"
 configure_and_build build-tsan -DORBIVANE_SANITIZE=thread -DORBIVANE_BUILD_BENCH=OFF
 export TSAN_OPTIONS="halt_on_error=1:suppressions=$root/tests/sanitizers/tsan.supp"
-build-tsan/tests/orbivane_tests --gtest_filter='BatchGeneration*:LiveGeneration.*:ConsoleCycle.*'
+build-tsan/tests/orbivane_tests --gtest_filter='BatchGeneration.*:BatchGenerationTree.*:LiveGeneration.*:ConsoleCycle.*'
 build-tsan/tests/orbivane_window_tests --gtest_filter='WindowContext.FramesDrawnWhileLiveGenerationRuns'

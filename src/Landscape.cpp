@@ -1,7 +1,9 @@
 #include "Landscape.h"
 
+#include "FaultTree.h"
 #include "Planet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -16,8 +18,11 @@ constexpr float PI_APPROXIMATION = 3.1415f; // 0x40490E56, deliberately not pi
 std::optional<std::uint32_t> fixedSeed;
 
 // Sine and cosine in double precision from the float angle, rounded to float.
-float sinOf(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
-float cosOf(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
+// Never inlined: g++ 12 at -O2 and above otherwise pairs the two products
+// with s in one vector multiply and drops the rounding to float before it,
+// which changes P in the last bit for about 40% of the planes.
+[[gnu::noinline]] float sinOf(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
+[[gnu::noinline]] float cosOf(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
 
 // Writes one progress entry, "N%..  ", at once.
 void printProgress(int percent)
@@ -112,12 +117,11 @@ void faultWorker(GenerationJob* job)
     }
 }
 
-void generateBatch(Planet& planet, int iterations)
+void generateBatchBruteForce(Planet& planet, int iterations)
 {
     std::vector<int> a(static_cast<std::size_t>(planet.vertexCount), 750);
     std::vector<int> b(static_cast<std::size_t>(planet.vertexCount), 750);
     planet.seed = seedGenerator();
-
     // The first worker takes the odd plane, so that every plane asked for is applied.
     const int half = iterations / 2;
     GenerationJob first{&planet, a.data(), iterations - half, true};
@@ -128,8 +132,70 @@ void generateBatch(Planet& planet, int iterations)
     secondThread.join();
     std::printf("100%%\n");
     std::fflush(stdout);
-
     scaleByCounters(planet.vertices.data(), planet.vertexCount, a.data(), b.data());
+}
+
+std::vector<FaultPlane> drawPlanes(int count)
+{
+    std::vector<FaultPlane> planes;
+    planes.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    std::lock_guard<std::mutex> lock(rngMutex);
+    for (int i = 0; i < count; ++i)
+        planes.push_back(randomPlanePoint());
+    return planes;
+}
+
+namespace {
+
+// The first worker's progress line: the entry of plane i (i a multiple of the
+// step) is due once the work done reaches i / planes of the whole.
+class ProgressLine {
+public:
+    explicit ProgressLine(int planes) : planes(planes), step(progressStep(planes)) {}
+
+    // done out of total units of work of the whole generation.
+    void advance(std::int64_t done, std::int64_t total)
+    {
+        while (next < planes && done * planes >= next * total) {
+            printProgress(static_cast<int>(next * 100 / planes));
+            next += step;
+        }
+    }
+
+private:
+    std::int64_t planes; // the first worker's share of the planes
+    std::int64_t step;
+    std::int64_t next = 0; // the plane whose entry comes next
+};
+
+} // namespace
+
+void generateBatch(Planet& planet, int iterations)
+{
+    planet.seed = seedGenerator();
+    // The first worker takes the odd plane, so that every plane asked for is
+    // applied; the progress line counts its share.
+    const int half = iterations / 2;
+    ProgressLine line(iterations - half);
+    const int total = std::max(iterations, 0);
+    const int passes = total == 0 ? 0 : (total - 1) / PLANES_PER_PASS + 1;
+    // Steps carried between passes, only when there is more than one.
+    std::vector<int> carried(passes > 1 ? static_cast<std::size_t>(planet.vertexCount) : 0, 0);
+    for (int pass = 0; pass < passes; ++pass) {
+        const int count = std::min(PLANES_PER_PASS, total - pass * PLANES_PER_PASS);
+        const std::vector<FaultPlane> planes = drawPlanes(count);
+        const auto progress = [&line, pass, passes](int done, int units) {
+            line.advance(std::int64_t(pass) * units + done, std::int64_t(passes) * units);
+        };
+        if (pass + 1 < passes)
+            countByTree(planet.vertices.data(), planet.vertexCount, planes, carried.data(), 2, progress);
+        else
+            deformByTree(planet.vertices.data(), planet.vertexCount, planes, carried.empty() ? nullptr : carried.data(),
+                         progress);
+    }
+    line.advance(1, 1);
+    std::printf("100%%\n");
+    std::fflush(stdout);
 }
 
 void generateLive(LiveJob* job)
@@ -167,9 +233,12 @@ void generateLive(LiveJob* job)
     job->finished = true;
 }
 
-std::uint64_t generationBytes(int vertexCount)
+std::uint64_t generationBytes(int vertexCount, int iterations)
 {
-    return static_cast<std::uint64_t>(vertexCount) * 2 * sizeof(int);
+    const int perPass = std::min(std::max(iterations, 0), PLANES_PER_PASS);
+    const std::uint64_t planes = static_cast<std::uint64_t>(perPass) * sizeof(FaultPlane);
+    const std::uint64_t carried = iterations > PLANES_PER_PASS ? static_cast<std::uint64_t>(vertexCount) * sizeof(int) : 0;
+    return planes + treeWorkingBytes(vertexCount, perPass) + carried;
 }
 
 void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration)

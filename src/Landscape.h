@@ -1,11 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <thread>
+#include <vector>
 
 class Planet;
 
@@ -31,6 +33,9 @@ FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, 
 
 // Takes the four draws of one plane from MersenneTwister.
 FaultPlane randomPlanePoint();
+
+// Draws count planes in draw order, holding rngMutex for all of them.
+std::vector<FaultPlane> drawPlanes(int count);
 
 // The side test: > 0 on the outer side; 0 or less is the inner side.
 inline float sideValue(const FaultPlane& plane, float x, float y, float z)
@@ -60,9 +65,16 @@ struct GenerationJob {
     bool showProgress; // only one worker prints the progress line
 };
 
+// One worker of the brute-force batch: draws its planes one at a time and
+// tests every vertex against each.
 void faultWorker(GenerationJob* job);
 
-// Deforms the planet's land to completion with two workers.
+// The batch as two brute-force workers do it, each with its own counters; the
+// land is the same as generateBatch's, bit for bit. Kept as the reference.
+void generateBatchBruteForce(Planet& planet, int iterations);
+
+// Deforms the planet's land to completion with two workers: the planes are
+// drawn first, then applied through the subdivision tree (FaultTree.h).
 void generateBatch(Planet& planet, int iterations);
 
 // The live generation thread's argument and its handle.
@@ -77,8 +89,11 @@ struct LiveJob {
 // Body of the live thread: scales the land in place, plane by plane.
 void generateLive(LiveJob* job);
 
-// Working memory of a batch generation over vertexCount vertices, in bytes.
-std::uint64_t generationBytes(int vertexCount);
+// Working memory of a batch generation over vertexCount vertices, in bytes:
+// one pass's planes and the tree's plane lists, and one counter per vertex
+// when the planes take more than one pass. The default is the most any
+// iteration count needs.
+std::uint64_t generationBytes(int vertexCount, int iterations = INT_MAX);
 
 // Last step of the Planet constructor: deforms the land, in batch (returns
 // when done) or live (returns at once, a thread goes on).
