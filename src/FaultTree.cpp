@@ -54,7 +54,7 @@ public:
     void run(int threads, const TreeProgress& progress);
 
 private:
-    void work(bool reports, const TreeProgress& progress);
+    void work(int worker, int workers, const TreeProgress& progress);
     void runTask(Worker& w, int task);
     void visit(Worker& w, int level, int first, int count, const PlaneList& in, int steps);
     void finishLeaf(Worker& w, const PlaneList& planes, int first, int count, int steps);
@@ -74,7 +74,6 @@ private:
     PlaneBuffer root;
     NodeBall faceBalls[20];
     std::vector<float> scales; // scaleForSteps(s) at s + planeCount, when scaling
-    std::atomic<int> nextTask{0};
     std::atomic<int> doneTasks{0};
 };
 
@@ -104,36 +103,38 @@ TreePass::TreePass(const float* read, float* write, int vertexCount, const std::
 void TreePass::run(int threads, const TreeProgress& progress)
 {
     if (threads < 2) {
-        work(true, progress);
+        work(0, 1, progress);
         return;
     }
-    std::thread first(&TreePass::work, this, true, std::cref(progress));
-    std::thread second(&TreePass::work, this, false, std::cref(progress));
+    std::thread first(&TreePass::work, this, 0, 2, std::cref(progress));
+    std::thread second(&TreePass::work, this, 1, 2, std::cref(progress));
     first.join();
     second.join();
 }
 
-void TreePass::work(bool reports, const TreeProgress& progress)
+// Tasks are dealt out in turn rather than taken from a queue: neighbouring
+// nodes cost about the same, and the reporting worker (worker 0) then always
+// has its share to report after, however late its thread starts.
+void TreePass::work(int worker, int workers, const TreeProgress& progress)
 {
+    const bool reports = worker == 0 && progress;
     Worker w(levels, planeCount);
-    if (reports && progress)
+    if (reports)
         progress(0, taskCount);
-    for (int task = nextTask.fetch_add(1); task < taskCount; task = nextTask.fetch_add(1)) {
+    for (int task = worker; task < taskCount; task += workers) {
         runTask(w, task);
         doneTasks.fetch_add(1);
         doneTasks.notify_all();
-        if (reports && progress)
+        if (reports)
             progress(doneTasks.load(), taskCount);
     }
     if (!reports)
         return;
     for (int done = doneTasks.load(); done < taskCount; done = doneTasks.load()) {
-        if (progress)
-            progress(done, taskCount);
+        progress(done, taskCount);
         doneTasks.wait(done);
     }
-    if (progress)
-        progress(taskCount, taskCount);
+    progress(taskCount, taskCount);
 }
 
 void TreePass::runTask(Worker& w, int task)
