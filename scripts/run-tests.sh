@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Orbivane and runs every test: the unit suite, the window suite on an
-# Xvfb server, the unit and window suites again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer.
+# Xvfb server, the fault, load and bad-input campaign, the unit and window
+# suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded and window tests under ThreadSanitizer.
 # Exits non-zero when any fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,8 +68,10 @@ ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0 \
 LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
   ctest --test-dir build-asan -L window --output-on-failure
 
-echo "== ThreadSanitizer: threaded tests"
+echo "== ThreadSanitizer: threaded, window and live-closing tests"
 configure_and_build build-tsan -DORBIVANE_SANITIZE=thread -DORBIVANE_BUILD_BENCH=OFF
+# The programs the tests start inherit these, so a race there fails its test too.
 export TSAN_OPTIONS="halt_on_error=1:suppressions=$root/tests/sanitizers/tsan.supp"
 build-tsan/tests/orbivane_tests --gtest_filter='BatchGeneration.*:BatchGenerationTree.*:LiveGeneration.*:ConsoleCycle.*'
-build-tsan/tests/orbivane_window_tests --gtest_filter='WindowContext.FramesDrawnWhileLiveGenerationRuns'
+ctest --test-dir build-tsan -L window --output-on-failure
+build-tsan/tests/orbivane_reliability_tests --gtest_filter='Soak.LiveGenerationsClosedAtRandomMoments'
