@@ -140,12 +140,6 @@ private:
     std::size_t used = 0;
 };
 
-std::string headerComment(const MeshInfo& info)
-{
-    return "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
-           std::to_string(info.subdivisions) + ", iterations " + std::to_string(info.iterations);
-}
-
 void writePly(ChunkWriter& out, const IndexedMesh& mesh, const MeshInfo& info)
 {
     out.put("ply\nformat binary_little_endian 1.0\ncomment " + headerComment(info) + "\nelement vertex " +
@@ -262,4 +256,10 @@ bool exportMesh(const std::string& path, const float* vertices, int vertexCount,
 bool isExportPath(const std::string& path)
 {
     return formatOf(path) != Format::Unknown;
+}
+
+std::string headerComment(const MeshInfo& info)
+{
+    return "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
+           std::to_string(info.subdivisions) + ", iterations " + std::to_string(info.iterations);
 }

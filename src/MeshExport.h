@@ -11,6 +11,10 @@ struct MeshInfo {
     int iterations;
 };
 
+// "Orbivane planet: seed S, subdivisions N, iterations I": the line that
+// every file saved from a planet carries, so that it can be made again.
+std::string headerComment(const MeshInfo& info);
+
 // Welded, counter-clockwise-from-outside mesh of a triangle soup.
 struct IndexedMesh {
     std::vector<float> positions;      // x, y, z per vertex

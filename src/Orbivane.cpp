@@ -55,6 +55,23 @@ void releaseCurrentPlanet()
     currentPlanet.reset();
 }
 
+namespace {
+// Makes the cycle's planet; false, after saying why, when it cannot be had.
+bool makePlanet(const Answers& answers)
+{
+    try {
+        currentPlanet = std::make_unique<Planet>(answers.subdivisions, answers.iterations, answers.liveGeneration());
+        return true;
+    } catch (const std::bad_alloc&) {
+        ORB_LOG(Error, "Not enough memory for a planet with %d subdivisions; try fewer.", answers.subdivisions);
+    } catch (const std::system_error& error) {
+        ORB_LOG(Error, "Could not start the generation: %s", error.what());
+    }
+    currentPlanet.reset();
+    return false;
+}
+} // namespace
+
 double monotonicSeconds()
 {
     using namespace std::chrono;
@@ -71,18 +88,7 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     ORB_LOG(Info, "Generating planet with %d triangles and %d iterations...", triangles, answers->iterations);
 
     const double t0 = monotonicSeconds();
-    try {
-        currentPlanet = std::make_unique<Planet>(answers->subdivisions, answers->iterations,
-                                                 answers->liveGeneration());
-    } catch (const std::bad_alloc&) {
-        currentPlanet.reset();
-        ORB_LOG(Error, "Not enough memory for a planet with %d subdivisions; try fewer.",
-                answers->subdivisions);
-        out << "\n\n\n\n" << std::flush;
-        return CycleResult::Continue;
-    } catch (const std::system_error& error) {
-        currentPlanet.reset();
-        ORB_LOG(Error, "Could not start the generation: %s", error.what());
+    if (!makePlanet(*answers)) {
         out << "\n\n\n\n" << std::flush;
         return CycleResult::Continue;
     }

@@ -1,9 +1,10 @@
 #include "Window.h"
 
+#include "Landscape.h"
 #include "LogManager.h"
+#include "MeshExport.h"
 #include "Orbivane.h"
 #include "Renderer.h"
-#include "Landscape.h"
 #include "Rotation.h"
 #include "Screenshot.h"
 
@@ -38,12 +39,6 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         exportRequested = true;
 }
 
-std::string describe(const Planet& planet)
-{
-    return "Orbivane planet: seed " + std::to_string(planet.seed) + ", subdivisions " +
-           std::to_string(planet.subdivisions) + ", iterations " + std::to_string(planet.iterations);
-}
-
 // "Orbivane-SEED-N.png" with the first N from 1 that names no file yet.
 std::string screenshotName(const Planet& planet)
 {
@@ -71,7 +66,7 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
 
     const std::string name = screenshotName(planet);
     std::string error;
-    if (writePng(name, image, describe(planet), error))
+    if (writePng(name, image, headerComment(MeshInfo{planet.seed, planet.subdivisions, planet.iterations}), error))
         ORB_LOG(Info, "Screenshot saved to %s", name.c_str());
     else
         ORB_LOG(Error, "Could not save the screenshot %s: %s", name.c_str(), error.c_str());
