@@ -1,7 +1,6 @@
 #version 120
 // Land colour by height, lit by light 0. No normals are sent: the facet
-// normal comes from the screen-space derivatives of the eye position, and
-// its tilt from the radial direction is doubled so that the relief shows.
+// normal comes from the screen-space derivatives of the eye position.
 
 varying vec3 eyePosition;
 varying vec3 radial;
@@ -32,11 +31,10 @@ vec3 terrainColour(float steps)
 
 void main()
 {
-    vec3 facet = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
     vec3 up = normalize(radial);
-    if (dot(facet, up) < 0.0)
-        facet = -facet;
-    vec3 normal = normalize(up + 2.0 * (facet - up));
+    vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    if (dot(normal, up) < 0.0)
+        normal = -normal;
 
     vec4 lightPosition = gl_LightSource[0].position;
     vec3 toLight = normalize(lightPosition.w == 0.0 ? lightPosition.xyz
