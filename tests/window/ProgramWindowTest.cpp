@@ -14,6 +14,22 @@ namespace {
 
 using namespace driver;
 
+// Sanitizer options whose suppressions file is copied into the working
+// directory, for a program run as another user.
+std::string withLocalSuppressions(std::string options, const std::string& name)
+{
+    const std::string key = "suppressions=";
+    const auto at = options.find(key);
+    if (at == std::string::npos)
+        return options;
+    const auto start = at + key.size();
+    const auto end = options.find(':', start);
+    const std::string original = options.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string copy = fs::absolute(name + ".supp").string();
+    fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+    return options.replace(start, original.size(), copy);
+}
+
 class ProgramWindow : public testing::Test {
 protected:
     void SetUp() override
@@ -127,9 +143,19 @@ TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
     // cannot write to.
     fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                     fs::perms::others_read | fs::perms::others_exec);
-    BackgroundProgram program({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                               ORBIVANE_BINARY, "--seed", "9"},
-                              "3\n500\nn\n");
+    // Everything the program reads is copied where nobody may read it: the
+    // clone it was built in may sit in a folder only root can enter.
+    const std::string binary = dir.path() + "/orbivane";
+    fs::copy_file(ORBIVANE_BINARY, binary);
+    fs::remove("res");
+    fs::copy(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
+    std::vector<std::string> environment;
+    for (const std::string name : {"TSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* options = std::getenv(name.c_str()))
+            environment.push_back(name + "=" + withLocalSuppressions(options, name));
+    BackgroundProgram program({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", binary,
+                               "--seed", "9"},
+                              "3\n500\nn\n", environment);
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out() << program.err();
     for (const char* key : {"p", "e"})
