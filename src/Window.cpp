@@ -15,8 +15,7 @@
 #include <GL/glew.h>
 #include <GL/glu.h>
 #include <GLFW/glfw3.h>
-#define GLFW_EXPOSE_NATIVE_X11
-#include <GLFW/glfw3native.h>
+#include <X11/Xlib.h>
 #include <cstdlib>
 
 namespace {
@@ -166,8 +165,9 @@ GLFWwindow* openWindow()
     GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
     if (!window)
         return nullptr;
-    if (glfwGetX11Display())
-        XSetIOErrorHandler(displayLost);
+    // Process-wide, so no handle to GLFW's display is needed; GLFW on this
+    // system always talks to an X server.
+    XSetIOErrorHandler(displayLost);
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
