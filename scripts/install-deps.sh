@@ -1,15 +1,44 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, the Debian packages that building, running and
-# testing Orbivane need and that are not installed yet.
+# Installs, with apt-get, the Debian packages that Orbivane needs and that are
+# not installed yet: by default what building and running the program needs;
+# with --tests also what building and running every test and the benchmark
+# needs. With --list it installs nothing and prints the package names, one a
+# line (scripts/check-packages.sh compares the build against them).
+#
+# Every header and library the build uses must come from one of these
+# packages (or from what they depend on, or from a package every Debian
+# system has); scripts/check-packages.sh fails the tests otherwise.
 set -euo pipefail
 
-packages=(
-  g++ make cmake pkg-config
+run_packages=(
+  g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
+)
+test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils xdotool
 )
+
+tests=false
+list=false
+for arg in "$@"; do
+  case "$arg" in
+    --tests) tests=true ;;
+    --list) list=true ;;
+    *) echo "usage: $0 [--tests] [--list]" >&2; exit 2 ;;
+  esac
+done
+
+packages=("${run_packages[@]}")
+if $tests; then
+  packages+=("${test_packages[@]}")
+fi
+
+if $list; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Orbivane and runs every test: the unit suite, the window suite on an
-# Xvfb server, the fault, load and bad-input campaign, the unit and window
+# Builds Orbivane and runs every test: the unit suite, the check that the
+# set-up installs every package the build used, the window suite on an Xvfb server, the fault, load and bad-input campaign, the unit and window
 # suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # threaded and window tests under ThreadSanitizer.
 # Exits non-zero when any fails.
@@ -44,9 +44,12 @@ start_xvfb() {
 export ORBIVANE_FIGURES="$root/build/reliability-figures.md"
 
 echo "== Release build: unit tests"
-configure_and_build build
+configure_and_build build -DORBIVANE_BUILD_TESTS=ON -DORBIVANE_BUILD_BENCH=ON
 rm -f "$ORBIVANE_FIGURES"
 ctest --test-dir build -L unit --output-on-failure -j "$jobs"
+
+echo "== Every system file of the build comes from a package the set-up installs"
+ctest --test-dir build -L setup --output-on-failure
 
 echo "== Window tests on Xvfb"
 start_xvfb

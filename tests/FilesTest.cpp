@@ -38,6 +38,13 @@ TEST(ResourcePath, PrefersTheWorkingDirectory)
     std::filesystem::create_directory("res");
     std::ofstream("res/land.vert") << "x";
     EXPECT_EQ(resourcePath("res/land.vert"), "res/land.vert");
+
+    // Then the build tree's copy beside the program, then the installed one.
+    const auto candidates = resourceCandidates("res/land.vert");
+    ASSERT_EQ(candidates.size(), 3u);
+    const auto program = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(candidates[1], (program.parent_path() / "res/land.vert").string());
+    EXPECT_EQ(candidates[2], (program.parent_path().parent_path() / "share/orbivane/res/land.vert").string());
 }
 
 TEST(Png, RoundTripAndUnwritablePath)

@@ -195,3 +195,29 @@ TEST_F(ProgramWindow, InstalledProgramFindsItsShadersFromAnyDirectory)
 }
 
 } // namespace
+
+// A build-tree program started from a folder without res/ finds the copy the
+// build keeps beside it and draws the land in colour, not a grey disc.
+TEST(ProgramElsewhere, FindsTheShadersBesideTheProgram)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X server (DISPLAY)";
+    ScopedTempDir dir;
+    releaseKeys();
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "3"}, "5\n5000\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    int coloured = 0; // pixels whose channels differ clearly: land and sea, not grey
+    for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
+        const int r = shot.rgb[i], g = shot.rgb[i + 1], b = shot.rgb[i + 2];
+        coloured += std::max({r, g, b}) - std::min({r, g, b}) > 40;
+    }
+    EXPECT_GT(coloured, 50000);
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_EQ(log.find("could not be read"), std::string::npos) << log;
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
+    EXPECT_EQ(program.err().find("cannot find"), std::string::npos) << program.err();
+    releaseKeys();
+}
