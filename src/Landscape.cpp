@@ -223,6 +223,7 @@ void generateLive(LiveJob* job)
             v[3 * j + 1] *= k;
             v[3 * j + 2] *= k;
         }
+        planet.landVersion.fetch_add(1, std::memory_order_release);
         progress += 100;
     }
     if (i >= job->iterations)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+class PlanetBuffers;
 class Shader;
 struct LiveJob;
 
@@ -54,11 +56,15 @@ public:
 
     std::mutex mutex;              // guards vertices while live generation writes them
     Shader* landShader = nullptr;  // not owned
+    PlanetBuffers* buffers = nullptr; // not owned; the GL copy while a window shows the planet
     std::unique_ptr<Water> water;
     float angle[3];                // degrees about x, y, z
     float speed[3];                // degrees per millisecond about x, y, z
     bool rotating;
     std::vector<float> vertices;   // land: x, y, z per vertex; radius 1 is sea level
+    // Planes a live generation has finished applying to vertices; the window
+    // uploads the land again when it has moved on.
+    std::atomic<std::uint64_t> landVersion{0};
     int vertexCount = 0;
     std::uint32_t seed = 0;        // generator seed of this planet's landscape
     int subdivisions = 0;          // as asked, to name what is saved from the planet

@@ -2,10 +2,10 @@
 
 #include "LogManager.h"
 #include "Orbivane.h"
+#include "PlanetBuffers.h"
 #include "ResourcePath.h"
 #include "Shader.h"
 
-#include <mutex>
 
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
@@ -21,10 +21,21 @@ PlanetShaders setupShaders()
     shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
                                              resourcePath("res/water.frag").c_str());
     if (currentPlanet) {
+        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
         currentPlanet->landShader = shaders.land.get();
         currentPlanet->water->shader = shaders.water.get();
+        currentPlanet->buffers = shaders.buffers.get();
     }
     return shaders;
+}
+
+void releasePlanetGraphics()
+{
+    if (!currentPlanet)
+        return;
+    currentPlanet->landShader = nullptr;
+    currentPlanet->water->shader = nullptr;
+    currentPlanet->buffers = nullptr;
 }
 
 namespace {
@@ -33,37 +44,23 @@ void useProgram(const Shader& shader)
 {
     glUseProgramObjectARB(shader.linked ? shader.program : 0);
 }
-
-void drawArray(const float* vertices, int vertexCount)
-{
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices);
-    glDrawArrays(GL_TRIANGLES, 0, vertexCount);
-    glDisableClientState(GL_VERTEX_ARRAY);
-}
 } // namespace
 
 void renderPlanet()
 {
     Planet* planet = currentPlanet.get();
-    if (!planet || !planet->landShader || !planet->water->shader)
+    if (!planet || !planet->landShader || !planet->water->shader || !planet->buffers)
         return;
+    planet->buffers->refreshLand(*planet);
     glPushMatrix();
     glRotatef(planet->angle[0], 1, 0, 0);
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
     useProgram(*planet->landShader);
-    {
-        // Live generation scales vertices meanwhile; the whole draw sees each
-        // vertex either before or after a step, never half-way.
-        std::lock_guard<std::mutex> lock(planet->mutex);
-        drawArray(planet->vertices.data(), planet->vertexCount);
-    }
-    glUseProgramObjectARB(0);
-
+    planet->buffers->drawLand();
     useProgram(*planet->water->shader);
-    drawArray(planet->water->vertices.data(), planet->water->vertexCount);
+    planet->buffers->drawSea();
     glUseProgramObjectARB(0);
 
     glPopMatrix();

@@ -2,21 +2,28 @@
 
 #include <memory>
 
+class PlanetBuffers;
 class Shader;
 
-// The land and water programs of one window; they need its context, so they
-// are released before the window goes.
+// The land and water programs of one window, and the planet's buffers; they
+// need its context, so they are released before the window goes.
 struct PlanetShaders {
     std::unique_ptr<Shader> land;
     std::unique_ptr<Shader> water;
+    std::unique_ptr<PlanetBuffers> buffers;
     PlanetShaders();
     ~PlanetShaders();
     PlanetShaders(PlanetShaders&&) noexcept;
     PlanetShaders& operator=(PlanetShaders&&) noexcept;
 };
 
-// Compiles the two programs and hands them to the current planet.
+// Compiles the two programs, puts the current planet into buffer objects and
+// hands both to it.
 PlanetShaders setupShaders();
 
-// Draws the current planet: land under its mutex, then the translucent sea.
+// Lets go of what setupShaders handed to the current planet.
+void releasePlanetGraphics();
+
+// Draws the current planet: the land (uploaded again first if a live
+// generation has changed it), then the translucent sea.
 void renderPlanet();

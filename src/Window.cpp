@@ -152,12 +152,17 @@ void resizeWindow(GLFWwindow*, int width, int height)
 void drawFrame()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    placeCameraAndLight();
+    renderPlanet();
+}
+
+void placeCameraAndLight()
+{
     glLoadIdentity();
     gluLookAt(3, 0, 0, 0, 0, 0, 0, 1, 0);
     // w = 0: a sun far away in this direction, the same for every point.
     const GLfloat lightPosition[4] = {3.0f, 1.5f, 0.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
-    renderPlanet();
 }
 
 GLFWwindow* openWindow()
@@ -218,10 +223,7 @@ bool runWindow()
             glfwPollEvents();
         } while (!glfwWindowShouldClose(window));
         // The programs go while their context still exists.
-        if (currentPlanet) {
-            currentPlanet->landShader = nullptr;
-            currentPlanet->water->shader = nullptr;
-        }
+        releasePlanetGraphics();
     }
     glfwDestroyWindow(window);
     glfwTerminate();

@@ -13,6 +13,9 @@ void resizeWindow(GLFWwindow* window, int width, int height);
 // Clears and draws one frame of the current planet with camera and light.
 void drawFrame();
 
+// The fixed camera and light 0, on a fresh modelview matrix.
+void placeCameraAndLight();
+
 // Initialises GLFW and makes the 800 by 600 "Orbivane" window with its
 // context current, or returns null.
 GLFWwindow* openWindow();

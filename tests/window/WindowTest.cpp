@@ -1,7 +1,10 @@
 // GL tests in this process, on the X server named by DISPLAY.
+#include "ClientArrayDrawing.h"
+#include "ProgramDriver.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "Orbivane.h"
+#include "PlanetBuffers.h"
 #include "Renderer.h"
 #include "Screenshot.h"
 #include "Shader.h"
@@ -183,17 +186,52 @@ TEST_F(WindowContext, RenderedFrameShowsThePlanetDiscWithLandAndSea)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Welded, indexed buffers draw the same triangles in the same order as the
+// two soups did from client memory: the frames agree pixel for pixel.
+TEST_F(WindowContext, BufferDrawingShowsTheSamePixelsAsClientArrays)
+{
+    setFixedSeed(77);
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(5, 5000, false);
+    shaders = setupShaders();
+    testing::internal::GetCapturedStdout();
+    const float angles[][3] = {{0, 0, 0}, {31, 62, 13}, {200, -45, 90}, {359, 123, 271}};
+    for (const auto& angle : angles) {
+        std::copy_n(angle, 3, currentPlanet->angle);
+        drawFrame();
+        const Frame buffered = readFrame(800, 600);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        placeCameraAndLight();
+        drawWithClientArrays(*currentPlanet);
+        const Frame reference = readFrame(800, 600);
+        int differing = 0;
+        for (size_t i = 0; i < buffered.image.rgb.size(); i += 3)
+            differing += !std::equal(&buffered.image.rgb[i], &buffered.image.rgb[i] + 3, &reference.image.rgb[i]);
+        EXPECT_EQ(differing, 0) << "angles " << angle[0] << ", " << angle[1] << ", " << angle[2];
+        EXPECT_EQ(buffered.depth, reference.depth);
+        EXPECT_GT(driver::countPlanetPixels(buffered.image), 150000);
+    }
+    // A finished planet is never sent again.
+    const std::uint64_t sent = currentPlanet->buffers->bytesSent();
+    for (int frame = 0; frame < 3; ++frame)
+        drawFrame();
+    EXPECT_EQ(currentPlanet->buffers->bytesSent(), sent);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
 {
     testing::internal::CaptureStdout();
     currentPlanet = std::make_unique<Planet>(4, 1000000, true);
     shaders = setupShaders();
+    const std::uint64_t sentAtStart = currentPlanet->buffers->bytesSent();
     for (int frame = 0; frame < 30; ++frame) {
         drawFrame();
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
     EXPECT_FALSE(currentPlanet->liveJob->finished);
+    EXPECT_GT(currentPlanet->buffers->bytesSent(), sentAtStart) << "the changing land is sent again";
     currentPlanet.reset(); // stops and joins the generation
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

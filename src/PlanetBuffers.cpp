@@ -1,0 +1,115 @@
+#include "PlanetBuffers.h"
+
+#include "Planet.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+namespace {
+
+// Welded index of every soup corner and the first corner of every welded
+// vertex, from the undeformed sphere, where the copies of a vertex are equal.
+struct Weld {
+    std::vector<std::uint32_t> indices;
+    std::vector<std::uint32_t> firstCorner;
+};
+
+Weld weldSphere(const float* sphere, int corners)
+{
+    struct Key {
+        std::uint32_t bits[3];
+        bool operator==(const Key& other) const { return std::memcmp(bits, other.bits, sizeof bits) == 0; }
+    };
+    struct Hash {
+        std::size_t operator()(const Key& k) const
+        {
+            return (std::size_t(k.bits[0]) * 0x9E3779B97F4A7C15u) ^ (k.bits[1] * 0xC2B2AE3D27D4EB4Fu) ^ k.bits[2];
+        }
+    };
+    Weld weld;
+    weld.indices.resize(static_cast<std::size_t>(corners));
+    std::unordered_map<Key, std::uint32_t, Hash> seen;
+    for (int c = 0; c < corners; ++c) {
+        Key key;
+        std::memcpy(key.bits, sphere + 3 * std::size_t(c), sizeof key.bits);
+        const auto [at, added] = seen.try_emplace(key, static_cast<std::uint32_t>(weld.firstCorner.size()));
+        if (added)
+            weld.firstCorner.push_back(static_cast<std::uint32_t>(c));
+        weld.indices[std::size_t(c)] = at->second;
+    }
+    return weld;
+}
+
+// The welded positions: the first copy of every vertex of a soup.
+void gather(const float* soup, const std::vector<std::uint32_t>& firstCorner, std::vector<float>& out)
+{
+    out.resize(3 * firstCorner.size());
+    for (std::size_t v = 0; v < firstCorner.size(); ++v)
+        std::memcpy(&out[3 * v], soup + 3 * std::size_t(firstCorner[v]), 3 * sizeof(float));
+}
+
+} // namespace
+
+PlanetBuffers::PlanetBuffers(Planet& planet)
+{
+    Weld weld = weldSphere(planet.water->vertices.data(), planet.water->vertexCount);
+    firstCorner = std::move(weld.firstCorner);
+    indexCount = static_cast<GLsizei>(weld.indices.size());
+
+    const auto indexBytes = static_cast<GLsizeiptr>(weld.indices.size() * sizeof(std::uint32_t));
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.indices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+
+    gather(planet.water->vertices.data(), firstCorner, staging);
+    const auto vertexBytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
+    glBindBuffer(GL_ARRAY_BUFFER, sea.name);
+    glBufferData(GL_ARRAY_BUFFER, vertexBytes, staging.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    sent = static_cast<std::uint64_t>(indexBytes + vertexBytes);
+
+    uploadLand(planet);
+}
+
+void PlanetBuffers::refreshLand(Planet& planet)
+{
+    if (planet.landVersion.load(std::memory_order_acquire) != uploadedVersion)
+        uploadLand(planet);
+}
+
+void PlanetBuffers::uploadLand(Planet& planet)
+{
+    {
+        std::lock_guard<std::mutex> lock(planet.mutex);
+        uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
+        gather(planet.vertices.data(), firstCorner, staging);
+    }
+    const auto bytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
+    glBindBuffer(GL_ARRAY_BUFFER, land.name);
+    glBufferData(GL_ARRAY_BUFFER, bytes, staging.data(), GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    sent += static_cast<std::uint64_t>(bytes);
+}
+
+void PlanetBuffers::draw(const GlBuffer& vertices) const
+{
+    glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_INT, nullptr);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void PlanetBuffers::drawLand() const
+{
+    draw(land);
+}
+
+void PlanetBuffers::drawSea() const
+{
+    draw(sea);
+}

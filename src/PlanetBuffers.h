@@ -1,0 +1,51 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <vector>
+
+class Planet;
+
+// One GL buffer object; deleted with the object. Needs the context that made it.
+class GlBuffer {
+public:
+    GlBuffer() { glGenBuffers(1, &name); }
+    ~GlBuffer() { glDeleteBuffers(1, &name); }
+    GlBuffer(const GlBuffer&) = delete;
+    GlBuffer& operator=(const GlBuffer&) = delete;
+    GLuint name = 0;
+};
+
+// The land and the sea of a planet as buffer objects: one vertex buffer each,
+// of welded vertices (10 x 4^n + 2), and one index buffer both share, with
+// the icosphere's triangles in the order and winding it emits them (clockwise
+// seen from outside). The sea goes to the GL once; the land once, and again
+// in a frame where a live generation has changed it since. Needs the current
+// window's context for its whole life.
+class PlanetBuffers {
+public:
+    explicit PlanetBuffers(Planet& planet);
+
+    // Uploads the land again when the generation has moved on since the last
+    // upload; reads it under the planet's mutex, so a frame sees every vertex
+    // either before or after a step.
+    void refreshLand(Planet& planet);
+
+    void drawLand() const;
+    void drawSea() const;
+
+    // Bytes sent to the GL so far: vertex and index data.
+    std::uint64_t bytesSent() const { return sent; }
+
+private:
+    void uploadLand(Planet& planet);
+    void draw(const GlBuffer& vertices) const;
+
+    std::vector<std::uint32_t> firstCorner; // welded vertex -> its first soup corner
+    std::vector<float> staging;             // welded positions on their way to the GL
+    GlBuffer land, sea, indices;
+    GLsizei indexCount = 0;
+    std::uint64_t uploadedVersion = 0;
+    std::uint64_t sent = 0;
+};
