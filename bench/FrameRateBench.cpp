@@ -1,0 +1,167 @@
+// Frames a second of the window, on the X server named by DISPLAY, for
+// planets of 4 to 8 subdivisions (5000 iterations), three ways side by side:
+//   client arrays  both triangle soups sent from client memory every frame,
+//                  with the shipped shaders (the drawing before buffer objects);
+//   buffers        the program's drawing: welded, indexed buffer objects;
+//   bound          the same buffers with one-line shaders: what the renderer
+//                  itself costs for this many triangles.
+// With each: bytes sent to the GL per frame, and the time from the end of
+// the generation to the first frame on the screen.
+//
+//   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS]]
+
+#include "ClientArrayDrawing.h"
+#include "Landscape.h"
+#include "Orbivane.h"
+#include "PlanetBuffers.h"
+#include "Renderer.h"
+#include "Rotation.h"
+#include "Shader.h"
+#include "Window.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+enum class Mode { ClientArrays, Buffers, Bound };
+const char* const MODE_NAMES[] = {"client arrays", "buffers", "bound"};
+
+struct Result {
+    double framesPerSecond = 0;
+    double bytesPerFrame = 0;
+    double firstFrameMs = 0;
+};
+
+// A reversal now and then, as in the program, but the same in every run.
+int fixedRandom()
+{
+    static unsigned state = 12345;
+    state = state * 1103515245u + 12345u;
+    return static_cast<int>((state >> 1) & 0x7fffffff);
+}
+
+void drawOne(Mode mode, Planet& planet)
+{
+    if (mode == Mode::ClientArrays) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        placeCameraAndLight();
+        drawWithClientArrays(planet);
+    } else {
+        drawFrame();
+    }
+}
+
+std::uint64_t bytesSent(Mode mode, const Planet& planet, std::uint64_t frames)
+{
+    if (mode == Mode::ClientArrays) // both soups, every frame
+        return frames * (static_cast<std::uint64_t>(planet.vertexCount) + planet.water->vertexCount) * 12;
+    return planet.buffers->bytesSent();
+}
+
+Result measure(Mode mode, double seconds)
+{
+    Planet& planet = *currentPlanet;
+    Result result;
+    const Clock::time_point opened = Clock::now();
+    GLFWwindow* window = openWindow();
+    if (!window) {
+        std::fprintf(stderr, "no window (is DISPLAY set?)\n");
+        std::exit(1);
+    }
+    glfwSwapInterval(0);
+    {
+        PlanetShaders shaders = setupShaders();
+        std::unique_ptr<Shader> boundLand, boundWater;
+        if (mode == Mode::Bound) {
+            boundLand = std::make_unique<Shader>("bound.vert", "bound.frag");
+            boundWater = std::make_unique<Shader>("bound.vert", "bound.frag");
+            planet.landShader = boundLand.get();
+            planet.water->shader = boundWater.get();
+        }
+        drawOne(mode, planet);
+        glfwSwapBuffers(window);
+        glFinish();
+        result.firstFrameMs = secondsSince(opened) * 1000;
+
+        const std::uint64_t sentBefore = mode == Mode::ClientArrays ? 0 : planet.buffers->bytesSent();
+        std::uint64_t frames = 0;
+        const Clock::time_point start = Clock::now();
+        while (secondsSince(start) < seconds) {
+            drawOne(mode, planet);
+            glfwSwapBuffers(window);
+            glfwPollEvents();
+            updateRotation(planet, 40.0f, fixedRandom);
+            ++frames;
+        }
+        glFinish();
+        result.framesPerSecond = frames / secondsSince(start);
+        result.bytesPerFrame = double(bytesSent(mode, planet, frames) - sentBefore) / double(frames);
+        releasePlanetGraphics();
+    }
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return result;
+}
+
+// Runs in a scratch folder that sees the shipped shaders as res/, so that
+// the log and the one-line shaders stay out of the source tree.
+void enterScratchFolder()
+{
+    const fs::path scratch = fs::temp_directory_path() / ("orbivane-frames-" + std::to_string(getpid()));
+    fs::create_directories(scratch);
+    fs::current_path(scratch);
+    fs::remove("res");
+    fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
+    std::ofstream("bound.vert") << "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
+    std::ofstream("bound.frag") << "#version 120\nvoid main() { gl_FragColor = vec4(0.5, 0.6, 0.7, 1.0); }\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    const int first = argc > 3 ? std::atoi(argv[2]) : 4;
+    const int last = argc > 3 ? std::atoi(argv[3]) : 8;
+    enterScratchFolder();
+    // The log echoes to standard output; the table goes to the original one.
+    std::FILE* report = fdopen(dup(STDOUT_FILENO), "w");
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    close(null);
+
+    std::fprintf(report, "| subdivisions | drawing | frames/s | bytes sent per frame | generation end to first frame |\n");
+    std::fprintf(report, "|---|---|---|---|---|\n");
+    for (int n = first; n <= last; ++n) {
+        setFixedSeed(1);
+        currentPlanet = std::make_unique<Planet>(n, 5000, false);
+        for (Mode mode : {Mode::ClientArrays, Mode::Buffers, Mode::Bound}) {
+            const Result r = measure(mode, seconds);
+            std::fprintf(report, "| %d | %s | %.1f | %.0f | %.0f ms |\n", n, MODE_NAMES[int(mode)], r.framesPerSecond,
+                         r.bytesPerFrame, r.firstFrameMs);
+            std::fflush(report);
+        }
+        currentPlanet.reset();
+    }
+    fs::remove_all(fs::current_path());
+    return 0;
+}
