@@ -2,9 +2,11 @@
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "TestSupport.h"
+#include "ThreadGroup.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <system_error>
 
 namespace {
 
@@ -106,15 +108,47 @@ TEST(Dialogue, EndOfInput)
     EXPECT_FALSE(ask("  \n\n\t").answers);
     EXPECT_EQ(ask("").out, SUBDIVISIONS_PROMPT);
 
-    // A cycle that has begun goes on with the defaults.
-    Asked asked = ask("3");
+    // End of input at any later question ends the dialogue too, with no planet.
+    for (const char* input : {"3", "x", "3\n", "3 10", "3\n10\n", "3\n1e4 y\n", "3\n-5\n"})
+        EXPECT_FALSE(ask(input).answers) << input;
+    EXPECT_EQ(ask("3\n10\n").out, SUBDIVISIONS_PROMPT + "3 subdivisions gives 2560 triangles.\n" + ITERATIONS_PROMPT +
+                                       RENDER_PROMPT);
+}
+
+TEST(Dialogue, AnAnswerIsAWholeTokenAndANumberRunningOnIsUnreadable)
+{
+    const std::string longDigits(40, '1');
+    const struct {
+        std::string input;
+        int subdivisions, iterations;
+        char render;
+    } cases[] = {
+        {"3.7\n5000\nn\n", 4, 5000, 'n'},      // not 3, then .7 as the iterations
+        {"5,000 9\n3\nn\n", 4, 3, 'n'},        // the rest of the line goes with it
+        {"2\n1e4\nn\n", 2, 1000, 'n'},
+        {"4x\n5000\nn\n", 4, 5000, 'n'},
+        {"4 5000 n\n", 4, 5000, 'n'},
+        {"+3 -0 y\n", 3, 0, 'y'},
+        {"2\n3.7 y\nn\n", 2, 1000, 'n'},       // the y went with the unreadable 3.7
+        {"2\n" + longDigits + " y\nn\n", 2, 1000, 'y'}, // too large an int: default, line kept
+        {"2\n" + longDigits + "x y\nn\n", 2, 1000, 'n'}, // digits then more: unreadable
+    };
+    for (const auto& c : cases) {
+        const Asked asked = ask(c.input);
+        ASSERT_TRUE(asked.answers) << c.input;
+        EXPECT_EQ(asked.answers->subdivisions, c.subdivisions) << c.input;
+        EXPECT_EQ(asked.answers->iterations, c.iterations) << c.input;
+        EXPECT_EQ(asked.answers->render, c.render) << c.input;
+    }
+}
+
+TEST(Dialogue, NegativeIterationsAreRefusedAndAskedAgain)
+{
+    const Asked asked = ask("3\n-5\n-99999999999999999999\n10\nn\n");
     ASSERT_TRUE(asked.answers);
-    EXPECT_EQ(asked.answers->subdivisions, 3);
-    EXPECT_EQ(asked.answers->iterations, 1000);
-    EXPECT_EQ(asked.answers->render, 'n');
-    asked = ask("x");
-    ASSERT_TRUE(asked.answers);
-    EXPECT_EQ(asked.answers->subdivisions, 4);
+    EXPECT_EQ(asked.answers->iterations, 10);
+    EXPECT_EQ(countOf(asked.out, ITERATIONS_PROMPT + "The number of iterations must be from 0 to 2147483647.\n"), 2);
+    EXPECT_EQ(countOf(asked.out, ITERATIONS_PROMPT), 3);
 }
 
 TEST(Dialogue, OutOfRangeSubdivisionsAreRefusedAndAskedAgain)
@@ -192,9 +226,50 @@ TEST_F(ConsoleCycle, LiveCycleLogsTheWindowOpeningOnly)
 
 TEST_F(ConsoleCycle, EndOfInputStopsBeforeAnyPlanet)
 {
-    EXPECT_EQ(cycle(""), CycleResult::Stop);
-    EXPECT_EQ(windowStages, 0);
-    EXPECT_TRUE(readLines("Orbivane.log").empty());
+    for (const char* input : {"", "2\n", "2\n10\n"}) {
+        EXPECT_EQ(cycle(input), CycleResult::Stop) << input;
+        EXPECT_EQ(windowStages, 0);
+        EXPECT_TRUE(readLines("Orbivane.log").empty());
+    }
+}
+
+// Starts threads as std::thread does, except the one numbered failAt (from
+// 1), which the system refuses as it does at a thread limit.
+struct FailingStarts {
+    explicit FailingStarts(int failAt)
+    {
+        setThreadStarter([this, failAt](std::function<void()> body) {
+            if (++starts == failAt)
+                throw std::system_error(EAGAIN, std::generic_category());
+            return std::thread(std::move(body));
+        });
+    }
+    ~FailingStarts() { setThreadStarter(nullptr); }
+    int starts = 0;
+};
+
+TEST_F(ConsoleCycle, AThreadThatCannotStartIsReportedAndTheNextCycleRuns)
+{
+    const struct {
+        const char* input;
+        int failAt;
+    } cases[] = {{"4\n100\nn\n", 2}, {"4\n100\nn\n", 1}, {"3\n20000\nn\n", 4}, {"2\n10\ny\n", 1}};
+    for (const auto& c : cases) {
+        {
+            FailingStarts failing(c.failAt);
+            EXPECT_EQ(cycle(c.input), CycleResult::Continue);
+            EXPECT_EQ(failing.starts, c.failAt) << "nothing started after the failure";
+        }
+        EXPECT_EQ(windowStages, 0) << "no half-made planet reaches the window";
+        EXPECT_FALSE(currentPlanet);
+        EXPECT_NE(console.find("Could not start the generation: Resource temporarily unavailable\n"), std::string::npos)
+            << console;
+        EXPECT_EQ(console.find("..  100%"), std::string::npos) << console;
+        EXPECT_EQ(readLines("Orbivane.log").back().rfind("ERROR   src/Orbivane.cpp : ", 0), 0u);
+        EXPECT_EQ(cycle(c.input), CycleResult::Continue);
+        EXPECT_EQ(windowStages, 1) << "the next cycle makes its planet";
+        windowStages = 0;
+    }
 }
 
 TEST_F(ConsoleCycle, NoWindowStopsTheProgram)
