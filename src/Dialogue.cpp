@@ -71,21 +71,16 @@ bool readToken(std::istream& in, Token& token)
 Number parseInt(const Token& token)
 {
     const std::string& text = token.text;
-    const bool signed_ = text[0] == '+' || text[0] == '-';
+    const std::size_t sign = text[0] == '+' || text[0] == '-' ? 1 : 0;
     Number number{ReadStatus::Unreadable, text[0] == '-', 0};
-    const std::size_t digits = signed_ ? 1 : 0;
-    if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos ||
-        !token.digitsBeyond)
+    if (sign == text.size() || text.find_first_not_of("0123456789", sign) != std::string::npos || !token.digitsBeyond)
         return number;
     long long read = 0;
-    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), read);
-    number.status = ReadStatus::OutOfRange;
-    if (token.overlong || error != std::errc() || end != text.data() + text.size() || read < INT_MIN ||
-        read > INT_MAX)
-        return number;
-    number.status = ReadStatus::Read;
-    number.value = static_cast<int>(read);
+    // from_chars takes a minus sign but no plus sign.
+    const auto result = std::from_chars(text.data() + (text[0] == '+' ? 1 : 0), text.data() + text.size(), read);
+    const bool fits = !token.overlong && result.ec == std::errc() && read >= INT_MIN && read <= INT_MAX;
+    number.status = fits ? ReadStatus::Read : ReadStatus::OutOfRange;
+    number.value = fits ? static_cast<int>(read) : 0;
     return number;
 }
 
@@ -151,6 +146,7 @@ bool askRender(std::istream& in, std::ostream& out, char& render)
     discardLine(in);
     return true;
 }
+
 } // namespace
 
 std::uint64_t planetBytes(int subdivisions)

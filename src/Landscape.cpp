@@ -165,8 +165,10 @@ public:
     // A generation that failed part way still ends the line it began.
     ~ProgressLine()
     {
-        if (next > 0 && !ended)
+        if (next > 0 && !ended) {
             std::printf("\n");
+            std::fflush(stdout);
+        }
     }
 
     // done out of total units of work of the whole generation.

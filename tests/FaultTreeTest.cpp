@@ -374,10 +374,8 @@ std::string bruteForceProgressLine(int iterations)
 TEST(BatchGenerationTree, ProgressLineCountsTheFirstWorkersShare)
 {
     // The first worker runs iterations / 2 planes; the odd one is the second's.
-    const std::pair<int, std::string> lines[] = {{1, "100%\n"},
-                                                 {3, "0%..  100%\n"},
-                                                 {5, "0%..  50%..  100%\n"},
-                                                 {10, "0%..  20%..  40%..  60%..  80%..  100%\n"}};
+    const std::pair<int, std::string> lines[] = {
+        {1, "100%\n"}, {3, "0%..  100%\n"}, {5, "0%..  50%..  100%\n"}, {10, "0%..  20%..  40%..  60%..  80%..  100%\n"}};
     for (const auto& [iterations, line] : lines) {
         EXPECT_EQ(progressLine(iterations), line) << iterations;
         EXPECT_EQ(bruteForceProgressLine(iterations), line) << iterations;
