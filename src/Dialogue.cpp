@@ -3,6 +3,8 @@
 #include "Landscape.h"
 #include "Planet.h"
 
+#include <cctype>
+#include <charconv>
 #include <climits>
 #include <fstream>
 #include <istream>
@@ -22,6 +24,23 @@ const char* const RENDER_PROMPT =
 
 enum class ReadStatus { Read, Unreadable, OutOfRange, Ended };
 
+// Characters of an answer that are kept; a longer number cannot be an int.
+constexpr std::size_t TOKEN_KEPT = 32;
+
+// One answer as read: the characters up to the next blank.
+struct Token {
+    std::string text;         // the first TOKEN_KEPT characters
+    bool overlong = false;    // more followed
+    bool digitsBeyond = true; // and those were all digits
+};
+
+// A numeric answer; value is meaningful only when Read.
+struct Number {
+    ReadStatus status = ReadStatus::Ended;
+    bool negative = false;
+    int value = 0;
+};
+
 void discardLine(std::istream& in)
 {
     in.clear();
@@ -30,23 +49,51 @@ void discardLine(std::istream& in)
         in.clear(std::ios::eofbit);
 }
 
-// Reads one whitespace-separated integer. A failed read leaves value alone.
-ReadStatus readInt(std::istream& in, int& value)
+// False when input has ended before an answer. A line without blanks costs no
+// memory beyond TOKEN_KEPT characters.
+bool readToken(std::istream& in, Token& token)
 {
     in >> std::ws;
-    if (in.peek() == std::char_traits<char>::eof())
-        return ReadStatus::Ended;
-    long long read = 0;
-    in >> read;
-    if (in.fail()) {
-        const bool overflow = read == LLONG_MAX || read == LLONG_MIN;
-        discardLine(in);
-        return overflow ? ReadStatus::OutOfRange : ReadStatus::Unreadable;
+    for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
+        in.get();
+        if (token.text.size() < TOKEN_KEPT) {
+            token.text += static_cast<char>(c);
+        } else {
+            token.overlong = true;
+            token.digitsBeyond = token.digitsBeyond && std::isdigit(c);
+        }
     }
-    if (read < INT_MIN || read > INT_MAX)
-        return ReadStatus::OutOfRange;
-    value = static_cast<int>(read);
-    return ReadStatus::Read;
+    return !token.text.empty();
+}
+
+// Digits with an optional sign, and nothing else: a number that runs into
+// other characters ("3.7", "5,000", "1e4", "4x") is not read at all.
+Number parseInt(const Token& token)
+{
+    const std::string& text = token.text;
+    const std::size_t sign = text[0] == '+' || text[0] == '-' ? 1 : 0;
+    Number number{ReadStatus::Unreadable, text[0] == '-', 0};
+    if (sign == text.size() || text.find_first_not_of("0123456789", sign) != std::string::npos || !token.digitsBeyond)
+        return number;
+    long long read = 0;
+    // from_chars takes a minus sign but no plus sign.
+    const auto result = std::from_chars(text.data() + (text[0] == '+' ? 1 : 0), text.data() + text.size(), read);
+    const bool fits = !token.overlong && result.ec == std::errc() && read >= INT_MIN && read <= INT_MAX;
+    number.status = fits ? ReadStatus::Read : ReadStatus::OutOfRange;
+    number.value = fits ? static_cast<int>(read) : 0;
+    return number;
+}
+
+// Reads one answer as an int; an unreadable one takes the rest of its line with it.
+Number readInt(std::istream& in)
+{
+    Token token;
+    if (!readToken(in, token))
+        return Number{};
+    const Number number = parseInt(token);
+    if (number.status == ReadStatus::Unreadable)
+        discardLine(in);
+    return number;
 }
 
 // Returns false when input ended before anything could be read.
@@ -54,19 +101,50 @@ bool askSubdivisions(std::istream& in, std::ostream& out, int maxCount, int& sub
 {
     for (;;) {
         out << SUBDIVISIONS_PROMPT << std::flush;
-        int value = subdivisions;
-        const ReadStatus status = readInt(in, value);
-        if (status == ReadStatus::Ended)
+        const Number number = readInt(in);
+        if (number.status == ReadStatus::Ended)
             return false;
-        if (status == ReadStatus::Unreadable)
+        if (number.status == ReadStatus::Unreadable)
             return true;
-        if (status == ReadStatus::Read && value >= 0 && value <= maxCount) {
-            subdivisions = value;
+        if (number.status == ReadStatus::Read && number.value >= 0 && number.value <= maxCount) {
+            subdivisions = number.value;
             return true;
         }
         out << "The number of subdivisions must be from 0 to " << maxCount
             << " on this machine." << std::endl;
     }
+}
+
+// Returns false when input ended. A count too large for an int keeps the
+// default; a negative one is refused and asked again.
+bool askIterations(std::istream& in, std::ostream& out, int& iterations)
+{
+    for (;;) {
+        out << ITERATIONS_PROMPT << std::flush;
+        const Number number = readInt(in);
+        if (number.status == ReadStatus::Ended)
+            return false;
+        if (number.status == ReadStatus::Unreadable || (number.status == ReadStatus::OutOfRange && !number.negative))
+            return true;
+        if (number.status == ReadStatus::Read && number.value >= 0) {
+            iterations = number.value;
+            return true;
+        }
+        out << "The number of iterations must be from 0 to " << INT_MAX << "." << std::endl;
+    }
+}
+
+// Returns false when input ended. One character is the answer: the rest of a
+// "yes" must not become the next cycle's first answer.
+bool askRender(std::istream& in, std::ostream& out, char& render)
+{
+    out << RENDER_PROMPT << std::flush;
+    char answer = 0;
+    if (!(in >> answer))
+        return false;
+    render = answer;
+    discardLine(in);
+    return true;
 }
 
 } // namespace
@@ -120,18 +198,8 @@ std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int max
         return std::nullopt;
     out << answers.subdivisions << " subdivisions gives " << reportedTriangles(answers.subdivisions)
         << " triangles." << std::endl;
-
-    out << ITERATIONS_PROMPT << std::flush;
-    readInt(in, answers.iterations);
-
-    out << RENDER_PROMPT << std::flush;
-    char render = 0;
-    if (in >> render)
-        answers.render = render;
-    // One character is the answer: the rest of a "yes" must not become the
-    // next cycle's first answer.
-    discardLine(in);
-
+    if (!askIterations(in, out, answers.iterations) || !askRender(in, out, answers.render))
+        return std::nullopt;
     out << "\n\n\n\n" << std::flush;
     return answers;
 }

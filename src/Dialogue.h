@@ -26,9 +26,11 @@ int maxSubdivisions(std::uint64_t availableBytes);
 std::uint64_t availableMemoryBytes();
 
 // Asks the three questions on out and reads the answers from in. An answer
-// that cannot be read keeps its default, and the rest of its line is thrown
-// away. A subdivision count outside 0..maxSubdivisionCount is refused and
-// asked again. Returns nothing when input has ended at the first question.
+// is a token (answers on one line are separated by blanks); one that cannot
+// be read as a whole ("3.7", "4x") keeps its default, and the rest of its
+// line is thrown away. A subdivision count outside 0..maxSubdivisionCount and
+// a negative iteration count are refused and asked again. Returns nothing
+// when input ends at any of the questions.
 std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount);
 
 // The figure of the triangle report: land and water triangles together.

@@ -1,13 +1,13 @@
 #include "FaultTree.h"
 
 #include "FaultTreeKernels.h"
+#include "ThreadGroup.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 using treekernels::ballSideValue;
 using treekernels::Kernels;
@@ -44,6 +44,11 @@ struct Worker {
     LeafScratch leaf;
 };
 
+// Set in a pass's count of done tasks once a worker failed or could not
+// start: the others stop, and nobody waits for tasks that will never be done.
+// Far above any task count (at most 80).
+constexpr int ABANDONED = 1 << 30;
+
 // One pass of planes over the tree. Tasks are the nodes of one level, taken
 // in turn by the workers; a worker writes only inside its own tasks' ranges,
 // so no locks are needed.
@@ -55,6 +60,7 @@ public:
 
 private:
     void work(int worker, int workers, const TreeProgress& progress);
+    void waitForTheOthers(const TreeProgress& progress);
     void runTask(Worker& w, int task);
     void visit(Worker& w, int level, int first, int count, const PlaneList& in, int steps);
     void finishLeaf(Worker& w, const PlaneList& planes, int first, int count, int steps);
@@ -74,7 +80,7 @@ private:
     PlaneBuffer root;
     NodeBall faceBalls[20];
     std::vector<float> scales; // scaleForSteps(s) at s + planeCount, when scaling
-    std::atomic<int> doneTasks{0};
+    std::atomic<int> doneTasks{0}; // tasks finished, plus ABANDONED after a failure
 };
 
 TreePass::TreePass(const float* read, float* write, int vertexCount, const std::vector<FaultPlane>& planes,
@@ -106,10 +112,13 @@ void TreePass::run(int threads, const TreeProgress& progress)
         work(0, 1, progress);
         return;
     }
-    std::thread first(&TreePass::work, this, 0, 2, std::cref(progress));
-    std::thread second(&TreePass::work, this, 1, 2, std::cref(progress));
-    first.join();
-    second.join();
+    ThreadGroup workers([this] {
+        doneTasks.fetch_or(ABANDONED);
+        doneTasks.notify_all();
+    });
+    workers.start([this, &progress] { work(0, 2, progress); });
+    workers.start([this, &progress] { work(1, 2, progress); });
+    workers.join();
 }
 
 // Tasks are dealt out in turn rather than taken from a queue: neighbouring
@@ -122,19 +131,30 @@ void TreePass::work(int worker, int workers, const TreeProgress& progress)
     if (reports)
         progress(0, taskCount);
     for (int task = worker; task < taskCount; task += workers) {
+        if (doneTasks.load() & ABANDONED)
+            return;
         runTask(w, task);
-        doneTasks.fetch_add(1);
+        const int done = doneTasks.fetch_add(1) + 1;
         doneTasks.notify_all();
+        if (done & ABANDONED)
+            return;
         if (reports)
-            progress(doneTasks.load(), taskCount);
+            progress(done, taskCount);
     }
-    if (!reports)
-        return;
-    for (int done = doneTasks.load(); done < taskCount; done = doneTasks.load()) {
+    if (reports)
+        waitForTheOthers(progress);
+}
+
+// The reporting worker's line goes on while the other finishes its tasks.
+void TreePass::waitForTheOthers(const TreeProgress& progress)
+{
+    int done = doneTasks.load();
+    for (; done < taskCount; done = doneTasks.load()) {
         progress(done, taskCount);
         doneTasks.wait(done);
     }
-    progress(taskCount, taskCount);
+    if (!(done & ABANDONED))
+        progress(taskCount, taskCount);
 }
 
 void TreePass::runTask(Worker& w, int task)

@@ -2,6 +2,7 @@
 
 #include "FaultTree.h"
 #include "Planet.h"
+#include "ThreadGroup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +39,11 @@ int progressStep(int iterations)
 }
 
 } // namespace
+
+int progressPercent(int done, int planes)
+{
+    return static_cast<int>(std::int64_t(done) * 100 / planes);
+}
 
 FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, std::uint32_t r4)
 {
@@ -101,10 +107,9 @@ void faultWorker(GenerationJob* job)
 {
     const int step = progressStep(job->iterations);
     const Planet& planet = *job->planet;
-    int progress = 0;
     for (int i = 0; i < job->iterations; ++i) {
         if (job->showProgress && i % step == 0)
-            printProgress(progress / job->iterations);
+            printProgress(progressPercent(i, job->iterations));
         FaultPlane plane;
         {
             // All four draws of a plane together, so that the set of planes
@@ -113,7 +118,6 @@ void faultWorker(GenerationJob* job)
             plane = randomPlanePoint();
         }
         applyPlaneToCounters(plane, planet.vertices.data(), planet.vertexCount, job->counters);
-        progress += 100;
     }
 }
 
@@ -122,14 +126,17 @@ void generateBatchBruteForce(Planet& planet, int iterations)
     std::vector<int> a(static_cast<std::size_t>(planet.vertexCount), 750);
     std::vector<int> b(static_cast<std::size_t>(planet.vertexCount), 750);
     planet.seed = seedGenerator();
-    // The first worker takes the odd plane, so that every plane asked for is applied.
+    // The second, silent worker takes the odd plane: the progress line is
+    // that of the plain split, and every plane asked for is applied.
     const int half = iterations / 2;
-    GenerationJob first{&planet, a.data(), iterations - half, true};
-    GenerationJob second{&planet, b.data(), half, false};
-    std::thread firstThread(faultWorker, &first);
-    std::thread secondThread(faultWorker, &second);
-    firstThread.join();
-    secondThread.join();
+    GenerationJob first{&planet, a.data(), half, true};
+    GenerationJob second{&planet, b.data(), iterations - half, false};
+    {
+        ThreadGroup workers;
+        workers.start([&first] { faultWorker(&first); });
+        workers.start([&second] { faultWorker(&second); });
+        workers.join();
+    }
     std::printf("100%%\n");
     std::fflush(stdout);
     scaleByCounters(planet.vertices.data(), planet.vertexCount, a.data(), b.data());
@@ -152,6 +159,17 @@ namespace {
 class ProgressLine {
 public:
     explicit ProgressLine(int planes) : planes(planes), step(progressStep(planes)) {}
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    // A generation that failed part way still ends the line it began.
+    ~ProgressLine()
+    {
+        if (next > 0 && !ended) {
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+    }
 
     // done out of total units of work of the whole generation.
     void advance(std::int64_t done, std::int64_t total)
@@ -162,10 +180,19 @@ public:
         }
     }
 
+    void end()
+    {
+        advance(1, 1);
+        std::printf("100%%\n");
+        std::fflush(stdout);
+        ended = true;
+    }
+
 private:
     std::int64_t planes; // the first worker's share of the planes
     std::int64_t step;
     std::int64_t next = 0; // the plane whose entry comes next
+    bool ended = false;
 };
 
 } // namespace
@@ -173,10 +200,9 @@ private:
 void generateBatch(Planet& planet, int iterations)
 {
     planet.seed = seedGenerator();
-    // The first worker takes the odd plane, so that every plane asked for is
-    // applied; the progress line counts its share.
-    const int half = iterations / 2;
-    ProgressLine line(iterations - half);
+    // The progress line is the one the plain split's first worker prints
+    // for its iterations / 2 planes; the odd plane is the silent second's.
+    ProgressLine line(iterations / 2);
     const int total = std::max(iterations, 0);
     const int passes = total == 0 ? 0 : (total - 1) / PLANES_PER_PASS + 1;
     // Steps carried between passes, only when there is more than one.
@@ -193,21 +219,18 @@ void generateBatch(Planet& planet, int iterations)
             deformByTree(planet.vertices.data(), planet.vertexCount, planes, carried.empty() ? nullptr : carried.data(),
                          progress);
     }
-    line.advance(1, 1);
-    std::printf("100%%\n");
-    std::fflush(stdout);
+    line.end();
 }
 
 void generateLive(LiveJob* job)
 {
     Planet& planet = *job->planet;
     const int step = progressStep(job->iterations);
-    int progress = 0;
     bool printed = false;
     int i = 0;
     for (; i < job->iterations && !job->stop.load(std::memory_order_relaxed); ++i) {
         if (i % step == 0 && i != 0) {
-            printProgress(progress / job->iterations);
+            printProgress(progressPercent(i, job->iterations));
             printed = true;
         }
         const FaultPlane plane = randomPlanePoint();
@@ -224,7 +247,6 @@ void generateLive(LiveJob* job)
             v[3 * j + 2] *= k;
         }
         planet.landVersion.fetch_add(1, std::memory_order_release);
-        progress += 100;
     }
     if (i >= job->iterations)
         std::printf("100%%\n");
@@ -252,7 +274,8 @@ void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneratio
     planet.liveJob = std::make_unique<LiveJob>();
     planet.liveJob->planet = &planet;
     planet.liveJob->iterations = iterations;
-    planet.liveJob->thread = std::thread(generateLive, planet.liveJob.get());
+    LiveJob* job = planet.liveJob.get();
+    job->thread.start([job] { generateLive(job); });
 }
 
 void stopLiveGeneration(Planet& planet)

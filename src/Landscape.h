@@ -1,12 +1,13 @@
 #pragma once
 
+#include "ThreadGroup.h"
+
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <random>
-#include <thread>
 #include <vector>
 
 class Planet;
@@ -30,6 +31,10 @@ inline double unitValue(std::uint32_t r) { return r * 2.3283064370807974e-10; }
 // The plane four draws make: r1 gives the sign, r2 the distance from the
 // centre (0 to 1), r3 the azimuth and r4 the polar angle of its normal.
 FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, std::uint32_t r4);
+
+// The progress entry after done of planes planes, in percent; 64-bit
+// arithmetic, since done * 100 overflows an int from 21474837 planes on.
+int progressPercent(int done, int planes);
 
 // Takes the four draws of one plane from MersenneTwister.
 FaultPlane randomPlanePoint();
@@ -83,7 +88,7 @@ struct LiveJob {
     int iterations = 0;
     std::atomic<bool> stop{false};     // set to end the generation early
     std::atomic<bool> finished{false}; // set when the thread is about to end
-    std::thread thread;
+    ThreadGroup thread;                // the live thread, a group of one
 };
 
 // Body of the live thread: scales the land in place, plane by plane.

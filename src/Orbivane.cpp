@@ -1,14 +1,14 @@
 #include "Orbivane.h"
 
 #include "Dialogue.h"
+#include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
 
 #include <chrono>
 #include <iostream>
-#include <new>
-#include <system_error>
+#include <string>
 
 std::unique_ptr<Planet> currentPlanet;
 Options runOptions;
@@ -59,14 +59,14 @@ namespace {
 // Makes the cycle's planet; false, after saying why, when it cannot be had.
 bool makePlanet(const Answers& answers)
 {
-    try {
-        currentPlanet = std::make_unique<Planet>(answers.subdivisions, answers.iterations, answers.liveGeneration());
+    const FailureReport report{"Not enough memory for a planet with " + std::to_string(answers.subdivisions) +
+                                   " subdivisions; try fewer.",
+                               "Could not start the generation"};
+    if (runAtBoundary([&answers] {
+            currentPlanet = std::make_unique<Planet>(answers.subdivisions, answers.iterations,
+                                                     answers.liveGeneration());
+        }, report))
         return true;
-    } catch (const std::bad_alloc&) {
-        ORB_LOG(Error, "Not enough memory for a planet with %d subdivisions; try fewer.", answers.subdivisions);
-    } catch (const std::system_error& error) {
-        ORB_LOG(Error, "Could not start the generation: %s", error.what());
-    }
     currentPlanet.reset();
     return false;
 }

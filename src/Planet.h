@@ -44,9 +44,10 @@ public:
 class Planet {
 public:
     // subdivisions: 0 up to the largest count whose vertex count fits an int;
-    // throws std::invalid_argument below 0 and std::bad_alloc when the arrays
-    // cannot be had. Batch generation has finished when this returns; live
-    // generation runs on in its own thread.
+    // throws std::invalid_argument below 0, std::bad_alloc when the arrays
+    // cannot be had and std::system_error when a generation thread cannot
+    // start (every thread started is joined first). Batch generation has
+    // finished when this returns; live generation runs on in its own thread.
     Planet(int subdivisions, int iterations, bool liveGeneration);
     virtual ~Planet();
     Planet(const Planet&) = delete;

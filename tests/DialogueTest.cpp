@@ -2,9 +2,13 @@
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "TestSupport.h"
+#include "ThreadGroup.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <system_error>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -106,15 +110,35 @@ TEST(Dialogue, EndOfInput)
     EXPECT_FALSE(ask("  \n\n\t").answers);
     EXPECT_EQ(ask("").out, SUBDIVISIONS_PROMPT);
 
-    // A cycle that has begun goes on with the defaults.
-    Asked asked = ask("3");
+    // End of input at any later question ends the dialogue too, with no planet.
+    for (const char* input : {"3", "x", "3\n", "3 10", "3\n10\n", "3\n1e4 y\n", "3\n-5\n"})
+        EXPECT_FALSE(ask(input).answers) << input;
+    EXPECT_EQ(ask("3\n10\n").out, SUBDIVISIONS_PROMPT + "3 subdivisions gives 2560 triangles.\n" + ITERATIONS_PROMPT +
+                                       RENDER_PROMPT);
+}
+
+TEST(Dialogue, AnAnswerIsAWholeTokenAndANumberRunningOnIsUnreadable)
+{
+    const std::string digits(40, '1'); // too large an int, but a number
+    const std::tuple<std::string, int, int, char> cases[] = { // input, subdivisions, iterations, render
+        {"3.7\n5000\nn\n", 4, 5000, 'n'}, {"5,000 9\n3\nn\n", 4, 3, 'n'},     {"2\n1e4 y\nn\n", 2, 1000, 'n'},
+        {"4x\n5000\nn\n", 4, 5000, 'n'},  {"4 5000 n\n", 4, 5000, 'n'},         {"+3 -0 y\n", 3, 0, 'y'},
+        {"2\n" + digits + " y\n", 2, 1000, 'y'}, {"2\n" + digits + "x y\nn\n", 2, 1000, 'n'}};
+    for (const auto& [input, subdivisions, iterations, render] : cases) {
+        const Asked asked = ask(input);
+        ASSERT_TRUE(asked.answers) << input;
+        EXPECT_EQ(std::tuple(asked.answers->subdivisions, asked.answers->iterations, asked.answers->render),
+                  std::tuple(subdivisions, iterations, render)) << input;
+    }
+}
+
+TEST(Dialogue, NegativeIterationsAreRefusedAndAskedAgain)
+{
+    const Asked asked = ask("3\n-5\n-99999999999999999999\n10\nn\n");
     ASSERT_TRUE(asked.answers);
-    EXPECT_EQ(asked.answers->subdivisions, 3);
-    EXPECT_EQ(asked.answers->iterations, 1000);
-    EXPECT_EQ(asked.answers->render, 'n');
-    asked = ask("x");
-    ASSERT_TRUE(asked.answers);
-    EXPECT_EQ(asked.answers->subdivisions, 4);
+    EXPECT_EQ(asked.answers->iterations, 10);
+    EXPECT_EQ(countOf(asked.out, ITERATIONS_PROMPT + "The number of iterations must be from 0 to 2147483647.\n"), 2);
+    EXPECT_EQ(countOf(asked.out, ITERATIONS_PROMPT), 3);
 }
 
 TEST(Dialogue, OutOfRangeSubdivisionsAreRefusedAndAskedAgain)
@@ -192,9 +216,35 @@ TEST_F(ConsoleCycle, LiveCycleLogsTheWindowOpeningOnly)
 
 TEST_F(ConsoleCycle, EndOfInputStopsBeforeAnyPlanet)
 {
-    EXPECT_EQ(cycle(""), CycleResult::Stop);
-    EXPECT_EQ(windowStages, 0);
-    EXPECT_TRUE(readLines("Orbivane.log").empty());
+    for (const char* input : {"", "2\n", "2\n10\n"}) {
+        EXPECT_EQ(cycle(input), CycleResult::Stop) << input;
+        EXPECT_EQ(windowStages, 0);
+        EXPECT_TRUE(readLines("Orbivane.log").empty());
+    }
+}
+
+TEST_F(ConsoleCycle, AThreadThatCannotStartIsReportedAndTheNextCycleRuns)
+{
+    // input, the start the system refuses: the tree's second or first worker,
+    // the second pass's second worker, the live thread.
+    const std::pair<const char*, int> cases[] = {
+        {"4\n100\nn\n", 2}, {"4\n100\nn\n", 1}, {"3\n20000\nn\n", 4}, {"2\n10\ny\n", 1}};
+    for (const auto& [input, failAt] : cases) {
+        int starts = 0;
+        setThreadStarter([&starts, failAt](std::function<void()> body) {
+            if (++starts == failAt)
+                throw std::system_error(EAGAIN, std::generic_category());
+            return std::thread(std::move(body));
+        });
+        EXPECT_EQ(cycle(input), CycleResult::Continue);
+        setThreadStarter(nullptr);
+        EXPECT_EQ(starts, failAt) << "nothing started after the failure";
+        EXPECT_EQ(windowStages, 0) << "no half-made planet";
+        EXPECT_NE(console.find("Could not start the generation: Resource temporarily unavailable\n"), std::string::npos);
+        EXPECT_EQ(console.find("100%"), std::string::npos) << console;
+        EXPECT_EQ(cycle(input), CycleResult::Continue);
+        EXPECT_EQ(std::exchange(windowStages, 0), 1) << "the next cycle makes its planet";
+    }
 }
 
 TEST_F(ConsoleCycle, NoWindowStopsTheProgram)

@@ -361,17 +361,33 @@ std::string progressLine(int iterations)
     return testing::internal::GetCapturedStdout();
 }
 
+std::string bruteForceProgressLine(int iterations)
+{
+    testing::internal::CaptureStdout();
+    Planet planet(1, 0, false);
+    testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    generateBatchBruteForce(planet, iterations);
+    return testing::internal::GetCapturedStdout();
+}
+
 TEST(BatchGenerationTree, ProgressLineCountsTheFirstWorkersShare)
 {
-    EXPECT_EQ(progressLine(1), "0%..  100%\n");
-    EXPECT_EQ(progressLine(3), "0%..  50%..  100%\n") << "the first worker's two planes";
+    // The first worker runs iterations / 2 planes; the odd one is the second's.
+    const std::pair<int, std::string> lines[] = {
+        {1, "100%\n"}, {3, "0%..  100%\n"}, {5, "0%..  50%..  100%\n"}, {10, "0%..  20%..  40%..  60%..  80%..  100%\n"}};
+    for (const auto& [iterations, line] : lines) {
+        EXPECT_EQ(progressLine(iterations), line) << iterations;
+        EXPECT_EQ(bruteForceProgressLine(iterations), line) << iterations;
+    }
     EXPECT_EQ(progressLine(-1), "100%\n");
     std::string twenty;
     for (int p = 0; p < 100; p += 5)
         twenty += std::to_string(p) + "%..  ";
     static_assert(40000 > 2 * PLANES_PER_PASS);
     EXPECT_EQ(progressLine(40000), twenty + "100%\n") << "over three passes";
-    EXPECT_EQ(progressLine(4999), twenty + "100%\n");
+    EXPECT_EQ(progressLine(5001), twenty + "100%\n");
+    EXPECT_EQ(progressLine(4999), bruteForceProgressLine(4999)) << "2499 planes: 0%..  4%..  9%..";
 }
 
 TEST(BatchGenerationTree, ProgressRisesOnOneThreadWhileTheWorkGoesOn)

@@ -2,6 +2,7 @@
 #include "Planet.h"
 
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <set>
@@ -176,7 +177,7 @@ TEST(BatchGeneration, KeepsDirectionsAndStepsRadiiByWholeSteps)
 
 TEST(BatchGeneration, EqualsTheSingleThreadedReferenceBitForBit)
 {
-    for (auto [seed, iterations] : {std::pair{42u, 500}, {7u, 7}, {8u, 1}, {1234567u, 1001}}) {
+    for (auto [seed, iterations] : {std::pair{42u, 500}, {7u, 7}, {8u, 1}, {5u, 5}, {1234567u, 1001}}) {
         const std::vector<float> expected = referenceBatch(3, iterations, seed);
         for (int run = 0; run < 3; ++run) {
             SeedScope scope(seed);
@@ -187,6 +188,14 @@ TEST(BatchGeneration, EqualsTheSingleThreadedReferenceBitForBit)
             ASSERT_EQ(planet.vertices, expected) << "seed " << seed << ", " << iterations << " iterations, run " << run;
         }
     }
+}
+
+TEST(Progress, PercentStaysExactWhereHundredTimesThePlanesOverflowAnInt)
+{
+    EXPECT_EQ(progressPercent(1, 3), 33);
+    EXPECT_EQ(progressPercent(25000000, 100000000), 25);
+    EXPECT_EQ(progressPercent(95000000, 100000000), 95);
+    EXPECT_EQ(progressPercent(INT_MAX - 1, INT_MAX), 99);
 }
 
 // Waits for a live generation to finish on its own.

@@ -89,6 +89,7 @@ TEST(DialogueFuzz, ThousandGeneratedInputsEachEndWithEveryAnswerTypedOrDefault)
             ASSERT_TRUE(a.subdivisions == 4 || (typed.count(a.subdivisions) && a.subdivisions >= 0 && a.subdivisions <= 12))
                 << "seed " << seed << ": " << a.subdivisions;
             ASSERT_TRUE(a.iterations == 1000 || typed.count(a.iterations)) << "seed " << seed << ": " << a.iterations;
+            ASSERT_GE(a.iterations, 0) << "seed " << seed;
             ASSERT_TRUE(a.render == 'n' || input.find(a.render) != std::string::npos) << "seed " << seed;
             ASSERT_FALSE(std::isspace(static_cast<unsigned char>(a.render)));
         }

@@ -1,0 +1,66 @@
+// The real program under limits that leave it too few threads or too little memory.
+#include "Figures.h"
+#include "ProgramDriver.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace driver;
+
+namespace {
+
+const std::string NO_THREAD = "Could not start the generation: Resource temporarily unavailable\n";
+
+TEST(ResourceLimit, AGenerationThreadThatCannotStartIsReportedAndTheProgramGoesOn)
+{
+    if (geteuid() != 0 || runCommand("command -v setpriv prlimit").status != 0)
+        GTEST_SKIP() << "needs root, setpriv and prlimit to run the program as a user with a process limit";
+    ScopedTempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    const std::string id = std::to_string(60000 + getpid() % 5000); // a user no other process counts against
+    // The limit counts the main thread: 2 refuses the tree's second worker, 1 the live thread.
+    for (const auto& [limit, input] : {std::pair{"2", "4\n100\nn\n3\n20000\nn\n"}, {"1", "4\n100\ny\n"}}) {
+        const CommandResult run = runCommand(std::string("timeout 60 env -u DISPLAY prlimit --nproc=") + limit +
+                                                 " -- setpriv --reuid=" + id + " --regid=" + id + " --clear-groups " +
+                                                 shellQuote(ORBIVANE_BINARY),
+                                             input);
+        EXPECT_EQ(run.status, 0) << input << run.err;
+        const int planets = countOf(run.out, "Generating planet");
+        EXPECT_EQ(countOf(run.out, NO_THREAD), planets) << run.out;
+        EXPECT_EQ(countOf(readFile("Orbivane.log"), "ERROR   src/Orbivane.cpp"), planets);
+        EXPECT_EQ(countOf(run.out, "Enter number of subdivisions"), planets + 1) << "every cycle asks again";
+    }
+    recordFigure("threads: a process limit of 2 (batch) and 1 (live)",
+                 "every planet whose threads could not start reported, the question asked again, status 0");
+}
+
+TEST(ResourceLimit, EveryAddressSpaceLimitEndsInAPlanetOrAReason)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limits allow";
+#endif
+    ScopedTempDir dir;
+    // In this range the planet's arrays, the tree's plane lists (one pass or
+    // two) and the threads' stacks each fail somewhere.
+    int outcomes[3] = {0, 0, 0}; // planets, out of memory, threads refused
+    for (int kib = 100000; kib <= 160000; kib += 4000) {
+        for (const char* input : {"8\n5000\nn\n", "8\n20000\nn\n"}) {
+            const CommandResult run = runCommand(
+                "ulimit -v " + std::to_string(kib) + "; timeout 60 env -u DISPLAY " + shellQuote(ORBIVANE_BINARY), input);
+            ASSERT_EQ(run.status, 0) << kib << " KiB, " << input << run.err;
+            const int seen[3] = {countOf(run.out, "Planet generation done in "),
+                                 countOf(run.out, "Not enough memory for a planet with 8 subdivisions; try fewer.\n"),
+                                 countOf(run.out, NO_THREAD)};
+            ASSERT_EQ(seen[0] + seen[1] + seen[2], 1) << kib << " KiB, " << input << run.out;
+            for (int i = 0; i < 3; ++i)
+                outcomes[i] += seen[i];
+        }
+    }
+    recordFigure("memory: address-space limits 100 to 160 MB, 8 subdivisions",
+                 std::to_string(outcomes[0]) + " planets, " + std::to_string(outcomes[1]) + " out of memory, " +
+                     std::to_string(outcomes[2]) + " threads refused; status 0 every time");
+}
+
+} // namespace
