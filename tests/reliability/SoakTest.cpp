@@ -127,10 +127,15 @@ TEST_F(Soak, BrokenShaderFilesAreReportedAndThePlanetStillDrawn)
         {"folder in a file's place", [&] { copyShipped(); fs::remove("res/water.frag"); fs::create_directory("res/water.frag"); }, "Shader file res/water.frag could not be read"},
         {"syntax error", [&] { copyShipped(); std::ofstream("res/water.frag", std::ios::trunc) << "#version 120\nvoid main() { gl_FragColor = vec4(1.0) }\n"; }, "Shader res/water.frag did not compile: "},
     };
+    // A copy of the program in a folder of its own, with no shaders beside it,
+    // so that only the working directory's res/ can be found.
+    fs::create_directory("bin");
+    const std::string binary = (fs::current_path() / "bin" / "orbivane").string();
+    fs::copy_file(ORBIVANE_BINARY, binary);
     for (const Case& c : cases) {
         fs::remove_all("res");
         c.make();
-        BackgroundProgram program({ORBIVANE_BINARY, "--seed", "4"}, "4\n2000\nn\n");
+        BackgroundProgram program({binary, "--seed", "4"}, "4\n2000\nn\n");
         Image shot;
         EXPECT_NE(waitForPlanet(shot), 0u) << c.name << ": the planet is drawn";
         ASSERT_TRUE(escapeUntilAsked(program, 2)) << c.name;
