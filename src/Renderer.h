@@ -15,8 +15,10 @@ struct PlanetShaders {
     PlanetShaders& operator=(PlanetShaders&&) noexcept;
 };
 
-// Compiles the two programs and hands them to the current planet.
+// Compiles the two programs and hands them to the current planet; makes none,
+// after logging why, when the context offers no shader objects.
 PlanetShaders setupShaders();
 
-// Draws the current planet: land under its mutex, then the translucent sea.
+// Draws the current planet: land under its mutex, then the translucent sea,
+// each with its program, or with the fixed pipeline where it has none.
 void renderPlanet();
