@@ -1,5 +1,6 @@
 #include "Window.h"
 
+#include "DisplayErrors.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
@@ -16,6 +17,7 @@
 #include <GL/glu.h>
 #include <GLFW/glfw3.h>
 #include <X11/Xlib.h>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -104,6 +106,38 @@ void serviceRequests(GLFWwindow* window)
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
+
+// Standard output stays as it was; GLFW's reason goes to standard error.
+void reportNoWindow()
+{
+    const char* reason = nullptr;
+    glfwGetError(&reason);
+    std::fprintf(stderr, "Orbivane: no window could be opened: %s\n", reason ? reason : "no reason given");
+}
+
+// Draws until the window is closed or lost to an X error. Keys pressed in the
+// frame that closed it are served on one more frame.
+void runFrames(GLFWwindow* window)
+{
+    double last = glfwGetTime();
+    bool glErrorReported = false;
+    std::string xError;
+    do {
+        const double now = glfwGetTime();
+        const float dtMs = static_cast<float>(now - last) * 1000.0f;
+        last = now;
+        drawFrame();
+        serviceRequests(window);
+        checkGlErrors(glErrorReported);
+        glfwSwapBuffers(window);
+        updatePlanet(dtMs);
+        glfwPollEvents();
+        if (takeXError(xError)) {
+            ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
+            return;
+        }
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && (screenshotRequested || exportRequested)));
+}
 } // namespace
 
 void initGL()
@@ -150,7 +184,10 @@ void drawFrame()
 
 GLFWwindow* openWindow()
 {
-    glfwInit();
+    if (!glfwInit()) {
+        reportNoWindow();
+        return nullptr;
+    }
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_RED_BITS, 8);
     glfwWindowHint(GLFW_GREEN_BITS, 8);
@@ -163,8 +200,10 @@ GLFWwindow* openWindow()
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
     GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
-    if (!window)
+    if (!window) {
+        reportNoWindow();
         return nullptr;
+    }
     // Process-wide, so no handle to GLFW's display is needed; GLFW on this
     // system always talks to an X server.
     XSetIOErrorHandler(displayLost);
@@ -177,6 +216,7 @@ GLFWwindow* openWindow()
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     resizeWindow(window, width, height);
+    recordXErrors();
     return window;
 }
 
@@ -191,19 +231,7 @@ bool runWindow()
     screenshotRequested = exportRequested = false;
     {
         PlanetShaders shaders = setupShaders();
-        double last = glfwGetTime();
-        bool glErrorReported = false;
-        do {
-            const double now = glfwGetTime();
-            const float dtMs = static_cast<float>(now - last) * 1000.0f;
-            last = now;
-            drawFrame();
-            serviceRequests(window);
-            checkGlErrors(glErrorReported);
-            glfwSwapBuffers(window);
-            updatePlanet(dtMs);
-            glfwPollEvents();
-        } while (!glfwWindowShouldClose(window));
+        runFrames(window);
         // The programs go while their context still exists.
         if (currentPlanet) {
             currentPlanet->landShader = nullptr;
