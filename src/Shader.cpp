@@ -33,21 +33,10 @@ bool compileFrom(GLhandleARB shader, const char* path, const char* text)
 
 bool shaderObjectsAvailable()
 {
-    // GLEW loads an extension's entry points only when the driver lists it
-    // (glewExperimental would load them regardless, so it stays off).
-    if (!GLEW_ARB_shader_objects || !GLEW_ARB_vertex_shader || !GLEW_ARB_fragment_shader)
-        return false;
-    const void* const entryPoints[] = {
-        reinterpret_cast<const void*>(glCreateShaderObjectARB), reinterpret_cast<const void*>(glShaderSourceARB),
-        reinterpret_cast<const void*>(glCompileShaderARB), reinterpret_cast<const void*>(glCreateProgramObjectARB),
-        reinterpret_cast<const void*>(glAttachObjectARB), reinterpret_cast<const void*>(glLinkProgramARB),
-        reinterpret_cast<const void*>(glUseProgramObjectARB), reinterpret_cast<const void*>(glGetObjectParameterivARB),
-        reinterpret_cast<const void*>(glGetInfoLogARB), reinterpret_cast<const void*>(glDetachObjectARB),
-        reinterpret_cast<const void*>(glDeleteObjectARB)};
-    for (const void* entryPoint : entryPoints)
-        if (!entryPoint)
-            return false;
-    return true;
+    // glewInit sets an extension's flag only when the driver lists it and
+    // every one of its entry points loaded, so a flag that is set means no
+    // null pointer. (glewExperimental would load them regardless; it stays off.)
+    return GLEW_ARB_shader_objects && GLEW_ARB_vertex_shader && GLEW_ARB_fragment_shader;
 }
 
 Shader::Shader(const char* vertexPath, const char* fragmentPath)
