@@ -5,8 +5,11 @@
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
+#include "StandardDescriptors.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -110,6 +113,11 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
 
 int orbivaneMain(int argc, char** argv)
 {
+    // Before anything opens a file: a closed standard output would otherwise
+    // become the log file or the X connection, and console text would go there.
+    if (const int error = openClosedStandardDescriptors())
+        std::fprintf(stderr, "Orbivane: cannot open /dev/null on a closed standard descriptor: %s\n",
+                     std::strerror(error));
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (parsed.exitStatus >= 0)
         return parsed.exitStatus;

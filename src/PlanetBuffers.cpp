@@ -92,24 +92,33 @@ void PlanetBuffers::uploadLand(Planet& planet)
     sent += static_cast<std::uint64_t>(bytes);
 }
 
-void PlanetBuffers::draw(const GlBuffer& vertices) const
+void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
     glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    if (fixedPipeline) {
+        glEnable(GL_NORMALIZE);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, nullptr);
+    }
     glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_INT, nullptr);
+    if (fixedPipeline) {
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisable(GL_NORMALIZE);
+    }
     glDisableClientState(GL_VERTEX_ARRAY);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void PlanetBuffers::drawLand() const
+void PlanetBuffers::drawLand(bool fixedPipeline) const
 {
-    draw(land);
+    draw(land, fixedPipeline);
 }
 
-void PlanetBuffers::drawSea() const
+void PlanetBuffers::drawSea(bool fixedPipeline) const
 {
-    draw(sea);
+    draw(sea, fixedPipeline);
 }

@@ -32,15 +32,18 @@ public:
     // either before or after a step.
     void refreshLand(Planet& planet);
 
-    void drawLand() const;
-    void drawSea() const;
+    // fixedPipeline: without a program, the fixed pipeline lights the
+    // triangles with each vertex's direction from the centre as its normal:
+    // the sphere's own, and near enough for land within a few percent of it.
+    void drawLand(bool fixedPipeline) const;
+    void drawSea(bool fixedPipeline) const;
 
     // Bytes sent to the GL so far: vertex and index data.
     std::uint64_t bytesSent() const { return sent; }
 
 private:
     void uploadLand(Planet& planet);
-    void draw(const GlBuffer& vertices) const;
+    void draw(const GlBuffer& vertices, bool fixedPipeline) const;
 
     std::vector<std::uint32_t> firstCorner; // welded vertex -> its first soup corner
     std::vector<float> staging;             // welded positions on their way to the GL

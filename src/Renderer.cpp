@@ -6,7 +6,6 @@
 #include "ResourcePath.h"
 #include "Shader.h"
 
-
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
 PlanetShaders::PlanetShaders(PlanetShaders&&) noexcept = default;
@@ -14,12 +13,17 @@ PlanetShaders& PlanetShaders::operator=(PlanetShaders&&) noexcept = default;
 
 PlanetShaders setupShaders()
 {
-    ORB_LOG(Info, "Compiling shaders:");
     PlanetShaders shaders;
-    shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
-                                            resourcePath("res/land.frag").c_str());
-    shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
-                                             resourcePath("res/water.frag").c_str());
+    if (shaderObjectsAvailable()) {
+        ORB_LOG(Info, "Compiling shaders:");
+        shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
+                                                resourcePath("res/land.frag").c_str());
+        shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
+                                                 resourcePath("res/water.frag").c_str());
+    } else {
+        ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
+                       "the planet is drawn with the fixed pipeline.");
+    }
     if (currentPlanet) {
         shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
         currentPlanet->landShader = shaders.land.get();
@@ -39,29 +43,51 @@ void releasePlanetGraphics()
 }
 
 namespace {
-// A program that did not link would make every draw call an error.
-void useProgram(const Shader& shader)
+// Fixed-pipeline materials, RGBA, for a context without usable programs: the
+// shaders' lowland green and deep sea blue, the sea translucent above the
+// 0.1 alpha test.
+constexpr GLfloat FIXED_LAND_COLOUR[4] = {0.24f, 0.50f, 0.16f, 1.0f};
+constexpr GLfloat FIXED_SEA_COLOUR[4] = {0.02f, 0.16f, 0.38f, 0.7f};
+
+// Uses the shader's program when it linked; otherwise (a program that did
+// not link, or none at all) the fixed pipeline with colour as material.
+// Returns whether a program is in use.
+bool useProgram(const Shader* shader, const GLfloat (&colour)[4])
 {
-    glUseProgramObjectARB(shader.linked ? shader.program : 0);
+    if (shader && shader->linked) {
+        glUseProgramObjectARB(shader->program);
+        return true;
+    }
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, colour);
+    return false;
+}
+
+// Draws with shader's program, or with the fixed pipeline where it has none.
+// Without shader objects the ARB entry points may be null: none is called.
+template <typename Draw>
+void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
+{
+    const bool program = useProgram(shader, colour);
+    draw(!program);
+    if (program)
+        glUseProgramObjectARB(0);
 }
 } // namespace
 
 void renderPlanet()
 {
     Planet* planet = currentPlanet.get();
-    if (!planet || !planet->landShader || !planet->water->shader || !planet->buffers)
+    if (!planet || !planet->buffers)
         return;
-    planet->buffers->refreshLand(*planet);
+    PlanetBuffers& buffers = *planet->buffers;
+    buffers.refreshLand(*planet);
     glPushMatrix();
     glRotatef(planet->angle[0], 1, 0, 0);
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
-    useProgram(*planet->landShader);
-    planet->buffers->drawLand();
-    useProgram(*planet->water->shader);
-    planet->buffers->drawSea();
-    glUseProgramObjectARB(0);
+    drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) { buffers.drawLand(fixed); });
+    drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) { buffers.drawSea(fixed); });
 
     glPopMatrix();
 }

@@ -18,12 +18,14 @@ struct PlanetShaders {
 };
 
 // Compiles the two programs, puts the current planet into buffer objects and
-// hands both to it.
+// hands both to it; makes no programs, after logging why, when the context
+// offers no shader objects.
 PlanetShaders setupShaders();
 
 // Lets go of what setupShaders handed to the current planet.
 void releasePlanetGraphics();
 
 // Draws the current planet: the land (uploaded again first if a live
-// generation has changed it), then the translucent sea.
+// generation has changed it), then the translucent sea, each with its
+// program, or with the fixed pipeline where it has none.
 void renderPlanet();

@@ -31,6 +31,14 @@ bool compileFrom(GLhandleARB shader, const char* path, const char* text)
 
 } // namespace
 
+bool shaderObjectsAvailable()
+{
+    // glewInit sets an extension's flag only when the driver lists it and
+    // every one of its entry points loaded, so a flag that is set means no
+    // null pointer. (glewExperimental would load them regardless; it stays off.)
+    return GLEW_ARB_shader_objects && GLEW_ARB_vertex_shader && GLEW_ARB_fragment_shader;
+}
+
 Shader::Shader(const char* vertexPath, const char* fragmentPath)
 {
     vertexShader = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);

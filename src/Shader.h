@@ -2,6 +2,11 @@
 
 #include <GL/glew.h>
 
+// Whether the current context offers the ARB shader objects with vertex and
+// fragment shaders, their entry points loaded by glewInit. Without them no
+// Shader may be made.
+bool shaderObjectsAvailable();
+
 // One linked GLSL program of a vertex and a fragment shader read from text
 // files. Needs a current GL context with the ARB shader objects; never fails:
 // what the driver says about the program is logged.

@@ -1,5 +1,6 @@
 #include "Window.h"
 
+#include "DisplayErrors.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
@@ -16,6 +17,7 @@
 #include <GL/glu.h>
 #include <GLFW/glfw3.h>
 #include <X11/Xlib.h>
+#include <cstdio>
 #include <cstdlib>
 #include <malloc.h>
 
@@ -105,6 +107,7 @@ void serviceRequests(GLFWwindow* window)
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
+
 // The software renderer builds each frame's scene in heap blocks and frees
 // them after the swap. With glibc's default trim threshold (128 KiB) that
 // memory goes back to the kernel every frame and returns as fresh zeroed
@@ -115,6 +118,38 @@ void keepFrameMemory()
 {
     constexpr int TRIM_THRESHOLD = 512 << 20; // bytes of free heap top kept
     mallopt(M_TRIM_THRESHOLD, TRIM_THRESHOLD);
+}
+
+// Standard output stays as it was; GLFW's reason goes to standard error.
+void reportNoWindow()
+{
+    const char* reason = nullptr;
+    glfwGetError(&reason);
+    std::fprintf(stderr, "Orbivane: no window could be opened: %s\n", reason ? reason : "no reason given");
+}
+
+// Draws until the window is closed or lost to an X error. Keys pressed in the
+// frame that closed it are served on one more frame.
+void runFrames(GLFWwindow* window)
+{
+    double last = glfwGetTime();
+    bool glErrorReported = false;
+    std::string xError;
+    do {
+        const double now = glfwGetTime();
+        const float dtMs = static_cast<float>(now - last) * 1000.0f;
+        last = now;
+        drawFrame();
+        serviceRequests(window);
+        checkGlErrors(glErrorReported);
+        glfwSwapBuffers(window);
+        updatePlanet(dtMs);
+        glfwPollEvents();
+        if (takeXError(xError)) {
+            ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
+            return;
+        }
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && (screenshotRequested || exportRequested)));
 }
 } // namespace
 
@@ -168,7 +203,10 @@ void placeCameraAndLight()
 GLFWwindow* openWindow()
 {
     keepFrameMemory();
-    glfwInit();
+    if (!glfwInit()) {
+        reportNoWindow();
+        return nullptr;
+    }
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_RED_BITS, 8);
     glfwWindowHint(GLFW_GREEN_BITS, 8);
@@ -181,8 +219,10 @@ GLFWwindow* openWindow()
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
     GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
-    if (!window)
+    if (!window) {
+        reportNoWindow();
         return nullptr;
+    }
     // Process-wide, so no handle to GLFW's display is needed; GLFW on this
     // system always talks to an X server.
     XSetIOErrorHandler(displayLost);
@@ -195,6 +235,7 @@ GLFWwindow* openWindow()
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     resizeWindow(window, width, height);
+    recordXErrors();
     return window;
 }
 
@@ -209,19 +250,7 @@ bool runWindow()
     screenshotRequested = exportRequested = false;
     {
         PlanetShaders shaders = setupShaders();
-        double last = glfwGetTime();
-        bool glErrorReported = false;
-        do {
-            const double now = glfwGetTime();
-            const float dtMs = static_cast<float>(now - last) * 1000.0f;
-            last = now;
-            drawFrame();
-            serviceRequests(window);
-            checkGlErrors(glErrorReported);
-            glfwSwapBuffers(window);
-            updatePlanet(dtMs);
-            glfwPollEvents();
-        } while (!glfwWindowShouldClose(window));
+        runFrames(window);
         // The programs go while their context still exists.
         releasePlanetGraphics();
     }

@@ -89,8 +89,15 @@ TEST(ProgramInput, DisplaysThatCannotBeUsedEndTheProgramCalmly)
         ASSERT_GE(run.out.size(), last.size());
         EXPECT_EQ(run.out.substr(run.out.size() - last.size()), last) << prefix;
         EXPECT_EQ(countOf(run.out, "Generating planet"), 1) << prefix;
+        // Standard error alone says why: one line with GLFW's reason.
+        const std::string why = "Orbivane: no window could be opened: ";
+        EXPECT_EQ(run.err.rfind(why, 0), 0u) << prefix << ": " << run.err;
+        EXPECT_GT(run.err.size(), why.size() + 1) << prefix;
+        EXPECT_EQ(countOf(run.err, "\n"), 1) << prefix << ": " << run.err;
+        EXPECT_TRUE(!run.err.empty() && run.err.back() == '\n') << prefix;
     }
-    recordFigure("display: none, a missing local server, a refused TCP server", "each ended with status 0 after the second record");
+    recordFigure("display: none, a missing local server, a refused TCP server",
+                 "each ended with status 0 after the second record and one line on standard error");
 }
 
 } // namespace

@@ -137,6 +137,22 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     EXPECT_EQ(readFile("Orbivane-5.ply").rfind("ply\n", 0), 0u);
 }
 
+TEST_F(ProgramWindow, KeysPressedWithEscapeAreServedBeforeTheWindowCloses)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "6"}, "4\n1000\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    // No delay between the keys: the three reach the program in one poll. Again
+    // if all were lost to a window still settling.
+    for (int attempt = 0; attempt < 3 && program.waitForExit(attempt ? 5 : 0) < 0; ++attempt)
+        press("--delay 0 p e Escape");
+    EXPECT_EQ(program.waitForExit(30), 0) << "Esc closed the window and input ended";
+    Image saved;
+    ASSERT_TRUE(readPng("Orbivane-6-1.png", saved)) << program.out();
+    EXPECT_GT(countPlanetPixels(saved), 150000) << "the saved frame shows the planet";
+    EXPECT_NE(program.out().find("Planet (seed 6) exported to "), std::string::npos) << program.out();
+}
+
 TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
 {
     // Root may write anywhere, so the program runs as nobody in a folder it
