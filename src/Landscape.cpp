@@ -223,6 +223,7 @@ void generateLive(LiveJob* job)
             v[3 * j + 1] *= k;
             v[3 * j + 2] *= k;
         }
+        job->applied.store(i + 1);
         progress += 100;
     }
     if (i >= job->iterations)
@@ -260,4 +261,10 @@ void stopLiveGeneration(Planet& planet)
         return;
     planet.liveJob->stop = true;
     planet.liveJob->thread.join();
+}
+
+void finishLiveGeneration(Planet& planet)
+{
+    if (planet.liveJob && planet.liveJob->thread.joinable())
+        planet.liveJob->thread.join();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IcosphereWeld.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +45,7 @@ class Planet {
 public:
     // subdivisions: 0 up to the largest count whose vertex count fits an int;
     // throws std::invalid_argument below 0 and std::bad_alloc when the arrays
-    // cannot be had. Batch generation has finished when this returns; live
+    // (land, sea, weld) cannot be had. Batch generation has finished when this returns; live
     // generation runs on in its own thread.
     Planet(int subdivisions, int iterations, bool liveGeneration);
     virtual ~Planet();
@@ -55,6 +57,7 @@ public:
     std::mutex mutex;              // guards vertices while live generation writes them
     Shader* landShader = nullptr;  // not owned
     std::unique_ptr<Water> water;
+    IcosphereWeld weld;            // found on the land as built; holds for every later state
     float angle[3];                // degrees about x, y, z
     float speed[3];                // degrees per millisecond about x, y, z
     bool rotating;

@@ -9,7 +9,7 @@
 #include "Screenshot.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <new>
 #include <string>
 
 #include <GL/glew.h>
@@ -38,15 +38,11 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         exportRequested = true;
 }
 
-// "Orbivane-SEED-N.png" with the first N from 1 that names no file yet.
-std::string screenshotName(const Planet& planet)
+// "Orbivane-SEED-N.EXT" with the first N from 1 that names nothing yet: a
+// file the program names itself never replaces one, nor follows a symlink.
+SaveTarget savedFileName(const Planet& planet, const char* extension)
 {
-    for (int n = 1;; ++n) {
-        std::string name = "Orbivane-" + std::to_string(planet.seed) + "-" + std::to_string(n) + ".png";
-        std::error_code error;
-        if (!std::filesystem::exists(name, error))
-            return name;
-    }
+    return SaveTarget::numbered("Orbivane-" + std::to_string(planet.seed) + "-", extension);
 }
 
 // Saves what the back buffer holds now: the frame about to be shown.
@@ -63,20 +59,32 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
     for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
         std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
 
-    const std::string name = screenshotName(planet);
-    std::string error;
-    if (writePng(name, image, headerComment(MeshInfo{planet.seed, planet.subdivisions, planet.iterations}), error))
-        ORB_LOG(Info, "Screenshot saved to %s", name.c_str());
+    const SaveTarget target = savedFileName(planet, ".png");
+    std::string error, written;
+    if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
+        ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
     else
-        ORB_LOG(Error, "Could not save the screenshot %s: %s", name.c_str(), error.c_str());
+        ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
+}
+
+// P: a screenshot; a frame too large for the memory left is reported.
+void screenshotKey(GLFWwindow* window, const Planet& planet)
+{
+    try {
+        saveScreenshot(window, planet);
+    } catch (const std::bad_alloc&) {
+        ORB_LOG(Error, "Could not save the screenshot: not enough memory");
+    }
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
 // and the reason told first, so that a lost display never looks like a crash.
 int displayLost(Display*)
 {
-    if (currentPlanet)
+    if (currentPlanet) {
         stopLiveGeneration(*currentPlanet); // ends its progress line first
+        exportFinishedPlanet(*currentPlanet); // what there is, before the end
+    }
     ORB_LOG(Error, "The connection to the display was lost; Orbivane ends.");
     std::fflush(nullptr);
     std::_Exit(EXIT_FAILURE);
@@ -98,9 +106,9 @@ void serviceRequests(GLFWwindow* window)
     if (!currentPlanet)
         return;
     if (screenshotRequested)
-        saveScreenshot(window, *currentPlanet);
+        screenshotKey(window, *currentPlanet);
     if (exportRequested)
-        exportPlanetTo(*currentPlanet, "Orbivane-" + std::to_string(currentPlanet->seed) + ".ply");
+        exportPlanetTo(*currentPlanet, savedFileName(*currentPlanet, ".ply"));
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
@@ -185,6 +193,7 @@ bool runWindow()
     GLFWwindow* window = openWindow();
     if (!window) {
         glfwTerminate();
+        finishGenerationForExport();
         releaseCurrentPlanet();
         return false;
     }
