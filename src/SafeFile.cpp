@@ -174,6 +174,20 @@ SaveTarget SaveTarget::numbered(const std::string& prefix, const std::string& su
     return target;
 }
 
+std::string SaveTarget::name() const
+{
+    if (!isNumbered)
+        return path;
+    struct stat status;
+    std::string candidate;
+    for (int n = 1; n <= 1000000; ++n) {
+        candidate = prefix + std::to_string(n) + suffix;
+        if (lstat(candidate.c_str(), &status) != 0)
+            break;
+    }
+    return candidate;
+}
+
 std::string SaveTarget::folder() const
 {
     int ignored = 0;

@@ -19,8 +19,9 @@ struct SaveTarget {
     std::string suffix; // numbered: the name after N
     bool isNumbered = false;
 
-    // The name in messages: the path, or the numbered name with "N" for the number.
-    std::string name() const { return isNumbered ? prefix + "N" + suffix : path; }
+    // The name in messages: the path, or the numbered name with the first N
+    // that names nothing now.
+    std::string name() const;
 
     // The folder the file goes into and (for replacing) its name in there,
     // with a user's symlink followed; "." for a bare name.
