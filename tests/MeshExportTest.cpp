@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <tuple>
 #include <unistd.h>
@@ -245,6 +246,41 @@ TEST(MeshExportWeld, SoupsWithoutSharedCornersOutgrowTheEstimate)
         ASSERT_EQ(weld.cornerToVertex[c], c);
         ASSERT_EQ(weld.vertexToCorner[c], c);
     }
+}
+
+TEST(MeshExportWeld, LandCaughtHalfWayThroughAPlaneStillSavesClosed)
+{
+    // A live generation scales the copies of a shared vertex one at a time:
+    // mid-plane they differ. Here every corner past the middle is pushed out.
+    auto planet = generatedPlanet(3, 0);
+    for (std::size_t i = planet->vertices.size() / 2; i < planet->vertices.size(); ++i)
+        planet->vertices[i] *= 1.001f;
+    ScopedTempDir dir;
+    std::string error;
+    ASSERT_TRUE(exportPlanet("mid.ply", *planet, MeshInfo{1, 3, 10, 4}, error)) << error;
+    const ReadMesh mesh = readPly("mid.ply");
+    EXPECT_EQ(mesh.comments, std::vector<std::string>{"Orbivane planet: seed 1, subdivisions 3, iterations 4 of 10"});
+    EXPECT_EQ(mesh.positions.size(), 3u * 642);
+    // Closed and consistently wound: every directed edge once, and its reverse once.
+    std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
+    for (std::size_t f = 0; f < mesh.faces.size(); f += 3)
+        for (std::size_t k = 0; k < 3; ++k)
+            ASSERT_TRUE(edges.emplace(mesh.faces[f + k], mesh.faces[f + (k + 1) % 3]).second);
+    for (const auto& [a, b] : edges)
+        ASSERT_TRUE(edges.count({b, a})) << "open edge " << a << "-" << b;
+}
+
+TEST(MeshExportFiles, HeadersSayHowFarALiveGenerationGot)
+{
+    const std::pair<MeshInfo, const char*> cases[] = {
+        {{7, 2, 50}, "iterations 50"},
+        {{7, 2, 50, 50}, "iterations 50"},
+        {{7, 2, 50, 12}, "iterations 12 of 50"},
+        {{7, 2, 50, 12, true}, "iterations 12 of 50, stopped"},
+        {{7, 2, 50, 0, true}, "iterations 0 of 50, stopped"},
+    };
+    for (const auto& [info, tail] : cases)
+        EXPECT_EQ(headerComment(info), std::string("Orbivane planet: seed 7, subdivisions 2, ") + tail);
 }
 
 TEST(MeshExportFiles, PlyAndObjReadBackAsTheWeldedMesh)
