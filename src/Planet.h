@@ -57,7 +57,7 @@ public:
     std::mutex mutex;              // guards vertices while live generation writes them
     Shader* landShader = nullptr;  // not owned
     std::unique_ptr<Water> water;
-    IcosphereWeld weld;            // found on the land as built; holds for every later state
+    IcosphereWeld weld;            // which soup corners are one vertex; holds for every state of the land
     float angle[3];                // degrees about x, y, z
     float speed[3];                // degrees per millisecond about x, y, z
     bool rotating;

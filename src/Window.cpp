@@ -67,16 +67,6 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
         ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
 }
 
-// P: a screenshot; a frame too large for the memory left is reported.
-void screenshotKey(GLFWwindow* window, const Planet& planet)
-{
-    try {
-        saveScreenshot(window, planet);
-    } catch (const std::bad_alloc&) {
-        ORB_LOG(Error, "Could not save the screenshot: not enough memory");
-    }
-}
-
 // Xlib ends the process when this returns; the planet's thread is stopped
 // and the reason told first, so that a lost display never looks like a crash.
 int displayLost(Display*)
@@ -105,10 +95,15 @@ void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    if (screenshotRequested)
-        screenshotKey(window, *currentPlanet);
-    if (exportRequested)
-        exportPlanetTo(*currentPlanet, savedFileName(*currentPlanet, ".ply"));
+    // A key whose work finds no memory is reported; the window goes on.
+    try {
+        if (screenshotRequested)
+            saveScreenshot(window, *currentPlanet);
+        if (exportRequested)
+            exportPlanetTo(*currentPlanet, savedFileName(*currentPlanet, ".ply"));
+    } catch (const std::bad_alloc&) {
+        ORB_LOG(Error, "Not enough memory to save from the window; it goes on.");
+    }
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <sstream>
 #include <tuple>
 #include <unistd.h>
@@ -35,8 +36,9 @@ struct IndexedMesh {
     std::vector<std::uint32_t> faces;
 };
 
-IndexedMesh weldedMesh(const IcosphereWeld& weld, const float* soup)
+IndexedMesh weldedMesh(const IcosphereWeld& weld, const std::vector<float>& soupVector)
 {
+    const float* soup = soupVector.data();
     IndexedMesh mesh;
     for (std::uint32_t corner : weld.vertexToCorner)
         mesh.positions.insert(mesh.positions.end(), soup + 3 * std::size_t(corner), soup + 3 * std::size_t(corner) + 3);
@@ -48,7 +50,7 @@ IndexedMesh weldedMesh(const IcosphereWeld& weld, const float* soup)
 
 IndexedMesh weldedMesh(const Planet& planet)
 {
-    return weldedMesh(planet.weld, planet.vertices.data());
+    return weldedMesh(planet.weld, planet.vertices);
 }
 
 bool exportPlanet(const std::string& path, const Planet& planet, const MeshInfo& info, std::string& error)
@@ -212,39 +214,39 @@ TEST(MeshExportWeld, EveryFaceTurnsCounterClockwiseFromOutside)
     }
 }
 
-TEST(MeshExportWeld, SmallSoupsNumberByFirstAppearanceAndKeepSignedZerosApart)
+TEST(MeshExportWeld, TheIcosahedronNumbersItsCornersByFirstAppearance)
 {
-    // Two triangles sharing the edge p1-p2, then a stray partial triangle.
-    const float soup[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, /**/ 0, 1, 0, 1, 0, 0, 1, 1, 0, /**/ 5, 5, 5};
-    const IcosphereWeld weld = weldIcosphere(soup, 7);
-    EXPECT_EQ(weld.cornerToVertex, (std::vector<std::uint32_t>{0, 1, 2, 2, 1, 3}));
-    EXPECT_EQ(weld.vertexToCorner, (std::vector<std::uint32_t>{0, 1, 2, 5}));
-    const IndexedMesh mesh = weldedMesh(weld, soup);
-    expectSameBits(mesh.positions, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, "positions");
-    EXPECT_EQ(mesh.faces, (std::vector<std::uint32_t>{0, 2, 1, 2, 3, 1}));
-
-    const float zeros[] = {0.0f, 1, 2, -0.0f, 1, 2, 0.0f, 1, 2};
-    const IcosphereWeld signedZeros = weldIcosphere(zeros, 3);
-    EXPECT_EQ(signedZeros.vertexCount(), 2u) << "-0.0 and +0.0 differ in bits";
-    EXPECT_EQ(signedZeros.cornerToVertex, (std::vector<std::uint32_t>{0, 1, 0}));
-
-    for (std::size_t count : {0, 2}) {
-        const IcosphereWeld empty = weldIcosphere(soup, count);
-        EXPECT_TRUE(empty.cornerToVertex.empty() && empty.vertexToCorner.empty()) << "count " << count;
+    const IcosphereWeld weld = weldIcosphere(ICOSAHEDRON_FACES, 0);
+    std::vector<std::uint32_t> number(12, 99), expected, firstCorners;
+    for (std::uint32_t c = 0; c < 60; ++c) {
+        const int vertex = ICOSAHEDRON_FACES[c / 3][c % 3];
+        if (number[vertex] == 99) {
+            number[vertex] = static_cast<std::uint32_t>(firstCorners.size());
+            firstCorners.push_back(c);
+        }
+        expected.push_back(number[vertex]);
     }
+    EXPECT_EQ(weld.cornerToVertex, expected);
+    EXPECT_EQ(weld.vertexToCorner, firstCorners);
+    EXPECT_THROW(weldIcosphere(ICOSAHEDRON_FACES, 13), std::invalid_argument);
 }
 
-TEST(MeshExportWeld, SoupsWithoutSharedCornersOutgrowTheEstimate)
+TEST(MeshExportWeld, StructureAgreesWithThePositionsOfTheUndeformedSphere)
 {
-    // Every x and y, and every z, recurs: only the whole triple tells corners apart.
-    std::vector<float> soup;
-    for (int i = 0; i < 30000; ++i)
-        soup.insert(soup.end(), {float(i % 10), float(i / 10 % 10), -float(i / 100)});
-    const IcosphereWeld weld = weldIcosphere(soup.data(), 30000);
-    ASSERT_EQ(weld.vertexCount(), 30000u);
-    for (std::uint32_t c = 0; c < 30000; ++c) {
-        ASSERT_EQ(weld.cornerToVertex[c], c);
-        ASSERT_EQ(weld.vertexToCorner[c], c);
+    // Copies of one vertex have the same bits, and distinct vertices differ.
+    for (int n = 0; n <= 6; ++n) {
+        auto planet = generatedPlanet(n, 0);
+        const IcosphereWeld& weld = planet->weld;
+        ASSERT_EQ(weld.cornerToVertex.size(), std::size_t(planet->vertexCount));
+        for (std::size_t c = 0; c < weld.cornerToVertex.size(); ++c)
+            ASSERT_EQ(bitsAt(planet->vertices, weld.vertexToCorner[weld.cornerToVertex[c]]),
+                      bitsAt(planet->vertices, c))
+                << "n=" << n << " corner " << c;
+        std::vector<std::array<std::uint32_t, 3>> all;
+        for (std::uint32_t corner : weld.vertexToCorner)
+            all.push_back(bitsAt(planet->vertices, corner));
+        std::sort(all.begin(), all.end());
+        ASSERT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "n=" << n << ": two vertices in one place";
     }
 }
 
