@@ -44,15 +44,14 @@ void removeTempAndReraise(int signal)
     raise(signal);
 }
 
-// Takes the process-wide slot for path; false when another file holds it.
-// Only signals still at their default action get the handler, so a program
-// that ignores Ctrl-C keeps ignoring it.
-bool armSignalCleanup(const std::string& path)
+// Takes the process-wide slot; false when another file holds it. Only
+// signals still at their default action get the handler, so a program that
+// ignores Ctrl-C keeps ignoring it.
+bool claimSignalCleanup()
 {
-    if (path.size() >= sizeof signalTempPath || signalSlotTaken.exchange(true))
+    if (signalSlotTaken.exchange(true))
         return false;
-    std::memcpy(signalTempPath, path.c_str(), path.size() + 1);
-    signalTempArmed = 1;
+    signalTempArmed = 0;
     struct sigaction action {};
     action.sa_handler = removeTempAndReraise;
     sigemptyset(&action.sa_mask);
@@ -63,6 +62,20 @@ bool armSignalCleanup(const std::string& path)
             handlerInstalled[i] = sigaction(HANDLED_SIGNALS[i], &action, nullptr) == 0;
     }
     return true;
+}
+
+// The file the handler removes: set before the file is created, so that no
+// moment exists where it is there and the handler does not know it; empty
+// for none.
+void pointSignalCleanupAt(const std::string& path)
+{
+    signalTempArmed = 0;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (path.empty() || path.size() >= sizeof signalTempPath)
+        return;
+    std::memcpy(signalTempPath, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    signalTempArmed = 1;
 }
 
 void disarmSignalCleanup()
@@ -119,13 +132,23 @@ std::string randomSuffix()
 
 // Creates ".NAME.XXXXXX" in folder exclusively, never through a symlink;
 // the mode is 0666 less the umask, as for any new file. -1 with errno set.
-int createTemp(const std::string& folder, const std::string& name, std::string& tempPath)
+// watched: the signal handler is told each name before it is tried.
+int createTemp(const std::string& folder, const std::string& name, std::string& tempPath, bool watched)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = folder + "/." + name.substr(0, TEMP_NAME_KEEP) + "." + randomSuffix();
+        if (watched)
+            pointSignalCleanupAt(tempPath);
         const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0)
             return fd;
+        const int error = errno;
+        if (watched)
+            pointSignalCleanupAt("");
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
     }
     errno = EEXIST;
     return -1;
@@ -206,13 +229,18 @@ SafeFile::SafeFile(const SaveTarget& target) : target(target), buffer(new char[B
     }
     if (failure != 0)
         return;
-    fd = createTemp(this->target.folder(), name, tempPath);
+    signalSlot = claimSignalCleanup();
+    try {
+        fd = createTemp(this->target.folder(), name, tempPath, signalSlot);
+    } catch (...) { // no destructor runs for a constructor that throws
+        if (signalSlot)
+            disarmSignalCleanup();
+        throw;
+    }
     if (fd < 0) {
         failure = errno;
         tempPath.clear();
-        return;
     }
-    signalSlot = armSignalCleanup(tempPath);
 }
 
 SafeFile::~SafeFile()
