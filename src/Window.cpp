@@ -40,7 +40,7 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
 
 // "Orbivane-SEED-N.EXT" with the first N from 1 that names nothing yet: a
 // file the program names itself never replaces one, nor follows a symlink.
-SaveTarget savedFileName(const Planet& planet, const char* extension)
+SaveTarget namedByTheProgram(const Planet& planet, const char* extension)
 {
     return SaveTarget::numbered("Orbivane-" + std::to_string(planet.seed) + "-", extension);
 }
@@ -59,7 +59,7 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
     for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
         std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
 
-    const SaveTarget target = savedFileName(planet, ".png");
+    const SaveTarget target = namedByTheProgram(planet, ".png");
     std::string error, written;
     if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
         ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
@@ -100,7 +100,7 @@ void serviceRequests(GLFWwindow* window)
         if (screenshotRequested)
             saveScreenshot(window, *currentPlanet);
         if (exportRequested)
-            exportPlanetTo(*currentPlanet, savedFileName(*currentPlanet, ".ply"));
+            exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
     } catch (const std::bad_alloc&) {
         ORB_LOG(Error, "Not enough memory to save from the window; it goes on.");
     }

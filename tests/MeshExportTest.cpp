@@ -353,6 +353,10 @@ TEST(MeshExportPaths, FailuresSayWhyAndLeaveNoFileBehind)
     EXPECT_NE(error.find("missing/planet.ply"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists("missing"));
 
+    fs::create_symlink("loop.ply", "loop.ply");
+    EXPECT_FALSE(tryExport("loop.ply", error));
+    EXPECT_NE(error.find(std::strerror(ELOOP)), std::string::npos) << error;
+
     fs::create_directory("taken.obj");
     EXPECT_FALSE(tryExport("taken.obj", error));
     EXPECT_NE(error.find(std::strerror(EISDIR)), std::string::npos) << error;

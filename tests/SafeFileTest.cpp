@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -67,27 +66,6 @@ TEST(SafeFile, NumberedNamesSkipAnythingThatExists)
     EXPECT_EQ(readFile("shot-1.png"), "first");
     EXPECT_FALSE(fs::exists("nowhere.png"));
     EXPECT_EQ(readFile(b), "b");
-}
-
-TEST(SafeFile, TargetsThatAreNoFileAreRefusedWithTheirReason)
-{
-    ScopedTempDir dir;
-    fs::create_directory("folder.txt");
-    fs::create_symlink("loop.txt", "loop.txt");
-    const std::pair<const char*, std::string> cases[] = {
-        {"folder.txt", std::strerror(EISDIR)},
-        {"loop.txt", std::strerror(ELOOP)},
-        {"/dev/null", "not a regular file"},
-        {"missing/file.txt", std::strerror(ENOENT)},
-    };
-    for (const auto& [path, reason] : cases) {
-        SafeFile file(SaveTarget::replacing(path));
-        file.write("x");
-        EXPECT_FALSE(file.commit()) << path;
-        EXPECT_EQ(writeErrorText(path, file.failure), "cannot write \"" + std::string(path) + "\": " + reason);
-    }
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
-    EXPECT_EQ(entries(), (std::vector<std::string>{"folder.txt", "loop.txt"}));
 }
 
 TEST(SafeFile, NewFilesGetTheUmaskModeAndTheSignalsTheirOwnHandlersBack)

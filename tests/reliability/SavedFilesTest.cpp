@@ -133,12 +133,14 @@ protected:
 
 TEST_F(FullDisk, AFailedExportKeepsTheOldFileAndSaysWhy)
 {
+    // A dangling link: the first export makes its target, the second fails.
     fs::create_symlink("disk/linked.ply", "via.ply");
     const std::pair<std::string, std::string> cases[] = {
         {"disk/keep.ply", "disk/keep.ply"}, {"disk/keep.obj", "disk/keep.obj"}, {"via.ply", "disk/linked.ply"}};
     for (const auto& [given, file] : cases) {
         ASSERT_EQ(runCommand(program("--seed 1 --export " + given), "1\n10\nn\n").status, 0) << given;
         const std::string old = readFile(file);
+        ASSERT_TRUE(readPly(file).whole || file.ends_with(".obj")) << file;
         const CommandResult run = runCommand(program("--seed 2 --export " + given), "5\n10\nn\n");
         EXPECT_EQ(run.status, 1) << given;
         EXPECT_NE(run.out.find("Could not export the planet to " + given + ": cannot write \"" + given +
@@ -162,36 +164,6 @@ TEST_F(FullDisk, ALogThatCannotBeWrittenIsSaidOnStandardError)
     EXPECT_NE(run.out.find("Generating planet with 160 triangles"), std::string::npos) << "the console has it all";
     EXPECT_EQ(countOf(run.err, "Cannot write Orbivane.log (No space left on device)"), 1) << run.err;
     fs::current_path(dir.path());
-}
-
-TEST_F(SavedFiles, ExportThroughASymlinkReplacesItsTargetAndKeepsTheLink)
-{
-    struct Case {
-        const char* what;
-        std::vector<std::pair<std::string, std::string>> links; // name, target
-        const char* target;                                     // the file written at last
-        bool oldTarget;                                         // it exists before
-    };
-    const Case cases[] = {
-        {"relative link to a file elsewhere", {{"a.ply", "real/a.ply"}}, "real/a.ply", true},
-        {"dangling link", {{"b.ply", "real/b-new.ply"}}, "real/b-new.ply", false},
-        {"chain of two links", {{"c.ply", "c2.ply"}, {"c2.ply", "real/c.ply"}}, "real/c.ply", true},
-    };
-    fs::create_directory("real");
-    for (const Case& c : cases) {
-        if (c.oldTarget)
-            std::ofstream(c.target) << "old";
-        for (const auto& [name, target] : c.links)
-            fs::create_symlink(target, name);
-        const std::string given = c.links.front().first;
-        ASSERT_EQ(runCommand(program("--seed 3 --export " + given), "2\n10\nn\n").status, 0) << c.what;
-        for (const auto& [name, target] : c.links)
-            EXPECT_EQ(fs::read_symlink(name).string(), target) << c.what << ": the link stays";
-        const Ply ply = readPly(c.target);
-        EXPECT_TRUE(ply.whole) << c.what;
-        EXPECT_EQ(ply.comment, "Orbivane planet: seed 3, subdivisions 2, iterations 10") << c.what;
-        EXPECT_TRUE(hiddenFiles().empty() && hiddenFiles("real").empty()) << c.what;
-    }
 }
 
 TEST_F(SavedFiles, APlantedLogIsNeverWrittenThrough)
