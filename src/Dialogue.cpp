@@ -1,5 +1,6 @@
 #include "Dialogue.h"
 
+#include "IcosphereWeld.h"
 #include "Landscape.h"
 #include "Planet.h"
 
@@ -155,7 +156,9 @@ std::uint64_t planetBytes(int subdivisions)
     if (count < 0)
         return 0;
     const std::uint64_t vertices = static_cast<std::uint64_t>(count);
-    return vertices * 12 * 2 + generationBytes(count);
+    // Export streams from the land through the weld in chunks of a few
+    // hundred KiB, so what saving needs beyond these is small and fixed.
+    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count);
 }
 
 int maxSubdivisions(std::uint64_t availableBytes)

@@ -14,8 +14,8 @@ struct Answers {
     bool liveGeneration() const { return render != 'n'; }
 };
 
-// Bytes one planet needs while it is generated: land and water arrays plus
-// the generation's working arrays. 0 for a count whose vertices overflow.
+// Bytes one planet needs while it is generated and saved: land and water
+// arrays, the weld's tables, and the generation's working arrays. 0 for a count whose vertices overflow.
 std::uint64_t planetBytes(int subdivisions);
 
 // Largest subdivision count whose vertex count fits an int and whose arrays

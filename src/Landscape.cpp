@@ -246,6 +246,7 @@ void generateLive(LiveJob* job)
             v[3 * j + 1] *= k;
             v[3 * j + 2] *= k;
         }
+        job->applied.store(i + 1);
         planet.landVersion.fetch_add(1, std::memory_order_release);
     }
     if (i >= job->iterations)
@@ -284,4 +285,10 @@ void stopLiveGeneration(Planet& planet)
         return;
     planet.liveJob->stop = true;
     planet.liveJob->thread.join();
+}
+
+void finishLiveGeneration(Planet& planet)
+{
+    if (planet.liveJob && planet.liveJob->thread.joinable())
+        planet.liveJob->thread.join();
 }

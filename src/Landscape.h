@@ -88,6 +88,7 @@ struct LiveJob {
     int iterations = 0;
     std::atomic<bool> stop{false};     // set to end the generation early
     std::atomic<bool> finished{false}; // set when the thread is about to end
+    std::atomic<int> applied{0};       // planes wholly applied; written by the live thread only
     ThreadGroup thread;                // the live thread, a group of one
 };
 
@@ -106,3 +107,6 @@ void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneratio
 
 // Tells a running live generation to stop and waits for its thread to end.
 void stopLiveGeneration(Planet& planet);
+
+// Waits for a running live generation to apply all its planes.
+void finishLiveGeneration(Planet& planet);

@@ -10,7 +10,9 @@ enum LogLevel : int { Info = 1, Error = 2, Warning = 3, Trace = 4 };
 // working directory with a level, file and line prefix, and the bare message
 // is echoed to standard output. The file is emptied once per process, at the
 // first use, and opened and closed around every record so that a record is
-// on disk as soon as log() returns.
+// on disk as soon as log() returns. A symlink or anything but a regular file
+// in its place is not written through; that, and a record that could not be
+// written whole, is said once per process on standard error.
 class LogManager {
 public:
     static LogManager& instance();
@@ -24,12 +26,12 @@ public:
     LogManager(const LogManager&) = delete;
     LogManager& operator=(const LogManager&) = delete;
 
-    // Open only while a record is being written.
-    std::FILE* file = nullptr;
+    // The log file's descriptor, open only while a record is being written.
+    int descriptor = -1;
 
 private:
     LogManager();
-    void reportUnwritable();
+    void reportUnwritable(int error);
 
     std::mutex recordMutex;
     bool unwritableReported = false;

@@ -5,160 +5,79 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <new>
+#include <vector>
 
 namespace {
 
-// Open-addressing table from a position's bits to its welded index. Slots hold
-// index + 1 (0 is empty); the keys live in the mesh's positions, so a slot is
-// 4 bytes and growing rehashes from there.
-class WeldTable {
-public:
-    explicit WeldTable(std::size_t expected) { resize(std::bit_ceil(std::max<std::size_t>(2 * expected, 16))); }
+// Welded vertices read per lock of the land's mutex: 192 KiB of floats.
+constexpr std::size_t CHUNK_VERTICES = 16384;
 
-    // The welded index of xyz, appending it to positions when new.
-    std::uint32_t indexOf(const float* xyz, std::vector<float>& positions)
-    {
-        for (std::size_t slot = hash(xyz);; slot = (slot + 1) & (slots.size() - 1)) {
-            const std::uint32_t stored = slots[slot];
-            if (stored == 0)
-                return insert(slot, xyz, positions);
-            if (std::memcmp(&positions[3 * std::size_t(stored - 1)], xyz, 3 * sizeof(float)) == 0)
-                return stored - 1;
-        }
-    }
-
-private:
-    std::size_t hash(const float* xyz) const
-    {
-        std::uint32_t bits[3];
-        std::memcpy(bits, xyz, sizeof bits);
-        constexpr std::uint64_t golden = 0x9E3779B97F4A7C15u;
-        std::uint64_t h = (bits[0] * golden) ^ bits[1];
-        h = (h * golden) ^ bits[2];
-        return static_cast<std::size_t>((h * golden) >> shift);
-    }
-
-    std::uint32_t insert(std::size_t slot, const float* xyz, std::vector<float>& positions)
-    {
-        const auto index = static_cast<std::uint32_t>(positions.size() / 3);
-        positions.insert(positions.end(), xyz, xyz + 3);
-        slots[slot] = index + 1;
-        if (2 * std::size_t(index + 1) > slots.size())  // keep the load at most one half
-            rehash(positions);
-        return index;
-    }
-
-    void resize(std::size_t capacity)
-    {
-        slots.assign(capacity, 0);
-        shift = 64 - std::countr_zero(capacity);
-    }
-
-    void rehash(const std::vector<float>& positions)
-    {
-        resize(2 * slots.size());
-        const std::size_t count = positions.size() / 3;
-        for (std::size_t i = 0; i < count; ++i) {
-            std::size_t slot = hash(&positions[3 * i]);
-            while (slots[slot] != 0)
-                slot = (slot + 1) & (slots.size() - 1);
-            slots[slot] = static_cast<std::uint32_t>(i + 1);
-        }
-    }
-
-    std::vector<std::uint32_t> slots;
-    int shift = 0;  // 64 minus log2 of the slot count
-};
-
-// Writes a file through a 1 MiB buffer; remembers the errno of the first
-// failure and writes nothing after it.
-class ChunkWriter {
-public:
-    static constexpr std::size_t chunk = std::size_t(1) << 20;
-
-    ChunkWriter() : buffer(chunk) {}
-    ~ChunkWriter()
-    {
-        if (file)
-            std::fclose(file);
-    }
-    ChunkWriter(const ChunkWriter&) = delete;
-    ChunkWriter& operator=(const ChunkWriter&) = delete;
-
-    bool open(const std::string& path)
-    {
-        file = std::fopen(path.c_str(), "wb");
-        failure = file ? 0 : errno;
-        return file != nullptr;
-    }
-
-    // size: at most one chunk.
-    void put(const char* data, std::size_t size)
-    {
-        if (used + size > chunk)
-            flush();
-        std::memcpy(&buffer[used], data, size);
-        used += size;
-    }
-    void put(const std::string& text) { put(text.data(), text.size()); }
-
-    void putU32(std::uint32_t value)
-    {
-        const char bytes[4] = {char(value & 0xFF), char(value >> 8 & 0xFF), char(value >> 16 & 0xFF),
-                               char(value >> 24)};
-        put(bytes, 4);
-    }
-
-    // Writes out the rest and closes; returns the errno of the first failure or 0.
-    int close()
-    {
-        flush();
-        if (failure == 0 && std::fflush(file) != 0)
-            failure = errno;
-        if (std::fclose(file) != 0 && failure == 0)
-            failure = errno;
-        file = nullptr;
-        return failure;
-    }
-
-    int failure = 0;
-
-private:
-    void flush()
-    {
-        if (used > 0 && failure == 0 && std::fwrite(buffer.data(), 1, used, file) != used)
-            failure = errno != 0 ? errno : EIO;
-        used = 0;
-    }
-
-    std::FILE* file = nullptr;
-    std::vector<char> buffer;
-    std::size_t used = 0;
-};
-
-void writePly(ChunkWriter& out, const IndexedMesh& mesh, const MeshInfo& info)
+// Positions of welded vertices [first, first + count) into out, as x, y, z.
+void readChunk(const LandView& land, std::size_t first, std::size_t count, std::vector<float>& out)
 {
-    out.put("ply\nformat binary_little_endian 1.0\ncomment " + headerComment(info) + "\nelement vertex " +
-            std::to_string(mesh.positions.size() / 3) +
-            "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
-            std::to_string(mesh.faces.size() / 3) + "\nproperty list uchar uint vertex_indices\nend_header\n");
-    for (float value : mesh.positions)
-        out.putU32(std::bit_cast<std::uint32_t>(value));
-    for (std::size_t f = 0; f < mesh.faces.size(); f += 3) {
-        out.put("\3", 1);
-        for (std::size_t k = 0; k < 3; ++k)
-            out.putU32(mesh.faces[f + k]);
+    out.resize(3 * count);
+    std::unique_lock<std::mutex> lock;
+    if (land.guard)
+        lock = std::unique_lock<std::mutex>(*land.guard);
+    for (std::size_t v = 0; v < count; ++v) {
+        const float* xyz = land.soup + 3 * std::size_t(land.weld.vertexToCorner[first + v]);
+        std::copy_n(xyz, 3, &out[3 * v]);
+    }
+}
+
+// Calls emit(first, positions) for every chunk of welded vertices.
+template <typename Emit>
+void forEachChunk(const LandView& land, Emit emit)
+{
+    std::vector<float> chunk;
+    const std::size_t total = land.weld.vertexCount();
+    for (std::size_t first = 0; first < total; first += CHUNK_VERTICES) {
+        readChunk(land, first, std::min(CHUNK_VERTICES, total - first), chunk);
+        emit(chunk);
+    }
+}
+
+// Face t counter-clockwise from outside: the soup's corners 0, 2, 1.
+std::uint32_t faceVertex(const IcosphereWeld& weld, std::size_t face, int k)
+{
+    static constexpr int corner[3] = {0, 2, 1};
+    return weld.cornerToVertex[3 * face + std::size_t(corner[k])];
+}
+
+void putU32(char* out, std::uint32_t value)
+{
+    for (int k = 0; k < 4; ++k)
+        out[k] = static_cast<char>(value >> (8 * k) & 0xFF);
+}
+
+void writePly(SafeFile& out, const LandView& land, const MeshInfo& info)
+{
+    const IcosphereWeld& weld = land.weld;
+    out.write("ply\nformat binary_little_endian 1.0\ncomment " + headerComment(info) + "\nelement vertex " +
+              std::to_string(weld.vertexCount()) +
+              "\nproperty float x\nproperty float y\nproperty float z\nelement face " +
+              std::to_string(weld.faceCount()) + "\nproperty list uchar uint vertex_indices\nend_header\n");
+    forEachChunk(land, [&out](const std::vector<float>& chunk) {
+        for (float value : chunk) {
+            char bytes[4];
+            putU32(bytes, std::bit_cast<std::uint32_t>(value));
+            out.write(bytes, 4);
+        }
+    });
+    for (std::size_t f = 0; f < weld.faceCount() && !out.failed(); ++f) {
+        char record[13] = {3};
+        for (int k = 0; k < 3; ++k)
+            putU32(record + 1 + 4 * k, faceVertex(weld, f, k));
+        out.write(record, sizeof record);
     }
 }
 
 // One OBJ record: a tag and three numbers. Floats print as the shortest text
 // that reads back to the same bits.
 template <typename T>
-void putObjLine(ChunkWriter& out, char tag, const T* values)
+void putObjLine(SafeFile& out, char tag, const T* values)
 {
     char line[64] = {tag};
     char* end = line + 1;
@@ -167,16 +86,19 @@ void putObjLine(ChunkWriter& out, char tag, const T* values)
         end = std::to_chars(end, line + sizeof line, values[k]).ptr;
     }
     *end++ = '\n';
-    out.put(line, static_cast<std::size_t>(end - line));
+    out.write(line, static_cast<std::size_t>(end - line));
 }
 
-void writeObj(ChunkWriter& out, const IndexedMesh& mesh, const MeshInfo& info)
+void writeObj(SafeFile& out, const LandView& land, const MeshInfo& info)
 {
-    out.put("# " + headerComment(info) + "\n");
-    for (std::size_t v = 0; v < mesh.positions.size(); v += 3)
-        putObjLine(out, 'v', &mesh.positions[v]);
-    for (std::size_t f = 0; f < mesh.faces.size(); f += 3) {
-        const std::uint32_t oneBased[3] = {mesh.faces[f] + 1, mesh.faces[f + 1] + 1, mesh.faces[f + 2] + 1};
+    out.write("# " + headerComment(info) + "\n");
+    forEachChunk(land, [&out](const std::vector<float>& chunk) {
+        for (std::size_t v = 0; v < chunk.size(); v += 3)
+            putObjLine(out, 'v', &chunk[v]);
+    });
+    for (std::size_t f = 0; f < land.weld.faceCount() && !out.failed(); ++f) {
+        const std::uint32_t oneBased[3] = {faceVertex(land.weld, f, 0) + 1, faceVertex(land.weld, f, 1) + 1,
+                                           faceVertex(land.weld, f, 2) + 1};
         putObjLine(out, 'f', oneBased);
     }
 }
@@ -193,61 +115,51 @@ Format formatOf(const std::string& path)
     return extension == ".obj" ? Format::Obj : Format::Unknown;
 }
 
-// Writes and closes; on failure removes the file and returns its errno.
-int writeFile(const std::string& path, const IndexedMesh& mesh, const MeshInfo& info, Format format)
+// Writes and commits; the errno of the first failure, or 0.
+int writeFile(const SaveTarget& target, const LandView& land, const MeshInfo& info, Format format,
+              std::string* written)
 {
-    ChunkWriter out;  // the buffer exists before the file does
-    if (!out.open(path))
+    SafeFile out(target);
+    if (out.failed())
         return out.failure;
     try {
         if (format == Format::Ply)
-            writePly(out, mesh, info);
+            writePly(out, land, info);
         else
-            writeObj(out, mesh, info);
+            writeObj(out, land, info);
     } catch (const std::bad_alloc&) {
-        out.failure = ENOMEM;
+        out.fail(ENOMEM);
     }
-    const int failure = out.close();
-    if (failure != 0)
-        std::remove(path.c_str());
-    return failure;
+    if (!out.commit())
+        return out.failure;
+    if (written)
+        *written = out.finalPath;
+    return 0;
 }
 
 } // namespace
 
-IndexedMesh weldTriangles(const float* vertices, int vertexCount)
+bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& info, std::string& error,
+                std::string* written)
 {
-    IndexedMesh mesh;
-    const std::size_t corners = vertexCount >= 3 ? std::size_t(vertexCount - vertexCount % 3) : 0;
-    // A closed icosphere has about one distinct position per six corners.
-    WeldTable table(corners / 6 + 2);
-    mesh.positions.reserve(3 * (corners / 6 + 2));
-    mesh.faces.resize(corners);
-    for (std::size_t t = 0; t < corners; t += 3) {
-        mesh.faces[t] = table.indexOf(vertices + 3 * t, mesh.positions);
-        mesh.faces[t + 2] = table.indexOf(vertices + 3 * (t + 1), mesh.positions);
-        mesh.faces[t + 1] = table.indexOf(vertices + 3 * (t + 2), mesh.positions);
-    }
-    return mesh;
-}
-
-bool exportMesh(const std::string& path, const float* vertices, int vertexCount, const MeshInfo& info,
-                std::string& error)
-{
-    const Format format = formatOf(path);
+    const std::string name = target.name();
+    const Format format = formatOf(name);
     if (format == Format::Unknown) {
-        error = "unknown file type \"" + path + "\" (use .ply or .obj)";
+        error = "unknown file type \"" + name + "\" (use .ply or .obj)";
         return false;
     }
     int failure = 0;
     try {
-        failure = writeFile(path, weldTriangles(vertices, vertexCount), info, format);
+        failure = writeFile(target, land, info, format, written);
     } catch (const std::bad_alloc&) {
-        error = "not enough memory to export \"" + path + "\"";
+        failure = ENOMEM;
+    }
+    if (failure == ENOMEM) {
+        error = "not enough memory to export \"" + name + "\"";
         return false;
     }
     if (failure != 0) {
-        error = "cannot write \"" + path + "\": " + std::strerror(failure);
+        error = writeErrorText(name, failure);
         return false;
     }
     return true;
@@ -260,6 +172,10 @@ bool isExportPath(const std::string& path)
 
 std::string headerComment(const MeshInfo& info)
 {
-    return "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
-           std::to_string(info.subdivisions) + ", iterations " + std::to_string(info.iterations);
+    std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
+                       std::to_string(info.subdivisions) + ", iterations ";
+    if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
+        return text + std::to_string(info.iterations);
+    text += std::to_string(info.applied) + " of " + std::to_string(info.iterations);
+    return info.stopped ? text + ", stopped" : text;
 }

@@ -16,20 +16,31 @@
 std::unique_ptr<Planet> currentPlanet;
 Options runOptions;
 
-bool exportPlanetTo(Planet& planet, const std::string& path)
+namespace {
+// Set by a failed export; the exit status with --export says so.
+bool anExportFailed = false;
+} // namespace
+
+MeshInfo meshInfoOf(const Planet& planet)
 {
-    std::vector<float> vertices;
-    {
-        std::lock_guard<std::mutex> lock(planet.mutex);
-        vertices = planet.vertices;
+    MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
+    if (planet.liveJob) {
+        info.applied = planet.liveJob->applied.load();
+        info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
     }
-    std::string error;
-    const MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
-    if (!exportMesh(path, vertices.data(), planet.vertexCount, info, error)) {
-        ORB_LOG(Error, "Could not export the planet to %s: %s", path.c_str(), error.c_str());
+    return info;
+}
+
+bool exportPlanetTo(Planet& planet, const SaveTarget& target)
+{
+    std::string error, written;
+    const LandView land{planet.weld, planet.vertices.data(), &planet.mutex};
+    if (!exportMesh(target, land, meshInfoOf(planet), error, &written)) {
+        anExportFailed = true;
+        ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
-    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, path.c_str());
+    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, written.c_str());
     return true;
 }
 
@@ -46,7 +57,7 @@ void exportFinishedPlanet(Planet& planet)
     if (runOptions.exportPath.empty() || planet.exported || !generationFinished(planet))
         return;
     planet.exported = true;
-    exportPlanetTo(planet, runOptions.exportPath);
+    exportPlanetTo(planet, SaveTarget::replacing(runOptions.exportPath));
 }
 
 void releaseCurrentPlanet()
@@ -56,6 +67,12 @@ void releaseCurrentPlanet()
     stopLiveGeneration(*currentPlanet);
     exportFinishedPlanet(*currentPlanet);
     currentPlanet.reset();
+}
+
+void finishGenerationForExport()
+{
+    if (currentPlanet && !runOptions.exportPath.empty())
+        finishLiveGeneration(*currentPlanet);
 }
 
 namespace {
@@ -125,5 +142,5 @@ int orbivaneMain(int argc, char** argv)
     setFixedSeed(runOptions.seed);
     while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {
     }
-    return 0;
+    return anExportFailed && !runOptions.exportPath.empty() ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "MeshExport.h"
 #include "Planet.h"
 
 #include <functional>
@@ -13,14 +14,23 @@ extern std::unique_ptr<Planet> currentPlanet;
 // The options of this run.
 extern Options runOptions;
 
-// Writes planet to path, its vertices read under its mutex; logs the outcome.
-bool exportPlanetTo(Planet& planet, const std::string& path);
+// What the planet's land holds now: seed, counts, and the planes applied so
+// far with whether its generation was stopped.
+MeshInfo meshInfoOf(const Planet& planet);
+
+// Writes planet to target, its vertices read under its mutex; logs the
+// outcome. A failure makes the run end with status 1 when --export was given.
+bool exportPlanetTo(Planet& planet, const SaveTarget& target);
 
 // Writes the planet to the --export file once its generation has ended, once.
 void exportFinishedPlanet(Planet& planet);
 
 // Stops the current planet's live generation, exports it if asked, releases it.
 void releaseCurrentPlanet();
+
+// With --export, lets the current planet's live generation run to its end:
+// with no window to watch it in, the user still asked for that planet.
+void finishGenerationForExport();
 
 // Runs the window stage for currentPlanet and releases it; returns whether a
 // window could be opened.

@@ -63,6 +63,7 @@ Planet::Planet(int subdivisions, int iterations, bool liveGeneration)
 {
     buildIcosphere(subdivisions);
     water = std::make_unique<Water>(vertices, vertexCount);
+    weld = weldIcosphere(ICOSAHEDRON_FACES, subdivisions);
     startLandscapeGeneration(*this, iterations, liveGeneration);
 }
 

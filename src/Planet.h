@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IcosphereWeld.h"
+
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -45,9 +47,10 @@ class Planet {
 public:
     // subdivisions: 0 up to the largest count whose vertex count fits an int;
     // throws std::invalid_argument below 0, std::bad_alloc when the arrays
-    // cannot be had and std::system_error when a generation thread cannot
-    // start (every thread started is joined first). Batch generation has
-    // finished when this returns; live generation runs on in its own thread.
+    // (land, sea, weld) cannot be had and std::system_error when a generation
+    // thread cannot start (every thread started is joined first). Batch
+    // generation has finished when this returns; live generation runs on in
+    // its own thread.
     Planet(int subdivisions, int iterations, bool liveGeneration);
     virtual ~Planet();
     Planet(const Planet&) = delete;
@@ -59,6 +62,7 @@ public:
     Shader* landShader = nullptr;  // not owned
     PlanetBuffers* buffers = nullptr; // not owned; the GL copy while a window shows the planet
     std::unique_ptr<Water> water;
+    IcosphereWeld weld;            // which soup corners are one vertex; holds for every state of the land
     float angle[3];                // degrees about x, y, z
     float speed[3];                // degrees per millisecond about x, y, z
     bool rotating;

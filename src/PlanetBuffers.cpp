@@ -4,42 +4,8 @@
 
 #include <cstring>
 #include <mutex>
-#include <unordered_map>
 
 namespace {
-
-// Welded index of every soup corner and the first corner of every welded
-// vertex, from the undeformed sphere, where the copies of a vertex are equal.
-struct Weld {
-    std::vector<std::uint32_t> indices;
-    std::vector<std::uint32_t> firstCorner;
-};
-
-Weld weldSphere(const float* sphere, int corners)
-{
-    struct Key {
-        std::uint32_t bits[3];
-        bool operator==(const Key& other) const { return std::memcmp(bits, other.bits, sizeof bits) == 0; }
-    };
-    struct Hash {
-        std::size_t operator()(const Key& k) const
-        {
-            return (std::size_t(k.bits[0]) * 0x9E3779B97F4A7C15u) ^ (k.bits[1] * 0xC2B2AE3D27D4EB4Fu) ^ k.bits[2];
-        }
-    };
-    Weld weld;
-    weld.indices.resize(static_cast<std::size_t>(corners));
-    std::unordered_map<Key, std::uint32_t, Hash> seen;
-    for (int c = 0; c < corners; ++c) {
-        Key key;
-        std::memcpy(key.bits, sphere + 3 * std::size_t(c), sizeof key.bits);
-        const auto [at, added] = seen.try_emplace(key, static_cast<std::uint32_t>(weld.firstCorner.size()));
-        if (added)
-            weld.firstCorner.push_back(static_cast<std::uint32_t>(c));
-        weld.indices[std::size_t(c)] = at->second;
-    }
-    return weld;
-}
 
 // The welded positions: the first copy of every vertex of a soup.
 void gather(const float* soup, const std::vector<std::uint32_t>& firstCorner, std::vector<float>& out)
@@ -53,16 +19,16 @@ void gather(const float* soup, const std::vector<std::uint32_t>& firstCorner, st
 
 PlanetBuffers::PlanetBuffers(Planet& planet)
 {
-    Weld weld = weldSphere(planet.water->vertices.data(), planet.water->vertexCount);
-    firstCorner = std::move(weld.firstCorner);
-    indexCount = static_cast<GLsizei>(weld.indices.size());
+    const IcosphereWeld& weld = planet.weld;
+    indexCount = static_cast<GLsizei>(weld.cornerToVertex.size());
 
-    const auto indexBytes = static_cast<GLsizeiptr>(weld.indices.size() * sizeof(std::uint32_t));
+    // The soup's own corner order: the same triangles, wound the same way.
+    const auto indexBytes = static_cast<GLsizeiptr>(weld.cornerToVertex.size() * sizeof(std::uint32_t));
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.indices.data(), GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.cornerToVertex.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
-    gather(planet.water->vertices.data(), firstCorner, staging);
+    gather(planet.water->vertices.data(), planet.weld.vertexToCorner, staging);
     const auto vertexBytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
     glBindBuffer(GL_ARRAY_BUFFER, sea.name);
     glBufferData(GL_ARRAY_BUFFER, vertexBytes, staging.data(), GL_STATIC_DRAW);
@@ -83,7 +49,7 @@ void PlanetBuffers::uploadLand(Planet& planet)
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        gather(planet.vertices.data(), firstCorner, staging);
+        gather(planet.vertices.data(), planet.weld.vertexToCorner, staging);
     }
     const auto bytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
     glBindBuffer(GL_ARRAY_BUFFER, land.name);

@@ -45,7 +45,6 @@ private:
     void uploadLand(Planet& planet);
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
 
-    std::vector<std::uint32_t> firstCorner; // welded vertex -> its first soup corner
     std::vector<float> staging;             // welded positions on their way to the GL
     GlBuffer land, sea, indices;
     GLsizei indexCount = 0;

@@ -4,19 +4,22 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <png.h>
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// libpng's output callbacks: the bytes go into the SafeFile, which keeps
+// the first errno of the disk; nothing here may throw past libpng.
+void writeBytes(png_structp png, png_bytep data, png_size_t size)
+{
+    static_cast<SafeFile*>(png_get_io_ptr(png))->write(data, size);
+}
+
+void flushNothing(png_structp) {}
 
 // libpng reports errors by longjmp; nothing with a destructor may live
 // between setjmp and the calls that can jump.
-bool writeRows(std::FILE* file, const Image& image, const std::string& comment)
+bool writeRows(SafeFile& file, const Image& image, const std::string& comment)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -28,7 +31,7 @@ bool writeRows(std::FILE* file, const Image& image, const std::string& comment)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, writeBytes, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_text text{};
@@ -47,21 +50,20 @@ bool writeRows(std::FILE* file, const Image& image, const std::string& comment)
 
 } // namespace
 
-bool writePng(const std::string& path, const Image& image, const std::string& comment, std::string& error)
+bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
+              std::string* written)
 {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    if (!writeRows(file.get(), image, comment)) {
+    SafeFile file(target);
+    if (!file.failed() && !writeRows(file, image, comment) && !file.failed()) {
         error = "the PNG encoder failed";
         return false;
     }
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-        error = std::strerror(errno);
+    if (!file.commit()) {
+        error = failureText(file.failure);
         return false;
     }
+    if (written)
+        *written = file.finalPath;
     return true;
 }
 

@@ -10,7 +10,7 @@
 #include "Screenshot.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <new>
 #include <string>
 
 #include <GL/glew.h>
@@ -41,15 +41,11 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         exportRequested = true;
 }
 
-// "Orbivane-SEED-N.png" with the first N from 1 that names no file yet.
-std::string screenshotName(const Planet& planet)
+// "Orbivane-SEED-N.EXT" with the first N from 1 that names nothing yet: a
+// file the program names itself never replaces one, nor follows a symlink.
+SaveTarget namedByTheProgram(const Planet& planet, const char* extension)
 {
-    for (int n = 1;; ++n) {
-        std::string name = "Orbivane-" + std::to_string(planet.seed) + "-" + std::to_string(n) + ".png";
-        std::error_code error;
-        if (!std::filesystem::exists(name, error))
-            return name;
-    }
+    return SaveTarget::numbered("Orbivane-" + std::to_string(planet.seed) + "-", extension);
 }
 
 // Saves what the back buffer holds now: the frame about to be shown.
@@ -66,20 +62,22 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
     for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
         std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
 
-    const std::string name = screenshotName(planet);
-    std::string error;
-    if (writePng(name, image, headerComment(MeshInfo{planet.seed, planet.subdivisions, planet.iterations}), error))
-        ORB_LOG(Info, "Screenshot saved to %s", name.c_str());
+    const SaveTarget target = namedByTheProgram(planet, ".png");
+    std::string error, written;
+    if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
+        ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
     else
-        ORB_LOG(Error, "Could not save the screenshot %s: %s", name.c_str(), error.c_str());
+        ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
 // and the reason told first, so that a lost display never looks like a crash.
 int displayLost(Display*)
 {
-    if (currentPlanet)
+    if (currentPlanet) {
         stopLiveGeneration(*currentPlanet); // ends its progress line first
+        exportFinishedPlanet(*currentPlanet); // what there is, before the end
+    }
     ORB_LOG(Error, "The connection to the display was lost; Orbivane ends.");
     std::fflush(nullptr);
     std::_Exit(EXIT_FAILURE);
@@ -100,10 +98,15 @@ void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    if (screenshotRequested)
-        saveScreenshot(window, *currentPlanet);
-    if (exportRequested)
-        exportPlanetTo(*currentPlanet, "Orbivane-" + std::to_string(currentPlanet->seed) + ".ply");
+    // A key whose work finds no memory is reported; the window goes on.
+    try {
+        if (screenshotRequested)
+            saveScreenshot(window, *currentPlanet);
+        if (exportRequested)
+            exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
+    } catch (const std::bad_alloc&) {
+        ORB_LOG(Error, "Not enough memory to save from the window; it goes on.");
+    }
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
@@ -244,6 +247,7 @@ bool runWindow()
     GLFWwindow* window = openWindow();
     if (!window) {
         glfwTerminate();
+        finishGenerationForExport();
         releaseCurrentPlanet();
         return false;
     }

@@ -55,7 +55,7 @@ TEST(Png, RoundTripAndUnwritablePath)
     image.height = 2;
     image.rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30, 40, 50, 60, 70, 80, 90};
     std::string error;
-    ASSERT_TRUE(writePng("out.png", image, "seed 42", error)) << error;
+    ASSERT_TRUE(writePng(SaveTarget::replacing("out.png"), image, "seed 42", error)) << error;
     Image back;
     ASSERT_TRUE(readPng("out.png", back));
     EXPECT_EQ(back.width, 3);
@@ -63,7 +63,7 @@ TEST(Png, RoundTripAndUnwritablePath)
     EXPECT_EQ(back.rgb, image.rgb);
     EXPECT_NE(readFile("out.png").find("seed 42"), std::string::npos);
 
-    EXPECT_FALSE(writePng("no/such/folder/out.png", image, "", error));
+    EXPECT_FALSE(writePng(SaveTarget::replacing("no/such/folder/out.png"), image, "", error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(readPng("missing.png", back));
 }

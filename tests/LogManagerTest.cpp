@@ -52,7 +52,7 @@ TEST(LogManager, RecordsAccumulateAndTheFileIsClosedBetweenThem)
     ScopedTempDir dir;
     testing::internal::CaptureStdout();
     LogManager::instance().log("src/a.cpp", 1, Info, "one");
-    EXPECT_EQ(LogManager::instance().file, nullptr);
+    EXPECT_EQ(LogManager::instance().descriptor, -1);
     // Another writer between records is not overwritten.
     {
         std::FILE* other = std::fopen("Orbivane.log", "a");
@@ -89,7 +89,7 @@ TEST(LogManager, UnwritableLogStillReachesTheConsole)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "still shown\nand again\n");
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Orbivane.log"), std::string::npos);
-    EXPECT_EQ(LogManager::instance().file, nullptr);
+    EXPECT_EQ(LogManager::instance().descriptor, -1);
 }
 
 } // namespace

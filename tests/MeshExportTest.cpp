@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
+#include <stdexcept>
 #include <sstream>
 #include <tuple>
 #include <unistd.h>
@@ -26,6 +28,35 @@ struct ReadMesh {
     std::vector<float> positions;
     std::vector<std::uint32_t> faces;  // 0-based
 };
+
+// The welded mesh as the exporter writes it: positions read at each vertex's
+// first corner, faces counter-clockwise from outside.
+struct IndexedMesh {
+    std::vector<float> positions;
+    std::vector<std::uint32_t> faces;
+};
+
+IndexedMesh weldedMesh(const IcosphereWeld& weld, const std::vector<float>& soupVector)
+{
+    const float* soup = soupVector.data();
+    IndexedMesh mesh;
+    for (std::uint32_t corner : weld.vertexToCorner)
+        mesh.positions.insert(mesh.positions.end(), soup + 3 * std::size_t(corner), soup + 3 * std::size_t(corner) + 3);
+    for (std::size_t t = 0; t < weld.faceCount(); ++t)
+        for (std::size_t k : {0, 2, 1})
+            mesh.faces.push_back(weld.cornerToVertex[3 * t + k]);
+    return mesh;
+}
+
+IndexedMesh weldedMesh(const Planet& planet)
+{
+    return weldedMesh(planet.weld, planet.vertices);
+}
+
+bool exportPlanet(const std::string& path, const Planet& planet, const MeshInfo& info, std::string& error)
+{
+    return exportMesh(SaveTarget::replacing(path), LandView{planet.weld, planet.vertices.data()}, info, error);
+}
 
 std::unique_ptr<Planet> generatedPlanet(int subdivisions, int iterations)
 {
@@ -145,7 +176,7 @@ TEST(MeshExportWeld, IcosphereKeepsExactlyItsDistinctPositions)
 {
     for (int n = 0; n <= 4; ++n) {
         auto planet = generatedPlanet(n, 0);
-        const IndexedMesh mesh = weldTriangles(planet->vertices.data(), planet->vertexCount);
+        const IndexedMesh mesh = weldedMesh(*planet);
         const int distinct = 10 * (1 << (2 * n)) + 2;
         EXPECT_EQ(mesh.positions.size(), 3u * distinct) << "n=" << n;
         EXPECT_EQ(mesh.faces.size(), std::size_t(planet->vertexCount)) << "n=" << n;
@@ -155,7 +186,7 @@ TEST(MeshExportWeld, IcosphereKeepsExactlyItsDistinctPositions)
 TEST(MeshExportWeld, EveryCornerKeepsItsPositionBitForBitOnAGeneratedPlanet)
 {
     auto planet = generatedPlanet(3, 200);
-    const IndexedMesh mesh = weldTriangles(planet->vertices.data(), planet->vertexCount);
+    const IndexedMesh mesh = weldedMesh(*planet);
     const std::size_t count = mesh.positions.size() / 3;
     EXPECT_EQ(count, 642u);
     // Face (a, c, b) stands for the land's triangle (a, b, c).
@@ -177,42 +208,81 @@ TEST(MeshExportWeld, EveryFaceTurnsCounterClockwiseFromOutside)
 {
     for (auto [n, iterations] : {std::pair{2, 0}, {4, 0}, {3, 200}, {4, 1000}}) {
         auto planet = generatedPlanet(n, iterations);
-        const IndexedMesh mesh = weldTriangles(planet->vertices.data(), planet->vertexCount);
+        const IndexedMesh mesh = weldedMesh(*planet);
         for (std::size_t f = 0; f < mesh.faces.size() / 3; ++f)
             ASSERT_GT(outwardness(mesh, f), 0.0) << "n=" << n << " iterations=" << iterations << " face " << f;
     }
 }
 
-TEST(MeshExportWeld, SmallSoupsNumberByFirstAppearanceAndKeepSignedZerosApart)
+TEST(MeshExportWeld, TheIcosahedronNumbersItsCornersByFirstAppearance)
 {
-    // Two triangles sharing the edge p1-p2, then a stray partial triangle.
-    const float soup[] = {0, 0, 0, 1, 0, 0, 0, 1, 0, /**/ 0, 1, 0, 1, 0, 0, 1, 1, 0, /**/ 5, 5, 5};
-    const IndexedMesh mesh = weldTriangles(soup, 7);
-    expectSameBits(mesh.positions, {0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0}, "positions");
-    EXPECT_EQ(mesh.faces, (std::vector<std::uint32_t>{0, 2, 1, 2, 3, 1}));
+    const IcosphereWeld weld = weldIcosphere(ICOSAHEDRON_FACES, 0);
+    std::vector<std::uint32_t> number(12, 99), expected, firstCorners;
+    for (std::uint32_t c = 0; c < 60; ++c) {
+        const int vertex = ICOSAHEDRON_FACES[c / 3][c % 3];
+        if (number[vertex] == 99) {
+            number[vertex] = static_cast<std::uint32_t>(firstCorners.size());
+            firstCorners.push_back(c);
+        }
+        expected.push_back(number[vertex]);
+    }
+    EXPECT_EQ(weld.cornerToVertex, expected);
+    EXPECT_EQ(weld.vertexToCorner, firstCorners);
+    EXPECT_THROW(weldIcosphere(ICOSAHEDRON_FACES, 13), std::invalid_argument);
+}
 
-    const float zeros[] = {0.0f, 1, 2, -0.0f, 1, 2, 0.0f, 1, 2};
-    const IndexedMesh signedZeros = weldTriangles(zeros, 3);
-    EXPECT_EQ(signedZeros.positions.size(), 6u) << "-0.0 and +0.0 differ in bits";
-    EXPECT_EQ(signedZeros.faces, (std::vector<std::uint32_t>{0, 0, 1}));
-
-    for (int count : {0, 2, -3}) {
-        const IndexedMesh empty = weldTriangles(soup, count);
-        EXPECT_TRUE(empty.positions.empty() && empty.faces.empty()) << "count " << count;
+TEST(MeshExportWeld, StructureAgreesWithThePositionsOfTheUndeformedSphere)
+{
+    // Copies of one vertex have the same bits, and distinct vertices differ.
+    for (int n = 0; n <= 6; ++n) {
+        auto planet = generatedPlanet(n, 0);
+        const IcosphereWeld& weld = planet->weld;
+        ASSERT_EQ(weld.cornerToVertex.size(), std::size_t(planet->vertexCount));
+        for (std::size_t c = 0; c < weld.cornerToVertex.size(); ++c)
+            ASSERT_EQ(bitsAt(planet->vertices, weld.vertexToCorner[weld.cornerToVertex[c]]),
+                      bitsAt(planet->vertices, c))
+                << "n=" << n << " corner " << c;
+        std::vector<std::array<std::uint32_t, 3>> all;
+        for (std::uint32_t corner : weld.vertexToCorner)
+            all.push_back(bitsAt(planet->vertices, corner));
+        std::sort(all.begin(), all.end());
+        ASSERT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "n=" << n << ": two vertices in one place";
     }
 }
 
-TEST(MeshExportWeld, SoupsWithoutSharedCornersOutgrowTheEstimate)
+TEST(MeshExportWeld, LandCaughtHalfWayThroughAPlaneStillSavesClosed)
 {
-    // Every x and y, and every z, recurs: only the whole triple tells corners apart.
-    std::vector<float> soup;
-    for (int i = 0; i < 30000; ++i)
-        soup.insert(soup.end(), {float(i % 10), float(i / 10 % 10), -float(i / 100)});
-    const IndexedMesh mesh = weldTriangles(soup.data(), 30000);
-    expectSameBits(mesh.positions, soup, "positions");
-    for (std::uint32_t t = 0; t < 10000; ++t)
-        ASSERT_EQ(std::vector<std::uint32_t>(mesh.faces.begin() + 3 * t, mesh.faces.begin() + 3 * t + 3),
-                  (std::vector<std::uint32_t>{3 * t, 3 * t + 2, 3 * t + 1}));
+    // A live generation scales the copies of a shared vertex one at a time:
+    // mid-plane they differ. Here every corner past the middle is pushed out.
+    auto planet = generatedPlanet(3, 0);
+    for (std::size_t i = planet->vertices.size() / 2; i < planet->vertices.size(); ++i)
+        planet->vertices[i] *= 1.001f;
+    ScopedTempDir dir;
+    std::string error;
+    ASSERT_TRUE(exportPlanet("mid.ply", *planet, MeshInfo{1, 3, 10, 4}, error)) << error;
+    const ReadMesh mesh = readPly("mid.ply");
+    EXPECT_EQ(mesh.comments, std::vector<std::string>{"Orbivane planet: seed 1, subdivisions 3, iterations 4 of 10"});
+    EXPECT_EQ(mesh.positions.size(), 3u * 642);
+    // Closed and consistently wound: every directed edge once, and its reverse once.
+    std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
+    for (std::size_t f = 0; f < mesh.faces.size(); f += 3)
+        for (std::size_t k = 0; k < 3; ++k)
+            ASSERT_TRUE(edges.emplace(mesh.faces[f + k], mesh.faces[f + (k + 1) % 3]).second);
+    for (const auto& [a, b] : edges)
+        ASSERT_TRUE(edges.count({b, a})) << "open edge " << a << "-" << b;
+}
+
+TEST(MeshExportFiles, HeadersSayHowFarALiveGenerationGot)
+{
+    const std::pair<MeshInfo, const char*> cases[] = {
+        {{7, 2, 50}, "iterations 50"},
+        {{7, 2, 50, 50}, "iterations 50"},
+        {{7, 2, 50, 12}, "iterations 12 of 50"},
+        {{7, 2, 50, 12, true}, "iterations 12 of 50, stopped"},
+        {{7, 2, 50, 0, true}, "iterations 0 of 50, stopped"},
+    };
+    for (const auto& [info, tail] : cases)
+        EXPECT_EQ(headerComment(info), std::string("Orbivane planet: seed 7, subdivisions 2, ") + tail);
 }
 
 TEST(MeshExportFiles, PlyAndObjReadBackAsTheWeldedMesh)
@@ -221,9 +291,9 @@ TEST(MeshExportFiles, PlyAndObjReadBackAsTheWeldedMesh)
     auto planet = generatedPlanet(3, 200);
     const MeshInfo info{planet->seed, 3, 200};
     std::string error;
-    ASSERT_TRUE(exportMesh("planet.ply", planet->vertices.data(), planet->vertexCount, info, error)) << error;
-    ASSERT_TRUE(exportMesh("planet.OBJ", planet->vertices.data(), planet->vertexCount, info, error)) << error;
-    const IndexedMesh welded = weldTriangles(planet->vertices.data(), planet->vertexCount);
+    ASSERT_TRUE(exportPlanet("planet.ply", *planet, info, error)) << error;
+    ASSERT_TRUE(exportPlanet("planet.OBJ", *planet, info, error)) << error;
+    const IndexedMesh welded = weldedMesh(*planet);
     const std::string comment = "Orbivane planet: seed 42, subdivisions 3, iterations 200";
     for (const auto& [name, mesh] : {std::pair{"PLY", readPly("planet.ply")}, {"OBJ", readObj("planet.OBJ")}}) {
         EXPECT_EQ(mesh.comments, std::vector<std::string>{comment}) << name;
@@ -239,8 +309,8 @@ TEST(MeshExportFiles, HeadersCarrySeedSubdivisionsAndIterations)
     auto planet = generatedPlanet(0, 0);
     const MeshInfo info{4294967295u, 0, 123456};
     std::string error;
-    ASSERT_TRUE(exportMesh("sphere.ply", planet->vertices.data(), planet->vertexCount, info, error)) << error;
-    ASSERT_TRUE(exportMesh("sphere.obj", planet->vertices.data(), planet->vertexCount, info, error)) << error;
+    ASSERT_TRUE(exportPlanet("sphere.ply", *planet, info, error)) << error;
+    ASSERT_TRUE(exportPlanet("sphere.obj", *planet, info, error)) << error;
     const std::string header = "ply\nformat binary_little_endian 1.0\n"
                                "comment Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456\n"
                                "element vertex 12\nproperty float x\nproperty float y\nproperty float z\n"
@@ -270,7 +340,7 @@ TEST(MeshExportPaths, FailuresSayWhyAndLeaveNoFileBehind)
     const MeshInfo info{42, 1, 0};
     auto tryExport = [&](const std::string& path, std::string& error) {
         error.clear();
-        return exportMesh(path, planet->vertices.data(), planet->vertexCount, info, error);
+        return exportPlanet(path, *planet, info, error);
     };
     std::string error;
     EXPECT_FALSE(tryExport("planet.stl", error));
@@ -283,18 +353,22 @@ TEST(MeshExportPaths, FailuresSayWhyAndLeaveNoFileBehind)
     EXPECT_NE(error.find("missing/planet.ply"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists("missing"));
 
+    fs::create_symlink("loop.ply", "loop.ply");
+    EXPECT_FALSE(tryExport("loop.ply", error));
+    EXPECT_NE(error.find(std::strerror(ELOOP)), std::string::npos) << error;
+
     fs::create_directory("taken.obj");
     EXPECT_FALSE(tryExport("taken.obj", error));
     EXPECT_NE(error.find(std::strerror(EISDIR)), std::string::npos) << error;
     EXPECT_TRUE(fs::is_directory("taken.obj"));
 
-    // The device accepts opening and reports a full disk when written to.
-    if (access("/dev/full", W_OK) == 0) {
-        fs::create_symlink("/dev/full", "full.ply");
-        EXPECT_FALSE(tryExport("full.ply", error));
-        EXPECT_NE(error.find(std::strerror(ENOSPC)), std::string::npos) << error;
-        EXPECT_FALSE(fs::exists(fs::symlink_status("full.ply"))) << "the partial file stays";
-    }
+    // A link to a device: the device is no file to replace (a full disk is a
+    // reliability test on a small tmpfs).
+    fs::create_symlink("/dev/full", "full.ply");
+    EXPECT_FALSE(tryExport("full.ply", error));
+    EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_symlink("full.ply"));
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 
     EXPECT_TRUE(tryExport("after.ply", error)) << "a failure must not spoil the next export: " << error;
     EXPECT_EQ(readPly("after.ply").faces.size(), 240u);

@@ -109,7 +109,7 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     ASSERT_NE(waitForPlanet(before), 0u) << program.out();
     ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-1.png"));
     ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-2.png")) << "a second screenshot does not overwrite the first";
-    ASSERT_TRUE(pressUntilFile("e", "Orbivane-5.ply"));
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-5-1.ply"));
 
     Image saved, shown;
     ASSERT_TRUE(readPng("Orbivane-5-2.png", saved));
@@ -133,8 +133,8 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     const std::string log = readFile("Orbivane.log");
     EXPECT_NE(log.find("Screenshot saved to Orbivane-5-1.png"), std::string::npos);
     EXPECT_NE(log.find("Screenshot saved to Orbivane-5-2.png"), std::string::npos);
-    EXPECT_NE(log.find("Planet (seed 5) exported to Orbivane-5.ply"), std::string::npos);
-    EXPECT_EQ(readFile("Orbivane-5.ply").rfind("ply\n", 0), 0u);
+    EXPECT_NE(log.find("Planet (seed 5) exported to Orbivane-5-1.ply"), std::string::npos);
+    EXPECT_EQ(readFile("Orbivane-5-1.ply").rfind("ply\n", 0), 0u);
 }
 
 TEST_F(ProgramWindow, KeysPressedWithEscapeAreServedBeforeTheWindowCloses)
@@ -182,7 +182,7 @@ TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
     EXPECT_EQ(program.waitForExit(30), 0);
     const std::string out = program.out();
     EXPECT_NE(out.find("Could not save the screenshot Orbivane-9-1.png: Permission denied"), std::string::npos) << out;
-    const auto exportError = out.find("Could not export the planet to Orbivane-9.ply: ");
+    const auto exportError = out.find("Could not export the planet to Orbivane-9-1.ply: ");
     ASSERT_NE(exportError, std::string::npos) << out;
     EXPECT_NE(out.find("Permission denied", exportError), std::string::npos) << out;
     EXPECT_NE(program.err().find("Cannot write Orbivane.log (Permission denied)"), std::string::npos);

@@ -12,7 +12,7 @@ int main(int argc, char** argv)
     const unsigned long window = xsupport::waitForWindow(argv[1], 30);
     Image image;
     std::string error;
-    if (!window || !xsupport::grabWindow(window, image) || !writePng(argv[2], image, "", error)) {
+    if (!window || !xsupport::grabWindow(window, image) || !writePng(SaveTarget::replacing(argv[2]), image, "", error)) {
         std::fprintf(stderr, "could not grab the window %s %s\n", argv[1], error.c_str());
         return 1;
     }
