@@ -1,6 +1,7 @@
 #include "Window.h"
 
 #include "DisplayErrors.h"
+#include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
@@ -99,14 +100,14 @@ void serviceRequests(GLFWwindow* window)
     if (!currentPlanet)
         return;
     // A key whose work finds no memory is reported; the window goes on.
-    try {
-        if (screenshotRequested)
-            saveScreenshot(window, *currentPlanet);
-        if (exportRequested)
-            exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
-    } catch (const std::bad_alloc&) {
-        ORB_LOG(Error, "Not enough memory to save from the window; it goes on.");
-    }
+    runAtBoundary(
+        [window] {
+            if (screenshotRequested)
+                saveScreenshot(window, *currentPlanet);
+            if (exportRequested)
+                exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
+        },
+        {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
     screenshotRequested = exportRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
