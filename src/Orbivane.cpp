@@ -18,7 +18,7 @@ bool exportPlanetTo(Planet& planet, const std::string& path)
     std::vector<float> vertices;
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
-        vertices = planet.vertices;
+        vertices.assign(planet.vertices.begin(), planet.vertices.end());
     }
     std::string error;
     const MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};

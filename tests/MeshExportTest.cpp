@@ -112,7 +112,8 @@ ReadMesh readObj(const std::string& path)
     return mesh;
 }
 
-std::array<std::uint32_t, 3> bitsAt(const std::vector<float>& xyz, std::size_t vertex)
+template <class Floats> // a vector or the planet's array
+std::array<std::uint32_t, 3> bitsAt(const Floats& xyz, std::size_t vertex)
 {
     std::array<std::uint32_t, 3> bits;
     std::memcpy(bits.data(), &xyz[3 * vertex], sizeof bits);
