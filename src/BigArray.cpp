@@ -1,10 +1,12 @@
 #include "BigArray.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <sys/mman.h>
 #include <system_error>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -60,10 +62,43 @@ void* mapAligned(std::size_t bytes)
     return reinterpret_cast<void*>(aligned);
 }
 
+// Milliseconds of the thread's processor time above which faulting in one
+// huge page counts as slow. The kernel zeroes one in about 0.2 ms. On a
+// virtual machine with free page reporting the hypervisor takes back free
+// huge blocks and refills them 4 KiB by 4 KiB on first touch: 5 to 7 ms a
+// huge page, half a second for the planet at 8 subdivisions. Small pages
+// come from recently freed memory, which it has left in place.
+constexpr double SLOW_HUGE_PAGE_MS = 2.0;
+
+double threadMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
+}
+
 // Faults the range in, writable: 0, or the errno of the refusal.
 int populate(char* begin, std::size_t bytes)
 {
     return madvise(begin, bytes, POPULATE_WRITE) == 0 ? 0 : errno;
+}
+
+// The same, huge page by huge page; from the first slow one on, the rest of
+// the range in small pages.
+int populateHuge(char* begin, std::size_t bytes)
+{
+    for (std::size_t done = 0; done < bytes; done += HUGE_PAGE_BYTES) {
+        const std::size_t chunk = std::min(HUGE_PAGE_BYTES, bytes - done);
+        const double start = threadMilliseconds();
+        if (const int error = populate(begin + done, chunk))
+            return error;
+        if (threadMilliseconds() - start > SLOW_HUGE_PAGE_MS && done + chunk < bytes) {
+            char* rest = begin + done + chunk;
+            madvise(rest, bytes - done - chunk, MADV_NOHUGEPAGE);
+            return populate(rest, bytes - done - chunk);
+        }
+    }
+    return 0;
 }
 
 // The second half in a thread of its own while this one does the first, or
@@ -74,11 +109,11 @@ int populateInTwo(char* block, std::size_t bytes)
     int second = 0;
     std::thread helper;
     try {
-        helper = std::thread([&second, block, half, bytes] { second = populate(block + half, bytes - half); });
+        helper = std::thread([&second, block, half, bytes] { second = populateHuge(block + half, bytes - half); });
     } catch (const std::system_error&) {
-        second = populate(block + half, bytes - half);
+        second = populateHuge(block + half, bytes - half);
     }
-    const int first = populate(block, half);
+    const int first = populateHuge(block, half);
     if (helper.joinable())
         helper.join();
     return first != 0 ? first : second;
@@ -100,7 +135,9 @@ void* allocateBigBlock(std::size_t bytes)
     if (huge) // refused where huge pages are off: 4 KiB pages then
         madvise(block, mapped, MADV_HUGEPAGE);
     char* begin = static_cast<char*>(block);
-    const int error = mapped >= TWO_THREAD_BYTES ? populateInTwo(begin, mapped) : populate(begin, mapped);
+    const int error = mapped >= TWO_THREAD_BYTES ? populateInTwo(begin, mapped)
+                      : huge                        ? populateHuge(begin, mapped)
+                                                    : populate(begin, mapped);
     if (error == ENOMEM) { // the pages are not there: writing them would summon the OOM killer
         munmap(block, mapped);
         throw std::bad_alloc();
