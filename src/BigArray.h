@@ -9,8 +9,9 @@
 
 // Memory for the planet's large arrays, straight from the kernel: its pages
 // come zeroed, so nothing is zero-filled twice, and they are faulted in
-// before use, as huge pages where the kernel gives them, with one call per
-// half (two threads for large blocks) instead of one fault per 4 KiB page.
+// before use with one call per huge page instead of one fault per 4 KiB page,
+// by two threads for large blocks. Huge pages where the kernel gives them
+// quickly, small pages otherwise.
 
 // Smallest block, in bytes, that is aligned to and advised for huge pages,
 // and that two threads fault in.
