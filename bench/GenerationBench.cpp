@@ -93,6 +93,16 @@ long minorFaults()
     return usage.ru_minflt;
 }
 
+// Processor time of all threads of this process so far, user and system.
+double processorMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const timeval& u = usage.ru_utime;
+    const timeval& s = usage.ru_stime;
+    return (double(u.tv_sec) + double(s.tv_sec)) * 1e3 + (double(u.tv_usec) + double(s.tv_usec)) * 1e-3;
+}
+
 template <class Floats>
 std::uint64_t fingerprint(const Floats& v)
 {
@@ -398,6 +408,7 @@ int measurePeakMemory(const std::string& method, int subdivisions)
 
 struct FreshRun {
     double milliseconds;
+    double processor;  // milliseconds of processor time, both threads, kernel too
     long faults;  // minor page faults of the generation
     long peakKiB; // the process's peak resident set afterwards
 };
@@ -418,9 +429,11 @@ bool runInFreshProcess(int subdivisions, FreshRun& run)
         {
             QuietStdout quiet;
             const long before = minorFaults();
+            const double processor = processorMilliseconds();
             const Clock::time_point start = Clock::now();
             Planet planet(subdivisions, ITERATIONS, false);
             result.milliseconds = secondsSince(start) * 1e3;
+            result.processor = processorMilliseconds() - processor;
             result.faults = minorFaults() - before;
         }
         result.peakKiB = peakResidentKiB();
@@ -433,6 +446,16 @@ bool runInFreshProcess(int subdivisions, FreshRun& run)
     if (child > 0)
         waitpid(child, &status, 0);
     return reported && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Median and largest of one field over the runs.
+template <class Field>
+std::pair<Field, Field> medianAndMost(std::vector<FreshRun> runs, Field FreshRun::*field)
+{
+    const auto less = [field](const FreshRun& a, const FreshRun& b) { return a.*field < b.*field; };
+    const std::size_t middle = runs.size() / 2;
+    std::nth_element(runs.begin(), runs.begin() + middle, runs.end(), less);
+    return {runs[middle].*field, (*std::max_element(runs.begin(), runs.end(), less)).*field};
 }
 
 int measureFreshRuns(int runs, int subdivisions)
@@ -449,22 +472,14 @@ int measureFreshRuns(int runs, int subdivisions)
         std::fflush(stdout);
         results.push_back(run);
     }
-    if (results.empty())
-        return 1;
-    const auto byTime = [](const FreshRun& a, const FreshRun& b) { return a.milliseconds < b.milliseconds; };
-    const auto byFaults = [](const FreshRun& a, const FreshRun& b) { return a.faults < b.faults; };
-    const auto byPeak = [](const FreshRun& a, const FreshRun& b) { return a.peakKiB < b.peakKiB; };
-    const std::size_t middle = results.size() / 2;
-    std::nth_element(results.begin(), results.begin() + middle, results.end(), byTime);
-    const double median = results[middle].milliseconds;
-    const double worst = std::max_element(results.begin(), results.end(), byTime)->milliseconds;
-    std::nth_element(results.begin(), results.begin() + middle, results.end(), byFaults);
+    const auto [median, worst] = medianAndMost(results, &FreshRun::milliseconds);
+    const auto [processor, mostProcessor] = medianAndMost(results, &FreshRun::processor);
+    const auto [faults, mostFaults] = medianAndMost(results, &FreshRun::faults);
     std::printf("\n%d whole generations at %d subdivisions, %d planes, each in a fresh process:\n"
-                "time median %.1f ms, worst %.1f ms (%.2f times the median); minor page faults median %ld, "
-                "most %ld; peak resident at most %ld KiB\n",
-                runs, subdivisions, ITERATIONS, median, worst, worst / median, results[middle].faults,
-                std::max_element(results.begin(), results.end(), byFaults)->faults,
-                std::max_element(results.begin(), results.end(), byPeak)->peakKiB);
+                "time median %.1f ms, worst %.1f ms (%.2f times the median); processor time median %.0f ms, "
+                "most %.0f ms; minor page faults median %ld, most %ld; peak resident at most %ld KiB\n",
+                runs, subdivisions, ITERATIONS, median, worst, worst / median, processor, mostProcessor, faults,
+                mostFaults, medianAndMost(results, &FreshRun::peakKiB).second);
     return 0;
 }
 
