@@ -13,8 +13,8 @@
 // by two threads for large blocks. Huge pages where the kernel gives them
 // quickly, small pages otherwise.
 
-// Smallest block, in bytes, that is aligned to and advised for huge pages,
-// and that two threads fault in.
+// Bytes of a huge page; blocks from this size on start at a huge page
+// boundary and are advised for huge pages.
 constexpr std::size_t HUGE_PAGE_BYTES = std::size_t(2) << 20;
 
 // bytes (> 0) of zeroed, writable memory, faulted in. Throws std::bad_alloc
@@ -89,7 +89,10 @@ public:
     const T* end() const noexcept { return elements + count; }
 
     // Element by element, as std::vector compares.
-    friend bool operator==(const BigArray& a, const BigArray& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+    friend bool operator==(const BigArray& a, const BigArray& b)
+    {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
     friend bool operator==(const BigArray& a, const std::vector<T>& b)
     {
         return std::equal(a.begin(), a.end(), b.begin(), b.end());

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
-#include <new>
 #include <memory>
+#include <new>
 
 // What the tree walk needs from its side-test kernels: planes laid out for
 // them, the lattice of a leaf, and the kernels setTreeKernel chose.
