@@ -33,8 +33,8 @@ public:
     Water(BigArray<float> seaVertices, int count);
     virtual ~Water() = default;
 
-    Shader* shader = nullptr;  // not owned; set once the window's context exists
-    BigArray<float> vertices;  // x, y, z per vertex, radius 1
+    Shader* shader = nullptr;    // not owned; set once the window's context exists
+    BigArray<float> vertices;    // x, y, z per vertex, radius 1
     int vertexCount = 0;
 };
 
