@@ -2,13 +2,16 @@
 // reference: scalar side test, one pass over the vertices per plane), the
 // library's former two-worker loop (the same, as the compiler vectorises it),
 // a vectorised brute-force loop and the subdivision tree, 5000 planes each,
-// and the whole generation a Planet constructor does. Every method's land is
-// checked against the reference's, bit for bit.
+// and the whole generation a Planet constructor does, with its minor page
+// faults. Every method's land is checked against the reference's, bit for bit.
 //
 //   orbivane_bench                         the table
 //   orbivane_bench --peak-memory=METHOD N  peak resident memory of one
 //                                          generation at N subdivisions,
 //                                          METHOD reference or tree
+//   orbivane_bench --fresh-runs=R N        R whole generations at N
+//                                          subdivisions, each in a fresh
+//                                          process: median and worst
 
 #include "FaultTree.h"
 #include "Landscape.h"
@@ -22,11 +25,15 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -73,12 +80,31 @@ const std::vector<float>& bareSphere(int subdivisions)
     auto it = spheres.find(subdivisions);
     if (it == spheres.end()) {
         QuietStdout quiet;
-        it = spheres.emplace(subdivisions, Planet(subdivisions, 0, false).vertices).first;
+        it = spheres.emplace(subdivisions, std::vector<float>(Planet(subdivisions, 0, false).vertices)).first;
     }
     return it->second;
 }
 
-std::uint64_t fingerprint(const std::vector<float>& v)
+// Minor page faults of this process so far.
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Processor time of all threads of this process so far, user and system.
+double processorMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const timeval& u = usage.ru_utime;
+    const timeval& s = usage.ru_stime;
+    return (double(u.tv_sec) + double(s.tv_sec)) * 1e3 + (double(u.tv_usec) + double(s.tv_usec)) * 1e-3;
+}
+
+template <class Floats>
+std::uint64_t fingerprint(const Floats& v)
 {
     std::uint64_t hash = 14695981039346656037ull; // FNV-1a over the bytes
     const auto* bytes = reinterpret_cast<const unsigned char*>(v.data());
@@ -139,9 +165,11 @@ void previousBatch(std::vector<float>& land)
     const int subdivisions = treeDepthOf(static_cast<int>(land.size() / 3));
     if (!planet || planet->vertexCount != static_cast<int>(land.size() / 3))
         planet = std::make_unique<Planet>(subdivisions, 0, false);
-    planet->vertices.swap(land); // the bare sphere the case was given
+    // The bare sphere the case was given, in and out: two copies, about
+    // 20 ms of the case's seconds.
+    std::copy(land.begin(), land.end(), planet->vertices.begin());
     generateBatchBruteForce(*planet, ITERATIONS);
-    planet->vertices.swap(land);
+    std::copy(planet->vertices.begin(), planet->vertices.end(), land.begin());
 }
 
 // ---- brute force, vectorised: vertices in blocks that stay in cache ----
@@ -281,18 +309,23 @@ void runMethod(benchmark::State& state, int subdivisions, void (*method)(std::ve
     report(state, subdivisions, seconds, runs, reference);
 }
 
-// Icosphere, sea copy and planes, as the program's log times them.
+// Icosphere, sea and planes, as the program's log times them; minor page
+// faults per run beside the time, a figure that does not depend on what a
+// fault costs on the machine at hand.
 void runWholeGeneration(benchmark::State& state, int subdivisions)
 {
     setFixedSeed(SEED);
     double seconds = 0;
     int runs = 0;
+    long faults = 0;
     std::uint64_t land = 0;
     for (auto _ : state) {
         QuietStdout quiet;
+        const long faultsBefore = minorFaults();
         const Clock::time_point start = Clock::now();
         auto planet = std::make_unique<Planet>(subdivisions, ITERATIONS, false);
         const double elapsed = secondsSince(start);
+        faults += minorFaults() - faultsBefore;
         land = fingerprint(planet->vertices);
         planet.reset();
         state.SetIterationTime(elapsed);
@@ -302,6 +335,7 @@ void runWholeGeneration(benchmark::State& state, int subdivisions)
     if (referenceLand.count(subdivisions) && referenceLand[subdivisions] != land)
         state.SkipWithError("land differs from the reference");
     report(state, subdivisions, seconds, runs, false);
+    state.counters["minor_faults"] = double(faults) / runs;
 }
 
 // "Method/subdivisions", built without operator+ (whose inlined form trips
@@ -370,12 +404,93 @@ int measurePeakMemory(const std::string& method, int subdivisions)
     return 0;
 }
 
+// ---- whole generations, one per fresh process ----
+
+struct FreshRun {
+    double milliseconds;
+    double processor;  // milliseconds of processor time, both threads, kernel too
+    long faults;  // minor page faults of the generation
+    long peakKiB; // the process's peak resident set afterwards
+};
+
+// One whole generation in a child process of its own; false when the child
+// could not be started or did not report.
+bool runInFreshProcess(int subdivisions, FreshRun& run)
+{
+    int channel[2];
+    if (pipe(channel) != 0)
+        return false;
+    std::fflush(stdout); // or the child writes the parent's pending output too
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        setFixedSeed(SEED);
+        FreshRun result{};
+        {
+            QuietStdout quiet;
+            const long before = minorFaults();
+            const double processor = processorMilliseconds();
+            const Clock::time_point start = Clock::now();
+            Planet planet(subdivisions, ITERATIONS, false);
+            result.milliseconds = secondsSince(start) * 1e3;
+            result.processor = processorMilliseconds() - processor;
+            result.faults = minorFaults() - before;
+        }
+        result.peakKiB = peakResidentKiB();
+        _exit(write(channel[1], &result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(channel[1]);
+    const bool reported = child > 0 && read(channel[0], &run, sizeof run) == sizeof run;
+    close(channel[0]);
+    int status = 0;
+    if (child > 0)
+        waitpid(child, &status, 0);
+    return reported && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Median and largest of one field over the runs.
+template <class Field>
+std::pair<Field, Field> medianAndMost(std::vector<FreshRun> runs, Field FreshRun::*field)
+{
+    const auto less = [field](const FreshRun& a, const FreshRun& b) { return a.*field < b.*field; };
+    const std::size_t middle = runs.size() / 2;
+    std::nth_element(runs.begin(), runs.begin() + middle, runs.end(), less);
+    return {runs[middle].*field, (*std::max_element(runs.begin(), runs.end(), less)).*field};
+}
+
+int measureFreshRuns(int runs, int subdivisions)
+{
+    std::vector<FreshRun> results;
+    std::printf("ms:");
+    for (int i = 0; i < runs; ++i) {
+        FreshRun run{};
+        if (!runInFreshProcess(subdivisions, run)) {
+            std::fprintf(stderr, "\nrun %d did not report\n", i + 1);
+            return 1;
+        }
+        std::printf(" %.1f", run.milliseconds);
+        std::fflush(stdout);
+        results.push_back(run);
+    }
+    const auto [median, worst] = medianAndMost(results, &FreshRun::milliseconds);
+    const auto [processor, mostProcessor] = medianAndMost(results, &FreshRun::processor);
+    const auto [faults, mostFaults] = medianAndMost(results, &FreshRun::faults);
+    std::printf("\n%d whole generations at %d subdivisions, %d planes, each in a fresh process:\n"
+                "time median %.1f ms, worst %.1f ms (%.2f times the median); processor time median %.0f ms, "
+                "most %.0f ms; minor page faults median %ld, most %ld; peak resident at most %ld KiB\n",
+                runs, subdivisions, ITERATIONS, median, worst, worst / median, processor, mostProcessor, faults,
+                mostFaults, medianAndMost(results, &FreshRun::peakKiB).second);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strncmp(argv[1], "--peak-memory=", 14) == 0)
         return measurePeakMemory(argv[1] + 14, argc >= 3 ? std::atoi(argv[2]) : 8);
+    if (argc >= 2 && std::strncmp(argv[1], "--fresh-runs=", 13) == 0)
+        return measureFreshRuns(std::max(1, std::atoi(argv[1] + 13)), argc >= 3 ? std::atoi(argv[2]) : 8);
     registerCases();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -4,7 +4,9 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 // What the tree walk needs from its side-test kernels: planes laid out for
 // them, the lattice of a leaf, and the kernels setTreeKernel chose.
@@ -22,14 +24,31 @@ struct PlaneList {
     int count;
 };
 
+struct FreeDeleter {
+    void operator()(void* p) const noexcept { std::free(p); }
+};
+
+// count zeroed elements from calloc, which leaves memory fresh from the
+// kernel untouched (it is zero already): a list's pages become resident only
+// as far as planes are written to it. Throws std::bad_alloc.
+template <class T>
+std::unique_ptr<T[], FreeDeleter> zeroedArray(std::size_t count)
+{
+    void* p = std::calloc(count, sizeof(T));
+    if (!p)
+        throw std::bad_alloc();
+    return std::unique_ptr<T[], FreeDeleter>(static_cast<T*>(p));
+}
+
 class PlaneBuffer {
 public:
     static constexpr std::size_t SLACK = 16;
 
-    // Room for one register of the widest kernel past the capacity.
+    // Room for one register of the widest kernel past the capacity, zeroed
+    // so that the lanes past a list's end hold ordinary numbers.
     explicit PlaneBuffer(int capacity)
-        : floats(new float[5 * (static_cast<std::size_t>(capacity) + SLACK)]()),
-          signs(new int[static_cast<std::size_t>(capacity) + SLACK]())
+        : floats(zeroedArray<float>(5 * (static_cast<std::size_t>(capacity) + SLACK))),
+          signs(zeroedArray<int>(static_cast<std::size_t>(capacity) + SLACK))
     {
         float* f = floats.get();
         const std::size_t c = static_cast<std::size_t>(capacity) + SLACK;
@@ -38,8 +57,8 @@ public:
     PlaneList list;
 
 private:
-    std::unique_ptr<float[]> floats;
-    std::unique_ptr<int[]> signs;
+    std::unique_ptr<float[], FreeDeleter> floats;
+    std::unique_ptr<int[], FreeDeleter> signs;
 };
 
 inline void loadPlane(const FaultPlane& plane, PlaneList& list, int i)

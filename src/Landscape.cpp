@@ -1,5 +1,6 @@
 #include "Landscape.h"
 
+#include "BigArray.h"
 #include "FaultTree.h"
 #include "Planet.h"
 #include "ThreadGroup.h"
@@ -205,8 +206,9 @@ void generateBatch(Planet& planet, int iterations)
     ProgressLine line(iterations / 2);
     const int total = std::max(iterations, 0);
     const int passes = total == 0 ? 0 : (total - 1) / PLANES_PER_PASS + 1;
-    // Steps carried between passes, only when there is more than one.
-    std::vector<int> carried(passes > 1 ? static_cast<std::size_t>(planet.vertexCount) : 0, 0);
+    // Steps carried between passes, only when there is more than one; they
+    // start at zero, as the kernel's pages come.
+    BigArray<int> carried(passes > 1 ? static_cast<std::size_t>(planet.vertexCount) : 0);
     for (int pass = 0; pass < passes; ++pass) {
         const int count = std::min(PLANES_PER_PASS, total - pass * PLANES_PER_PASS);
         const std::vector<FaultPlane> planes = drawPlanes(count);

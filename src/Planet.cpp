@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 constexpr float X = 0.525731087f; // 0x3F069650
@@ -52,8 +53,8 @@ int icosphereVertexCount(int subdivisions)
     return static_cast<int>(count);
 }
 
-Water::Water(const std::vector<float>& landVertices, int count)
-    : vertices(landVertices), vertexCount(count)
+Water::Water(BigArray<float> seaVertices, int count)
+    : vertices(std::move(seaVertices)), vertexCount(count)
 {
 }
 
@@ -62,7 +63,6 @@ Planet::Planet(int subdivisions, int iterations, bool liveGeneration)
       subdivisions(subdivisions), iterations(iterations)
 {
     buildIcosphere(subdivisions);
-    water = std::make_unique<Water>(vertices, vertexCount);
     weld = weldIcosphere(ICOSAHEDRON_FACES, subdivisions);
     startLandscapeGeneration(*this, iterations, liveGeneration);
 }
@@ -80,12 +80,18 @@ void Planet::buildIcosphere(int subdivisions)
     const int count = icosphereVertexCount(subdivisions);
     if (count < 0)
         throw std::bad_alloc();
-    vertexCount = count;
-    vertices.assign(static_cast<std::size_t>(vertexCount) * 3, 0.0f);
+    // Every float of both is written below; the sea in the same pass, while
+    // the land's cache lines are still being filled.
+    BigArray<float> land(static_cast<std::size_t>(count) * 3);
+    BigArray<float> sea(static_cast<std::size_t>(count) * 3);
+    const EmitTarget out{land.data(), sea.data()};
     emitCursor = 0;
     for (const auto& face : ICOSAHEDRON_FACES)
         subdivideTriangle(ICOSAHEDRON_VERTICES[face[0]], ICOSAHEDRON_VERTICES[face[1]],
-                          ICOSAHEDRON_VERTICES[face[2]], subdivisions, vertices.data());
+                          ICOSAHEDRON_VERTICES[face[2]], subdivisions, out);
+    water = std::make_unique<Water>(std::move(sea), count);
+    vertices = std::move(land);
+    vertexCount = count;
 }
 
 namespace {
@@ -108,7 +114,7 @@ void normalise(Vec3& p)
 }
 } // namespace
 
-void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth, float* out)
+void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth, const EmitTarget& out)
 {
     if (depth == 0) {
         emitTriangle(p1, p2, p3, out);
@@ -126,13 +132,14 @@ void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth
     subdivideTriangle(m12, m23, m13, depth - 1, out);
 }
 
-void emitTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, float* out)
+void emitTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, const EmitTarget& out)
 {
-    float* slot = out + emitCursor;
-    for (int k = 0; k < 3; ++k) {
-        slot[k] = p1[k];
-        slot[3 + k] = p2[k];
-        slot[6 + k] = p3[k];
+    for (float* slot : {out.land + emitCursor, out.sea + emitCursor}) {
+        for (int k = 0; k < 3; ++k) {
+            slot[k] = p1[k];
+            slot[3 + k] = p2[k];
+            slot[6 + k] = p3[k];
+        }
     }
     emitCursor += 9;
 }

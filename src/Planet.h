@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BigArray.h"
 #include "IcosphereWeld.h"
 
 #include <array>
@@ -8,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 class PlanetBuffers;
 class Shader;
@@ -20,7 +20,7 @@ using Vec3 = std::array<float, 3>;
 extern const Vec3 ICOSAHEDRON_VERTICES[12];
 extern const int ICOSAHEDRON_FACES[20][3];
 
-// Index, in floats, of the next free slot of the vertex array being built.
+// Index, in floats, of the next free slot of the vertex arrays being built.
 extern std::size_t emitCursor;
 
 // base to the power exponent by repeated squaring, in single precision.
@@ -30,14 +30,14 @@ float intPow(float base, int exponent);
 // does not fit a 32-bit int (or subdivisions is negative).
 int icosphereVertexCount(int subdivisions);
 
-// The undeformed sea sphere: a copy of the land as it was built.
+// The undeformed sea sphere: the land as it was built, emitted beside it.
 class Water {
 public:
-    Water(const std::vector<float>& landVertices, int count);
+    Water(BigArray<float> seaVertices, int count);
     virtual ~Water() = default;
 
     Shader* shader = nullptr;    // not owned; set once the window's context exists
-    std::vector<float> vertices; // x, y, z per vertex, radius 1
+    BigArray<float> vertices;    // x, y, z per vertex, radius 1
     int vertexCount = 0;
 };
 
@@ -56,6 +56,7 @@ public:
     Planet(const Planet&) = delete;
     Planet& operator=(const Planet&) = delete;
 
+    // Builds the land and, in the same pass, the sea (water).
     void buildIcosphere(int subdivisions);
 
     std::mutex mutex;              // guards vertices while live generation writes them
@@ -66,7 +67,7 @@ public:
     float angle[3];                // degrees about x, y, z
     float speed[3];                // degrees per millisecond about x, y, z
     bool rotating;
-    std::vector<float> vertices;   // land: x, y, z per vertex; radius 1 is sea level
+    BigArray<float> vertices;      // land: x, y, z per vertex; radius 1 is sea level
     // Planes a live generation has finished applying to vertices; the window
     // uploads the land again when it has moved on.
     std::atomic<std::uint64_t> landVersion{0};
@@ -78,5 +79,11 @@ public:
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 
-void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth, float* out);
-void emitTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, float* out);
+// Where emitTriangle writes: the land and the sea, the same floats in each.
+struct EmitTarget {
+    float* land;
+    float* sea;
+};
+
+void subdivideTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, int depth, const EmitTarget& out);
+void emitTriangle(const Vec3& p1, const Vec3& p2, const Vec3& p3, const EmitTarget& out);

@@ -45,7 +45,7 @@ const std::vector<float>& sphere(int subdivisions)
     auto it = spheres.find(subdivisions);
     if (it == spheres.end()) {
         testing::internal::CaptureStdout();
-        it = spheres.emplace(subdivisions, Planet(subdivisions, 0, false).vertices).first;
+        it = spheres.emplace(subdivisions, std::vector<float>(Planet(subdivisions, 0, false).vertices)).first;
         testing::internal::GetCapturedStdout();
     }
     return it->second;
@@ -325,7 +325,7 @@ std::vector<float> bruteForceBatch(int subdivisions, int iterations, std::uint32
     Planet planet(subdivisions, 0, false);
     generateBatchBruteForce(planet, iterations);
     testing::internal::GetCapturedStdout();
-    return planet.vertices;
+    return std::vector<float>(planet.vertices);
 }
 
 std::vector<float> treeBatch(int subdivisions, int iterations, std::uint32_t seed)
@@ -334,7 +334,7 @@ std::vector<float> treeBatch(int subdivisions, int iterations, std::uint32_t see
     testing::internal::CaptureStdout();
     Planet planet(subdivisions, iterations, false);
     testing::internal::GetCapturedStdout();
-    return planet.vertices;
+    return std::vector<float>(planet.vertices);
 }
 
 TEST(BatchGenerationTree, LandEqualsTheBruteForceWorkersBitForBit)

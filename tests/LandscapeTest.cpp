@@ -19,7 +19,7 @@ double radiusOf(const float* v) { return std::sqrt(double(v[0]) * v[0] + double(
 
 std::vector<float> bareSphere(int subdivisions)
 {
-    return Planet(subdivisions, 0, false).vertices;
+    return std::vector<float>(Planet(subdivisions, 0, false).vertices);
 }
 
 // Straightforward single-threaded batch: planes in draw order, one counter per vertex.

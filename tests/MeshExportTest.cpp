@@ -36,9 +36,8 @@ struct IndexedMesh {
     std::vector<std::uint32_t> faces;
 };
 
-IndexedMesh weldedMesh(const IcosphereWeld& weld, const std::vector<float>& soupVector)
+IndexedMesh weldedMesh(const IcosphereWeld& weld, const float* soup)
 {
-    const float* soup = soupVector.data();
     IndexedMesh mesh;
     for (std::uint32_t corner : weld.vertexToCorner)
         mesh.positions.insert(mesh.positions.end(), soup + 3 * std::size_t(corner), soup + 3 * std::size_t(corner) + 3);
@@ -50,7 +49,7 @@ IndexedMesh weldedMesh(const IcosphereWeld& weld, const std::vector<float>& soup
 
 IndexedMesh weldedMesh(const Planet& planet)
 {
-    return weldedMesh(planet.weld, planet.vertices);
+    return weldedMesh(planet.weld, planet.vertices.data());
 }
 
 bool exportPlanet(const std::string& path, const Planet& planet, const MeshInfo& info, std::string& error)
@@ -143,7 +142,8 @@ ReadMesh readObj(const std::string& path)
     return mesh;
 }
 
-std::array<std::uint32_t, 3> bitsAt(const std::vector<float>& xyz, std::size_t vertex)
+template <class Floats> // a vector or the planet's array
+std::array<std::uint32_t, 3> bitsAt(const Floats& xyz, std::size_t vertex)
 {
     std::array<std::uint32_t, 3> bits;
     std::memcpy(bits.data(), &xyz[3 * vertex], sizeof bits);

@@ -14,7 +14,7 @@ std::unique_ptr<Planet> barePlanet(int subdivisions)
     return std::make_unique<Planet>(subdivisions, 0, false);
 }
 
-Vec3 vertexAt(const std::vector<float>& v, int i)
+Vec3 vertexAt(const BigArray<float>& v, int i)
 {
     return {v[3 * i], v[3 * i + 1], v[3 * i + 2]};
 }
