@@ -1,12 +1,15 @@
 // Frames a second of the window, on the X server named by DISPLAY, for
 // planets of 4 to 8 subdivisions (5000 iterations), three ways side by side:
-//   client arrays  both triangle soups sent from client memory every frame,
-//                  with the shipped shaders (the drawing before buffer objects);
-//   buffers        the program's drawing: welded, indexed buffer objects;
-//   bound          the same buffers with one-line shaders: what the renderer
-//                  itself costs for this many triangles.
+//   former   the drawing before buffer objects: both triangle soups sent from
+//            client memory every frame, the former shaders (bench/former-res)
+//            and glibc's default heap trimming;
+//   buffers  the program's drawing: welded, indexed buffer objects, the
+//            shipped shaders;
+//   bound    the same buffers with one-line shaders: what the renderer itself
+//            costs for this many triangles.
 // With each: bytes sent to the GL per frame, and the time from the end of
-// the generation to the first frame on the screen.
+// the generation to the first frame on the screen, and minor page faults per
+// frame.
 //
 //   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS]]
 
@@ -28,7 +31,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -42,14 +47,22 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { ClientArrays, Buffers, Bound };
-const char* const MODE_NAMES[] = {"client arrays", "buffers", "bound"};
+enum class Mode { Former, Buffers, Bound };
+const char* const MODE_NAMES[] = {"former", "buffers", "bound"};
 
 struct Result {
     double framesPerSecond = 0;
     double bytesPerFrame = 0;
+    double faultsPerFrame = 0; // minor page faults of the whole process
     double firstFrameMs = 0;
 };
+
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 // A reversal now and then, as in the program, but the same in every run.
 int fixedRandom()
@@ -61,7 +74,7 @@ int fixedRandom()
 
 void drawOne(Mode mode, Planet& planet)
 {
-    if (mode == Mode::ClientArrays) {
+    if (mode == Mode::Former) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         placeCameraAndLight();
         drawWithClientArrays(planet);
@@ -72,7 +85,7 @@ void drawOne(Mode mode, Planet& planet)
 
 std::uint64_t bytesSent(Mode mode, const Planet& planet, std::uint64_t frames)
 {
-    if (mode == Mode::ClientArrays) // both soups, every frame
+    if (mode == Mode::Former) // both soups, every frame
         return frames * (static_cast<std::uint64_t>(planet.vertexCount) + planet.water->vertexCount) * 12;
     return planet.buffers->bytesSent();
 }
@@ -88,22 +101,26 @@ Result measure(Mode mode, double seconds)
         std::exit(1);
     }
     glfwSwapInterval(0);
+    // The former heap: freed memory above 128 KiB went back to the kernel.
+    mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
     {
         PlanetShaders shaders = setupShaders();
-        std::unique_ptr<Shader> boundLand, boundWater;
-        if (mode == Mode::Bound) {
-            boundLand = std::make_unique<Shader>("bound.vert", "bound.frag");
-            boundWater = std::make_unique<Shader>("bound.vert", "bound.frag");
-            planet.landShader = boundLand.get();
-            planet.water->shader = boundWater.get();
+        std::unique_ptr<Shader> land, water;
+        if (mode != Mode::Buffers) {
+            const std::string folder = mode == Mode::Former ? "former/" : "bound/";
+            land = std::make_unique<Shader>((folder + "land.vert").c_str(), (folder + "land.frag").c_str());
+            water = std::make_unique<Shader>((folder + "water.vert").c_str(), (folder + "water.frag").c_str());
+            planet.landShader = land.get();
+            planet.water->shader = water.get();
         }
         drawOne(mode, planet);
         glfwSwapBuffers(window);
         glFinish();
         result.firstFrameMs = secondsSince(opened) * 1000;
 
-        const std::uint64_t sentBefore = mode == Mode::ClientArrays ? 0 : planet.buffers->bytesSent();
+        const std::uint64_t sentBefore = mode == Mode::Former ? 0 : planet.buffers->bytesSent();
         std::uint64_t frames = 0;
+        const long faultsBefore = minorFaults();
         const Clock::time_point start = Clock::now();
         while (secondsSince(start) < seconds) {
             drawOne(mode, planet);
@@ -114,6 +131,7 @@ Result measure(Mode mode, double seconds)
         }
         glFinish();
         result.framesPerSecond = frames / secondsSince(start);
+        result.faultsPerFrame = double(minorFaults() - faultsBefore) / double(frames);
         result.bytesPerFrame = double(bytesSent(mode, planet, frames) - sentBefore) / double(frames);
         releasePlanetGraphics();
     }
@@ -129,10 +147,17 @@ void enterScratchFolder()
     const fs::path scratch = fs::temp_directory_path() / ("orbivane-frames-" + std::to_string(getpid()));
     fs::create_directories(scratch);
     fs::current_path(scratch);
-    fs::remove("res");
+    for (const char* link : {"res", "former"})
+        fs::remove(link);
     fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
-    std::ofstream("bound.vert") << "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
-    std::ofstream("bound.frag") << "#version 120\nvoid main() { gl_FragColor = vec4(0.5, 0.6, 0.7, 1.0); }\n";
+    fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "bench" / "former-res", "former");
+    fs::create_directories("bound");
+    const char* vertex = "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
+    const char* fragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.5, 0.6, 0.7, 1.0); }\n";
+    for (const char* part : {"land", "water"}) {
+        std::ofstream("bound/" + std::string(part) + ".vert") << vertex;
+        std::ofstream("bound/" + std::string(part) + ".frag") << fragment;
+    }
 }
 
 } // namespace
@@ -149,15 +174,15 @@ int main(int argc, char** argv)
     dup2(null, STDOUT_FILENO);
     close(null);
 
-    std::fprintf(report, "| subdivisions | drawing | frames/s | bytes sent per frame | generation end to first frame |\n");
-    std::fprintf(report, "|---|---|---|---|---|\n");
+    std::fprintf(report, "| subdivisions | drawing | frames/s | bytes sent per frame | page faults per frame | generation end to first frame |\n");
+    std::fprintf(report, "|---|---|---|---|---|---|\n");
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        for (Mode mode : {Mode::ClientArrays, Mode::Buffers, Mode::Bound}) {
+        for (Mode mode : {Mode::Former, Mode::Buffers, Mode::Bound}) {
             const Result r = measure(mode, seconds);
-            std::fprintf(report, "| %d | %s | %.1f | %.0f | %.0f ms |\n", n, MODE_NAMES[int(mode)], r.framesPerSecond,
-                         r.bytesPerFrame, r.firstFrameMs);
+            std::fprintf(report, "| %d | %s | %.1f | %.0f | %.1f | %.0f ms |\n", n, MODE_NAMES[int(mode)],
+                         r.framesPerSecond, r.bytesPerFrame, r.faultsPerFrame, r.firstFrameMs);
             std::fflush(report);
         }
         currentPlanet.reset();

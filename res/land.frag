@@ -36,9 +36,8 @@ void main()
     if (dot(normal, up) < 0.0)
         normal = -normal;
 
-    vec4 lightPosition = gl_LightSource[0].position;
-    vec3 toLight = normalize(lightPosition.w == 0.0 ? lightPosition.xyz
-                                                    : lightPosition.xyz - eyePosition);
+    // Light 0 is the sun: directional (w = 0), the same for every point.
+    vec3 toLight = normalize(gl_LightSource[0].position.xyz);
     float diffuse = max(dot(normal, toLight), 0.0);
     // A little light on the night side keeps the continents readable.
     float ambient = 0.12 + 0.08 * max(dot(up, toLight) + 0.3, 0.0);

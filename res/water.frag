@@ -9,15 +9,24 @@ void main()
 {
     vec3 normal = normalize(eyeNormal);
     vec3 toEye = normalize(-eyePosition);
-    vec4 lightPosition = gl_LightSource[0].position;
-    vec3 toLight = normalize(lightPosition.w == 0.0 ? lightPosition.xyz
-                                                    : lightPosition.xyz - eyePosition);
+    // Light 0 is the sun: directional (w = 0), the same for every point.
+    vec3 toLight = normalize(gl_LightSource[0].position.xyz);
 
     float diffuse = max(dot(normal, toLight), 0.0);
     vec3 halfway = normalize(toLight + toEye);
-    float glint = pow(max(dot(normal, halfway), 0.0), 220.0) * step(0.0, dot(normal, toLight));
+    // The glint's x^220 by squaring (x^128 x^64 x^16 x^8 x^4): a handful of
+    // multiplies where pow costs a logarithm and an exponential.
+    float x = max(dot(normal, halfway), 0.0);
+    float x2 = x * x;
+    float x4 = x2 * x2;
+    float x8 = x4 * x4;
+    float x16 = x8 * x8;
+    float x32 = x16 * x16;
+    float x64 = x32 * x32;
+    float glint = x64 * x64 * x64 * x16 * x8 * x4 * step(0.0, dot(normal, toLight));
     // Grazing views see more reflection and less of the floor.
-    float fresnel = pow(1.0 - max(dot(normal, toEye), 0.0), 3.0);
+    float grazing = 1.0 - max(dot(normal, toEye), 0.0);
+    float fresnel = grazing * grazing * grazing;
 
     vec3 deep = vec3(0.02, 0.16, 0.38);
     vec3 colour = deep * (0.18 + 0.9 * diffuse) + vec3(0.35, 0.55, 0.75) * fresnel * diffuse;

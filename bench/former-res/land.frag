@@ -1,0 +1,48 @@
+#version 120
+// Land colour by height, lit by light 0. No normals are sent: the facet
+// normal comes from the screen-space derivatives of the eye position.
+
+varying vec3 eyePosition;
+varying vec3 radial;
+varying float height;
+
+const float STEPS_PER_UNIT = 1500.0;
+
+// Bands in steps above the sea. 5000 iterations leave most of the land
+// within about 150 steps of it, the highest peaks near 250.
+
+vec3 terrainColour(float steps)
+{
+    vec3 deepFloor = vec3(0.10, 0.17, 0.24);
+    vec3 shallowFloor = vec3(0.52, 0.56, 0.42);
+    vec3 beach = vec3(0.87, 0.80, 0.58);
+    vec3 lowland = vec3(0.24, 0.50, 0.16);
+    vec3 highland = vec3(0.46, 0.52, 0.24);
+    vec3 rock = vec3(0.47, 0.40, 0.34);
+    vec3 snow = vec3(0.96, 0.96, 0.94);
+
+    if (steps < 0.0)
+        return mix(deepFloor, shallowFloor, smoothstep(-120.0, -4.0, steps));
+    vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
+    c = mix(c, highland, smoothstep(45.0, 80.0, steps));
+    c = mix(c, rock, smoothstep(90.0, 125.0, steps));
+    return mix(c, snow, smoothstep(145.0, 175.0, steps));
+}
+
+void main()
+{
+    vec3 up = normalize(radial);
+    vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    if (dot(normal, up) < 0.0)
+        normal = -normal;
+
+    vec4 lightPosition = gl_LightSource[0].position;
+    vec3 toLight = normalize(lightPosition.w == 0.0 ? lightPosition.xyz
+                                                    : lightPosition.xyz - eyePosition);
+    float diffuse = max(dot(normal, toLight), 0.0);
+    // A little light on the night side keeps the continents readable.
+    float ambient = 0.12 + 0.08 * max(dot(up, toLight) + 0.3, 0.0);
+
+    vec3 colour = terrainColour(height * STEPS_PER_UNIT);
+    gl_FragColor = vec4(colour * (ambient + 0.95 * diffuse), 1.0);
+}
