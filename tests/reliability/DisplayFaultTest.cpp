@@ -14,19 +14,7 @@ using namespace driver;
 
 namespace {
 
-class DisplayFault : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs an X server (DISPLAY)";
-        fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
-        releaseKeys();
-    }
-    void TearDown() override { releaseKeys(); }
-
-    ScopedTempDir dir;
-};
+using DisplayFault = WindowedProgram;
 
 TEST_F(DisplayFault, ClosedStandardOutputNeitherHangsNorFillsTheLog)
 {

@@ -287,17 +287,7 @@ TEST_F(SavedFiles, ExportsUnderMemoryLimitsReportInsteadOfAborting)
 }
 
 // The program in its window on the X server named by DISPLAY.
-class SavedFilesInTheWindow : public SavedFiles {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs an X server (DISPLAY)";
-        fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
-        releaseKeys();
-    }
-    void TearDown() override { releaseKeys(); }
-};
+using SavedFilesInTheWindow = WindowedProgram;
 
 TEST_F(SavedFilesInTheWindow, NamedFilesCountUpAndNeverFollowALink)
 {

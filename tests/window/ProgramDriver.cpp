@@ -8,6 +8,19 @@
 
 namespace driver {
 
+void WindowedProgram::SetUp()
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X server (DISPLAY)";
+    std::filesystem::create_directory_symlink(std::filesystem::path(ORBIVANE_SOURCE_DIR) / "res", "res");
+    releaseKeys();
+}
+
+void WindowedProgram::TearDown()
+{
+    releaseKeys();
+}
+
 const std::string FIRST_QUESTION = "Enter number of subdivisions on the icosahedron (4 is a reasonable choice): ";
 
 int countOf(const std::string& text, const std::string& part)

@@ -3,10 +3,22 @@
 #include "Screenshot.h"
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <string>
 
 // Driving the real program through its console and its window.
 namespace driver {
+
+// A test of the real program in its window: a scratch working directory that
+// sees the project's shaders as res/, on the X server named by DISPLAY
+// (skipped without one), with every key released before and after.
+class WindowedProgram : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    ScopedTempDir dir;
+};
 
 extern const std::string FIRST_QUESTION;
 

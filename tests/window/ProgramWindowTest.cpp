@@ -30,20 +30,7 @@ std::string withLocalSuppressions(std::string options, const std::string& name)
     return options.replace(start, original.size(), copy);
 }
 
-class ProgramWindow : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "needs an X server (DISPLAY)";
-        fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
-        releaseKeys();
-    }
-
-    void TearDown() override { releaseKeys(); }
-
-    ScopedTempDir dir;
-};
+using ProgramWindow = WindowedProgram;
 
 TEST_F(ProgramWindow, ShowsThePlanetAndEscBringsTheQuestionBack)
 {
