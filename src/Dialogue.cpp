@@ -158,7 +158,10 @@ std::uint64_t planetBytes(int subdivisions)
     const std::uint64_t vertices = static_cast<std::uint64_t>(count);
     // Export streams from the land through the weld in chunks of a few
     // hundred KiB, so what saving needs beyond these is small and fixed.
-    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count);
+    // The window's buffer objects hold an index per corner and the welded
+    // land and sea: a sixth of the corners each, 12 bytes a vertex.
+    const std::uint64_t drawing = vertices * 4 + 2 * (vertices / 6 + 2) * 12;
+    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing;
 }
 
 int maxSubdivisions(std::uint64_t availableBytes)

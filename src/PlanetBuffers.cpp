@@ -7,12 +7,19 @@
 
 namespace {
 
-// The welded positions: the first copy of every vertex of a soup.
-void gather(const float* soup, const std::vector<std::uint32_t>& firstCorner, std::vector<float>& out)
+// Fills the bound array buffer with the welded positions: the first copy of
+// every vertex of a soup, written straight into the GL's memory. Returns the
+// bytes sent; 0, with a GL error to say why, when the GL has no room.
+GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage)
 {
-    out.resize(3 * firstCorner.size());
-    for (std::size_t v = 0; v < firstCorner.size(); ++v)
-        std::memcpy(&out[3 * v], soup + 3 * std::size_t(firstCorner[v]), 3 * sizeof(float));
+    const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
+    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, usage);
+    auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (!out)
+        return 0;
+    for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
+        std::memcpy(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+    return glUnmapBuffer(GL_ARRAY_BUFFER) ? bytes : 0;
 }
 
 } // namespace
@@ -28,10 +35,8 @@ PlanetBuffers::PlanetBuffers(Planet& planet)
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.cornerToVertex.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 
-    gather(planet.water->vertices.data(), planet.weld.vertexToCorner, staging);
-    const auto vertexBytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
     glBindBuffer(GL_ARRAY_BUFFER, sea.name);
-    glBufferData(GL_ARRAY_BUFFER, vertexBytes, staging.data(), GL_STATIC_DRAW);
+    const GLsizeiptr vertexBytes = sendWelded(planet.water->vertices.data(), weld.vertexToCorner, GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     sent = static_cast<std::uint64_t>(indexBytes + vertexBytes);
 
@@ -46,16 +51,13 @@ void PlanetBuffers::refreshLand(Planet& planet)
 
 void PlanetBuffers::uploadLand(Planet& planet)
 {
+    glBindBuffer(GL_ARRAY_BUFFER, land.name);
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        gather(planet.vertices.data(), planet.weld.vertexToCorner, staging);
+        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW));
     }
-    const auto bytes = static_cast<GLsizeiptr>(staging.size() * sizeof(float));
-    glBindBuffer(GL_ARRAY_BUFFER, land.name);
-    glBufferData(GL_ARRAY_BUFFER, bytes, staging.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    sent += static_cast<std::uint64_t>(bytes);
 }
 
 void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const

@@ -3,7 +3,6 @@
 #include <GL/glew.h>
 
 #include <cstdint>
-#include <vector>
 
 class Planet;
 
@@ -45,7 +44,6 @@ private:
     void uploadLand(Planet& planet);
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
 
-    std::vector<float> staging;             // welded positions on their way to the GL
     GlBuffer land, sea, indices;
     GLsizei indexCount = 0;
     std::uint64_t uploadedVersion = 0;
