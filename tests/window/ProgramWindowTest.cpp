@@ -4,9 +4,12 @@
 #include "XSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <numeric>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -237,3 +240,172 @@ TEST(ProgramElsewhere, FindsTheShadersBesideTheProgram)
     EXPECT_EQ(program.err().find("cannot find"), std::string::npos) << program.err();
     releaseKeys();
 }
+
+namespace {
+
+using namespace driver;
+
+// The program's window held with the mouse; the button is let go after each
+// test, as the keys are.
+class HeldWindow : public ProgramWindow {
+protected:
+    void TearDown() override
+    {
+        runCommand("xdotool mouseup 1");
+        ProgramWindow::TearDown();
+    }
+
+    // The pointer to (x, y) in the window, then `then` (real events, no
+    // window stack). The server keeps their order: a press comes after the move.
+    static void pointAt(int x, int y, const std::string& then = "")
+    {
+        runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' mousemove --window %1 " +
+                   std::to_string(x) + " " + std::to_string(y));
+        if (!then.empty())
+            runCommand("xdotool " + then);
+    }
+};
+
+// A frame that two grabs `apart` seconds apart agree on, within `seconds`.
+bool steadyFrame(unsigned long window, Image& frame, double apart, double seconds = 8)
+{
+    Image next;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    if (!xsupport::grabWindow(window, frame))
+        return false;
+    while (std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(apart));
+        if (!xsupport::grabWindow(window, next))
+            return false;
+        if (next.rgb == frame.rgb)
+            return true;
+        frame = next;
+    }
+    return false;
+}
+
+// Half the width of the disc along the middle row, in pixels.
+double discRadius(const Image& shot)
+{
+    const auto planet = [&](int x) {
+        const auto at = shot.rgb.begin() + (shot.height / 2 * shot.width + x) * 3;
+        return countPlanetPixels(Image{1, 1, {at, at + 3}}) == 1;
+    };
+    int left = 0, right = shot.width - 1;
+    while (left < right && !planet(left))
+        ++left;
+    while (right > left && !planet(right))
+        --right;
+    return (right - left) / 2.0;
+}
+
+// How alike the 31 x 31 squares centred on (ax, ay) in a and (bx, by) in b
+// are, whatever the light: their correlation, from -1 to 1.
+double likeness(const Image& a, int ax, int ay, const Image& b, int bx, int by)
+{
+    std::vector<double> u, v;
+    for (int dy = -15; dy <= 15; ++dy)
+        for (int dx = -15; dx <= 15; ++dx)
+            for (int c = 0; c < 3; ++c) {
+                u.push_back(a.rgb[((ay + dy) * a.width + ax + dx) * 3 + c]);
+                v.push_back(b.rgb[((by + dy) * b.width + bx + dx) * 3 + c]);
+            }
+    const double meanU = std::accumulate(u.begin(), u.end(), 0.0) / u.size();
+    const double meanV = std::accumulate(v.begin(), v.end(), 0.0) / v.size();
+    double uv = 0, uu = 0, vv = 0;
+    for (size_t i = 0; i < u.size(); ++i) {
+        uv += (u[i] - meanU) * (v[i] - meanV);
+        uu += (u[i] - meanU) * (u[i] - meanU);
+        vv += (v[i] - meanV) * (v[i] - meanV);
+    }
+    return uv / std::sqrt(uu * vv + 1e-9);
+}
+
+TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "3"}, "5\n5000\nn\n");
+    Image shot, grabbed, dragged;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    // Held, the planet waits: the frame stands still. Again if the press was lost.
+    bool held = false;
+    for (int attempt = 0; attempt < 3 && !held; ++attempt) {
+        pointAt(330, 300, "mouseup 1 mousedown 1");
+        held = steadyFrame(window, grabbed, 0.5, 4);
+    }
+    ASSERT_TRUE(held) << "the held planet stands still";
+    pointAt(400, 310);
+    pointAt(470, 300);
+    for (int wait = 0; wait < 10 && (!steadyFrame(window, dragged, 0.5) || dragged.rgb == grabbed.rgb); ++wait) {
+    }
+    ASSERT_NE(dragged.rgb, grabbed.rgb) << "the drag turned the planet";
+    // The land grabbed is found within two pixels of the pointer, not where it was.
+    double best = -1;
+    int bestX = 0, bestY = 0;
+    for (int y = 290; y <= 310; ++y)
+        for (int x = 460; x <= 480; ++x)
+            if (const double alike = likeness(grabbed, 330, 300, dragged, x, y); alike > best)
+                std::tie(best, bestX, bestY) = std::tuple(alike, x, y);
+    EXPECT_NEAR(bestX, 470, 2);
+    EXPECT_NEAR(bestY, 300, 2);
+    EXPECT_GT(best, 0.8);
+    EXPECT_LT(likeness(grabbed, 330, 300, dragged, 330, 300), best - 0.3) << "the land has moved away";
+
+    runCommand("xdotool mouseup 1");
+    EXPECT_FALSE(steadyFrame(window, shot, 1.0, 3)) << "let go, the planet turns on";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+TEST_F(HeldWindow, WheelMovesTheCameraAndHomeBringsItBack)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "4"}, "4\n2000\nn\n");
+    Image shot;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    const double start = discRadius(shot);
+    // One notch is a tenth of the distance; a lost click only changes how far.
+    const auto radiusAfter = [&](const std::string& action, auto done) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            action == "Home" ? press("Home") : pointAt(400, 300, action);
+            for (int wait = 0; wait < 30; ++wait) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                if (xsupport::grabWindow(window, shot) && done(discRadius(shot)))
+                    return discRadius(shot);
+            }
+        }
+        return discRadius(shot);
+    };
+    EXPECT_LT(radiusAfter("click --repeat 4 --delay 50 5", [&](double r) { return r < start - 60; }), start - 60)
+        << "farther: a smaller disc (from " << start << ")";
+    EXPECT_NEAR(radiusAfter("Home", [&](double r) { return std::abs(r - start) < 4; }), start, 4);
+    EXPECT_GT(radiusAfter("click --repeat 2 --delay 50 4", [&](double r) { return r > start + 40; }), start + 40)
+        << "nearer: a larger disc";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+TEST_F(HeldWindow, SpacePausesAndResumesTheRotation)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "5"}, "4\n2000\nn\n");
+    Image first, second;
+    const unsigned long window = waitForPlanet(first);
+    ASSERT_NE(window, 0u) << program.out();
+    bool paused = false;
+    for (int attempt = 0; attempt < 3 && !paused; ++attempt) {
+        press("space");
+        paused = steadyFrame(window, first, 1.0, 5);
+    }
+    ASSERT_TRUE(paused) << "two frames a second apart are the same";
+    bool turning = false;
+    for (int attempt = 0; attempt < 3 && !turning; ++attempt) {
+        press("space");
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        turning = xsupport::grabWindow(window, second) && second.rgb != first.rgb;
+    }
+    EXPECT_TRUE(turning) << "Space again: the planet turns on";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+} // namespace
