@@ -61,7 +61,13 @@ std::string usageText()
            "Keys in the window:\n"
            "  Esc  close the window; the questions come back\n"
            "  P    save the frame as Orbivane-SEED-N.png\n"
-           "  E    export the planet shown as Orbivane-SEED.ply\n";
+           "  E    export the planet shown as Orbivane-SEED.ply\n"
+           "\n"
+           "Holding the planet in the window:\n"
+           "  drag with the left button  turn the planet under the pointer\n"
+           "  mouse wheel                come nearer or go farther (1.5 to 8 radii, 3 at the start)\n"
+           "  Space                      pause or resume the turning\n"
+           "  Home or R                  bring back the starting view\n";
 }
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)

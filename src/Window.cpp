@@ -9,6 +9,7 @@
 #include "Renderer.h"
 #include "Rotation.h"
 #include "Screenshot.h"
+#include "ViewControl.h"
 
 #include <algorithm>
 #include <new>
@@ -29,6 +30,29 @@ constexpr int WINDOW_HEIGHT = 600;
 // Asked for by the P and E keys, carried out by the frame loop.
 bool screenshotRequested = false;
 bool exportRequested = false;
+// Asked for by Space (two presses in one poll cancel) and Home or R.
+bool pauseToggleRequested = false;
+bool viewResetRequested = false;
+
+// How the user holds the planet; every window starts from the starting view.
+ViewControl view;
+// The framebuffer's size in pixels and the camera distance the projection
+// was last set for.
+int framebufferWidth = 1;
+int framebufferHeight = 1;
+double projectedDistance = ViewControl::START_DISTANCE;
+
+// The pointer's last position in screen coordinates, from the events in
+// their order: a press is taken where the pointer was when the button went
+// down, not where it has gone since.
+double pointerX = 0;
+double pointerY = 0;
+bool pointerKnown = false;
+// A left press waits for the next frame, whose depth under the pointer says
+// how high the surface grabbed stands.
+bool pressPending = false;
+double pressX = 0;
+double pressY = 0;
 
 void handleKey(GLFWwindow* window, int key, int, int action, int)
 {
@@ -40,6 +64,98 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         screenshotRequested = true;
     else if (key == GLFW_KEY_E)
         exportRequested = true;
+    else if (key == GLFW_KEY_SPACE)
+        pauseToggleRequested = !pauseToggleRequested;
+    else if (key == GLFW_KEY_HOME || key == GLFW_KEY_R)
+        viewResetRequested = true;
+}
+
+ViewSize sizeOf(GLFWwindow* window)
+{
+    ViewSize size{0, 0};
+    glfwGetWindowSize(window, &size.width, &size.height);
+    return size;
+}
+
+void handleButton(GLFWwindow* window, int button, int action, int)
+{
+    if (button != GLFW_MOUSE_BUTTON_LEFT)
+        return;
+    if (action == GLFW_RELEASE) {
+        pressPending = false;
+        view.release();
+        return;
+    }
+    if (!pointerKnown)
+        glfwGetCursorPos(window, &pointerX, &pointerY);
+    pressPending = true;
+    pressX = pointerX;
+    pressY = pointerY;
+}
+
+void handlePointer(GLFWwindow* window, double x, double y)
+{
+    pointerX = x;
+    pointerY = y;
+    pointerKnown = true;
+    view.moveTo(x, y, sizeOf(window));
+}
+
+// A pointer that left may come back elsewhere before it moves again.
+void handlePointerEntering(GLFWwindow*, int entered)
+{
+    if (!entered)
+        pointerKnown = false;
+}
+
+void handleWheel(GLFWwindow*, double, double notches) { view.zoom(notches); }
+
+// The perspective for the framebuffer's size and the camera's distance.
+void setProjection()
+{
+    const DepthPlanes planes = view.planes();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(ViewControl::FIELD_OF_VIEW, static_cast<double>(framebufferWidth) / framebufferHeight,
+                   planes.nearPlane, planes.farPlane);
+    glMatrixMode(GL_MODELVIEW);
+    projectedDistance = view.distance();
+}
+
+// Takes hold of the surface under a pending press, from the frame just
+// drawn: the depth there tells its radius, so a mountain grabbed stays under
+// the pointer as well as the sea does.
+void grabUnderPointer(GLFWwindow* window)
+{
+    if (!pressPending)
+        return;
+    pressPending = false;
+    const ViewSize size = sizeOf(window);
+    if (size.width <= 0 || size.height <= 0)
+        return;
+    const int x = static_cast<int>(pressX * framebufferWidth / size.width);
+    const int y = framebufferHeight - 1 - static_cast<int>(pressY * framebufferHeight / size.height);
+    GLfloat depth = 1.0f; // nothing drawn
+    if (x >= 0 && x < framebufferWidth && y >= 0 && y < framebufferHeight)
+        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    view.press(pressX, pressY, size, view.radiusAt(pressX, pressY, size, depth));
+    view.moveTo(pointerX, pointerY, size); // where it has gone since
+}
+
+// What Space, Home or R and the wheel asked for since the last frame.
+void applyViewRequests()
+{
+    if (currentPlanet && pauseToggleRequested)
+        currentPlanet->rotating = !currentPlanet->rotating;
+    if (viewResetRequested) {
+        view.reset();
+        pressPending = false;
+        if (currentPlanet)
+            std::fill(std::begin(currentPlanet->angle), std::end(currentPlanet->angle), 0.0f);
+    }
+    pauseToggleRequested = viewResetRequested = false;
+    if (view.distance() != projectedDistance)
+        setProjection();
 }
 
 // "Orbivane-SEED-N.EXT" with the first N from 1 that names nothing yet: a
@@ -143,11 +259,15 @@ void runFrames(GLFWwindow* window)
         const double now = glfwGetTime();
         const float dtMs = static_cast<float>(now - last) * 1000.0f;
         last = now;
+        applyViewRequests();
         drawFrame();
+        grabUnderPointer(window);
         serviceRequests(window);
         checkGlErrors(glErrorReported);
         glfwSwapBuffers(window);
-        updatePlanet(dtMs);
+        // A held planet waits; on release it turns on from where it was let go.
+        if (!view.dragging())
+            updatePlanet(dtMs);
         glfwPollEvents();
         if (takeXError(xError)) {
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
@@ -181,10 +301,9 @@ void resizeWindow(GLFWwindow*, int width, int height)
     if (height == 0)
         height = 1;
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(width) / height, 0.1, 10.0);
-    glMatrixMode(GL_MODELVIEW);
+    framebufferWidth = width;
+    framebufferHeight = height;
+    setProjection();
     glLoadIdentity();
 }
 
@@ -198,10 +317,13 @@ void drawFrame()
 void placeCameraAndLight()
 {
     glLoadIdentity();
-    gluLookAt(3, 0, 0, 0, 0, 0, 0, 1, 0);
+    gluLookAt(view.distance(), 0, 0, 0, 0, 0, 0, 1, 0);
     // w = 0: a sun far away in this direction, the same for every point.
     const GLfloat lightPosition[4] = {3.0f, 1.5f, 0.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    // After the light, so the light stays with the camera as the user turns
+    // the planet; the starting view multiplies by the exact identity.
+    glMultMatrixd(view.userTurn().matrix().data());
 }
 
 GLFWwindow* openWindow()
@@ -233,6 +355,12 @@ GLFWwindow* openWindow()
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
+    view.reset();
+    pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
+    glfwSetMouseButtonCallback(window, handleButton);
+    glfwSetCursorPosCallback(window, handlePointer);
+    glfwSetCursorEnterCallback(window, handlePointerEntering);
+    glfwSetScrollCallback(window, handleWheel);
     glfwSwapInterval(1);
     glewInit();
     initGL();

@@ -4,9 +4,12 @@
 #include "XSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -224,3 +227,127 @@ TEST(ProgramElsewhere, FindsTheShadersBesideTheProgram)
     EXPECT_EQ(program.err().find("cannot find"), std::string::npos) << program.err();
     releaseKeys();
 }
+
+namespace {
+
+using namespace driver;
+
+// The pointer to (x, y) in the window, then `then`, as real events: the
+// server keeps their order, so a press comes after the move.
+void pointAt(int x, int y, const std::string& then = "true")
+{
+    runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' mousemove --window %1 " +
+               std::to_string(x) + " " + std::to_string(y) + " && " + then);
+}
+
+// Whether two grabs `apart` seconds apart agree, at most a few times over; the last in frame.
+bool steadyFrame(unsigned long window, Image& frame, double apart, int tries = 8)
+{
+    Image next;
+    for (int attempt = 0; attempt < tries && xsupport::grabWindow(window, frame); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(apart));
+        if (xsupport::grabWindow(window, next) && next.rgb == frame.rgb)
+            return true;
+    }
+    return false;
+}
+
+// Half the disc's width along the middle row, in pixels.
+double discRadius(const Image& shot)
+{
+    const auto row = shot.rgb.begin() + shot.height / 2 * shot.width * 3;
+    std::vector<int> planet;
+    for (int x = 0; x < shot.width; ++x)
+        if (countPlanetPixels(Image{1, 1, {row + x * 3, row + x * 3 + 3}}))
+            planet.push_back(x);
+    return planet.empty() ? 0 : (planet.back() - planet.front()) / 2.0;
+}
+
+// The correlation, -1 to 1, of the 31 x 31 squares about (ax, ay) in a and
+// (bx, by) in b: alike whatever the light.
+double likeness(const Image& a, int ax, int ay, const Image& b, int bx, int by)
+{
+    double su = 0, sv = 0, uv = 0, uu = 0, vv = 0, n = 31 * 31 * 3;
+    for (int dy = -15; dy <= 15; ++dy)
+        for (int i = -45; i < 48; ++i) {
+            const double u = a.rgb[((ay + dy) * a.width + ax) * 3 + i], v = b.rgb[((by + dy) * b.width + bx) * 3 + i];
+            su += u, sv += v, uv += u * v, uu += u * u, vv += v * v;
+        }
+    return (uv - su * sv / n) / std::sqrt((uu - su * su / n) * (vv - sv * sv / n) + 1e-9);
+}
+
+// The button is let go after each test, as the keys are.
+class HeldWindow : public ProgramWindow {
+protected:
+    void TearDown() override
+    {
+        runCommand("xdotool mouseup 1");
+        ProgramWindow::TearDown();
+    }
+};
+
+TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "3"}, "5\n5000\nn\n");
+    Image shot, grabbed, dragged;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    bool held = false; // a held planet stands still; again if the press was lost
+    for (int attempt = 0; attempt < 3 && !held; ++attempt) {
+        pointAt(330, 300, "xdotool mouseup 1 mousedown 1");
+        held = steadyFrame(window, grabbed, 0.5);
+    }
+    ASSERT_TRUE(held);
+    pointAt(400, 310);
+    pointAt(470, 300);
+    for (int wait = 0; wait < 10 && (!steadyFrame(window, dragged, 1.0) || dragged.rgb == grabbed.rgb); ++wait) {
+    }
+    // The land grabbed is found within two pixels of the pointer.
+    double best = -1;
+    int bestX = 0, bestY = 0;
+    for (int y = 290; y <= 310; ++y)
+        for (int x = 460; x <= 480; ++x)
+            if (const double alike = likeness(grabbed, 330, 300, dragged, x, y); alike > best)
+                std::tie(best, bestX, bestY) = std::tuple(alike, x, y);
+    EXPECT_NEAR(bestX, 470, 2);
+    EXPECT_NEAR(bestY, 300, 2);
+    EXPECT_GT(best, 0.8);
+    EXPECT_LT(likeness(grabbed, 330, 300, dragged, 330, 300), best - 0.3) << "the land has moved away";
+    runCommand("xdotool mouseup 1");
+    EXPECT_FALSE(steadyFrame(window, shot, 1.0, 2)) << "let go, the planet turns on";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+// Space pauses, the wheel moves the camera, Home brings it back, Space resumes.
+TEST_F(HeldWindow, SpaceWheelAndHome)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "4"}, "4\n2000\nn\n");
+    Image shot;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    const double start = discRadius(shot);
+    // Again when a key or a click was lost; an extra wheel notch only goes further.
+    const auto until = [&](const std::function<void()>& act, const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            act();
+            for (int wait = 0; wait < 20; ++wait)
+                if (std::this_thread::sleep_for(std::chrono::milliseconds(200)); done())
+                    return true;
+        }
+        return false;
+    };
+    const auto radius = [&] { return xsupport::grabWindow(window, shot) ? discRadius(shot) : 0.0; };
+    EXPECT_TRUE(until([] { press("space"); }, [&] { return steadyFrame(window, shot, 1.0, 1); }))
+        << "paused: two frames a second apart are the same";
+    EXPECT_TRUE(until([] { pointAt(400, 300, "xdotool click --repeat 4 --delay 50 5"); }, [&] { return radius() < start - 60; }))
+        << "farther, the disc shrinks from " << start;
+    EXPECT_TRUE(until([] { press("Home"); }, [&] { return std::abs(radius() - start) < 15; })) << "mountains aside, as at the start";
+    EXPECT_TRUE(until([] { pointAt(400, 300, "xdotool click --repeat 2 --delay 50 4"); }, [&] { return radius() > start + 40; }))
+        << "nearer, it grows";
+    EXPECT_TRUE(until([] { press("space"); }, [&] { return !steadyFrame(window, shot, 1.0, 1); })) << "turning again";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+} // namespace

@@ -12,7 +12,9 @@
 #include "Window.h"
 
 #include <GL/glew.h>
+#include <GL/glu.h>
 #include <GLFW/glfw3.h>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -248,6 +250,33 @@ TEST_F(WindowContext, BufferDrawingShowsTheSamePixelsAsTheFormerDrawing)
         drawFrame();
     EXPECT_EQ(currentPlanet->buffers->bytesSent(), sent);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// Until the mouse or a key is used, the window draws exactly what the fixed
+// camera did: gluLookAt(3, 0, 0, ...) with the planes at 0.1 and 10.
+TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
+{
+    setFixedSeed(31);
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(5, 5000, false);
+    shaders = setupShaders();
+    testing::internal::GetCapturedStdout();
+    std::copy_n(std::array{47.0f, 110.0f, 203.0f}.begin(), 3, currentPlanet->angle);
+    drawFrame();
+    const Frame now = readFrame(800, 600);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 800.0 / 600.0, 0.1, 10.0);
+    glMatrixMode(GL_MODELVIEW);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(3, 0, 0, 0, 0, 0, 0, 1, 0);
+    const GLfloat light[4] = {3.0f, 1.5f, 0.0f, 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    renderPlanet();
+    const Frame fixed = readFrame(800, 600);
+    EXPECT_EQ(now.image.rgb, fixed.image.rgb);
+    EXPECT_EQ(now.depth, fixed.depth);
 }
 
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
