@@ -61,7 +61,7 @@ std::string usageText()
            "Keys in the window:\n"
            "  Esc  close the window; the questions come back\n"
            "  P    save the frame as Orbivane-SEED-N.png\n"
-           "  E    export the planet shown as Orbivane-SEED.ply\n"
+           "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
