@@ -8,6 +8,9 @@
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
     std::string exportPath;            // .ply or .obj written after each generation; empty: none
+    std::string mapPath;               // colour map (.png) written after each generation; empty: none
+    std::string heightMapPath;         // 16-bit height map (.png) written after each generation; empty: none
+    int mapWidth = 2048;               // pixels, 16 to 16384; the maps are half as high
 };
 
 struct ParsedCommandLine {
