@@ -1,4 +1,5 @@
 #include "Landscape.h"
+#include "Orbivane.h"
 #include "Planet.h"
 #include "TerrainColours.h"
 #include "TestSupport.h"
@@ -6,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <gtest/gtest.h>
 #include <map>
 #include <numbers>
@@ -224,6 +227,22 @@ TEST(WorldMapFiles, MapThatCannotBeWrittenIsReportedAndEndsWithStatusOne)
     EXPECT_NE(run.out.find("Could not save the map missing/m.png: No such file or directory\n"), std::string::npos)
         << run.out;
     EXPECT_EQ(pngFacts("h.png").width, 16u) << "the other map is written all the same";
+}
+
+TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    setThreadStarter([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    testing::internal::CaptureStdout();
+    const bool saved = saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt}, 64);
+    const std::string out = testing::internal::GetCapturedStdout();
+    setThreadStarter({});
+    EXPECT_FALSE(saved);
+    EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists("m.png"));
 }
 
 } // namespace
