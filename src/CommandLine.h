@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WorldMap.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -10,7 +12,7 @@ struct Options {
     std::string exportPath;            // .ply or .obj written after each generation; empty: none
     std::string mapPath;               // colour map (.png) written after each generation; empty: none
     std::string heightMapPath;         // 16-bit height map (.png) written after each generation; empty: none
-    int mapWidth = 2048;               // pixels, 16 to 16384; the maps are half as high
+    int mapWidth = MAP_WIDTH_DEFAULT;  // pixels, MAP_WIDTH_MIN to MAP_WIDTH_MAX; the maps are half as high
 };
 
 struct ParsedCommandLine {
