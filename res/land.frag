@@ -11,23 +11,7 @@ const float STEPS_PER_UNIT = 1500.0;
 // Bands in steps above the sea. 5000 iterations leave most of the land
 // within about 150 steps of it, the highest peaks near 250.
 
-vec3 terrainColour(float steps)
-{
-    vec3 deepFloor = vec3(0.10, 0.17, 0.24);
-    vec3 shallowFloor = vec3(0.52, 0.56, 0.42);
-    vec3 beach = vec3(0.87, 0.80, 0.58);
-    vec3 lowland = vec3(0.24, 0.50, 0.16);
-    vec3 highland = vec3(0.46, 0.52, 0.24);
-    vec3 rock = vec3(0.47, 0.40, 0.34);
-    vec3 snow = vec3(0.96, 0.96, 0.94);
-
-    if (steps < 0.0)
-        return mix(deepFloor, shallowFloor, smoothstep(-120.0, -4.0, steps));
-    vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
-    c = mix(c, highland, smoothstep(45.0, 80.0, steps));
-    c = mix(c, rock, smoothstep(90.0, 125.0, steps));
-    return mix(c, snow, smoothstep(145.0, 175.0, steps));
-}
+// @terrainColour
 
 void main()
 {

@@ -6,6 +6,7 @@
 #include "LogManager.h"
 #include "MeshExport.h"
 #include "StandardDescriptors.h"
+#include "WorldMap.h"
 
 #include <chrono>
 #include <cstdio>
@@ -19,7 +20,52 @@ Options runOptions;
 namespace {
 // Set by a failed export; the exit status with --export says so.
 bool anExportFailed = false;
+// Set by a map that could not be saved; the exit status with --map or
+// --heightmap says so.
+bool aMapFailed = false;
+
+bool mapsAsked()
+{
+    return !runOptions.mapPath.empty() || !runOptions.heightMapPath.empty();
+}
+
+// Writes one map and logs the outcome; what names the map in the messages.
+template <typename Picture>
+bool writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const char* what,
+              std::uint32_t seed)
+{
+    std::string error, written;
+    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast)) {
+        ORB_LOG(Error, "Could not save the %s %s: %s", what, target.name().c_str(), error.c_str());
+        return false;
+    }
+    ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, written.c_str());
+    return true;
+}
+
+bool writeMaps(Planet& planet, const MapTargets& targets, int width)
+{
+    const HeightGrid grid = buildHeightGrid(planet, width);
+    const std::string header = headerComment(meshInfoOf(planet));
+    bool written = true;
+    if (targets.colour)
+        written = writeMap(colourMapOf(grid), *targets.colour, header, "map", planet.seed) && written;
+    if (targets.height)
+        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid), "height map",
+                           planet.seed) && written;
+    return written;
+}
 } // namespace
+
+bool saveMapsOf(Planet& planet, const MapTargets& targets, int width)
+{
+    bool written = false;
+    const bool ran = runAtBoundary([&] { written = writeMaps(planet, targets, width); },
+                                   {"Not enough memory for the maps of the planet; they are not saved.",
+                                    "Could not start the thread that makes the maps"});
+    aMapFailed = aMapFailed || !ran || !written;
+    return ran && written;
+}
 
 MeshInfo meshInfoOf(const Planet& planet)
 {
@@ -54,10 +100,19 @@ bool generationFinished(const Planet& planet)
 
 void exportFinishedPlanet(Planet& planet)
 {
-    if (runOptions.exportPath.empty() || planet.exported || !generationFinished(planet))
+    if ((runOptions.exportPath.empty() && !mapsAsked()) || planet.exported || !generationFinished(planet))
         return;
     planet.exported = true;
-    exportPlanetTo(planet, SaveTarget::replacing(runOptions.exportPath));
+    if (!runOptions.exportPath.empty())
+        exportPlanetTo(planet, SaveTarget::replacing(runOptions.exportPath));
+    if (!mapsAsked())
+        return;
+    MapTargets targets;
+    if (!runOptions.mapPath.empty())
+        targets.colour = SaveTarget::replacing(runOptions.mapPath);
+    if (!runOptions.heightMapPath.empty())
+        targets.height = SaveTarget::replacing(runOptions.heightMapPath);
+    saveMapsOf(planet, targets, runOptions.mapWidth);
 }
 
 void releaseCurrentPlanet()
@@ -71,7 +126,7 @@ void releaseCurrentPlanet()
 
 void finishGenerationForExport()
 {
-    if (currentPlanet && !runOptions.exportPath.empty())
+    if (currentPlanet && (!runOptions.exportPath.empty() || mapsAsked()))
         finishLiveGeneration(*currentPlanet);
 }
 
@@ -142,5 +197,5 @@ int orbivaneMain(int argc, char** argv)
     setFixedSeed(runOptions.seed);
     while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {
     }
-    return anExportFailed && !runOptions.exportPath.empty() ? 1 : 0;
+    return (anExportFailed && !runOptions.exportPath.empty()) || (aMapFailed && mapsAsked()) ? 1 : 0;
 }

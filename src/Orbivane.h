@@ -7,6 +7,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 
 // The planet of the current cycle; the window stage releases it.
 extern std::unique_ptr<Planet> currentPlanet;
@@ -22,13 +23,25 @@ MeshInfo meshInfoOf(const Planet& planet);
 // outcome. A failure makes the run end with status 1 when --export was given.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target);
 
-// Writes the planet to the --export file once its generation has ended, once.
+// Where the maps of a planet go; an empty one is not made.
+struct MapTargets {
+    std::optional<SaveTarget> colour;
+    std::optional<SaveTarget> height;
+};
+
+// Makes the maps of planet, width pixels wide, and writes them to targets;
+// logs each outcome. A failure makes the run end with status 1 when --map or
+// --heightmap was given. Returns whether every map asked for was written.
+bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
+
+// Writes the planet to the --export, --map and --heightmap files once its
+// generation has ended, once.
 void exportFinishedPlanet(Planet& planet);
 
 // Stops the current planet's live generation, exports it if asked, releases it.
 void releaseCurrentPlanet();
 
-// With --export, lets the current planet's live generation run to its end:
+// With --export, --map or --heightmap, lets the current planet's live generation run to its end:
 // with no window to watch it in, the user still asked for that planet.
 void finishGenerationForExport();
 

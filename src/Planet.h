@@ -75,7 +75,7 @@ public:
     std::uint32_t seed = 0;        // generator seed of this planet's landscape
     int subdivisions = 0;          // as asked, to name what is saved from the planet
     int iterations = 0;
-    bool exported = false;         // written to the --export file already
+    bool exported = false;         // written to the --export and map files already
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

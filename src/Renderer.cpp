@@ -5,6 +5,7 @@
 #include "PlanetBuffers.h"
 #include "ResourcePath.h"
 #include "Shader.h"
+#include "TerrainColours.h"
 
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
@@ -17,7 +18,8 @@ PlanetShaders setupShaders()
     if (shaderObjectsAvailable()) {
         ORB_LOG(Info, "Compiling shaders:");
         shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
-                                                resourcePath("res/land.frag").c_str());
+                                                resourcePath("res/land.frag").c_str(),
+                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
         shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
                                                  resourcePath("res/water.frag").c_str());
     } else {

@@ -188,13 +188,29 @@ SaveTarget SaveTarget::replacing(const std::string& path)
     return target;
 }
 
-SaveTarget SaveTarget::numbered(const std::string& prefix, const std::string& suffix)
+SaveTarget SaveTarget::numbered(const std::string& prefix, const std::string& suffix, int first)
 {
     SaveTarget target;
+    target.first = std::max(first, 1);
     target.prefix = prefix;
     target.suffix = suffix;
     target.isNumbered = true;
     return target;
+}
+
+int SaveTarget::firstFreeNumber(const std::string& prefix, const std::vector<std::string>& suffixes)
+{
+    struct stat status;
+    int n = 1;
+    for (std::size_t free = 0; free < suffixes.size() && n <= 1000000;) {
+        if (lstat((prefix + std::to_string(n) + suffixes[free]).c_str(), &status) == 0) {
+            ++n;
+            free = 0;
+        } else {
+            ++free;
+        }
+    }
+    return n;
 }
 
 std::string SaveTarget::name() const
@@ -203,7 +219,7 @@ std::string SaveTarget::name() const
         return path;
     struct stat status;
     std::string candidate;
-    for (int n = 1; n <= 1000000; ++n) {
+    for (int n = first; n <= 1000000; ++n) {
         candidate = prefix + std::to_string(n) + suffix;
         if (lstat(candidate.c_str(), &status) != 0)
             break;
@@ -314,7 +330,7 @@ bool SafeFile::commit()
 bool SafeFile::placeNumbered()
 {
     // Beyond a million names something else is wrong; say the name is taken.
-    for (int n = 1; n <= 1000000; ++n) {
+    for (int n = target.first; n <= 1000000; ++n) {
         const std::string name = target.prefix + std::to_string(n) + target.suffix;
         const int error = moveWithoutReplacing(tempPath, name);
         if (error == 0) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Where a SafeFile's bytes end up when it is committed.
 struct SaveTarget {
@@ -10,13 +11,19 @@ struct SaveTarget {
     // it stays, and the file it leads to is replaced.
     static SaveTarget replacing(const std::string& path);
 
-    // prefix + N + suffix with the first N from 1 that names nothing yet, not
-    // even a dangling symlink; an existing file is never replaced.
-    static SaveTarget numbered(const std::string& prefix, const std::string& suffix);
+    // prefix + N + suffix with the first N from `first` (1 or more) that names
+    // nothing yet, not even a dangling symlink; an existing file is never
+    // replaced.
+    static SaveTarget numbered(const std::string& prefix, const std::string& suffix, int first = 1);
+
+    // The first N from 1 for which prefix + N + each suffix names nothing now:
+    // where files saved together can all start.
+    static int firstFreeNumber(const std::string& prefix, const std::vector<std::string>& suffixes);
 
     std::string path;   // replacing: the path as given
     std::string prefix; // numbered: the name before N
     std::string suffix; // numbered: the name after N
+    int first = 1;      // numbered: the smallest N tried
     bool isNumbered = false;
 
     // The name in messages: the path, or the numbered name with the first N

@@ -1,5 +1,6 @@
 #include "Screenshot.h"
 
+#include <bit>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -17,9 +18,21 @@ void writeBytes(png_structp png, png_bytep data, png_size_t size)
 
 void flushNothing(png_structp) {}
 
+// Rows of samples as libpng takes them: 8-bit RGB or 16-bit grey, the
+// 16-bit samples in this machine's byte order.
+struct PngRows {
+    int width;
+    int height;
+    int bitDepth;
+    int colourType;
+    const unsigned char* pixels;
+    std::size_t rowBytes;
+    PngCompression compression;
+};
+
 // libpng reports errors by longjmp; nothing with a destructor may live
 // between setjmp and the calls that can jump.
-bool writeRows(SafeFile& file, const Image& image, const std::string& comment)
+bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -32,7 +45,7 @@ bool writeRows(SafeFile& file, const Image& image, const std::string& comment)
         return false;
     }
     png_set_write_fn(png, &file, writeBytes, flushNothing);
-    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_text text{};
     text.compression = PNG_TEXT_COMPRESSION_NONE;
@@ -40,18 +53,22 @@ bool writeRows(SafeFile& file, const Image& image, const std::string& comment)
     text.text = const_cast<char*>(comment.c_str());
     if (!comment.empty())
         png_set_text(png, info, &text, 1);
+    if (image.compression == PngCompression::Fast) {
+        png_set_compression_level(png, 1);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    }
     png_write_info(png, info);
+    if (image.bitDepth == 16 && std::endian::native == std::endian::little)
+        png_set_swap(png); // PNG stores samples most significant byte first
     for (int y = 0; y < image.height; ++y)
-        png_write_row(png, const_cast<png_bytep>(&image.rgb[static_cast<std::size_t>(y) * image.width * 3]));
+        png_write_row(png, const_cast<png_bytep>(image.pixels + static_cast<std::size_t>(y) * image.rowBytes));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
 }
 
-} // namespace
-
-bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
-              std::string* written)
+bool writeImage(const SaveTarget& target, const PngRows& image, const std::string& comment, std::string& error,
+                std::string* written)
 {
     SafeFile file(target);
     if (!file.failed() && !writeRows(file, image, comment) && !file.failed()) {
@@ -65,6 +82,25 @@ bool writePng(const SaveTarget& target, const Image& image, const std::string& c
     if (written)
         *written = file.finalPath;
     return true;
+}
+
+} // namespace
+
+bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
+              std::string* written, PngCompression compression)
+{
+    const PngRows rows{image.width, image.height, 8, PNG_COLOR_TYPE_RGB, image.rgb.data(),
+                       static_cast<std::size_t>(image.width) * 3, compression};
+    return writeImage(target, rows, comment, error, written);
+}
+
+bool writePng(const SaveTarget& target, const GreyImage16& image, const std::string& comment, std::string& error,
+              std::string* written, PngCompression compression)
+{
+    const PngRows rows{image.width, image.height, 16, PNG_COLOR_TYPE_GRAY,
+                       reinterpret_cast<const unsigned char*>(image.grey.data()), static_cast<std::size_t>(image.width) * 2,
+                       compression};
+    return writeImage(target, rows, comment, error, written);
 }
 
 bool readPng(const std::string& path, Image& image)

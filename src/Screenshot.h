@@ -2,6 +2,7 @@
 
 #include "SafeFile.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,11 +13,28 @@ struct Image {
     std::vector<unsigned char> rgb;
 };
 
+// A greyscale image of 16-bit samples, rows from the top.
+struct GreyImage16 {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint16_t> grey;
+};
+
+// How hard the encoder works: Small tries every row filter at zlib's default
+// level; Fast (large, smooth pictures such as maps) filters each row against
+// the one above and deflates at the fastest level, several times quicker
+// for a slightly larger file.
+enum class PngCompression { Small, Fast };
+
 // Writes image as an 8-bit RGB PNG with an optional text comment, through
 // SafeFile. On failure returns false and says why in error (the errno of the
 // disk, or the encoder's own failure); written gets the file's name.
 bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
-              std::string* written = nullptr);
+              std::string* written = nullptr, PngCompression compression = PngCompression::Small);
+
+// The same for a 16-bit greyscale PNG.
+bool writePng(const SaveTarget& target, const GreyImage16& image, const std::string& comment, std::string& error,
+              std::string* written = nullptr, PngCompression compression = PngCompression::Small);
 
 // Reads an 8-bit RGB or RGBA PNG (alpha dropped); false when it cannot.
 bool readPng(const std::string& path, Image& image);

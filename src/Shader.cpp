@@ -3,7 +3,9 @@
 #include "LogManager.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -29,6 +31,27 @@ bool compileFrom(GLhandleARB shader, const char* path, const char* text)
     return true;
 }
 
+// The text with insert.text in place of the line that is exactly insert.marker.
+std::unique_ptr<char[]> withInsert(std::unique_ptr<char[]> text, const ShaderInsert& insert)
+{
+    if (!text || insert.marker.empty())
+        return text;
+    std::string source(text.get());
+    std::size_t at = 0;
+    for (; at < source.size(); at = source.find('\n', at) + 1) {
+        const std::size_t end = std::min(source.find('\n', at), source.size());
+        if (source.compare(at, end - at, insert.marker) == 0) {
+            source.replace(at, end - at, insert.text);
+            auto result = std::make_unique<char[]>(source.size() + 1);
+            std::copy_n(source.c_str(), source.size() + 1, result.get());
+            return result;
+        }
+        if (end == source.size())
+            break;
+    }
+    return text;
+}
+
 } // namespace
 
 bool shaderObjectsAvailable()
@@ -39,13 +62,13 @@ bool shaderObjectsAvailable()
     return GLEW_ARB_shader_objects && GLEW_ARB_vertex_shader && GLEW_ARB_fragment_shader;
 }
 
-Shader::Shader(const char* vertexPath, const char* fragmentPath)
+Shader::Shader(const char* vertexPath, const char* fragmentPath, const ShaderInsert& fragmentInsert)
 {
     vertexShader = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
     fragmentShader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
 
     const std::unique_ptr<char[]> vertexText = readTextFile(vertexPath);
-    const std::unique_ptr<char[]> fragmentText = readTextFile(fragmentPath);
+    const std::unique_ptr<char[]> fragmentText = withInsert(readTextFile(fragmentPath), fragmentInsert);
 
     const bool haveVertex = compileFrom(vertexShader, vertexPath, vertexText.get());
     const bool haveFragment = compileFrom(fragmentShader, fragmentPath, fragmentText.get());

@@ -10,6 +10,7 @@
 #include "Rotation.h"
 #include "Screenshot.h"
 #include "ViewControl.h"
+#include "WorldMap.h"
 
 #include <algorithm>
 #include <new>
@@ -27,9 +28,10 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
-// Asked for by the P and E keys, carried out by the frame loop.
+// Asked for by the P, E and M keys, carried out by the frame loop.
 bool screenshotRequested = false;
 bool exportRequested = false;
+bool mapsRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
 bool pauseToggleRequested = false;
 bool viewResetRequested = false;
@@ -68,6 +70,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         pauseToggleRequested = !pauseToggleRequested;
     else if (key == GLFW_KEY_HOME || key == GLFW_KEY_R)
         viewResetRequested = true;
+    else if (key == GLFW_KEY_M)
+        mapsRequested = true;
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -158,11 +162,18 @@ void applyViewRequests()
         setProjection();
 }
 
-// "Orbivane-SEED-N.EXT" with the first N from 1 that names nothing yet: a
-// file the program names itself never replaces one, nor follows a symlink.
-SaveTarget namedByTheProgram(const Planet& planet, const char* extension)
+// The start of every name the program gives a file saved from planet.
+std::string namePrefix(const Planet& planet)
 {
-    return SaveTarget::numbered("Orbivane-" + std::to_string(planet.seed) + "-", extension);
+    return "Orbivane-" + std::to_string(planet.seed) + "-";
+}
+
+// "Orbivane-SEED-N.EXT" with the first N from `first` that names nothing
+// yet: a file the program names itself never replaces one, nor follows a
+// symlink.
+SaveTarget namedByTheProgram(const Planet& planet, const char* extension, int first = 1)
+{
+    return SaveTarget::numbered(namePrefix(planet), extension, first);
 }
 
 // Saves what the back buffer holds now: the frame about to be shown.
@@ -185,6 +196,15 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
         ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
     else
         ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
+}
+
+// "Orbivane-SEED-N-map.png" and "Orbivane-SEED-N-height.png" at the default
+// width, with the first N that names neither yet.
+void saveMaps(Planet& planet)
+{
+    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), {"-map.png", "-height.png"});
+    saveMapsOf(planet, {namedByTheProgram(planet, "-map.png", n), namedByTheProgram(planet, "-height.png", n)},
+               MAP_WIDTH_DEFAULT);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -222,9 +242,11 @@ void serviceRequests(GLFWwindow* window)
                 saveScreenshot(window, *currentPlanet);
             if (exportRequested)
                 exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
+            if (mapsRequested)
+                saveMaps(*currentPlanet);
         },
         {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
-    screenshotRequested = exportRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
 
@@ -273,7 +295,7 @@ void runFrames(GLFWwindow* window)
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
             return;
         }
-    } while (!glfwWindowShouldClose(window) || (currentPlanet && (screenshotRequested || exportRequested)));
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && (screenshotRequested || exportRequested || mapsRequested)));
 }
 } // namespace
 
@@ -380,7 +402,7 @@ bool runWindow()
         releaseCurrentPlanet();
         return false;
     }
-    screenshotRequested = exportRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = false;
     {
         PlanetShaders shaders = setupShaders();
         runFrames(window);

@@ -46,12 +46,27 @@ TEST(CommandLine, SeedAndExportInBothSpellings)
     EXPECT_EQ(parse({"--seed", "0"}).result.options.seed, 0u);
 }
 
+TEST(CommandLine, MapOptions)
+{
+    Parsed parsed = parse({});
+    EXPECT_EQ(parsed.result.options.mapWidth, 2048);
+    EXPECT_TRUE(parsed.result.options.mapPath.empty() && parsed.result.options.heightMapPath.empty());
+
+    parsed = parse({"--map", "world.png", "--heightmap=maps/Height.PNG", "--map-width", "16384"});
+    EXPECT_EQ(parsed.result.exitStatus, -1);
+    EXPECT_EQ(parsed.result.options.mapPath, "world.png");
+    EXPECT_EQ(parsed.result.options.heightMapPath, "maps/Height.PNG");
+    EXPECT_EQ(parsed.result.options.mapWidth, 16384);
+    EXPECT_EQ(parse({"--map-width=16"}).result.options.mapWidth, 16);
+}
+
 TEST(CommandLine, HelpAndVersionExitWithZero)
 {
     Parsed parsed = parse({"--help"});
     EXPECT_EQ(parsed.result.exitStatus, 0);
     EXPECT_EQ(parsed.out, usageText());
-    for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E "})
+    for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
+                             "--map FILE.png", "--heightmap FILE.png", "--map-width W"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -65,7 +80,9 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
     const std::vector<std::vector<const char*>> bad = {
         {"--frobnicate"}, {"-x"}, {"planet.ply"}, {"--seed"}, {"--seed", "-1"}, {"--seed", "4294967296"},
         {"--seed", "12abc"}, {"--seed="}, {"--seed", " 5"}, {"--export"}, {"--export", "planet.stl"},
-        {"--export", "noextension"}, {"--help=yes"},
+        {"--export", "noextension"}, {"--help=yes"}, {"--map"}, {"--map", "world.jpg"}, {"--map", "maps/.png"},
+        {"--heightmap", "h.ply"}, {"--map-width", "15"}, {"--map-width", "16385"}, {"--map-width", "2048px"},
+        {"--map-width", "1e3"}, {"--map-width="},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);

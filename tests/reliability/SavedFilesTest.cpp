@@ -362,3 +362,40 @@ TEST_F(FullDisk, AScreenshotOnAFullDiskSaysWhyAndLeavesNoFile)
 }
 
 } // namespace
+
+namespace {
+
+// Maps on a full disk, through a user's symlink, and without the memory for
+// the largest width: each failure says why, no temporary file stays, an old
+// map stays as it was and the run ends with status 1.
+TEST_F(FullDisk, MapsThatCannotBeWrittenSayWhyAndKeepTheOldFile)
+{
+    fs::create_symlink("disk/linked.png", "via.png");
+    for (const std::string given : {"disk/m.png", "via.png"}) {
+        ASSERT_EQ(runCommand(program("--seed 1 --map-width 16 --map " + given), "1\n10\nn\n").status, 0) << given;
+        const std::string file = given == "via.png" ? "disk/linked.png" : given, old = readFile(file);
+        const CommandResult run = runCommand(program("--seed 2 --map-width 1024 --map " + given), "3\n100\nn\n");
+        EXPECT_EQ(run.status, 1) << given;
+        EXPECT_NE(run.out.find("Could not save the map " + given + ": No space left on device\n"), std::string::npos)
+            << run.out;
+        EXPECT_EQ(readFile(file), old) << file << " is as it was";
+        EXPECT_EQ(hiddenFiles("disk"), std::vector<std::string>{}) << "no temporary file is left";
+    }
+    EXPECT_TRUE(fs::is_symlink("via.png")) << "the user's link stays";
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // A 16384-wide grid alone takes 512 MiB.
+    const CommandResult run = runCommand("ulimit -v 400000; " + program("--map-width 16384 --heightmap h.png"),
+                                         "2\n100\nn\n");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.err.find("terminate called"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Not enough memory for the maps of the planet; they are not saved.\n"), std::string::npos)
+        << run.out;
+    EXPECT_FALSE(fs::exists("h.png"));
+#endif
+    recordFigure("files: maps on a full disk and under a memory limit",
+                 "a 1024-wide map on a 64 KiB tmpfs, directly and through a symlink: \"No space left on device\", old "
+                 "file kept, no temporary file; a 16384-wide height map under a 400 MB address-space limit: "
+                 "\"Not enough memory\", status 1, no abort");
+}
+
+} // namespace

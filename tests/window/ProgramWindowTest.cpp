@@ -100,6 +100,11 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-1.png"));
     ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-2.png")) << "a second screenshot does not overwrite the first";
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-5-1.ply"));
+    ASSERT_TRUE(pressUntilFile("m", "Orbivane-5-1-height.png"));
+    Image map;
+    ASSERT_TRUE(readPng("Orbivane-5-1-map.png", map));
+    EXPECT_EQ(map.width, 2048);
+    EXPECT_EQ(map.height, 1024);
 
     Image saved, shown;
     ASSERT_TRUE(readPng("Orbivane-5-2.png", saved));
@@ -125,6 +130,8 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     EXPECT_NE(log.find("Screenshot saved to Orbivane-5-2.png"), std::string::npos);
     EXPECT_NE(log.find("Planet (seed 5) exported to Orbivane-5-1.ply"), std::string::npos);
     EXPECT_EQ(readFile("Orbivane-5-1.ply").rfind("ply\n", 0), 0u);
+    EXPECT_NE(log.find("Planet (seed 5): map saved to Orbivane-5-1-map.png"), std::string::npos);
+    EXPECT_NE(log.find("Planet (seed 5): height map saved to Orbivane-5-1-height.png"), std::string::npos);
 }
 
 TEST_F(ProgramWindow, KeysPressedWithEscapeAreServedBeforeTheWindowCloses)
@@ -164,9 +171,11 @@ TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
                               "3\n500\nn\n", environment);
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out() << program.err();
-    for (const char* key : {"p", "e"})
+    for (const char* key : {"p", "e", "m"})
         press(key);
-    for (int wait = 0; wait < 100 && program.out().find("Could not export") == std::string::npos; ++wait)
+    for (int wait = 0; wait < 100 && (program.out().find("Could not export") == std::string::npos ||
+                                      program.out().find("Could not save the height map") == std::string::npos);
+         ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
@@ -175,6 +184,9 @@ TEST_F(ProgramWindow, UnwritableWorkingDirectoryIsReportedAndTheProgramGoesOn)
     const auto exportError = out.find("Could not export the planet to Orbivane-9-1.ply: ");
     ASSERT_NE(exportError, std::string::npos) << out;
     EXPECT_NE(out.find("Permission denied", exportError), std::string::npos) << out;
+    EXPECT_NE(out.find("Could not save the map Orbivane-9-1-map.png: Permission denied"), std::string::npos) << out;
+    EXPECT_NE(out.find("Could not save the height map Orbivane-9-1-height.png: Permission denied"), std::string::npos)
+        << out;
     EXPECT_NE(program.err().find("Cannot write Orbivane.log (Permission denied)"), std::string::npos);
     EXPECT_FALSE(fs::exists("Orbivane.log"));
 }

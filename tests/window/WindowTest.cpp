@@ -8,6 +8,7 @@
 #include "Renderer.h"
 #include "Screenshot.h"
 #include "Shader.h"
+#include "TerrainColours.h"
 #include "TestSupport.h"
 #include "Window.h"
 
@@ -277,6 +278,60 @@ TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
     const Frame fixed = readFrame(800, 600);
     EXPECT_EQ(now.image.rgb, fixed.image.rgb);
     EXPECT_EQ(now.depth, fixed.depth);
+}
+
+// res/land.frag's terrainColour as it was written by hand before the colour
+// table generated it.
+const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(vec3 terrainColour(float steps)
+{
+    vec3 deepFloor = vec3(0.10, 0.17, 0.24);
+    vec3 shallowFloor = vec3(0.52, 0.56, 0.42);
+    vec3 beach = vec3(0.87, 0.80, 0.58);
+    vec3 lowland = vec3(0.24, 0.50, 0.16);
+    vec3 highland = vec3(0.46, 0.52, 0.24);
+    vec3 rock = vec3(0.47, 0.40, 0.34);
+    vec3 snow = vec3(0.96, 0.96, 0.94);
+
+    if (steps < 0.0)
+        return mix(deepFloor, shallowFloor, smoothstep(-120.0, -4.0, steps));
+    vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
+    c = mix(c, highland, smoothstep(45.0, 80.0, steps));
+    c = mix(c, rock, smoothstep(90.0, 125.0, steps));
+    return mix(c, snow, smoothstep(145.0, 175.0, steps));
+})";
+
+// The land shader draws with the terrainColour generated from the colour
+// table exactly the pixels it drew with the hand-written one.
+TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOne)
+{
+    setFixedSeed(2);
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(6, 5000, false);
+    shaders = setupShaders();
+    // Without its marker line the shader would keep a function of its own,
+    // and with another height scale its bands would sit elsewhere than the map's.
+    const std::string source = readFile("res/land.frag");
+    ASSERT_NE(source.find(std::string("\n") + TERRAIN_COLOUR_MARKER + "\n"), std::string::npos);
+    EXPECT_NE(source.find("const float STEPS_PER_UNIT = " + std::to_string(int(STEPS_PER_UNIT)) + ".0;"),
+              std::string::npos);
+    Shader handWritten("res/land.vert", "res/land.frag",
+                             ShaderInsert{TERRAIN_COLOUR_MARKER, HAND_WRITTEN_TERRAIN_COLOUR});
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(handWritten.linked && shaders.land->linked);
+    const float angles[][3] = {{0, 0, 0}, {40, 100, 20}, {180, 250, 300}};
+    for (const auto& angle : angles) {
+        std::copy_n(angle, 3, currentPlanet->angle);
+        currentPlanet->landShader = shaders.land.get();
+        drawFrame();
+        const Frame generated = readFrame(800, 600);
+        currentPlanet->landShader = &handWritten;
+        drawFrame();
+        const Frame reference = readFrame(800, 600);
+        EXPECT_TRUE(generated.image.rgb == reference.image.rgb) << "angles " << angle[0] << ", " << angle[1];
+        EXPECT_GT(driver::countPlanetPixels(generated.image), 150000);
+    }
+    currentPlanet->landShader = shaders.land.get();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)

@@ -1,0 +1,303 @@
+#include "WorldMap.h"
+
+#include "Planet.h"
+#include "TerrainColours.h"
+#include "ThreadGroup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <numbers>
+
+namespace {
+
+using Dir = std::array<double, 3>;
+
+Dir cross(const Dir& a, const Dir& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+double dot(const Dir& a, const Dir& b)
+{
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// Weights of triangle p's corners for the point where the ray from the
+// centre along d crosses its plane: each is d's side of the plane through
+// the centre and the opposite edge, all three of one common positive scale
+// (they sum to more than 0). All three are 0 or more inside the triangle.
+Dir weights(const Dir& d, const Dir (&p)[3])
+{
+    Dir w{dot(d, cross(p[1], p[2])), dot(d, cross(p[2], p[0])), dot(d, cross(p[0], p[1]))};
+    if (w[0] + w[1] + w[2] < 0.0)
+        w = {-w[0], -w[1], -w[2]};
+    return w;
+}
+
+bool holds(const Dir& d, const Dir (&p)[3])
+{
+    const Dir w = weights(d, p);
+    return std::min({w[0], w[1], w[2]}) >= 0.0;
+}
+
+// How deep inside triangle p's cone d lies: its smallest barycentric
+// coordinate, 0 or more inside. The far side's mirror cone, where the ray
+// meets the plane behind the centre, counts as far outside.
+double insideness(const Dir& d, const Dir (&p)[3])
+{
+    const Dir centre{p[0][0] + p[1][0] + p[2][0], p[0][1] + p[1][1] + p[2][1], p[0][2] + p[1][2] + p[2][2]};
+    if (dot(d, centre) <= 0.0)
+        return -HUGE_VAL;
+    const Dir w = weights(d, p);
+    return std::min({w[0], w[1], w[2]}) / (w[0] + w[1] + w[2]);
+}
+
+// Subdivisions a soup may have (IcosphereWeld's limit), and so the levels of
+// a path from a face (level 0) down to a leaf.
+constexpr int MAX_LEVELS = 13;
+
+// The nodes from a face down to the leaf the previous pixel fell in: the
+// next pixel mostly falls in the same leaf, or close below a near ancestor.
+struct Path {
+    int levels = -1;                 // valid levels, 0 to the leaf's; -1: none yet
+    std::size_t first[MAX_LEVELS];   // each node's first leaf (soup triangle)
+    Dir p[MAX_LEVELS][3];            // each node's corners
+};
+
+// The undeformed soup, in which the subdivision's order is kept: a node of
+// 4^r leaves starting at soup triangle `first` splits into four nodes of
+// 4^(r-1) leaves in the order (p1, m12, m13), (p2, m23, m12), (p3, m13, m23),
+// (m12, m23, m13), and a node's first leaf starts at its p1.
+struct Hierarchy {
+    const float* soup;
+    const std::uint32_t* cornerToVertex;
+    const double* radii;  // per welded vertex
+    std::size_t leavesPerFace;
+    int depth;            // subdivisions: the leaves' level
+
+    Dir corner(std::size_t triangle, int k) const
+    {
+        const float* p = soup + 9 * triangle + 3 * k;
+        return {p[0], p[1], p[2]};
+    }
+
+    // The corners of the node of `leaves` leaves starting at `first`.
+    void corners(std::size_t first, std::size_t leaves, Dir (&p)[3]) const
+    {
+        const std::size_t quarter = leaves / 4;
+        for (int k = 0; k < 3; ++k)
+            p[k] = leaves == 1 ? corner(first, k) : corner(first + k * quarter, 0);
+    }
+
+    float radiusAt(const Dir& d, Path& path) const;
+    int faceOf(const Dir& d, int guess) const;
+    void descend(const Dir& d, Path& path, int from) const;
+    float interpolate(const Dir& d, std::size_t leaf, const Dir (&p)[3]) const;
+};
+
+// The face whose cone holds d: the guess when it does, otherwise the face d
+// lies deepest inside.
+int Hierarchy::faceOf(const Dir& d, int guess) const
+{
+    Dir p[3];
+    corners(guess * leavesPerFace, leavesPerFace, p);
+    if (insideness(d, p) >= 0.0)
+        return guess;
+    int best = 0;
+    double bestInside = -HUGE_VAL;
+    for (int f = 0; f < 20; ++f) {
+        corners(f * leavesPerFace, leavesPerFace, p);
+        const double inside = insideness(d, p);
+        if (inside > bestInside) {
+            bestInside = inside;
+            best = f;
+        }
+    }
+    return best;
+}
+
+// Fills the path below level `from` down to the leaf holding d. A node's
+// three inner edges are its middle child's; d beyond one of them (a
+// negative weight) is in the child across it. On an edge, where rounding may
+// leave d a hair outside every child, the most negative weight picks the
+// nearest one, so no pixel is lost.
+void Hierarchy::descend(const Dir& d, Path& path, int from) const
+{
+    static constexpr int ACROSS[3] = {2, 0, 1}; // beyond the edge opposite m12, m23, m13
+    for (int level = from; level < depth; ++level) {
+        const std::size_t quarter = leavesPerFace >> (2 * (level + 1));
+        const Dir(&p)[3] = path.p[level];
+        Dir m[3]; // m12, m23, m13
+        corners(path.first[level] + 3 * quarter, quarter, m);
+        const Dir w = weights(d, m);
+        int child = 3;
+        double worst = 0.0;
+        for (int k = 0; k < 3; ++k)
+            if (w[k] < worst) {
+                worst = w[k];
+                child = ACROSS[k];
+            }
+        Dir(&next)[3] = path.p[level + 1];
+        if (child == 3)
+            std::copy_n(m, 3, next);
+        else // (p1, m12, m13), (p2, m23, m12), (p3, m13, m23)
+            next[0] = p[child], next[1] = m[child], next[2] = m[(child + 2) % 3];
+        path.first[level + 1] = path.first[level] + child * quarter;
+    }
+    path.levels = depth;
+}
+
+float Hierarchy::radiusAt(const Dir& d, Path& path) const
+{
+    int level = path.levels;
+    while (level > 0 && !holds(d, path.p[level]))
+        --level;
+    if (level <= 0) {
+        const int face = faceOf(d, path.levels < 0 ? 0 : int(path.first[0] / leavesPerFace));
+        path.first[0] = face * leavesPerFace;
+        corners(path.first[0], leavesPerFace, path.p[0]);
+        level = 0;
+    }
+    descend(d, path, level);
+    return interpolate(d, path.first[depth], path.p[depth]);
+}
+
+// The corners' radii weighted by where d's ray crosses leaf triangle p; a
+// weight a hair below 0 on an edge counts as 0.
+float Hierarchy::interpolate(const Dir& d, std::size_t leaf, const Dir (&p)[3]) const
+{
+    const Dir w = weights(d, p);
+    double total = 0.0, radius = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double weight = std::max(w[k], 0.0);
+        total += weight;
+        radius += weight * radii[cornerToVertex[3 * leaf + k]];
+    }
+    return static_cast<float>(radius / total);
+}
+
+double longitude(int i, int width)
+{
+    return -std::numbers::pi + 2.0 * std::numbers::pi * (i + 0.5) / width;
+}
+
+double latitude(int j, int height)
+{
+    return std::numbers::pi / 2.0 - std::numbers::pi * (j + 0.5) / height;
+}
+
+// Rows [from, to) of the grid; the directions are mapDirection's, with each
+// column's longitude and each row's latitude computed once.
+void fillRows(const Hierarchy& hierarchy, HeightGrid& grid, int from, int to)
+{
+    std::vector<double> cosLon(grid.width), sinLon(grid.width);
+    for (int i = 0; i < grid.width; ++i) {
+        cosLon[i] = std::cos(longitude(i, grid.width));
+        sinLon[i] = std::sin(longitude(i, grid.width));
+    }
+    Path path;
+    for (int j = from; j < to; ++j) {
+        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
+        float* row = grid.radius.data() + static_cast<std::size_t>(j) * grid.width;
+        for (int i = 0; i < grid.width; ++i) {
+            const float r = hierarchy.radiusAt({cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]}, path);
+            row[i] = std::clamp(r, grid.minRadius, grid.maxRadius);
+        }
+    }
+}
+
+std::uint8_t channel(float value)
+{
+    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+}
+
+// The subdivisions that give a face `leaves` leaves: log4 of it.
+int levelsBelow(std::size_t leaves)
+{
+    int levels = 0;
+    for (; leaves > 1; leaves /= 4)
+        ++levels;
+    return levels;
+}
+
+} // namespace
+
+std::array<double, 3> mapDirection(int i, int j, int width)
+{
+    const double lon = longitude(i, width), lat = latitude(j, width / 2);
+    return {std::cos(lat) * std::cos(lon), std::sin(lat), -std::cos(lat) * std::sin(lon)};
+}
+
+std::vector<double> vertexRadii(Planet& planet)
+{
+    std::vector<double> radii(planet.weld.vertexCount());
+    const std::lock_guard<std::mutex> lock(planet.mutex);
+    const float* land = planet.vertices.data();
+    const float* sea = planet.water->vertices.data();
+    for (std::size_t v = 0; v < radii.size(); ++v) {
+        const std::size_t at = 3 * std::size_t(planet.weld.vertexToCorner[v]);
+        const double l = std::hypot(double(land[at]), double(land[at + 1]), double(land[at + 2]));
+        const double s = std::hypot(double(sea[at]), double(sea[at + 1]), double(sea[at + 2]));
+        radii[v] = l / s;
+    }
+    return radii;
+}
+
+HeightGrid buildHeightGrid(Planet& planet, int width)
+{
+    const std::vector<double> radii = vertexRadii(planet);
+    HeightGrid grid;
+    grid.width = std::clamp(width, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
+    grid.height = grid.width / 2;
+    grid.radius.resize(static_cast<std::size_t>(grid.width) * grid.height);
+    const auto [low, high] = std::minmax_element(radii.begin(), radii.end());
+    grid.minRadius = static_cast<float>(*low);
+    grid.maxRadius = static_cast<float>(*high);
+
+    const Hierarchy hierarchy{planet.water->vertices.data(), planet.weld.cornerToVertex.data(), radii.data(),
+                              planet.weld.faceCount() / 20, levelsBelow(planet.weld.faceCount() / 20)};
+    const int half = grid.height / 2;
+    ThreadGroup helper;
+    helper.start([&] { fillRows(hierarchy, grid, half, grid.height); });
+    fillRows(hierarchy, grid, 0, half);
+    helper.join();
+    return grid;
+}
+
+Image colourMapOf(const HeightGrid& grid)
+{
+    Image image;
+    image.width = grid.width;
+    image.height = grid.height;
+    image.rgb.resize(grid.radius.size() * 3);
+    for (std::size_t p = 0; p < grid.radius.size(); ++p) {
+        const float steps = (grid.radius[p] - 1.0f) * STEPS_PER_UNIT;
+        const Rgb colour = steps < 0.0f ? seaColour(steps) : terrainColour(steps);
+        for (int k = 0; k < 3; ++k)
+            image.rgb[3 * p + k] = channel(colour[k]);
+    }
+    return image;
+}
+
+GreyImage16 heightMapOf(const HeightGrid& grid)
+{
+    GreyImage16 image;
+    image.width = grid.width;
+    image.height = grid.height;
+    image.grey.assign(grid.radius.size(), 0);
+    const double span = double(grid.maxRadius) - double(grid.minRadius);
+    if (span <= 0.0)
+        return image;
+    for (std::size_t p = 0; p < grid.radius.size(); ++p)
+        image.grey[p] = static_cast<std::uint16_t>(std::lround((grid.radius[p] - double(grid.minRadius)) / span * 65535.0));
+    return image;
+}
+
+std::string heightMapComment(const std::string& header, const HeightGrid& grid)
+{
+    char radii[64];
+    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", double(grid.minRadius), double(grid.maxRadius));
+    return header + radii;
+}

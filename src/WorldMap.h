@@ -1,0 +1,52 @@
+#pragma once
+
+#include "Screenshot.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+class Planet;
+
+// Map widths in pixels; a map is half as high as it is wide.
+constexpr int MAP_WIDTH_DEFAULT = 2048;
+constexpr int MAP_WIDTH_MIN = 16;
+constexpr int MAP_WIDTH_MAX = 16384;
+
+// The land's radius seen from the centre through every pixel of an
+// equirectangular map: north (+y) at the top, longitude 0 (+x) in the middle
+// and +90 degrees (-z) right of it. Radius 1 is the sea.
+struct HeightGrid {
+    int width = 0;
+    int height = 0;
+    std::vector<float> radius; // per pixel, rows from the north
+    float minRadius = 1.0f;    // the smallest and largest vertex radius; every pixel lies between
+    float maxRadius = 1.0f;
+};
+
+// The unit direction through the centre of pixel (i, j) of a map width wide.
+std::array<double, 3> mapDirection(int i, int j, int width);
+
+// Radius of every welded vertex: its distance from the centre in sea radii
+// (the land's length over the undeformed sphere's), read under the planet's
+// mutex, so a live generation may go on. Exactly 1 where no plane moved it.
+std::vector<double> vertexRadii(Planet& planet);
+
+// The grid of a map width wide (MAP_WIDTH_MIN to MAP_WIDTH_MAX): for each
+// pixel the land triangle whose undeformed copy the direction passes
+// through, found down the icosphere's own subdivision, and the corners'
+// radii interpolated where the ray crosses that flat triangle. Rows are
+// shared with one more thread. Throws std::bad_alloc without memory and
+// std::system_error when the thread cannot start (nothing is left running).
+HeightGrid buildHeightGrid(Planet& planet, int width);
+
+// The colour map: land above the sea in the land shader's colours, the sea
+// darker with depth, lit evenly.
+Image colourMapOf(const HeightGrid& grid);
+
+// The height map: round((r - rmin) / (rmax - rmin) * 65535), 0 everywhere on
+// a flat planet.
+GreyImage16 heightMapOf(const HeightGrid& grid);
+
+// header followed by ", radius RMIN to RMAX", the radii to 9 significant digits.
+std::string heightMapComment(const std::string& header, const HeightGrid& grid);
