@@ -8,9 +8,8 @@
 #include "Orbivane.h"
 #include "Renderer.h"
 #include "Rotation.h"
-#include "Screenshot.h"
 #include "ViewControl.h"
-#include "WorldMap.h"
+#include "WindowSaves.h"
 
 #include <algorithm>
 #include <new>
@@ -162,51 +161,6 @@ void applyViewRequests()
         setProjection();
 }
 
-// The start of every name the program gives a file saved from planet.
-std::string namePrefix(const Planet& planet)
-{
-    return "Orbivane-" + std::to_string(planet.seed) + "-";
-}
-
-// "Orbivane-SEED-N.EXT" with the first N from `first` that names nothing
-// yet: a file the program names itself never replaces one, nor follows a
-// symlink.
-SaveTarget namedByTheProgram(const Planet& planet, const char* extension, int first = 1)
-{
-    return SaveTarget::numbered(namePrefix(planet), extension, first);
-}
-
-// Saves what the back buffer holds now: the frame about to be shown.
-void saveScreenshot(GLFWwindow* window, const Planet& planet)
-{
-    Image image;
-    glfwGetFramebufferSize(window, &image.width, &image.height);
-    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * image.height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
-    image.rgb.resize(rows.size());
-    for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
-        std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
-
-    const SaveTarget target = namedByTheProgram(planet, ".png");
-    std::string error, written;
-    if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
-        ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
-    else
-        ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
-}
-
-// "Orbivane-SEED-N-map.png" and "Orbivane-SEED-N-height.png" at the default
-// width, with the first N that names neither yet.
-void saveMaps(Planet& planet)
-{
-    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), {"-map.png", "-height.png"});
-    saveMapsOf(planet, {namedByTheProgram(planet, "-map.png", n), namedByTheProgram(planet, "-height.png", n)},
-               MAP_WIDTH_DEFAULT);
-}
-
 // Xlib ends the process when this returns; the planet's thread is stopped
 // and the reason told first, so that a lost display never looks like a crash.
 int displayLost(Display*)
@@ -241,7 +195,7 @@ void serviceRequests(GLFWwindow* window)
             if (screenshotRequested)
                 saveScreenshot(window, *currentPlanet);
             if (exportRequested)
-                exportPlanetTo(*currentPlanet, namedByTheProgram(*currentPlanet, ".ply"));
+                exportShown(*currentPlanet);
             if (mapsRequested)
                 saveMaps(*currentPlanet);
         },

@@ -1,0 +1,66 @@
+#include "WindowSaves.h"
+
+#include "LogManager.h"
+#include "MeshExport.h"
+#include "Orbivane.h"
+#include "SafeFile.h"
+#include "Screenshot.h"
+#include "WorldMap.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The start of every name the program gives a file saved from planet.
+std::string namePrefix(const Planet& planet)
+{
+    return "Orbivane-" + std::to_string(planet.seed) + "-";
+}
+
+// "Orbivane-SEED-N.EXT" with the first N from `first` that names nothing
+// yet: a file the program names itself never replaces one, nor follows a
+// symlink.
+SaveTarget namedByTheProgram(const Planet& planet, const char* extension, int first = 1)
+{
+    return SaveTarget::numbered(namePrefix(planet), extension, first);
+}
+
+} // namespace
+
+void saveScreenshot(GLFWwindow* window, const Planet& planet)
+{
+    Image image;
+    glfwGetFramebufferSize(window, &image.width, &image.height);
+    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * image.height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
+    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+    image.rgb.resize(rows.size());
+    for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
+        std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
+
+    const SaveTarget target = namedByTheProgram(planet, ".png");
+    std::string error, written;
+    if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
+        ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
+    else
+        ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());
+}
+
+void exportShown(Planet& planet)
+{
+    exportPlanetTo(planet, namedByTheProgram(planet, ".ply"));
+}
+
+void saveMaps(Planet& planet)
+{
+    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), {"-map.png", "-height.png"});
+    saveMapsOf(planet, {namedByTheProgram(planet, "-map.png", n), namedByTheProgram(planet, "-height.png", n)},
+               MAP_WIDTH_DEFAULT);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+class Planet;
+struct GLFWwindow;
+
+// What the P, E and M keys save from the planet shown, under names the
+// program makes itself: "Orbivane-SEED-N" and an ending, with the first N
+// that names nothing yet, so nothing is ever replaced or written through a
+// symlink. Each outcome is logged.
+
+// P: the back buffer as it is now, the frame about to be shown, as
+// "Orbivane-SEED-N.png". Needs the window's context.
+void saveScreenshot(GLFWwindow* window, const Planet& planet);
+
+// E: the planet as it stands, as "Orbivane-SEED-N.ply".
+void exportShown(Planet& planet);
+
+// M: "Orbivane-SEED-N-map.png" and "Orbivane-SEED-N-height.png" at the
+// default width, one N for the pair.
+void saveMaps(Planet& planet);
