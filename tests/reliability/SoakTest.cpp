@@ -97,7 +97,7 @@ TEST_F(Soak, LosingTheXServerEndsTheProgramWithAMessage)
     int number = 140 + getpid() % 50;
     while (fs::exists("/tmp/.X" + std::to_string(number) + "-lock") && number < 400)
         ++number;
-    const std::string display = ":" + std::to_string(number);
+    const std::string display = std::string(":").append(std::to_string(number));
     BackgroundProgram server({"/usr/bin/Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"}, "");
     ASSERT_EQ(runCommand("for i in $(seq 100); do xdpyinfo -display " + display + " >/dev/null 2>&1 && exit 0; sleep 0.1; done; exit 1").status, 0);
     BackgroundProgram program({ORBIVANE_BINARY, "--export", "lost.ply"}, "4\n100000\ny\n", {"DISPLAY=" + display});
