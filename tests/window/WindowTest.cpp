@@ -189,6 +189,34 @@ TEST_F(WindowContext, RenderedFrameShowsThePlanetDiscWithLandAndSea)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// The sun stands off the camera's axis, up and to the left: most of the disc
+// is in daylight, and the night side darkens its right edge.
+TEST_F(WindowContext, MostOfTheDiscIsInDaylightWithNightAtOneEdge)
+{
+    setFixedSeed(2);
+    testing::internal::CaptureStdout();
+    currentPlanet = std::make_unique<Planet>(5, 5000, false);
+    shaders = setupShaders();
+    testing::internal::GetCapturedStdout();
+    for (float turn : {0.0f, 120.0f, 240.0f}) {
+        currentPlanet->angle[1] = turn;
+        drawFrame();
+        const Frame frame = readFrame(800, 600);
+        // Brightness 0 to 765 of the pixels on the disc's middle row, left to right.
+        std::vector<int> row;
+        for (int x = 0; x < 800; ++x) {
+            const unsigned char* p = &frame.image.rgb[(300 * 800 + static_cast<size_t>(x)) * 3];
+            if (!isBackground(p))
+                row.push_back(p[0] + p[1] + p[2]);
+        }
+        ASSERT_GT(row.size(), 500u);
+        const auto lit = std::count_if(row.begin(), row.end(), [](int b) { return b > 40; });
+        EXPECT_GT(lit, static_cast<long>(row.size() * 65 / 100)) << "turn " << turn;
+        EXPECT_LT(row.back(), 60) << "the night edge, turn " << turn;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // Largest difference of two frames in any channel, and how many channel
 // values differ at all.
 std::pair<int, int> difference(const Frame& a, const Frame& b)
