@@ -5,6 +5,8 @@
 varying vec3 eyePosition;
 varying vec3 radial;
 varying float height;
+varying vec3 sunlight;
+varying float haze;
 
 const float STEPS_PER_UNIT = 1500.0;
 
@@ -19,13 +21,21 @@ void main()
     vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
     if (dot(normal, up) < 0.0)
         normal = -normal;
+    // The sea floor is seen through water that smooths its relief away, and
+    // the sea draws the air over it.
+    float air = haze;
+    if (height < 0.0) {
+        normal = up;
+        air = 0.0;
+    }
 
     // Light 0 is the sun: directional (w = 0), the same for every point.
     vec3 toLight = normalize(gl_LightSource[0].position.xyz);
     float diffuse = max(dot(normal, toLight), 0.0);
-    // A little light on the night side keeps the continents readable.
-    float ambient = 0.12 + 0.08 * max(dot(up, toLight) + 0.3, 0.0);
+    // Starlight keeps the continents faintly readable on the night side.
+    vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
-    vec3 colour = terrainColour(height * STEPS_PER_UNIT);
-    gl_FragColor = vec4(colour * (ambient + 0.95 * diffuse), 1.0);
+    vec3 colour = terrainColour(height * STEPS_PER_UNIT) * light;
+    // The thin atmosphere, seen edge-on near the limb.
+    gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
 }

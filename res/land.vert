@@ -5,6 +5,13 @@
 varying vec3 eyePosition; // eye space, for the surface normal and the view
 varying vec3 radial;      // eye-space direction from the planet's centre
 varying float height;     // radius - 1, in sea radii
+varying vec3 sunlight;    // the sun's colour here: 0 at night, reddened at dusk
+varying float haze;       // 0 to 1: the air seen edge-on towards the limb
+
+// The day side's edge, in the cosine of the sun's height above the horizon
+// of the smooth sphere: dusk spans about 20 degrees across the terminator.
+const float DUSK_FROM = -0.12;
+const float DUSK_TO = 0.22;
 
 void main()
 {
@@ -13,4 +20,14 @@ void main()
     radial = gl_NormalMatrix * gl_Vertex.xyz;
     height = length(gl_Vertex.xyz) - 1.0;
     gl_Position = gl_ProjectionMatrix * eye;
+
+    // Smooth across the sphere, so worked out per vertex: the facet normal
+    // that shades the relief stays per fragment.
+    vec3 up = normalize(radial);
+    float sunHeight = dot(up, normalize(gl_LightSource[0].position.xyz));
+    float day = smoothstep(DUSK_FROM, DUSK_TO, sunHeight);
+    vec3 dusk = vec3(1.0, 0.62, 0.42);
+    sunlight = day * mix(dusk, vec3(1.0), smoothstep(0.0, 0.45, sunHeight));
+    float edgeOn = 1.0 - max(dot(up, normalize(-eye.xyz)), 0.0);
+    haze = edgeOn * edgeOn * edgeOn * (0.25 + 0.75 * day);
 }

@@ -1,9 +1,12 @@
 #version 120
-// Translucent sea lit by light 0, with a specular glint of the sun. Alpha
-// stays well above the 0.1 alpha test so the shallow floor shows through.
+// Translucent sea lit by light 0, with a specular glint of the sun and the
+// atmosphere's rim. Alpha stays well above the 0.1 alpha test; it is low
+// where the sea is seen from above, so the floor's colour (light on the
+// shelves, dark in the deep) shows through.
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
+varying vec3 sunlight;
 
 void main()
 {
@@ -28,9 +31,13 @@ void main()
     float grazing = 1.0 - max(dot(normal, toEye), 0.0);
     float fresnel = grazing * grazing * grazing;
 
-    vec3 deep = vec3(0.02, 0.16, 0.38);
-    vec3 colour = deep * (0.18 + 0.9 * diffuse) + vec3(0.35, 0.55, 0.75) * fresnel * diffuse;
+    vec3 deep = vec3(0.02, 0.12, 0.30);
+    vec3 colour = deep * (vec3(0.05, 0.06, 0.09) + sunlight * (0.14 + 0.8 * diffuse)) +
+                  vec3(0.35, 0.55, 0.75) * fresnel * diffuse;
     colour += vec3(1.0, 0.97, 0.9) * glint * 0.75;
-    float alpha = clamp(0.62 + 0.3 * fresnel + glint, 0.0, 0.97);
+    // The atmosphere's rim: a thin blue haze seen edge-on, as on the land.
+    vec3 air = vec3(0.42, 0.62, 0.95) * (0.2 + sunlight);
+    colour = mix(colour, air, 0.55 * fresnel);
+    float alpha = clamp(0.42 + 0.5 * fresnel + glint, 0.0, 0.97);
     gl_FragColor = vec4(colour, alpha);
 }

@@ -3,6 +3,11 @@
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
+varying vec3 sunlight; // the sun's colour here: 0 at night, reddened at dusk
+
+// As the land has them (res/land.vert), so sea and shore darken together.
+const float DUSK_FROM = -0.12;
+const float DUSK_TO = 0.22;
 
 void main()
 {
@@ -10,4 +15,8 @@ void main()
     eyePosition = eye.xyz;
     eyeNormal = gl_NormalMatrix * gl_Vertex.xyz;
     gl_Position = gl_ProjectionMatrix * eye;
+
+    float sunHeight = dot(normalize(eyeNormal), normalize(gl_LightSource[0].position.xyz));
+    float day = smoothstep(DUSK_FROM, DUSK_TO, sunHeight);
+    sunlight = day * mix(vec3(1.0, 0.62, 0.42), vec3(1.0), smoothstep(0.0, 0.45, sunHeight));
 }

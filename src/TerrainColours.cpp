@@ -4,8 +4,8 @@
 #include <charconv>
 
 const TerrainPalette TERRAIN = {
-    {"shallowFloor", {0.52f, 0.56f, 0.42f}, -120.0f, -4.0f},
-    {0.10f, 0.17f, 0.24f},
+    {"shallowFloor", {0.32f, 0.62f, 0.60f}, -50.0f, -3.0f},
+    {0.01f, 0.05f, 0.13f},
     {0.87f, 0.80f, 0.58f},
     {
         {"lowland", {0.24f, 0.50f, 0.16f}, 2.0f, 9.0f},
