@@ -49,6 +49,17 @@ protected:
 
     std::vector<std::string> logLines() const { return readLines("Orbivane.log"); }
 
+    // A batch planet of 5000 planes from seed, with its programs and buffers,
+    // the console output of both swallowed.
+    void showPlanet(std::uint32_t seed, int subdivisions)
+    {
+        setFixedSeed(seed);
+        testing::internal::CaptureStdout();
+        currentPlanet = std::make_unique<Planet>(subdivisions, 5000, false);
+        shaders = setupShaders();
+        testing::internal::GetCapturedStdout();
+    }
+
     ScopedTempDir dir;
     GLFWwindow* window = nullptr;
     PlanetShaders shaders;
@@ -141,11 +152,7 @@ bool isBackground(const unsigned char* p)
 
 TEST_F(WindowContext, RenderedFrameShowsThePlanetDiscWithLandAndSea)
 {
-    setFixedSeed(2024);
-    testing::internal::CaptureStdout();
-    currentPlanet = std::make_unique<Planet>(5, 5000, false);
-    shaders = setupShaders();
-    testing::internal::GetCapturedStdout();
+    showPlanet(2024, 5);
 
     int land = 0, sea = 0, disc = 0;
     for (float turn : {0.0f, 90.0f, 180.0f, 270.0f}) {
@@ -193,11 +200,7 @@ TEST_F(WindowContext, RenderedFrameShowsThePlanetDiscWithLandAndSea)
 // is in daylight, and the night side darkens its right edge.
 TEST_F(WindowContext, MostOfTheDiscIsInDaylightWithNightAtOneEdge)
 {
-    setFixedSeed(2);
-    testing::internal::CaptureStdout();
-    currentPlanet = std::make_unique<Planet>(5, 5000, false);
-    shaders = setupShaders();
-    testing::internal::GetCapturedStdout();
+    showPlanet(2, 5);
     for (float turn : {0.0f, 120.0f, 240.0f}) {
         currentPlanet->angle[1] = turn;
         drawFrame();
@@ -236,11 +239,7 @@ std::pair<int, int> difference(const Frame& a, const Frame& b)
 // pixel, depth included.
 TEST_F(WindowContext, BufferDrawingShowsTheSamePixelsAsTheFormerDrawing)
 {
-    setFixedSeed(77);
-    testing::internal::CaptureStdout();
-    currentPlanet = std::make_unique<Planet>(6, 5000, false);
-    shaders = setupShaders();
-    testing::internal::GetCapturedStdout();
+    showPlanet(77, 6);
     const auto drawFromClientArrays = [&] {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         placeCameraAndLight();
@@ -272,11 +271,7 @@ TEST_F(WindowContext, BufferDrawingShowsTheSamePixelsAsTheFormerDrawing)
 // camera did: gluLookAt(3, 0, 0, ...) with the planes at 0.1 and 10.
 TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
 {
-    setFixedSeed(31);
-    testing::internal::CaptureStdout();
-    currentPlanet = std::make_unique<Planet>(5, 5000, false);
-    shaders = setupShaders();
-    testing::internal::GetCapturedStdout();
+    showPlanet(31, 5);
     std::copy_n(std::array{47.0f, 110.0f, 203.0f}.begin(), 3, currentPlanet->angle);
     drawFrame();
     const Frame now = readFrame(800, 600);
