@@ -135,16 +135,16 @@ bool askIterations(std::istream& in, std::ostream& out, int& iterations)
     }
 }
 
-// Returns false when input ended. One character is the answer: the rest of a
-// "yes" must not become the next cycle's first answer.
+// Returns false when input ended. The first character of the answer's token
+// is the answer: the rest of a "yes" must not become the next cycle's first
+// answer, but answers after it on the same line are kept ("4 5000 n 5 ...").
 bool askRender(std::istream& in, std::ostream& out, char& render)
 {
     out << RENDER_PROMPT << std::flush;
-    char answer = 0;
-    if (!(in >> answer))
+    Token token;
+    if (!readToken(in, token))
         return false;
-    render = answer;
-    discardLine(in);
+    render = token.text[0];
     return true;
 }
 

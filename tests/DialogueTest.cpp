@@ -5,6 +5,8 @@
 #include "ThreadGroup.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
 #include <sstream>
 #include <system_error>
 #include <tuple>
@@ -90,18 +92,29 @@ TEST(Dialogue, UnreadableAnswerKeepsItsDefaultAndTheNextIsRead)
     EXPECT_EQ(asked.answers->render, 'y');
 }
 
-TEST(Dialogue, AWordAtTheLastQuestionIsOneAnswer)
+TEST(Dialogue, TheRenderAnswerKeepsWhatFollowsItOnItsLine)
 {
-    std::istringstream in("3\n10\nyes please\n5\n20\nno\n");
-    std::ostringstream out;
-    const auto first = askQuestions(in, out, 12);
-    const auto second = askQuestions(in, out, 12);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->render, 'y');
-    EXPECT_EQ(second->subdivisions, 5) << "the rest of \"yes please\" is not the next answer";
-    EXPECT_EQ(second->iterations, 20);
-    EXPECT_EQ(second->render, 'n');
-    EXPECT_FALSE(askQuestions(in, out, 12));
+    // input, then the two cycles' answers: subdivisions, iterations, render.
+    // A word's first character is the answer and the rest of the word goes;
+    // the answers after it on the line are the next cycle's.
+    const std::pair<std::string, std::array<Answers, 2>> cases[] = {
+        {"1 3 n 2 5 n\n", {Answers{1, 3, 'n'}, Answers{2, 5, 'n'}}},
+        {"3\n10\nyes\n5\n20\nno\n", {Answers{3, 10, 'y'}, Answers{5, 20, 'n'}}},
+        {"3 10 yes 5 20 n\n", {Answers{3, 10, 'y'}, Answers{5, 20, 'n'}}},
+        // The next cycle reads "please": unreadable, so its line goes too.
+        {"3 10 y please 7\n20\nn\n", {Answers{3, 10, 'y'}, Answers{4, 20, 'n'}}},
+    };
+    for (const auto& [input, expected] : cases) {
+        std::istringstream in(input);
+        std::ostringstream out;
+        for (const Answers& want : expected) {
+            const auto got = askQuestions(in, out, 12);
+            ASSERT_TRUE(got) << input;
+            EXPECT_EQ(std::tuple(got->subdivisions, got->iterations, got->render),
+                      std::tuple(want.subdivisions, want.iterations, want.render)) << input;
+        }
+        EXPECT_FALSE(askQuestions(in, out, 12)) << input;
+    }
 }
 
 TEST(Dialogue, EndOfInput)
