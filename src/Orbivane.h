@@ -1,7 +1,6 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "MeshExport.h"
 #include "Planet.h"
 
 #include <functional>
@@ -14,25 +13,6 @@ extern std::unique_ptr<Planet> currentPlanet;
 
 // The options of this run.
 extern Options runOptions;
-
-// What the planet's land holds now: seed, counts, and the planes applied so
-// far with whether its generation was stopped.
-MeshInfo meshInfoOf(const Planet& planet);
-
-// Writes planet to target, its vertices read under its mutex; logs the
-// outcome. A failure makes the run end with status 1 when --export was given.
-bool exportPlanetTo(Planet& planet, const SaveTarget& target);
-
-// Where the maps of a planet go; an empty one is not made.
-struct MapTargets {
-    std::optional<SaveTarget> colour;
-    std::optional<SaveTarget> height;
-};
-
-// Makes the maps of planet, width pixels wide, and writes them to targets;
-// logs each outcome. A failure makes the run end with status 1 when --map or
-// --heightmap was given. Returns whether every map asked for was written.
-bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
 
 // Writes the planet to the --export, --map and --heightmap files once its
 // generation has ended, once.

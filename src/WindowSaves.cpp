@@ -2,7 +2,8 @@
 
 #include "LogManager.h"
 #include "MeshExport.h"
-#include "Orbivane.h"
+#include "Planet.h"
+#include "PlanetSaving.h"
 #include "SafeFile.h"
 #include "Screenshot.h"
 #include "WorldMap.h"

@@ -90,7 +90,7 @@ TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
     const CommandResult run = runProgram("1\n10\nn\n1\n10\nn\n", "--export no/such/folder/p.ply");
     EXPECT_EQ(run.status, 1) << "a failed export tells a script so";
     const std::string log = readFile("Orbivane.log");
-    EXPECT_NE(log.find("ERROR   src/Orbivane.cpp"), std::string::npos);
+    EXPECT_NE(log.find("ERROR   src/PlanetSaving.cpp"), std::string::npos);
     EXPECT_NE(run.out.find("Could not export the planet to no/such/folder/p.ply: "), std::string::npos);
 }
 

@@ -1,3 +1,4 @@
+#include "LandNormals.h"
 #include "Planet.h"
 
 #include <bit>
@@ -149,6 +150,29 @@ TEST(Planet, WaterIsACopyOfTheBuiltLandAndBuildsRestartAtZero)
     EXPECT_TRUE(first->rotating);
     EXPECT_EQ(first->landShader, nullptr);
     EXPECT_EQ(first->water->shader, nullptr);
+}
+
+// Smooth normals: unit length everywhere; on the sphere they are the
+// direction from the centre, and on generated land they still point outward
+// while leaning with the slopes.
+TEST(LandNormals, UnitOutwardAndRadialOnTheSphere)
+{
+    for (int iterations : {0, 500}) {
+        const Planet planet(3, iterations, false);
+        const std::vector<float> normals = landNormals(planet.weld, planet.vertices.data());
+        ASSERT_EQ(normals.size(), 3 * planet.weld.vertexCount());
+        double leastRadial = 1.0;
+        for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v) {
+            const float* n = &normals[3 * v];
+            const float* p = planet.water->vertices.data() + 3 * std::size_t(planet.weld.vertexToCorner[v]);
+            EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0, 1e-6);
+            leastRadial = std::min(leastRadial, double(n[0] * p[0] + n[1] * p[1] + n[2] * p[2]));
+        }
+        if (iterations == 0)
+            EXPECT_GT(leastRadial, 0.999) << "a sphere's normals are its radii";
+        else
+            EXPECT_TRUE(leastRadial > 0.2 && leastRadial < 0.999) << leastRadial;
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "Landscape.h"
 #include "Orbivane.h"
+#include "PlanetSaving.h"
 #include "Planet.h"
 #include "TerrainColours.h"
 #include "TestSupport.h"
