@@ -1,11 +1,13 @@
 #include "CommandLine.h"
 
+#include "FileIdentity.h"
 #include "MeshExport.h"
 #include "WorldMap.h"
 
 #include <charconv>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #ifndef ORBIVANE_VERSION
 #define ORBIVANE_VERSION "unknown"
@@ -52,6 +54,35 @@ std::pair<std::string_view, std::optional<std::string_view>> splitOption(std::st
     if (eq == std::string_view::npos || arg.substr(0, 2) != "--")
         return {arg, std::nullopt};
     return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+// Every file the options name to be written, with the option that names it:
+// an option that writes files joins the check that no two name one file here.
+std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
+{
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath}};
+    std::vector<std::pair<const char*, std::string>> files;
+    for (const auto& [option, path] : paths)
+        if (!path->empty())
+            files.emplace_back(option, *path);
+    return files;
+}
+
+// "--map A and --heightmap B name the same file" for the first two options
+// that would write one file, the later replacing the earlier; empty if none.
+std::string sameFileClash(const Options& options)
+{
+    const auto files = filesNamed(options);
+    std::vector<std::string> identities;
+    for (const auto& file : files)
+        identities.push_back(fileIdentity(file.second));
+    for (std::size_t a = 0; a < files.size(); ++a)
+        for (std::size_t b = a + 1; b < files.size(); ++b)
+            if (identities[a] == identities[b])
+                return std::string(files[a].first) + " " + files[a].second + " and " + files[b].first + " " +
+                       files[b].second + " name the same file";
+    return {};
 }
 
 ParsedCommandLine refuse(std::ostream& err, const std::string& why)
@@ -140,5 +171,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             (name == "--map" ? parsed.options.mapPath : parsed.options.heightMapPath) = *value;
         }
     }
+    if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
+        return refuse(err, clash);
     return parsed;
 }
