@@ -79,18 +79,6 @@ bool generationFinished(const Planet& planet)
     return !planet.liveJob || planet.liveJob->finished;
 }
 
-// The file planet number `planet` of this run is saved to: path itself for
-// the first, NAME-K.EXT beside it for the K-th.
-std::string pathOfPlanet(const std::string& path, int planet)
-{
-    if (planet <= 1)
-        return path;
-    const std::size_t name = path.find_last_of('/') + 1;
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t at = dot == std::string::npos || dot <= name ? path.size() : dot;
-    return path.substr(0, at) + "-" + std::to_string(planet) + path.substr(at);
-}
-
 int saveMapsCounted(Planet& planet, const MapTargets& targets, int width)
 {
     int written = 0;
@@ -156,14 +144,14 @@ void saveAskedFiles(Planet& planet, const Options& options)
     planet.exported = true;
     const int number = ++run.planets;
     if (!options.exportPath.empty())
-        run.written += exportPlanetTo(planet, SaveTarget::replacing(pathOfPlanet(options.exportPath, number)));
+        run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));
     if (!mapsAsked(options))
         return;
     MapTargets targets;
     if (!options.mapPath.empty())
-        targets.colour = SaveTarget::replacing(pathOfPlanet(options.mapPath, number));
+        targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
     if (!options.heightMapPath.empty())
-        targets.height = SaveTarget::replacing(pathOfPlanet(options.heightMapPath, number));
+        targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
     run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
 }
 

@@ -115,6 +115,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--heightmap", "soft.png", "--map", "old.png"},
         {"--export", "mesh.ply", "--map", "dangling.png"},
         {"--map", absolute.c_str(), "--heightmap", "same.png"},
+        {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
+        {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);
@@ -124,7 +126,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         EXPECT_NE(parsed.err.find("Usage: orbivane"), std::string::npos);
     }
     for (const std::vector<const char*>& apart : {std::vector<const char*>{"--map", "old.png", "--heightmap", "maps/old.png"},
-                                                  {"--map", "a.png", "--heightmap", "A.png", "--export", "a.ply"}})
+                                                  {"--map", "a.png", "--heightmap", "A.png", "--export", "a.ply"},
+                                                  {"--map", "m.png", "--heightmap", "m-02.png", "--export", "m-2.ply"}})
         EXPECT_EQ(parse(apart).result.exitStatus, -1) << apart[3];
 }
 
