@@ -121,9 +121,9 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
     for (const auto& args : same) {
         const Parsed parsed = parse(args);
         EXPECT_EQ(parsed.result.exitStatus, 2) << args[1] << " " << args.back();
-        EXPECT_EQ(parsed.err.rfind("orbivane: ", 0), 0u) << parsed.err;
-        EXPECT_NE(parsed.err.find("name the same file"), std::string::npos) << parsed.err;
-        EXPECT_NE(parsed.err.find("Usage: orbivane"), std::string::npos);
+        EXPECT_TRUE(parsed.err.starts_with("orbivane: ") && parsed.err.find(" name the same file") != std::string::npos &&
+                    parsed.err.find("Usage: orbivane") != std::string::npos)
+            << parsed.err;
     }
     for (const std::vector<const char*>& apart : {std::vector<const char*>{"--map", "old.png", "--heightmap", "maps/old.png"},
                                                   {"--map", "a.png", "--heightmap", "A.png", "--export", "a.ply"},

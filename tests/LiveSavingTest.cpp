@@ -1,12 +1,11 @@
 // Files saved while a live generation runs hold the land after a whole number
 // of planes, the number their header gives.
 #include "Landscape.h"
-#include "MeshExport.h"
 #include "Planet.h"
 #include "PlanetSaving.h"
 #include "TestSupport.h"
 
-#include <chrono>
+#include <climits>
 #include <functional>
 #include <gtest/gtest.h>
 #include <regex>
@@ -14,101 +13,68 @@
 
 namespace {
 
-constexpr std::uint32_t SEED = 31;
-constexpr int SUBDIVISIONS = 4;
-
-// A saved file split into its header text and everything else.
-struct Saved {
-    std::string header;
-    std::string rest;
-};
-
-std::uint32_t bigEndian32(const std::string& bytes, std::size_t at)
+// A saved file as its header text and the rest: a PLY's comment line, a
+// PNG's text chunk (length, "tEXt", "Comment", a zero, the text, CRC).
+std::pair<std::string, std::string> split(const std::string& bytes)
 {
-    std::uint32_t value = 0;
-    for (std::size_t k = 0; k < 4; ++k)
-        value = value << 8 | std::uint8_t(bytes[at + k]);
-    return value;
+    if (!bytes.starts_with("\x89PNG")) {
+        const std::size_t from = bytes.find("comment ") + 8, to = bytes.find('\n', from);
+        return {bytes.substr(from, to - from), bytes.substr(0, from) + bytes.substr(to)};
+    }
+    const std::size_t type = bytes.find("tEXtComment");
+    std::size_t length = 0;
+    for (std::size_t k = type - 4; k < type; ++k)
+        length = length << 8 | std::uint8_t(bytes[k]);
+    return {bytes.substr(type + 12, length - 8), bytes.substr(0, type - 4) + bytes.substr(type + 8 + length)};
 }
 
-// A PLY: its comment line out of the header.
-Saved splitPly(const std::string& bytes)
+// A planet of seed 31 generated live, its console output kept off the test's.
+std::unique_ptr<Planet> livePlanet(int iterations, int planesFirst)
 {
-    const std::size_t from = bytes.find("comment ") + 8, to = bytes.find('\n', from);
-    return {bytes.substr(from, to - from), bytes.substr(0, from) + bytes.substr(to)};
-}
-
-// A PNG: its text chunk ("Comment", a zero, the text) out of the stream.
-Saved splitPng(const std::string& bytes)
-{
-    const std::size_t chunk = bytes.find("tEXtComment") - 4, length = bigEndian32(bytes, chunk);
-    return {bytes.substr(chunk + 16, length - 8), bytes.substr(0, chunk) + bytes.substr(chunk + 12 + length)};
-}
-
-struct Saving {
-    const char* what;
-    std::function<void(Planet&, const std::string&)> save;
-    std::function<Saved(const std::string&)> split;
-    const char* file;
-};
-
-std::unique_ptr<Planet> livePlanet(int iterations)
-{
-    setFixedSeed(SEED);
-    auto planet = std::make_unique<Planet>(SUBDIVISIONS, iterations, true);
+    setFixedSeed(31);
+    testing::internal::CaptureStdout();
+    auto planet = std::make_unique<Planet>(4, iterations, true);
     setFixedSeed(std::nullopt);
+    while (!planet->liveJob->finished && planet->liveJob->applied.load() < planesFirst)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    testing::internal::GetCapturedStdout();
     return planet;
 }
 
-// Runs work with its console output (progress, log records) kept off the test's.
-void quietly(const std::function<void()>& work)
+std::string saved(const std::function<void()>& save, const char* file)
 {
     testing::internal::CaptureStdout();
-    work();
+    save();
     testing::internal::GetCapturedStdout();
-}
-
-void waitForPlanes(const Planet& planet, int planes)
-{
-    while (!planet.liveJob->finished && planet.liveJob->applied.load() < planes)
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    return readFile(file);
 }
 
 TEST(LiveGeneration, FilesSavedDuringItHoldTheLandOfAWholeNumberOfPlanes)
 {
     ScopedTempDir dir;
-    const Saving savings[] = {
-        {"export", [](Planet& p, const std::string& f) { exportPlanetTo(p, SaveTarget::replacing(f)); }, splitPly,
-         "live.ply"},
-        {"height map", [](Planet& p, const std::string& f) { saveMapsOf(p, {std::nullopt, SaveTarget::replacing(f)}, 64); },
-         splitPng, "live.png"},
+    const std::pair<const char*, std::function<void(Planet&)>> savings[] = {
+        {"live.ply", [](Planet& p) { exportPlanetTo(p, SaveTarget::replacing("live.ply")); }},
+        {"live.png", [](Planet& p) { saveMapsOf(p, {std::nullopt, SaveTarget::replacing("live.png")}, 64); }},
     };
-    for (const Saving& saving : savings) {
+    for (const auto& [file, save] : savings) {
         // Caught while the generation runs on; each compared once it has stopped.
-        auto planet = livePlanet(1000000);
-        std::vector<Saved> caught;
+        std::vector<std::string> caught;
+        auto planet = livePlanet(1000000, 0);
         for (int moment : {1, 15, 40, 90}) {
-            waitForPlanes(*planet, moment);
-            quietly([&] { saving.save(*planet, saving.file); });
-            caught.push_back(saving.split(readFile(saving.file)));
+            while (planet->liveJob->applied.load() < moment)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            caught.push_back(saved([&] { save(*planet); }, file));
         }
-        quietly([&] { planet.reset(); });
-        for (const Saved& live : caught) {
+        planet.reset();
+        for (const std::string& bytes : caught) {
+            const auto [header, rest] = split(bytes);
             std::smatch planes;
-            ASSERT_TRUE(std::regex_search(live.header, planes, std::regex("iterations ([0-9]+) of 1000000")))
-                << saving.what << ": " << live.header;
+            ASSERT_TRUE(std::regex_search(header, planes, std::regex("iterations ([0-9]+) of 1000000"))) << header;
             const int k = std::stoi(planes[1]);
-            // The same seed's generation asked for exactly k planes, finished.
-            quietly([&] {
-                auto reference = livePlanet(k);
-                waitForPlanes(*reference, k);
-                saving.save(*reference, std::string("reference-") + saving.file);
-            });
-            const Saved whole = saving.split(readFile(std::string("reference-") + saving.file));
-            EXPECT_EQ(live.header, std::regex_replace(whole.header, std::regex("iterations [0-9]+"),
-                                                      "iterations " + std::to_string(k) + " of 1000000"))
-                << saving.what;
-            EXPECT_TRUE(live.rest == whole.rest) << saving.what << " caught after " << k << " planes is torn";
+            auto reference = livePlanet(k, INT_MAX); // the same seed's generation of exactly k planes, ended
+            const auto [wholeHeader, wholeRest] = split(saved([&] { save(*reference); }, file));
+            EXPECT_EQ(header, std::regex_replace(wholeHeader, std::regex("iterations [0-9]+"), planes.str(0)));
+            EXPECT_TRUE(rest == wholeRest) << file << " caught after " << k << " planes is torn";
         }
     }
 }
