@@ -4,7 +4,6 @@
 #include "SafeFile.h"
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 // What made a planet and how much of it the saved land holds; written into
@@ -23,12 +22,12 @@ struct MeshInfo {
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
-// the weld. guard, when set, is held while positions are read, a chunk at a
-// time, so a live generation goes on between chunks.
+// the weld; or, when welded is set, x, y, z per welded vertex in the weld's
+// numbering (a copy taken between two planes of a live generation).
 struct LandView {
     const IcosphereWeld& weld;
     const float* soup;
-    std::mutex* guard = nullptr;
+    const float* welded = nullptr;
 };
 
 // Writes the welded land through SafeFile: the extension (".ply" or ".obj",
