@@ -68,7 +68,8 @@ MeshInfo meshInfoOf(const Planet& planet)
 bool exportPlanetTo(Planet& planet, const SaveTarget& target)
 {
     std::string error, written;
-    const LandView land{planet.weld, planet.vertices.data(), &planet.mutex};
+    const LandView land{planet.weld, planet.vertices.data(), &planet.mutex,
+                        planet.water ? planet.water->vertices.data() : nullptr};
     if (!exportMesh(target, land, meshInfoOf(planet), error, &written)) {
         anExportFailed = true;
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
