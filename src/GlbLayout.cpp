@@ -25,7 +25,7 @@ std::string vec(const float* values, int count)
 {
     std::string text = "[";
     for (int k = 0; k < count; ++k)
-        text += (k ? "," : "") + number(values[k]);
+        text.append(k ? "," : "").append(number(values[k]));
     return text + "]";
 }
 
@@ -54,11 +54,13 @@ std::string viewsAndAccessors(const GlbLayout& layout)
     for (std::size_t i = 0; i < layout.blocks.size(); ++i) {
         const GlbBlock& b = layout.blocks[i];
         const char* comma = i ? "," : "";
-        views += comma + std::string("{\"buffer\":0,\"byteOffset\":") + std::to_string(b.offset) +
-                 ",\"byteLength\":" + std::to_string(b.bytes) + ",\"target\":" + std::to_string(b.target) + "}";
-        accessors += comma + std::string("{\"bufferView\":") + std::to_string(i) +
-                     ",\"componentType\":" + std::to_string(b.componentType) + ",\"count\":" +
-                     std::to_string(b.count) + ",\"type\":\"" + b.type + "\"" + b.bounds + "}";
+        views.append(comma).append("{\"buffer\":0,\"byteOffset\":").append(std::to_string(b.offset));
+        views.append(",\"byteLength\":").append(std::to_string(b.bytes));
+        views.append(",\"target\":").append(std::to_string(b.target)).append("}");
+        accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
+        accessors.append(",\"componentType\":").append(std::to_string(b.componentType));
+        accessors.append(",\"count\":").append(std::to_string(b.count));
+        accessors.append(",\"type\":\"").append(b.type).append("\"").append(b.bounds).append("}");
     }
     return views + "]," + accessors + "]";
 }
@@ -88,12 +90,17 @@ std::string sceneAndNodes(bool sea)
                : "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0]}],\"nodes\":[{\"name\":\"land\",\"mesh\":0}]";
 }
 
+// What made the planet; a land caught part-way also says how many planes it
+// holds ("applied") and whether its generation was stopped.
 std::string asset(const MeshInfo& info)
 {
+    std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
+                         std::to_string(info.subdivisions) + ",\"iterations\":" + std::to_string(info.iterations);
+    if (info.applied >= 0 && (info.applied < info.iterations || info.stopped))
+        extras += ",\"applied\":" + std::to_string(info.applied) + ",\"stopped\":" + (info.stopped ? "true" : "false");
     // headerComment is letters, digits, spaces, commas and a colon: no character JSON escapes.
-    return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{\"seed\":" +
-           std::to_string(info.seed) + ",\"subdivisions\":" + std::to_string(info.subdivisions) +
-           ",\"iterations\":" + std::to_string(info.iterations) + ",\"comment\":\"" + headerComment(info) + "\"}}";
+    extras += ",\"comment\":\"" + headerComment(info) + "\"";
+    return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{" + extras + "}}";
 }
 
 } // namespace
@@ -116,6 +123,8 @@ GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, c
 
 std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
 {
-    return "{" + asset(info) + "," + sceneAndNodes(layout.sea) + "," + meshesAndMaterials(layout.sea) + "," +
-           viewsAndAccessors(layout) + ",\"buffers\":[{\"byteLength\":" + std::to_string(layout.binBytes) + "}]}";
+    std::string json = "{";
+    json.append(asset(info)).append(",").append(sceneAndNodes(layout.sea)).append(",");
+    json.append(meshesAndMaterials(layout.sea)).append(",").append(viewsAndAccessors(layout));
+    return json.append(",\"buffers\":[{\"byteLength\":").append(std::to_string(layout.binBytes)).append("}]}");
 }

@@ -13,6 +13,8 @@ namespace {
 constexpr std::uint32_t GLB_MAGIC = 0x46546C67;  // "glTF"
 constexpr std::uint32_t JSON_CHUNK = 0x4E4F534A; // "JSON"
 constexpr std::uint32_t BIN_CHUNK = 0x004E4942;  // "BIN\0"
+// Far more than the JSON chunk and the headers ever take (about 2 KiB).
+constexpr std::uint64_t MAX_JSON_BYTES = 65536;
 
 void writeU32s(SafeFile& out, std::initializer_list<std::uint32_t> values)
 {
@@ -54,16 +56,18 @@ void writeIndices(SafeFile& out, const IcosphereWeld& weld)
 
 void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
 {
+    // A .glb states its length in 32 bits: 11 subdivisions fit, 12 do not.
+    const std::uint64_t vertices = land.weld.vertexCount(), faces = land.weld.faceCount();
+    if (12 * vertices * (land.sea ? 5 : 3) + 12 * faces + MAX_JSON_BYTES > UINT32_MAX) {
+        out.fail(EFBIG);
+        return;
+    }
     const WeldedMesh ground = weldedLand(land);
     const WeldedMesh sea = land.sea ? weldedSea(land) : WeldedMesh{};
     const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr);
     std::string json = glbJson(layout, info);
     json.append((4 - json.size() % 4) % 4, ' ');
     const std::uint64_t total = 12 + 8 + json.size() + 8 + layout.binBytes;
-    if (total > UINT32_MAX) {
-        out.fail(EFBIG);
-        return;
-    }
     writeU32s(out, {GLB_MAGIC, 2, std::uint32_t(total), std::uint32_t(json.size()), JSON_CHUNK});
     out.write(json);
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
