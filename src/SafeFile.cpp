@@ -327,7 +327,7 @@ void SafeFile::flush() noexcept
 
 // Best effort: a file system without Unix owners or modes refuses, and the
 // new file then keeps its 0600, never more open than the old one. Only root
-// may give a file away; the owner goes first, as chown clears set-id bits.
+// may give a file away.
 void SafeFile::giveOldAttributes() noexcept
 {
     if (!replaced.exists)
@@ -342,10 +342,10 @@ bool SafeFile::commit()
     if (fd < 0)
         return false;
     flush();
+    if (failure == 0)
+        giveOldAttributes(); // before the fsync, which makes them durable too
     if (failure == 0 && fsync(fd) != 0)
         failure = errno;
-    if (failure == 0)
-        giveOldAttributes();
     if (failure == 0 && unnamed) {
         if (target.isNumbered)
             placeNumbered(); // straight to its name: nothing to rename
