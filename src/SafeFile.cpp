@@ -378,6 +378,8 @@ void SafeFile::placeNumbered()
         const int error = unnamed ? linkUnnamed(fd, name) : moveWithoutReplacing(tempPath, name);
         if (error == 0) {
             finalPath = name;
+            if (signalSlot)
+                signalcleanup::pointAt(""); // the temporary name is gone
             return;
         }
         if (error != EEXIST) {
