@@ -331,6 +331,48 @@ TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
+// Waits until the window settles on a frame other than `before`.
+bool settlesOnAnother(unsigned long window, const Image& before, Image& after)
+{
+    for (int wait = 0; wait < 60; ++wait)
+        if (steadyFrame(window, after, 0.5, 1) && after.rgb != before.rgb)
+            return true;
+    return false;
+}
+
+// A large planet held by a drag is drawn at a coarser level over the same
+// vertices, and whole again once let go. Paused and held without a move, the
+// planet stands still, so only the level can change the frame.
+TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2"}, "8\n2000\nn\n");
+    Image whole, held, after;
+    const unsigned long window = waitForPlanet(whole);
+    ASSERT_NE(window, 0u) << program.out();
+    bool paused = false; // again if the key was lost
+    for (int attempt = 0; attempt < 3 && !paused; ++attempt) {
+        press("space");
+        paused = steadyFrame(window, whole, 1.0, 2);
+    }
+    ASSERT_TRUE(paused);
+    bool coarser = false; // again if the press was lost
+    for (int attempt = 0; attempt < 3 && !coarser; ++attempt) {
+        pointAt(400, 300, "xdotool mouseup 1 mousedown 1");
+        coarser = settlesOnAnother(window, whole, held);
+    }
+    ASSERT_TRUE(coarser) << "held, the frame changes";
+    int unlike = 0; // pixels far from the whole frame's: the same land, drawn coarser
+    for (size_t i = 0; i < held.rgb.size(); i += 3)
+        unlike += std::max({std::abs(held.rgb[i] - whole.rgb[i]), std::abs(held.rgb[i + 1] - whole.rgb[i + 1]),
+                            std::abs(held.rgb[i + 2] - whole.rgb[i + 2])}) > 64;
+    EXPECT_LT(unlike, 800 * 600 / 20);
+    runCommand("xdotool mouseup 1");
+    ASSERT_TRUE(settlesOnAnother(window, held, after)) << "let go, the frame changes back";
+    EXPECT_TRUE(after.rgb == whole.rgb) << "the whole planet again";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
 // Space pauses, the wheel moves the camera, Home brings it back, Space resumes.
 TEST_F(HeldWindow, SpaceWheelAndHome)
 {
