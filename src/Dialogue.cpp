@@ -1,5 +1,6 @@
 #include "Dialogue.h"
 
+#include "DetailLevels.h"
 #include "IcosphereWeld.h"
 #include "Landscape.h"
 #include "Planet.h"
@@ -161,7 +162,9 @@ std::uint64_t planetBytes(int subdivisions)
     // The window's buffer objects hold an index per corner and the welded
     // land and sea: a sixth of the corners each, 12 bytes a vertex.
     const std::uint64_t drawing = vertices * 4 + 2 * (vertices / 6 + 2) * 12;
-    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing;
+    // Large planets add the coarser levels' indices: a third as many again.
+    const std::uint64_t coarser = subdivisions >= FIRST_COARSENED_SUBDIVISIONS ? (vertices - 60) / 3 * 4 : 0;
+    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing + coarser;
 }
 
 int maxSubdivisions(std::uint64_t availableBytes)
