@@ -5,8 +5,8 @@
 #include "Planet.h"
 
 #include <cstring>
-#include <new>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -61,7 +61,7 @@ void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
             triangles = levelTriangles(weld, level);
         } catch (const std::bad_alloc&) {
             complete = false;
-            break;
+            continue;
         }
         const auto bytes = static_cast<GLsizeiptr>(triangles.size() * sizeof(std::uint32_t));
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, coarseIndices[std::size_t(level)].name);
