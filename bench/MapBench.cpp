@@ -8,6 +8,7 @@
 #include "Landscape.h"
 #include "Planet.h"
 #include "SafeFile.h"
+#include "ColourMap.h"
 #include "WorldMap.h"
 
 #include <benchmark/benchmark.h>

@@ -1,10 +1,13 @@
 #include "PlanetSaving.h"
 
 #include "CommandLine.h"
+#include "CubeFaces.h"
 #include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
+#include "MapGeoreference.h"
 #include "Planet.h"
+#include "ColourMap.h"
 #include "WorldMap.h"
 
 #include <string>
@@ -15,20 +18,29 @@ bool anExportFailed = false;
 // Set by a map that could not be saved; the exit status with --map or
 // --heightmap says so.
 bool aMapFailed = false;
+// Set by cube faces that could not all be saved; the exit status with
+// --cube-faces says so.
+bool cubeFacesFailed = false;
 
 bool mapsAsked(const Options& options)
 {
     return !options.mapPath.empty() || !options.heightMapPath.empty();
 }
 
-// Writes one map and logs the outcome; what names the map in the messages.
+// Writes one map with its world file and coordinate system beside it and
+// logs the outcome; what names the map in the messages. A map whose sidecar
+// could not be written has failed.
 template <typename Picture>
 bool writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const char* what,
               std::uint32_t seed)
 {
-    std::string error, written;
+    std::string error, written, sidecar;
     if (!writePng(target, picture, comment, error, &written, PngCompression::Fast)) {
         ORB_LOG(Error, "Could not save the %s %s: %s", what, target.name().c_str(), error.c_str());
+        return false;
+    }
+    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error)) {
+        ORB_LOG(Error, "Could not save %s beside the %s %s: %s", sidecar.c_str(), what, written.c_str(), error.c_str());
         return false;
     }
     ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, written.c_str());
@@ -43,9 +55,43 @@ bool writeMaps(Planet& planet, const MapTargets& targets, int width)
     if (targets.colour)
         written = writeMap(colourMapOf(grid), *targets.colour, header, "map", planet.seed) && written;
     if (targets.height)
-        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid), "height map",
+        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid.minRadius, grid.maxRadius), "height map",
                            planet.seed) && written;
     return written;
+}
+
+// Writes one cube face picture; false (logged) when it could not be.
+template <typename Picture>
+bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment, std::string* written)
+{
+    std::string error;
+    if (writePng(target, picture, comment, error, written, PngCompression::Fast))
+        return true;
+    ORB_LOG(Error, "Could not save the cube face %s: %s; the faces after it are not saved.", target.name().c_str(),
+            error.c_str());
+    return false;
+}
+
+// Face by face, so that only one face's pictures are held at a time; stops
+// at the first file that cannot be written.
+bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
+{
+    const LandRadii land(planet);
+    const std::string header = headerComment(meshInfoOf(planet));
+    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius);
+    std::string first;
+    for (int face = 0; face < CUBE_FACES; ++face) {
+        const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
+        const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
+                       heightComment, face == 0 ? &first : nullptr) ||
+            !writeFace(cubeColourFace(radii, face, size), targetFor(name + "-colour.png"), header, nullptr))
+            return false;
+    }
+    const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
+    ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
+            stem.c_str());
+    return true;
 }
 
 // Whether the land is final: batch, or a live thread that has ended.
@@ -88,9 +134,19 @@ bool saveMapsOf(Planet& planet, const MapTargets& targets, int width)
     return ran && written;
 }
 
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size)
+{
+    bool written = false;
+    const bool ran = runAtBoundary([&] { written = writeCubeFaces(planet, targetFor, size); },
+                                   {"Not enough memory for the cube faces of the planet; they are not saved.",
+                                    "Could not start the thread that makes the cube faces"});
+    cubeFacesFailed = cubeFacesFailed || !ran || !written;
+    return ran && written;
+}
+
 bool savesAsked(const Options& options)
 {
-    return !options.exportPath.empty() || mapsAsked(options);
+    return !options.exportPath.empty() || mapsAsked(options) || !options.cubeFacesPrefix.empty();
 }
 
 void saveAskedFiles(Planet& planet, const Options& options)
@@ -100,17 +156,22 @@ void saveAskedFiles(Planet& planet, const Options& options)
     planet.exported = true;
     if (!options.exportPath.empty())
         exportPlanetTo(planet, SaveTarget::replacing(options.exportPath));
-    if (!mapsAsked(options))
-        return;
-    MapTargets targets;
-    if (!options.mapPath.empty())
-        targets.colour = SaveTarget::replacing(options.mapPath);
-    if (!options.heightMapPath.empty())
-        targets.height = SaveTarget::replacing(options.heightMapPath);
-    saveMapsOf(planet, targets, options.mapWidth);
+    if (mapsAsked(options)) {
+        MapTargets targets;
+        if (!options.mapPath.empty())
+            targets.colour = SaveTarget::replacing(options.mapPath);
+        if (!options.heightMapPath.empty())
+            targets.height = SaveTarget::replacing(options.heightMapPath);
+        saveMapsOf(planet, targets, options.mapWidth);
+    }
+    if (!options.cubeFacesPrefix.empty())
+        saveCubeFacesOf(planet, [&](const std::string& ending) {
+            return SaveTarget::replacing(options.cubeFacesPrefix + ending);
+        }, options.cubeSize);
 }
 
 bool savesAskedFailed(const Options& options)
 {
-    return (anExportFailed && !options.exportPath.empty()) || (aMapFailed && mapsAsked(options));
+    return (anExportFailed && !options.exportPath.empty()) || (aMapFailed && mapsAsked(options)) ||
+           (cubeFacesFailed && !options.cubeFacesPrefix.empty());
 }

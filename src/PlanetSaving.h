@@ -3,7 +3,9 @@
 #include "MeshExport.h"
 #include "SafeFile.h"
 
+#include <functional>
 #include <optional>
+#include <string>
 
 class Planet;
 struct Options;
@@ -31,11 +33,21 @@ struct MapTargets {
 // whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
 
+// Where each cube face goes, by the end of its name: "-px.png" for the +X
+// height face, "-px-colour.png" for its colours, and so on.
+using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
+
+// Makes the six height and six colour faces of planet (CubeFaces.h), size
+// pixels square, and writes them, stopping at the first that cannot be
+// written; logs the outcome. A failure is remembered for the exit status.
+// Returns whether all twelve were written.
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size);
+
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
 // Writes the planet to the files options ask for (--export, --map,
-// --heightmap) once its generation has ended, once per planet.
+// --heightmap, --cube-faces) once its generation has ended, once per planet.
 void saveAskedFiles(Planet& planet, const Options& options);
 
 // Whether a file options asked for could not be written in this run: the
