@@ -1,11 +1,12 @@
 // World map speed at 8 subdivisions and 5000 planes: the height grid (the
 // lookup down the icosphere's subdivision, two threads), the two pictures
-// made from it, and both PNG files written through SafeFile, at the default
-// width and the largest.
+// made from it (the colour map hill-shaded), and both PNG files with their
+// sidecars written through SafeFile, at the default width and the largest.
 //
 //   orbivane_map_bench --benchmark_counters_tabular=true
 
 #include "Landscape.h"
+#include "MapGeoreference.h"
 #include "Planet.h"
 #include "SafeFile.h"
 #include "ColourMap.h"
@@ -69,7 +70,8 @@ void PicturesBench(benchmark::State& state)
     setPixels(state, grid.width);
 }
 
-// Everything `--map` and `--heightmap` do: grid, pictures, both files.
+// Everything `--map` and `--heightmap` do: grid, pictures, both files and
+// their world files and coordinate systems.
 void WholeMapsBench(benchmark::State& state)
 {
     const int width = int(state.range(0));
@@ -77,9 +79,15 @@ void WholeMapsBench(benchmark::State& state)
     std::filesystem::create_directories(folder);
     for (auto _ : state) {
         const HeightGrid grid = buildHeightGrid(planet(), width);
-        std::string error;
-        writePng(SaveTarget::replacing(folder + "/map.png"), colourMapOf(grid), "", error, nullptr, PngCompression::Fast);
-        writePng(SaveTarget::replacing(folder + "/height.png"), heightMapOf(grid), "", error, nullptr, PngCompression::Fast);
+        std::string error, sidecar;
+        for (const char* name : {"/map.png", "/height.png"}) {
+            const SaveTarget target = SaveTarget::replacing(folder + name);
+            if (name[1] == 'm')
+                writePng(target, colourMapOf(grid), "", error, nullptr, PngCompression::Fast);
+            else
+                writePng(target, heightMapOf(grid), "", error, nullptr, PngCompression::Fast);
+            writeGeoreference(target, target.path, grid.width, grid.height, sidecar, error);
+        }
     }
     std::filesystem::remove_all(folder);
     setPixels(state, width);

@@ -18,6 +18,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils xdotool
+  gdal-bin python3-numpy
 )
 
 tests=false

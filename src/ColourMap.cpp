@@ -48,9 +48,10 @@ float hillShade(const HeightGrid& grid, int i, int j)
     return static_cast<float>(std::max(lit, 0.0));
 }
 
-Rgb reliefShaded(const Rgb& colour, float shade)
+Rgb reliefShaded(const Rgb& colour, float shade, float strength)
 {
     const float flat = static_cast<float>(LIGHT.up);
+    shade = flat + (shade - flat) * strength;
     Rgb out;
     for (int k = 0; k < 3; ++k)
         out[k] = shade < flat ? colour[k] * (shade / flat)
@@ -66,11 +67,12 @@ Image colourMapOf(const HeightGrid& grid)
     image.rgb.resize(grid.radius.size() * 3);
     for (int j = 0; j < grid.height; ++j) {
         const float latitude = static_cast<float>(mapDirection(0, j, grid.width)[1]);
+        const float strength = 1.0f - (1.0f - RELIEF_UNDER_ICE) * iceCover(latitude);
         for (int i = 0; i < grid.width; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * grid.width + i;
             const float steps = (grid.radius[p] - 1.0f) * STEPS_PER_UNIT;
             const Rgb colour = steps < 0.0f ? seaColour(steps, latitude)
-                                            : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j));
+                                            : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j), strength);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     }

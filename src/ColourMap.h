@@ -25,10 +25,15 @@ float hillShade(const HeightGrid& grid, int i, int j);
 
 // colour under a hill shade: on flat land (shade sin(altitude)) exactly
 // colour; a darker shade multiplies it down, a lighter one lifts it part way
-// towards white, so no channel saturates (a soft overlay).
-Rgb reliefShaded(const Rgb& colour, float shade);
+// towards white, so no channel saturates (a soft overlay). strength, 0 to 1,
+// scales how far the shade departs from flat land's.
+Rgb reliefShaded(const Rgb& colour, float shade, float strength = 1.0f);
+
+// How much of the relief's shading shows through the polar cap, which buries
+// the land's roughness (and on the map would streak east-west near the poles).
+constexpr float RELIEF_UNDER_ICE = 0.25f;
 
 // The colour map: the land in the land shader's colours by height and
-// latitude, under hill shading from the north-west; the sea darker with
-// depth and unshaded; the polar cap over both.
+// latitude, under hill shading from the north-west (fainter under the polar
+// cap); the sea darker with depth and unshaded; the polar cap over both.
 Image colourMapOf(const HeightGrid& grid);
