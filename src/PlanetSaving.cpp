@@ -27,37 +27,54 @@ bool mapsAsked(const Options& options)
     return !options.mapPath.empty() || !options.heightMapPath.empty();
 }
 
-// Writes one map with its world file and coordinate system beside it and
-// logs the outcome; what names the map in the messages. A map whose sidecar
-// could not be written has failed.
+// What became of one map: the name it was written to, or the whole
+// message saying why it was not.
+struct MapOutcome {
+    bool written = false;
+    std::string text;
+};
+
+// Writes one map with its world file and coordinate system beside it; what
+// names the map in the messages. A map whose sidecar could not be written
+// has failed.
 template <typename Picture>
-bool writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const char* what,
-              std::uint32_t seed)
+MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
 {
     std::string error, written, sidecar;
-    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast)) {
-        ORB_LOG(Error, "Could not save the %s %s: %s", what, target.name().c_str(), error.c_str());
-        return false;
-    }
-    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error)) {
-        ORB_LOG(Error, "Could not save %s beside the %s %s: %s", sidecar.c_str(), what, written.c_str(), error.c_str());
-        return false;
-    }
-    ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, written.c_str());
-    return true;
+    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
+        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
+    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error))
+        return {false, "Could not save " + sidecar + " beside the " + what + " " + written + ": " + error};
+    return {true, written};
 }
 
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
+{
+    if (!outcome)
+        return true;
+    if (outcome->written)
+        ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, outcome->text.c_str());
+    else
+        ORB_LOG(Error, "%s", outcome->text.c_str());
+    return outcome->written;
+}
+
+// The colour map is made and written on a second thread while this one does
+// the height map; the outcomes are logged in a fixed order afterwards.
 bool writeMaps(Planet& planet, const MapTargets& targets, int width)
 {
     const HeightGrid grid = buildHeightGrid(planet, width);
     const std::string header = headerComment(meshInfoOf(planet));
-    bool written = true;
+    std::optional<MapOutcome> colour, height;
+    ThreadGroup helper;
     if (targets.colour)
-        written = writeMap(colourMapOf(grid), *targets.colour, header, "map", planet.seed) && written;
+        helper.start([&] { colour = writeMap(colourMapOf(grid), *targets.colour, header, "map"); });
     if (targets.height)
-        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid.minRadius, grid.maxRadius), "height map",
-                           planet.seed) && written;
-    return written;
+        height = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid.minRadius, grid.maxRadius),
+                          "height map");
+    helper.join();
+    const bool colourWritten = logged(colour, "map", planet.seed);
+    return logged(height, "height map", planet.seed) && colourWritten;
 }
 
 // Writes one cube face picture; false (logged) when it could not be.
