@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "CubeFaces.h"
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "WorldMap.h"
@@ -25,12 +26,13 @@ std::optional<std::uint32_t> parseSeed(std::string_view text)
     return value;
 }
 
-std::optional<int> parseMapWidth(std::string_view text)
+// A whole number from low to high and nothing else.
+std::optional<int> parseCount(std::string_view text, int low, int high)
 {
     int value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < MAP_WIDTH_MIN || value > MAP_WIDTH_MAX)
+    if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
         return std::nullopt;
     return value;
 }
@@ -91,6 +93,10 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
     for (const auto& [option, path] : paths)
         if (!path->empty())
             files.emplace_back(option, *path);
+    if (!options.cubeFacesPrefix.empty())
+        for (const char* face : CUBE_FACE_NAMES)
+            for (const char* kind : {".png", "-colour.png"})
+                files.emplace_back("--cube-faces", options.cubeFacesPrefix + "-" + face + kind);
     return files;
 }
 
@@ -127,6 +133,7 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+           "                [--cube-faces PREFIX] [--cube-size N]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -141,6 +148,9 @@ std::string usageText()
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
+           "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
+           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
+           "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -149,6 +159,7 @@ std::string usageText()
            "  P    save the frame as Orbivane-SEED-N.png\n"
            "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
+           "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
@@ -174,7 +185,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             parsed.exitStatus = 0;
             return parsed;
         }
-        if (name != "--seed" && name != "--export" && name != "--map" && name != "--heightmap" && name != "--map-width")
+        if (name != "--seed" && name != "--export" && name != "--map" && name != "--heightmap" && name != "--map-width" &&
+            name != "--cube-faces" && name != "--cube-size")
             return refuse(err, "unknown option " + std::string(argv[i]));
         if (!value) {
             if (i + 1 >= argc)
@@ -186,10 +198,21 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             if (!parsed.options.seed)
                 return refuse(err, "--seed takes a whole number from 0 to 4294967295, not '" + std::string(*value) + "'");
         } else if (name == "--map-width") {
-            const std::optional<int> width = parseMapWidth(*value);
+            const std::optional<int> width = parseCount(*value, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
             if (!width)
                 return refuse(err, "--map-width takes a whole number from 16 to 16384, not '" + std::string(*value) + "'");
             parsed.options.mapWidth = *width;
+        } else if (name == "--cube-size") {
+            const std::optional<int> size = parseCount(*value, CUBE_SIZE_MIN, CUBE_SIZE_MAX);
+            if (!size)
+                return refuse(err, "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
+                                       std::to_string(CUBE_SIZE_MAX) + ", not '" + std::string(*value) + "'");
+            parsed.options.cubeSize = *size;
+        } else if (name == "--cube-faces") {
+            if (value->empty() || value->back() == '/')
+                return refuse(err, "--cube-faces takes the start of the faces' file names, such as faces/planet, not '" +
+                                       std::string(*value) + "'");
+            parsed.options.cubeFacesPrefix = *value;
         } else if (name == "--export") {
             if (!isExportPath(std::string(*value)))
                 return refuse(err, "--export takes a file name ending in .ply, .obj or .glb, not '" + std::string(*value) + "'");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CubeFaces.h"
 #include "WorldMap.h"
 
 #include <cstdint>
@@ -13,6 +14,8 @@ struct Options {
     std::string mapPath;               // colour map (.png) written after each generation; empty: none
     std::string heightMapPath;         // 16-bit height map (.png) written after each generation; empty: none
     int mapWidth = MAP_WIDTH_DEFAULT;  // pixels, MAP_WIDTH_MIN to MAP_WIDTH_MAX; the maps are half as high
+    std::string cubeFacesPrefix;       // PREFIX-px.png ... PREFIX-nz-colour.png after each generation; empty: none
+    int cubeSize = CUBE_SIZE_DEFAULT;  // a cube face's side in pixels, CUBE_SIZE_MIN to CUBE_SIZE_MAX
 };
 
 struct ParsedCommandLine {

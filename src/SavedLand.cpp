@@ -39,8 +39,8 @@ WeldedMesh weldedSea(const LandView& land)
 
 Rgb vertexColour(const float* xyz)
 {
-    const float height = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]) - 1.0f;
-    return terrainColour(height * STEPS_PER_UNIT);
+    const float radius = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
+    return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
 }
 
 float linearFromSrgb(float channel)
