@@ -1,5 +1,5 @@
 #version 120
-// Land colour by height, lit by light 0. No normals are sent: the facet
+// Land colour by height, lit by the sun. No normals are sent: the facet
 // normal comes from the screen-space derivatives of the eye position.
 
 varying vec3 eyePosition;
@@ -15,6 +15,11 @@ const float STEPS_PER_UNIT = 1500.0;
 
 // @terrainColour
 
+// The sun, in eye space: far away up and to the left of the camera, from
+// world direction (2.4, 1.5, 2.0) as the camera on the +x axis sees it. It
+// stays with the camera whatever the distance and the user's turn.
+const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
+
 void main()
 {
     vec3 up = normalize(radial);
@@ -29,8 +34,7 @@ void main()
         air = 0.0;
     }
 
-    // Light 0 is the sun: directional (w = 0), the same for every point.
-    vec3 toLight = normalize(gl_LightSource[0].position.xyz);
+    vec3 toLight = SUN;
     float diffuse = max(dot(normal, toLight), 0.0);
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);

@@ -13,6 +13,11 @@ varying float haze;       // 0 to 1: the air seen edge-on towards the limb
 const float DUSK_FROM = -0.12;
 const float DUSK_TO = 0.22;
 
+// The sun, in eye space: far away up and to the left of the camera, from
+// world direction (2.4, 1.5, 2.0) as the camera on the +x axis sees it. It
+// stays with the camera whatever the distance and the user's turn.
+const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
+
 void main()
 {
     vec4 eye = gl_ModelViewMatrix * gl_Vertex;
@@ -24,7 +29,7 @@ void main()
     // Smooth across the sphere, so worked out per vertex: the facet normal
     // that shades the relief stays per fragment.
     vec3 up = normalize(radial);
-    float sunHeight = dot(up, normalize(gl_LightSource[0].position.xyz));
+    float sunHeight = dot(up, SUN);
     float day = smoothstep(DUSK_FROM, DUSK_TO, sunHeight);
     vec3 dusk = vec3(1.0, 0.62, 0.42);
     sunlight = day * mix(dusk, vec3(1.0), smoothstep(0.0, 0.45, sunHeight));

@@ -1,5 +1,5 @@
 #version 120
-// Translucent sea lit by light 0, with a specular glint of the sun and the
+// Translucent sea lit by the sun, with a specular glint of the sun and the
 // atmosphere's rim. Alpha stays well above the 0.1 alpha test; it is low
 // where the sea is seen from above, so the floor's colour (light on the
 // shelves, dark in the deep) shows through.
@@ -8,12 +8,16 @@ varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight;
 
+// The sun, in eye space: far away up and to the left of the camera, from
+// world direction (2.4, 1.5, 2.0) as the camera on the +x axis sees it. It
+// stays with the camera whatever the distance and the user's turn.
+const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
+
 void main()
 {
     vec3 normal = normalize(eyeNormal);
     vec3 toEye = normalize(-eyePosition);
-    // Light 0 is the sun: directional (w = 0), the same for every point.
-    vec3 toLight = normalize(gl_LightSource[0].position.xyz);
+    vec3 toLight = SUN;
 
     float diffuse = max(dot(normal, toLight), 0.0);
     vec3 halfway = normalize(toLight + toEye);

@@ -294,9 +294,9 @@ void placeCameraAndLight()
 {
     glLoadIdentity();
     gluLookAt(view.distance(), 0, 0, 0, 0, 0, 0, 1, 0);
-    // w = 0: a sun far away in this direction, the same for every point.
-    const GLfloat lightPosition[4] = {2.4f, 1.5f, 2.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    // In world coordinates, as the fixed view has it. The shaders place the
+    // sun themselves; the fixed pipeline lights with this one.
+    glLightfv(GL_LIGHT0, GL_POSITION, LIGHT_POSITION);
     // After the light, so the light stays with the camera as the user turns
     // the planet; the starting view multiplies by the exact identity.
     glMultMatrixd(view.userTurn().matrix().data());

@@ -13,6 +13,10 @@ void resizeWindow(GLFWwindow* window, int width, int height);
 // Clears and draws one frame of the current planet with camera and light.
 void drawFrame();
 
+// Light 0's position (x, y, z, w), given right after the camera, so in world
+// coordinates; w = 0: far away in this direction, the same for every point.
+inline constexpr float LIGHT_POSITION[4] = {3.0f, 1.5f, 0.0f, 0.0f};
+
 // The camera at the distance the wheel chose, light 0 fixed to it, then the
 // turn the user's drags gave the planet, on a fresh modelview matrix.
 void placeCameraAndLight();

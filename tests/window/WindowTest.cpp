@@ -282,12 +282,25 @@ TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     gluLookAt(3, 0, 0, 0, 0, 0, 0, 1, 0);
-    const GLfloat light[4] = {2.4f, 1.5f, 2.0f, 0.0f};
+    const GLfloat light[4] = {3.0f, 1.5f, 0.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     renderPlanet();
     const Frame fixed = readFrame(800, 600);
     EXPECT_EQ(now.image.rgb, fixed.image.rgb);
     EXPECT_EQ(now.depth, fixed.depth);
+}
+
+// Light 0 is given right after the camera, at (3, 1.5, 0) in world
+// coordinates: the GL keeps it in eye space, where the camera on the +x axis
+// looking at the centre sees world x as its z and world z as its -x.
+TEST_F(WindowContext, LightZeroStandsAtItsWorldPositionSeenFromTheCamera)
+{
+    placeCameraAndLight();
+    GLfloat position[4] = {};
+    glGetLightfv(GL_LIGHT0, GL_POSITION, position);
+    const GLfloat expected[4] = {0.0f, 1.5f, 3.0f, 0.0f};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(position[k], expected[k], 1e-6) << "component " << k;
 }
 
 // res/land.frag's terrainColour as it was written by hand before the colour
