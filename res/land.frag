@@ -1,9 +1,13 @@
 #version 120
-// Land colour by height, lit by the sun. No normals are sent: the facet
-// normal comes from the screen-space derivatives of the eye position.
+// Land colour by height, lit by the sun: shaded smooth with the welded
+// land's vertex normals, or by facets, whose normal comes from the
+// screen-space derivatives of the eye position.
+
+uniform bool faceted; // each triangle flat, as the mesh is
 
 varying vec3 eyePosition;
 varying vec3 radial;
+varying vec3 smoothNormal;
 varying float height;
 varying vec3 sunlight;
 varying float haze;
@@ -20,12 +24,18 @@ const float STEPS_PER_UNIT = 1500.0;
 // stays with the camera whatever the distance and the user's turn.
 const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
 
+vec3 surfaceNormal(vec3 up)
+{
+    if (!faceted)
+        return normalize(smoothNormal);
+    vec3 facet = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    return dot(facet, up) < 0.0 ? -facet : facet;
+}
+
 void main()
 {
     vec3 up = normalize(radial);
-    vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
-    if (dot(normal, up) < 0.0)
-        normal = -normal;
+    vec3 normal = surfaceNormal(up);
     // The sea floor is seen through water that smooths its relief away, and
     // the sea draws the air over it.
     float air = haze;
@@ -34,8 +44,7 @@ void main()
         air = 0.0;
     }
 
-    vec3 toLight = SUN;
-    float diffuse = max(dot(normal, toLight), 0.0);
+    float diffuse = max(dot(normal, SUN), 0.0);
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 

@@ -1,9 +1,19 @@
 #version 120
-// Sea sphere of radius 1: its position is also its normal.
+// The sea: the unit sphere drawn at the sea's radius, its position also its
+// normal, with the land under each vertex as texture coordinate 0. With
+// airRadius set, the same sphere is the shell of air around the planet.
+
+uniform float seaRadius;   // the sea sphere's radius; 1 is the generated sea level
+uniform float reliefScale; // depths are seen divided by this; 1 as generated
+uniform float airRadius;   // 0 for the sea; otherwise the air shell's radius
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight; // the sun's colour here: 0 at night, reddened at dusk
+varying float depth;   // of the sea here, in generation steps (1/1500 of the radius)
+varying vec3 centre;   // the planet's centre, eye space
+
+const float STEPS_PER_UNIT = 1500.0;
 
 // As the land has them (res/land.vert), so sea and shore darken together.
 const float DUSK_FROM = -0.12;
@@ -16,9 +26,12 @@ const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
 
 void main()
 {
-    vec4 eye = gl_ModelViewMatrix * gl_Vertex;
+    float radius = airRadius > 0.0 ? airRadius : seaRadius;
+    vec4 eye = gl_ModelViewMatrix * vec4(gl_Vertex.xyz * radius, 1.0);
     eyePosition = eye.xyz;
     eyeNormal = gl_NormalMatrix * gl_Vertex.xyz;
+    centre = (gl_ModelViewMatrix * vec4(0.0, 0.0, 0.0, 1.0)).xyz;
+    depth = (seaRadius - length(gl_MultiTexCoord0.xyz)) * STEPS_PER_UNIT / reliefScale;
     gl_Position = gl_ProjectionMatrix * eye;
 
     float sunHeight = dot(normalize(eyeNormal), SUN);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 // b - a, c - a and their cross product: twice the face's area along its
@@ -18,29 +19,47 @@ void addFaceNormal(const float* a, const float* b, const float* c, float* sumA, 
         sumC[k] += n[k];
     }
 }
-} // namespace
 
-std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+// Each sum to unit length; a zero sum takes the vertex's own direction.
+void normalise(std::vector<float>& normals, const float* positions)
 {
-    std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
-    const std::uint32_t* corner = weld.cornerToVertex.data();
-    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
-        // The soup runs clockwise from outside: corners 0, 2, 1 run the other way.
-        const float* p = soup + 9 * f;
-        addFaceNormal(p, p + 6, p + 3, &normals[3 * std::size_t(corner[3 * f])],
-                      &normals[3 * std::size_t(corner[3 * f + 2])], &normals[3 * std::size_t(corner[3 * f + 1])]);
-    }
-    for (std::size_t v = 0; v < weld.vertexCount(); ++v) {
+    for (std::size_t v = 0; v < normals.size() / 3; ++v) {
         float* n = &normals[3 * v];
         float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (!(length > 0.0f)) {
-            const float* p = soup + 3 * std::size_t(weld.vertexToCorner[v]);
-            for (int k = 0; k < 3; ++k)
-                n[k] = p[k];
+            std::memcpy(n, positions + 3 * v, 3 * sizeof(float));
             length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         }
         for (int k = 0; k < 3; ++k)
             n[k] /= length;
     }
+}
+} // namespace
+
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions)
+{
+    std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
+    const std::uint32_t* corner = weld.cornerToVertex.data();
+    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
+        // The soup runs clockwise from outside: corners 0, 2, 1 run the other way.
+        const std::size_t a = corner[3 * f], b = corner[3 * f + 2], c = corner[3 * f + 1];
+        addFaceNormal(positions + 3 * a, positions + 3 * b, positions + 3 * c, &normals[3 * a], &normals[3 * b],
+                      &normals[3 * c]);
+    }
+    normalise(normals, positions);
     return normals;
+}
+
+void gatherWelded(const IcosphereWeld& weld, const float* soup, std::vector<float>& out)
+{
+    out.resize(3 * weld.vertexCount());
+    for (std::size_t v = 0; v < weld.vertexCount(); ++v)
+        std::memcpy(&out[3 * v], soup + 3 * std::size_t(weld.vertexToCorner[v]), 3 * sizeof(float));
+}
+
+std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+{
+    std::vector<float> positions;
+    gatherWelded(weld, soup, positions);
+    return weldedLandNormals(weld, positions.data());
 }

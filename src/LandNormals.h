@@ -10,7 +10,16 @@
 // cross product a face). Unit length, pointing outward; a vertex whose faces
 // cancel out (never on a planet) gets its direction from the centre.
 //
-// soup: x, y, z per corner of the land's triangle soup, as the weld numbers
-// them. Returns x, y, z per welded vertex, in the weld's vertex order.
-// Throws std::bad_alloc when the array cannot be had.
+// positions: x, y, z per welded vertex, in the weld's vertex order. Returns
+// x, y, z per welded vertex, in the same order. Throws std::bad_alloc when
+// the array cannot be had.
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions);
+
+// The same from the land's triangle soup: x, y, z per corner, as the weld
+// numbers them.
 std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup);
+
+// The welded positions of a soup: x, y, z per welded vertex, read from each
+// vertex's first corner, into `out` (resized; its memory is kept from call to
+// call). Throws std::bad_alloc when the array cannot be had.
+void gatherWelded(const IcosphereWeld& weld, const float* soup, std::vector<float>& out);

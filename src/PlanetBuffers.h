@@ -3,7 +3,10 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+class NormalsWorker;
 class Planet;
 
 // One GL buffer object; deleted with the object. Needs the context that made it.
@@ -24,7 +27,10 @@ public:
 // window's context for its whole life.
 class PlanetBuffers {
 public:
+    // Waits for the land's first smooth normals; without a thread for them
+    // the land has none (hasNormals).
     explicit PlanetBuffers(Planet& planet);
+    ~PlanetBuffers();
 
     // Uploads the land again when the generation has moved on since the last
     // upload; reads it under the planet's mutex, so a frame sees every vertex
@@ -34,18 +40,32 @@ public:
     // fixedPipeline: without a program, the fixed pipeline lights the
     // triangles with each vertex's direction from the centre as its normal:
     // the sphere's own, and near enough for land within a few percent of it.
+    // With smooth normals, the land sends them beside its positions.
     void drawLand(bool fixedPipeline) const;
+    // A program sees the land under each sea vertex as texture coordinate 0
+    // (x, y, z): how deep the sea is there.
     void drawSea(bool fixedPipeline) const;
+    // The sea's unit sphere alone, for a program that scales it.
+    void drawShell() const;
+
+    // Whether the land has smooth normals to send.
+    bool hasNormals() const { return normalsSent; }
 
     // Bytes sent to the GL so far: vertex and index data.
     std::uint64_t bytesSent() const { return sent; }
 
 private:
     void uploadLand(Planet& planet);
+    void uploadNormals(const std::vector<float>& normals);
+    void takeNormals();
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
 
     GlBuffer land, sea, indices;
     GLsizei indexCount = 0;
     std::uint64_t uploadedVersion = 0;
     std::uint64_t sent = 0;
+    // Smooth normals of the land, from a thread that never touches the GL.
+    GlBuffer normals;
+    bool normalsSent = false;
+    std::unique_ptr<NormalsWorker> worker;
 };

@@ -45,6 +45,28 @@ void releasePlanetGraphics()
 }
 
 namespace {
+// The sea's radius and the colour bands' height scale the programs are given:
+// the planet as generated.
+constexpr float SEA_RADIUS = 1.0f;
+constexpr float RELIEF_SCALE = 1.0f;
+bool facets = false;
+
+// Sets a float uniform of the program in use; a name the program does not
+// use is passed over.
+void setUniform(const Shader& shader, const char* name, float value)
+{
+    const GLint location = glGetUniformLocationARB(shader.program, name);
+    if (location >= 0)
+        glUniform1fARB(location, value);
+}
+
+void setShapeUniforms(const Shader& shader, float airRadius)
+{
+    setUniform(shader, "seaRadius", SEA_RADIUS);
+    setUniform(shader, "reliefScale", RELIEF_SCALE);
+    setUniform(shader, "airRadius", airRadius);
+}
+
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
 // shaders' lowland green and deep sea blue, the sea translucent above the
 // 0.1 alpha test.
@@ -74,7 +96,37 @@ void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
     if (program)
         glUseProgramObjectARB(0);
 }
+
+// The air's glow: the far inside of the shell (its faces that turn towards
+// the centre) added to what is drawn, where the planet does not hide it.
+// It leaves the depth buffer alone, so what is under the pointer stays the
+// surface or nothing.
+// A sea program without the airRadius uniform draws no air.
+void drawAir(const Shader* water, const PlanetBuffers& buffers)
+{
+    if (!water || !water->linked || glGetUniformLocationARB(water->program, "airRadius") < 0)
+        return;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDepthMask(GL_FALSE);
+    glCullFace(GL_BACK);
+    glUseProgramObjectARB(water->program);
+    setShapeUniforms(*water, AIR_RADIUS);
+    buffers.drawShell();
+    glUseProgramObjectARB(0);
+    glPopAttrib();
+}
 } // namespace
+
+void setFacetedLand(bool faceted)
+{
+    facets = faceted;
+}
+
+bool facetedLand()
+{
+    return facets;
+}
 
 void renderPlanet()
 {
@@ -88,8 +140,21 @@ void renderPlanet()
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
-    drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) { buffers.drawLand(fixed); });
-    drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) { buffers.drawSea(fixed); });
+    drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {
+        if (!fixed) {
+            setShapeUniforms(*planet->landShader, 0.0f);
+            const GLint faceted = glGetUniformLocationARB(planet->landShader->program, "faceted");
+            if (faceted >= 0)
+                glUniform1iARB(faceted, facets || !buffers.hasNormals());
+        }
+        buffers.drawLand(fixed);
+    });
+    drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
+        if (!fixed)
+            setShapeUniforms(*planet->water->shader, 0.0f);
+        buffers.drawSea(fixed);
+    });
+    drawAir(planet->water->shader, buffers);
 
     glPopMatrix();
 }

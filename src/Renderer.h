@@ -27,5 +27,15 @@ void releasePlanetGraphics();
 
 // Draws the current planet: the land (uploaded again first if a live
 // generation has changed it), then the translucent sea, each with its
-// program, or with the fixed pipeline where it has none.
+// program, or with the fixed pipeline where it has none, then the glow of
+// its air where the sea's program linked.
 void renderPlanet();
+
+// The shell of air whose glow shows outside the limb, in sea radii: a glow
+// a few per cent of the radius wide. Land higher than this pierces it.
+inline constexpr float AIR_RADIUS = 1.03f;
+
+// Whether the land is drawn by its flat facets (key F) rather than smooth.
+// Each window starts smooth; land without smooth normals is always faceted.
+void setFacetedLand(bool faceted);
+bool facetedLand();

@@ -27,6 +27,9 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
+// Samples a pixel the next window asks for; 0: no multisampling.
+int windowSamples = DEFAULT_WINDOW_SAMPLES;
+
 // Asked for by the P, E and M keys, carried out by the frame loop.
 bool screenshotRequested = false;
 bool exportRequested = false;
@@ -71,6 +74,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         viewResetRequested = true;
     else if (key == GLFW_KEY_M)
         mapsRequested = true;
+    else if (key == GLFW_KEY_F)
+        setFacetedLand(!facetedLand());
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -253,6 +258,11 @@ void runFrames(GLFWwindow* window)
 }
 } // namespace
 
+void setWindowSamples(int samples)
+{
+    windowSamples = std::max(samples, 0);
+}
+
 void initGL()
 {
     glShadeModel(GL_SMOOTH);
@@ -320,7 +330,14 @@ GLFWwindow* openWindow()
     glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
+    // Smooth edges where the driver has multisampling; a window without it
+    // where it refuses.
+    glfwWindowHint(GLFW_SAMPLES, windowSamples);
     GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
+    if (!window && windowSamples > 0) {
+        glfwWindowHint(GLFW_SAMPLES, 0);
+        window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
+    }
     if (!window) {
         reportNoWindow();
         return nullptr;
@@ -332,6 +349,7 @@ GLFWwindow* openWindow()
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
     view.reset();
+    setFacetedLand(false);
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);

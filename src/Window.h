@@ -21,6 +21,11 @@ inline constexpr float LIGHT_POSITION[4] = {3.0f, 1.5f, 0.0f, 0.0f};
 // turn the user's drags gave the planet, on a fresh modelview matrix.
 void placeCameraAndLight();
 
+// Multisampling: samples a pixel a window asks for, from the next window on;
+// 0 asks for none. A driver that refuses gets a window without it.
+inline constexpr int DEFAULT_WINDOW_SAMPLES = 4;
+void setWindowSamples(int samples);
+
 // Initialises GLFW and makes the 800 by 600 "Orbivane" window with its
 // context current, or returns null. The window starts from the starting
 // view: distance 3, no turn by the user.
