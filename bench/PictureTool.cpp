@@ -5,6 +5,7 @@
 //
 //   orbivane_picture OUT.png SEED SUBDIVISIONS [AX AY AZ]
 
+#include "FrameReadback.h"
 #include "Landscape.h"
 #include "Orbivane.h"
 #include "Renderer.h"
@@ -24,22 +25,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-Image readFrame(GLFWwindow* window)
-{
-    Image image;
-    glfwGetFramebufferSize(window, &image.width, &image.height);
-    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * image.height * 3);
-    glFinish();
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
-    image.rgb.resize(rows.size());
-    for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
-        std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
-    return image;
-}
 
 // A scratch folder that sees the shipped shaders as res/; the log stays out
 // of the source tree.
@@ -80,7 +65,8 @@ int main(int argc, char** argv)
     {
         PlanetShaders shaders = setupShaders();
         drawFrame();
-        const Image frame = readFrame(window);
+        glFinish();
+        const Image frame = readShownFrame(800, 600);
         releasePlanetGraphics();
         if (!writePng(SaveTarget::replacing(out), frame, "", error))
             std::fprintf(stderr, "could not write %s: %s\n", out.c_str(), error.c_str());

@@ -4,9 +4,10 @@
 // worked out per fragment from the view, and the air's haze at grazing
 // views. Alpha stays well above the 0.1 alpha test.
 //
-// With airRadius set: the glow of the air outside the limb, drawn on the far
-// inside of a shell a little larger than the planet and added to what is
-// behind it; brightest at the limb, in daylight, reddened at dusk.
+// With airRadius set: the glow of the air outside the sea's limb, drawn on
+// the far inside of a shell a little larger than the planet and added to
+// what is drawn, over mountains on the limb too; brightest at the limb, in
+// daylight, reddened at dusk.
 
 uniform float seaRadius;
 uniform float airRadius;
@@ -61,7 +62,9 @@ vec4 air()
     // and how far inside the shell that is: 0 at its edge, 1 at the sea.
     vec3 ray = normalize(eyePosition);
     vec3 nearest = ray * dot(centre, ray) - centre;
-    float inside = clamp((airRadius - length(nearest)) / (airRadius - seaRadius), 0.0, 1.0);
+    float passing = length(nearest);
+    // Over the sea's disc the land and sea draw their own haze.
+    float inside = clamp((airRadius - passing) / (airRadius - seaRadius), 0.0, 1.0) * step(seaRadius, passing);
     float sunHeight = dot(normalize(nearest), SUN);
     vec3 light = smoothstep(-0.3, 0.25, sunHeight) *
                  mix(vec3(1.0, 0.55, 0.35), vec3(1.0), smoothstep(-0.05, 0.4, sunHeight));

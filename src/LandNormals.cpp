@@ -34,9 +34,28 @@ void normalise(std::vector<float>& normals, const float* positions)
             n[k] /= length;
     }
 }
+// Every normal averaged with its neighbours': the sum, over the faces around
+// a vertex, of the faces' three normals (its own six times, each neighbour's
+// twice).
+void smoothOnce(const IcosphereWeld& weld, std::vector<float>& normals, const float* positions)
+{
+    std::vector<float> sums(normals.size(), 0.0f);
+    const std::uint32_t* corner = weld.cornerToVertex.data();
+    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
+        const std::size_t a = corner[3 * f], b = corner[3 * f + 1], c = corner[3 * f + 2];
+        for (int k = 0; k < 3; ++k) {
+            const float sum = normals[3 * a + k] + normals[3 * b + k] + normals[3 * c + k];
+            sums[3 * a + k] += sum;
+            sums[3 * b + k] += sum;
+            sums[3 * c + k] += sum;
+        }
+    }
+    normalise(sums, positions);
+    normals.swap(sums);
+}
 } // namespace
 
-std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions)
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions, int smoothingPasses)
 {
     std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
     const std::uint32_t* corner = weld.cornerToVertex.data();
@@ -47,7 +66,15 @@ std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* pos
                       &normals[3 * c]);
     }
     normalise(normals, positions);
+    for (int pass = 0; pass < smoothingPasses; ++pass)
+        smoothOnce(weld, normals, positions);
     return normals;
+}
+
+int smoothingPassesFor(int subdivisions)
+{
+    constexpr int FINEST_UNSMOOTHED = 5;
+    return subdivisions > FINEST_UNSMOOTHED ? subdivisions - FINEST_UNSMOOTHED : 0;
 }
 
 void gatherWelded(const IcosphereWeld& weld, const float* soup, std::vector<float>& out)

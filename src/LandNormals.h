@@ -11,9 +11,17 @@
 // cancel out (never on a planet) gets its direction from the centre.
 //
 // positions: x, y, z per welded vertex, in the weld's vertex order. Returns
-// x, y, z per welded vertex, in the same order. Throws std::bad_alloc when
-// the array cannot be had.
-std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions);
+// x, y, z per welded vertex, in the same order. Each of smoothingPasses
+// then averages every normal with its neighbours', widening the shading's
+// smallest detail by about one vertex spacing. Throws std::bad_alloc when the
+// arrays cannot be had.
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions, int smoothingPasses = 0);
+
+// The passes that keep a planet's shading from showing relief much finer than
+// the window's pixels: none up to 5 subdivisions, where a triangle spans
+// several pixels at the starting view, and one more for each subdivision
+// beyond, each of which halves the triangles' size.
+int smoothingPassesFor(int subdivisions);
 
 // The same from the land's triangle soup: x, y, z per corner, as the weld
 // numbers them.

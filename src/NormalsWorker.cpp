@@ -76,7 +76,7 @@ void NormalsWorker::computeOnce()
             std::lock_guard<std::mutex> landLock(planet.mutex);
             gatherWelded(planet.weld, planet.vertices.data(), positions);
         }
-        std::vector<float> normals = weldedLandNormals(planet.weld, positions.data());
+        std::vector<float> normals = weldedLandNormals(planet.weld, positions.data(), smoothingPassesFor(planet.subdivisions));
         std::lock_guard<std::mutex> lock(mutex);
         ready = std::move(normals);
     } catch (const std::bad_alloc&) {

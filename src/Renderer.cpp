@@ -98,16 +98,17 @@ void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
 }
 
 // The air's glow: the far inside of the shell (its faces that turn towards
-// the centre) added to what is drawn, where the planet does not hide it.
-// It leaves the depth buffer alone, so what is under the pointer stays the
-// surface or nothing.
-// A sea program without the airRadius uniform draws no air.
+// the centre) added to what is drawn; the program adds nothing over the
+// sea's disc, and haze over mountains that stand out of the limb. It leaves
+// the depth buffer alone, so what is under the pointer stays the surface or
+// nothing. A sea program without the airRadius uniform draws no air.
 void drawAir(const Shader* water, const PlanetBuffers& buffers)
 {
     if (!water || !water->linked || glGetUniformLocationARB(water->program, "airRadius") < 0)
         return;
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
     glBlendFunc(GL_ONE, GL_ONE);
+    glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     glCullFace(GL_BACK);
     glUseProgramObjectARB(water->program);

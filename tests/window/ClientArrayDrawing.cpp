@@ -47,6 +47,7 @@ void drawWithClientArrays(Planet& planet)
     if (setFloat(water, "airRadius", AIR_RADIUS)) {
         glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
         glBlendFunc(GL_ONE, GL_ONE);
+        glDisable(GL_DEPTH_TEST);
         glDepthMask(GL_FALSE);
         glCullFace(GL_BACK);
         drawSoup(planet.water->vertices.data(), planet.water->vertexCount);
