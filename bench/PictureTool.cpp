@@ -1,9 +1,10 @@
 // One frame of the window as a PNG, from a fixed seed and view, so that
 // pictures of two builds can be set side by side. On the X server named by
 // DISPLAY; 5000 iterations, the starting camera, the planet turned by the
-// angles given (degrees about x, y, z).
+// angles given (degrees about x, y, z); the window's multisampling as the
+// program chooses it, or SAMPLES a pixel.
 //
-//   orbivane_picture OUT.png SEED SUBDIVISIONS [AX AY AZ]
+//   orbivane_picture OUT.png SEED SUBDIVISIONS [AX AY AZ [SAMPLES]]
 
 #include "FrameReadback.h"
 #include "Landscape.h"
@@ -41,8 +42,8 @@ fs::path enterScratchFolder()
 
 int main(int argc, char** argv)
 {
-    if (argc != 4 && argc != 7) {
-        std::fprintf(stderr, "usage: orbivane_picture OUT.png SEED SUBDIVISIONS [AX AY AZ]\n");
+    if (argc != 4 && argc != 7 && argc != 8) {
+        std::fprintf(stderr, "usage: orbivane_picture OUT.png SEED SUBDIVISIONS [AX AY AZ [SAMPLES]]\n");
         return 2;
     }
     const std::string out = fs::absolute(argv[1]).string();
@@ -54,8 +55,10 @@ int main(int argc, char** argv)
 
     setFixedSeed(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     currentPlanet = std::make_unique<Planet>(std::atoi(argv[3]), 5000, false);
-    for (int k = 0; k < 3 && argc == 7; ++k)
+    for (int k = 0; k < 3 && argc >= 7; ++k)
         currentPlanet->angle[k] = static_cast<float>(std::atof(argv[4 + k]));
+    if (argc == 8)
+        setWindowSamples(std::atoi(argv[7]));
     GLFWwindow* window = openWindow();
     if (!window) {
         std::fprintf(stderr, "no window (is DISPLAY set?)\n");

@@ -5,9 +5,8 @@
 // views. Alpha stays well above the 0.1 alpha test.
 //
 // With airRadius set: the glow of the air outside the sea's limb, drawn on
-// the far inside of a shell a little larger than the planet and added to
-// what is drawn, over mountains on the limb too; brightest at the limb, in
-// daylight, reddened at dusk.
+// a ring around it and added to what is drawn, over mountains on the limb
+// too; brightest at the limb, in daylight, reddened at dusk.
 
 uniform float seaRadius;
 uniform float airRadius;
@@ -73,5 +72,9 @@ vec4 air()
 
 void main()
 {
-    gl_FragColor = airRadius > 0.0 ? air() : sea();
+    // A branch on a uniform: the renderer runs only the side it takes.
+    if (airRadius > 0.0)
+        gl_FragColor = air();
+    else
+        gl_FragColor = sea();
 }

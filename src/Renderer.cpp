@@ -7,6 +7,9 @@
 #include "Shader.h"
 #include "TerrainColours.h"
 
+#include <cmath>
+#include <vector>
+
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
 PlanetShaders::PlanetShaders(PlanetShaders&&) noexcept = default;
@@ -97,12 +100,31 @@ void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
         glUseProgramObjectARB(0);
 }
 
-// The air's glow: the far inside of the shell (its faces that turn towards
-// the centre) added to what is drawn; the program adds nothing over the
-// sea's disc, and haze over mountains that stand out of the limb. It leaves
-// the depth buffer alone, so what is under the pointer stays the surface or
-// nothing. A sea program without the airRadius uniform draws no air.
-void drawAir(const Shader* water, const PlanetBuffers& buffers)
+} // namespace
+
+namespace {
+// The ring the air's glow is drawn on: per vertex the cosine and sine of its
+// angle about the planet's centre as seen, and 0 on the inner edge (just
+// inside the sea's limb) or 1 on the outer (the air's). The sea's program
+// places it around the limb, so only the pixels by the limb are shaded.
+constexpr int AIR_RING_SEGMENTS = 360;
+
+const std::vector<float>& airRing()
+{
+    static const std::vector<float> ring = [] {
+        std::vector<float> vertices;
+        for (int i = 0; i <= AIR_RING_SEGMENTS; ++i) {
+            const double angle = 2 * M_PI * i / AIR_RING_SEGMENTS;
+            for (const float edge : {0.0f, 1.0f})
+                vertices.insert(vertices.end(), {float(std::cos(angle)), float(std::sin(angle)), edge});
+        }
+        return vertices;
+    }();
+    return ring;
+}
+} // namespace
+
+void drawAirGlow(const Shader* water)
 {
     if (!water || !water->linked || glGetUniformLocationARB(water->program, "airRadius") < 0)
         return;
@@ -110,14 +132,16 @@ void drawAir(const Shader* water, const PlanetBuffers& buffers)
     glBlendFunc(GL_ONE, GL_ONE);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
-    glCullFace(GL_BACK);
+    glDisable(GL_CULL_FACE);
     glUseProgramObjectARB(water->program);
     setShapeUniforms(*water, AIR_RADIUS);
-    buffers.drawShell();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, airRing().data());
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 2 * (AIR_RING_SEGMENTS + 1));
+    glDisableClientState(GL_VERTEX_ARRAY);
     glUseProgramObjectARB(0);
     glPopAttrib();
 }
-} // namespace
 
 void setFacetedLand(bool faceted)
 {
@@ -155,7 +179,7 @@ void renderPlanet()
             setShapeUniforms(*planet->water->shader, 0.0f);
         buffers.drawSea(fixed);
     });
-    drawAir(planet->water->shader, buffers);
+    drawAirGlow(planet->water->shader);
 
     glPopMatrix();
 }

@@ -35,6 +35,13 @@ void renderPlanet();
 // a few per cent of the radius wide. Land higher than this pierces it.
 inline constexpr float AIR_RADIUS = 1.03f;
 
+// The glow of the air outside the sea's limb, added to what is drawn (over
+// mountains that stand out of the limb too), with the sea's program; none
+// where that program has no airRadius uniform. Leaves the depth buffer
+// alone, so what is under the pointer stays the surface or nothing. Needs
+// the planet's modelview.
+void drawAirGlow(const Shader* water);
+
 // Whether the land is drawn by its flat facets (key F) rather than smooth.
 // Each window starts smooth; land without smooth normals is always faceted.
 void setFacetedLand(bool faceted);

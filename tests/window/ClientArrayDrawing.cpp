@@ -16,13 +16,11 @@ void drawSoup(const float* vertices, int vertexCount)
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-// Whether the program has the uniform; sets it if so.
-bool setFloat(GLhandleARB program, const char* name, float value)
+void setFloat(GLhandleARB program, const char* name, float value)
 {
     const GLint location = glGetUniformLocationARB(program, name);
     if (location >= 0)
         glUniform1fARB(location, value);
-    return location >= 0;
 }
 } // namespace
 
@@ -36,23 +34,15 @@ void drawWithClientArrays(Planet& planet)
     glUseProgramObjectARB(planet.landShader->program);
     std::lock_guard<std::mutex> lock(planet.mutex);
     drawSoup(planet.vertices.data(), planet.vertexCount);
-    // The sea with the land under it, then the air's shell, as the renderer
-    // draws them; programs without these uniforms pass them over.
+    // The sea with the land under it, then the air, as the renderer draws
+    // them; programs without these uniforms pass them over.
     glUseProgramObjectARB(water);
     setFloat(water, "airRadius", 0.0f);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(3, GL_FLOAT, 0, planet.vertices.data());
     drawSoup(planet.water->vertices.data(), planet.water->vertexCount);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    if (setFloat(water, "airRadius", AIR_RADIUS)) {
-        glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
-        glBlendFunc(GL_ONE, GL_ONE);
-        glDisable(GL_DEPTH_TEST);
-        glDepthMask(GL_FALSE);
-        glCullFace(GL_BACK);
-        drawSoup(planet.water->vertices.data(), planet.water->vertexCount);
-        glPopAttrib();
-    }
+    drawAirGlow(planet.water->shader);
     glUseProgramObjectARB(0);
     glPopMatrix();
 }

@@ -445,11 +445,11 @@ TEST_F(WindowContext, SmoothLandVariesFromPixelToPixelHalfAsMuchAsFacets)
 // samples a pixel, pixels on its edge blend the two; without, none does.
 TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
 {
-    for (const int samples : {DEFAULT_WINDOW_SAMPLES, 0}) {
+    for (const int samples : {MULTISAMPLES, 0}) {
         glfwDestroyWindow(window);
         setWindowSamples(samples);
         window = openWindow();
-        setWindowSamples(DEFAULT_WINDOW_SAMPLES);
+        setWindowSamples(AUTOMATIC_SAMPLES);
         ASSERT_NE(window, nullptr);
         GLint granted = 0;
         glGetIntegerv(GL_SAMPLES, &granted);
