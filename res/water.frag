@@ -5,8 +5,8 @@
 // views. Alpha stays well above the 0.1 alpha test.
 //
 // With airRadius set: the glow of the air outside the sea's limb, drawn on
-// a ring around it and added to what is drawn, over mountains on the limb
-// too; brightest at the limb, in daylight, reddened at dusk.
+// a ring around it and added to what is behind; brightest at the limb, in
+// daylight, reddened at dusk.
 
 uniform float seaRadius;
 uniform float airRadius;

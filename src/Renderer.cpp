@@ -130,7 +130,6 @@ void drawAirGlow(const Shader* water)
         return;
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
     glBlendFunc(GL_ONE, GL_ONE);
-    glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     glDisable(GL_CULL_FACE);
     glUseProgramObjectARB(water->program);

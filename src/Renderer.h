@@ -35,8 +35,8 @@ void renderPlanet();
 // a few per cent of the radius wide. Land higher than this pierces it.
 inline constexpr float AIR_RADIUS = 1.03f;
 
-// The glow of the air outside the sea's limb, added to what is drawn (over
-// mountains that stand out of the limb too), with the sea's program; none
+// The glow of the air outside the sea's limb, added to what is drawn behind
+// it, with the sea's program; land standing out of the limb hides it. None
 // where that program has no airRadius uniform. Leaves the depth buffer
 // alone, so what is under the pointer stays the surface or nothing. Needs
 // the planet's modelview.
