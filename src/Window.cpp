@@ -9,6 +9,7 @@
 #include "Renderer.h"
 #include "Rotation.h"
 #include "ViewControl.h"
+#include "WindowCreation.h"
 #include "WindowSaves.h"
 
 #include <algorithm>
@@ -221,45 +222,6 @@ void keepFrameMemory()
     mallopt(M_TRIM_THRESHOLD, TRIM_THRESHOLD);
 }
 
-// Whether the current context renders in software, where multisampling
-// costs about three times the processor time of a frame.
-bool softwareRenderer()
-{
-    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    const std::string name = renderer ? renderer : "";
-    for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer"})
-        if (name.find(software) != std::string::npos)
-            return true;
-    return false;
-}
-
-GLFWwindow* createWindowWith(int samples, bool visible)
-{
-    glfwWindowHint(GLFW_SAMPLES, samples);
-    glfwWindowHint(GLFW_VISIBLE, visible ? GLFW_TRUE : GLFW_FALSE);
-    return glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
-}
-
-// The window with the samples asked for; without multisampling where the
-// driver refuses it, and, when the choice is automatic, where the context
-// renders in software: that is found out on a hidden window first.
-GLFWwindow* createWindow()
-{
-    const int samples = windowSamples == AUTOMATIC_SAMPLES ? MULTISAMPLES : windowSamples;
-    GLFWwindow* window = createWindowWith(samples, windowSamples != AUTOMATIC_SAMPLES);
-    if (window && windowSamples == AUTOMATIC_SAMPLES) {
-        glfwMakeContextCurrent(window);
-        if (!softwareRenderer()) {
-            glfwShowWindow(window);
-            return window;
-        }
-        glfwMakeContextCurrent(nullptr);
-        glfwDestroyWindow(window);
-        window = nullptr;
-    }
-    return window || samples == 0 ? window : createWindowWith(0, true);
-}
-
 // Standard output stays as it was; GLFW's reason goes to standard error.
 void reportNoWindow()
 {
@@ -369,7 +331,7 @@ GLFWwindow* openWindow()
     glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
-    GLFWwindow* window = createWindow();
+    GLFWwindow* window = createWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", windowSamples);
     if (!window) {
         reportNoWindow();
         return nullptr;
