@@ -443,6 +443,7 @@ TEST_F(WindowContext, SmoothLandVariesFromPixelToPixelHalfAsMuchAsFacets)
 
 // A white sphere on the background, unlit: where the window has several
 // samples a pixel, pixels on its edge blend the two; without, none does.
+// The depth reads the same either way.
 TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
 {
     for (const int samples : {MULTISAMPLES, 0}) {
@@ -472,6 +473,9 @@ TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
             EXPECT_GT(blended, 500) << "a limb about 1600 pixels around";
         else
             EXPECT_EQ(blended, 0);
+        // The depth under the pointer, which the drag reads, as without samples.
+        EXPECT_LT(frame.depth[300 * 800 + 400], 0.97f) << samples << " samples";
+        EXPECT_EQ(frame.depth[10 * 800 + 10], 1.0f) << samples << " samples";
         shaders = PlanetShaders();
     }
 }
