@@ -22,9 +22,10 @@ public:
 // The land and the sea of a planet as buffer objects: one vertex buffer each,
 // of welded vertices (10 x 4^n + 2), and one index buffer both share, with
 // the icosphere's triangles in the order and winding it emits them (clockwise
-// seen from outside). The sea goes to the GL once; the land once, and again
-// in a frame where a live generation has changed it since. Needs the current
-// window's context for its whole life.
+// seen from outside); beside the land, its smooth normals. The sea goes to
+// the GL once; the land once, and again in a frame where a live generation
+// has changed it since, and its normals whenever their thread has new ones.
+// Needs the current window's context for its whole life.
 class PlanetBuffers {
 public:
     // Waits for the land's first smooth normals; without a thread for them

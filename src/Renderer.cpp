@@ -52,6 +52,7 @@ namespace {
 // the planet as generated.
 constexpr float SEA_RADIUS = 1.0f;
 constexpr float RELIEF_SCALE = 1.0f;
+// Key F: the land drawn by its facets rather than smooth.
 bool facets = false;
 
 // Sets a float uniform of the program in use; a name the program does not
@@ -68,6 +69,15 @@ void setShapeUniforms(const Shader& shader, float airRadius)
     setUniform(shader, "seaRadius", SEA_RADIUS);
     setUniform(shader, "reliefScale", RELIEF_SCALE);
     setUniform(shader, "airRadius", airRadius);
+}
+
+// Land without smooth normals is drawn faceted whatever the key chose.
+void setLandUniforms(const Shader& land, bool faceted)
+{
+    setShapeUniforms(land, 0.0f);
+    const GLint location = glGetUniformLocationARB(land.program, "faceted");
+    if (location >= 0)
+        glUniform1iARB(location, faceted);
 }
 
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
@@ -100,9 +110,6 @@ void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
         glUseProgramObjectARB(0);
 }
 
-} // namespace
-
-namespace {
 // The ring the air's glow is drawn on: per vertex the cosine and sine of its
 // angle about the planet's centre as seen, and 0 on the inner edge (just
 // inside the sea's limb) or 1 on the outer (the air's). The sea's program
@@ -165,12 +172,8 @@ void renderPlanet()
     glRotatef(planet->angle[2], 0, 0, 1);
 
     drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {
-        if (!fixed) {
-            setShapeUniforms(*planet->landShader, 0.0f);
-            const GLint faceted = glGetUniformLocationARB(planet->landShader->program, "faceted");
-            if (faceted >= 0)
-                glUniform1iARB(faceted, facets || !buffers.hasNormals());
-        }
+        if (!fixed)
+            setLandUniforms(*planet->landShader, facets || !buffers.hasNormals());
         buffers.drawLand(fixed);
     });
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
