@@ -29,7 +29,8 @@ public:
 class PlanetBuffers {
 public:
     // Waits for the land's first smooth normals; without a thread for them
-    // the land has none (hasNormals).
+    // the land has none (hasNormals). The planet must outlive the buffers:
+    // their normals thread reads its land.
     explicit PlanetBuffers(Planet& planet);
     ~PlanetBuffers();
 
