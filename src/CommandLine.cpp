@@ -160,6 +160,7 @@ std::string usageText()
            "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
            "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
+           "  F    show the land by its facets, each triangle flat, or smooth again\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
