@@ -3,6 +3,7 @@
 #include "LandNormals.h"
 #include "Planet.h"
 
+#include <chrono>
 #include <new>
 #include <utility>
 
@@ -50,6 +51,10 @@ bool NormalsWorker::takeFailure()
     return std::exchange(failed, false);
 }
 
+namespace {
+constexpr int REST_PER_COMPUTATION = 3;
+} // namespace
+
 void NormalsWorker::run()
 {
     std::unique_lock<std::mutex> lock(mutex);
@@ -60,10 +65,16 @@ void NormalsWorker::run()
         pending = false;
         busy = true;
         lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
         computeOnce();
+        const auto took = std::chrono::steady_clock::now() - start;
         lock.lock();
         busy = false;
         settled.notify_all();
+        // While a live generation keeps asking, rest three times as long as
+        // a computation took: a quarter of a core at most, which leaves the
+        // generation and the frames the rest of a two-core machine.
+        wake.wait_for(lock, REST_PER_COMPUTATION * took, [this] { return stopping; });
     }
 }
 

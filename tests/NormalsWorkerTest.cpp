@@ -43,7 +43,7 @@ TEST(LandNormals, EachSmoothingPassEvensOutNeighbours)
 TEST(NormalsWorker, LastNormalsAreThoseOfTheFinishedLand)
 {
     setFixedSeed(5);
-    Planet planet(4, 20000, true);
+    Planet planet(4, 2000, true);
     NormalsWorker worker(planet);
     finishLiveGeneration(planet);
     worker.request();
