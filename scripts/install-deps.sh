@@ -17,7 +17,7 @@ run_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb x11-utils xdotool
+  xvfb x11-utils xdotool libxdamage-dev
 )
 
 tests=false
