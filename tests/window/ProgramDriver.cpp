@@ -110,8 +110,10 @@ bool pressUntilFile(const char* key, const std::string& made)
 unsigned long waitForPlanet(Image& shot, double timeoutSeconds)
 {
     const unsigned long window = xsupport::waitForWindow("Orbivane", timeoutSeconds);
+    if (!window)
+        return 0;
     xsupport::FrameWatch watch(window);
-    for (int frames = 0; window && frames < 100 && watch.next(shot); ++frames)
+    for (int frames = 0; frames < 100 && watch.next(shot); ++frames)
         if (countPlanetPixels(shot) > 150000 && countPlanetPixels(shot) < 260000)
             return window;
     return 0;
