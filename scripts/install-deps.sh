@@ -17,7 +17,7 @@ run_packages=(
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb x11-utils xdotool
+  xvfb x11-utils xdotool libxdamage-dev
   # Real readers of the exported meshes (ctest label clients): node runs the
   # Khronos glTF validator that npm installs from tests/clients/package-lock.json;
   # Blender's importers (python3-numpy for its glTF add-on) and assimp read them.
@@ -48,10 +48,12 @@ fi
 
 # Whether package is installed, or provided by one that is (another nodejs
 # build may bring its own npm).
+# grep reads to the end (no -q): under pipefail, a reader that stops at the
+# first match would fail the pipe with SIGPIPE.
 present() {
-  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' ||
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep 'install ok installed' >/dev/null ||
     dpkg-query -W -f='${Status}\t${Provides}\n' 2>/dev/null |
-      grep '^install ok installed' | cut -f2 | grep -qE "(^|[ ,])$1([ ,(]|$)"
+      grep '^install ok installed' | cut -f2 | grep -E "(^|[ ,])$1([ ,(]|$)" >/dev/null
 }
 
 missing=()

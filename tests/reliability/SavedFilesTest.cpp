@@ -395,11 +395,7 @@ TEST_F(FullDisk, AScreenshotOnAFullDiskSaysWhyAndLeavesNoFile)
     BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "3\n500\nn\n");
     Image shot;
     EXPECT_NE(waitForPlanet(shot), 0u) << program.out();
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        press("p");
-        if (waitForOutput(program, "Could not save the screenshot", 1, 4))
-            break;
-    }
+    EXPECT_TRUE(pressUntil("p", [&] { return program.out().find("Could not save the screenshot") != std::string::npos; }));
     EXPECT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_NE(program.out().find("Could not save the screenshot Orbivane-8-1.png: No space left on device"),

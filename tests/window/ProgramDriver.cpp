@@ -47,7 +47,8 @@ void releaseKeys()
 
 void press(const std::string& key)
 {
-    runCommand("xdotool search --sync --onlyvisible --name '^Orbivane$' windowfocus --sync key " + key);
+    // A window that has gone before the search would keep it waiting.
+    runCommand("timeout 60 xdotool search --sync --onlyvisible --name '^Orbivane$' windowfocus --sync key " + key);
     releaseKeys();
 }
 
@@ -62,38 +63,59 @@ bool waitForOutput(BackgroundProgram& program, const std::string& part, int time
     return true;
 }
 
+namespace {
+
+// Waits for done() while the clock guards against a hung program only.
+bool eventually(const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(xsupport::FrameWatch::HUNG_SECONDS);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+} // namespace
+
+bool pressUntil(const std::string& key, const std::function<bool()>& done)
+{
+    for (int attempt = 0; attempt < 3 && !done(); ++attempt) {
+        const unsigned long window = xsupport::waitForWindow("Orbivane", 0);
+        if (!window)
+            break; // closed already: what the key does is done or under way
+        xsupport::FrameWatch watch(window);
+        press(key);
+        Image frame;
+        bool shown = true;
+        for (int frames = 0; frames < LOST_AFTER_FRAMES && !done() && shown; ++frames)
+            shown = watch.next(frame);
+        if (!shown)
+            break; // the window went
+    }
+    return eventually(done);
+}
+
 bool escapeUntilAsked(BackgroundProgram& program, int questions)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        press("Escape");
-        if (waitForOutput(program, FIRST_QUESTION, questions, 4))
-            return true;
-    }
-    return false;
+    return pressUntil("Escape", [&] { return countOf(program.out(), FIRST_QUESTION) >= questions; });
 }
 
 bool pressUntilFile(const char* key, const std::string& made)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        press(key);
-        for (int wait = 0; wait < 40; ++wait) {
-            if (std::filesystem::exists(made))
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-    }
-    return false;
+    return pressUntil(key, [&] { return std::filesystem::exists(made); });
 }
 
 unsigned long waitForPlanet(Image& shot, double timeoutSeconds)
 {
     const unsigned long window = xsupport::waitForWindow("Orbivane", timeoutSeconds);
-    for (int attempt = 0; window && attempt < 100; ++attempt) {
-        if (xsupport::grabWindow(window, shot) && countPlanetPixels(shot) > 150000 &&
-            countPlanetPixels(shot) < 260000)
+    if (!window)
+        return 0;
+    xsupport::FrameWatch watch(window);
+    for (int frames = 0; frames < 100 && watch.next(shot); ++frames)
+        if (countPlanetPixels(shot) > 150000 && countPlanetPixels(shot) < 260000)
             return window;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "Screenshot.h"
 #include "TestSupport.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -34,15 +35,23 @@ void releaseKeys();
 // A real key press in the focused "Orbivane" window.
 void press(const std::string& key);
 
+// Presses a key in the "Orbivane" window until done() holds. The program
+// reads its events every frame, so a key that has not made done() hold after
+// LOST_AFTER_FRAMES frames was lost (to a window still settling) and is
+// pressed again, at most a few times. Once the window has gone, done() is
+// awaited, the clock only guarding against a hung program.
+bool pressUntil(const std::string& key, const std::function<bool()>& done);
+constexpr int LOST_AFTER_FRAMES = 30;
+
 // Presses Esc until the cycle has ended, that is until the first question
-// has been asked `questions` times. A press can be lost while a fresh window
-// is still being mapped.
+// has been asked `questions` times.
 bool escapeUntilAsked(BackgroundProgram& program, int questions);
 
-// Presses a key until `made` names a file, at most a few times.
+// Presses a key until `made` names a file.
 bool pressUntilFile(const char* key, const std::string& made);
 
-// Waits until the window shows the planet on its background; its id, or 0.
+// Waits until the window shows the planet on its background, in one of its
+// first frames; its id, or 0. timeoutSeconds bounds the wait for the window.
 unsigned long waitForPlanet(Image& shot, double timeoutSeconds = 60);
 
 // Waits until the program's output holds `part` `times` times.

@@ -396,11 +396,15 @@ TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
     currentPlanet = std::make_unique<Planet>(4, 1000000, true);
     shaders = setupShaders();
     const std::uint64_t sentAtStart = currentPlanet->buffers->bytesSent();
-    for (int frame = 0; frame < 30; ++frame) {
+    const std::uint64_t versionAtStart = currentPlanet->landVersion.load();
+    // However slowly the generation runs beside them: frames until it has
+    // moved the land, then one that shows it.
+    for (int frame = 0; frame < 30 || currentPlanet->landVersion.load() == versionAtStart; ++frame) {
         drawFrame();
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
+    drawFrame();
     EXPECT_FALSE(currentPlanet->liveJob->finished);
     EXPECT_GT(currentPlanet->buffers->bytesSent(), sentAtStart) << "the changing land is sent again";
     shaders = PlanetShaders(); // first, as the window does: the buffers' normals thread reads the planet

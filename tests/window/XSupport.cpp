@@ -3,9 +3,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xdamage.h>
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <poll.h>
 #include <thread>
 
 namespace xsupport {
@@ -51,41 +53,16 @@ unsigned long findWindow(Display* display, Window parent, const std::string& tit
     return found;
 }
 
-} // namespace
-
-unsigned long waitForWindow(const std::string& title, double timeoutSeconds)
+// The window's pixels through an open connection; the serial of the request
+// that read them in `request` when given.
+bool grabInto(Display* display, unsigned long window, Image& image, unsigned long* request = nullptr)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    while (std::chrono::steady_clock::now() < end) {
-        DisplayPtr display = openDisplay();
-        if (display) {
-            const unsigned long window = findWindow(display.get(), DefaultRootWindow(display.get()), title);
-            if (window)
-                return window;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return 0;
-}
-
-bool windowSize(unsigned long window, int& width, int& height)
-{
-    DisplayPtr display = openDisplay();
     XWindowAttributes attributes;
-    if (!display || !XGetWindowAttributes(display.get(), window, &attributes))
+    if (!XGetWindowAttributes(display, window, &attributes))
         return false;
-    width = attributes.width;
-    height = attributes.height;
-    return true;
-}
-
-bool grabWindow(unsigned long window, Image& image)
-{
-    DisplayPtr display = openDisplay();
-    XWindowAttributes attributes;
-    if (!display || !XGetWindowAttributes(display.get(), window, &attributes))
-        return false;
-    XImage* shot = XGetImage(display.get(), window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (request)
+        *request = NextRequest(display);
+    XImage* shot = XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (!shot)
         return false;
     image.width = attributes.width;
@@ -104,6 +81,41 @@ bool grabWindow(unsigned long window, Image& image)
     return true;
 }
 
+} // namespace
+
+unsigned long waitForWindow(const std::string& title, double timeoutSeconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    for (;;) {
+        DisplayPtr display = openDisplay();
+        if (display) {
+            const unsigned long window = findWindow(display.get(), DefaultRootWindow(display.get()), title);
+            if (window)
+                return window;
+        }
+        if (std::chrono::steady_clock::now() >= end)
+            return 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+bool windowSize(unsigned long window, int& width, int& height)
+{
+    DisplayPtr display = openDisplay();
+    XWindowAttributes attributes;
+    if (!display || !XGetWindowAttributes(display.get(), window, &attributes))
+        return false;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
+}
+
+bool grabWindow(unsigned long window, Image& image)
+{
+    DisplayPtr display = openDisplay();
+    return display && grabInto(display.get(), window, image);
+}
+
 bool requestClose(unsigned long window)
 {
     DisplayPtr display = openDisplay();
@@ -120,6 +132,97 @@ bool requestClose(unsigned long window)
     const bool sent = XSendEvent(display.get(), window, False, NoEventMask, &event) != 0;
     XFlush(display.get());
     return sent;
+}
+
+struct FrameWatch::Connection {
+    DisplayPtr display;
+    unsigned long window = 0;
+    Damage damage = 0;
+    int damageEvents = 0;          // the DAMAGE extension's first event number
+    unsigned long takenAt = 0;     // serial of the request that took the last picture
+    bool fresh = false;            // a frame was presented since that request
+    bool gone = false;             // the window was unmapped or destroyed
+};
+
+FrameWatch::FrameWatch(unsigned long window) : x(std::make_unique<Connection>())
+{
+    x->display = openDisplay();
+    x->window = window;
+    int errors = 0;
+    Display* display = x->display.get();
+    if (!display || !XDamageQueryExtension(display, &x->damageEvents, &errors)) {
+        x->gone = true;
+        return;
+    }
+    XSelectInput(display, window, StructureNotifyMask);
+    // Raw rectangles: one report for every drawing, none merged away.
+    x->damage = XDamageCreate(display, window, XDamageReportRawRectangles);
+    XWindowAttributes attributes;
+    x->gone = !XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable;
+    x->takenAt = NextRequest(display);
+    XSync(display, False);
+}
+
+FrameWatch::~FrameWatch()
+{
+    if (x->damage)
+        XDamageDestroy(x->display.get(), x->damage);
+}
+
+bool FrameWatch::next(Image& frame)
+{
+    Display* display = x->display.get();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(HUNG_SECONDS);
+    while (!x->gone && !x->fresh) {
+        while (!x->gone && XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            // A report's serial is the last request of ours the server had
+            // done: from the taking request on, the drawing came after it.
+            if (event.type == x->damageEvents + XDamageNotify)
+                x->fresh = x->fresh || event.xany.serial >= x->takenAt;
+            else if (event.type == UnmapNotify || event.type == DestroyNotify)
+                x->gone = true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (x->gone || x->fresh || left.count() <= 0)
+            break;
+        pollfd wait{ConnectionNumber(display), POLLIN, 0};
+        poll(&wait, 1, static_cast<int>(left.count()));
+    }
+    if (x->gone || !x->fresh)
+        return false;
+    x->fresh = false;
+    return grabInto(display, x->window, frame, &x->takenAt);
+}
+
+bool FrameWatch::settled(Image& frame, const Image* before, int maxFrames)
+{
+    Image latest;
+    if (!next(frame))
+        return false;
+    for (int seen = 1; seen < maxFrames; ++seen) {
+        if (!next(latest))
+            return false;
+        if (latest.rgb == frame.rgb && !(before && before->rgb == frame.rgb))
+            return true;
+        std::swap(frame, latest);
+    }
+    return false;
+}
+
+bool FrameWatch::changing(int maxFrames)
+{
+    Image frame, latest;
+    if (!next(frame))
+        return false;
+    for (int seen = 1; seen < maxFrames; ++seen) {
+        if (!next(latest))
+            return false;
+        if (latest.rgb != frame.rgb)
+            return true;
+    }
+    return false;
 }
 
 } // namespace xsupport
