@@ -2,6 +2,7 @@
 
 #include "MeshExport.h"
 #include "WorldMap.h"
+#include "WorldShape.h"
 
 #include <charconv>
 #include <ostream>
@@ -29,6 +30,18 @@ std::optional<int> parseMapWidth(std::string_view text)
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || value < MAP_WIDTH_MIN || value > MAP_WIDTH_MAX)
+        return std::nullopt;
+    return value;
+}
+
+// A decimal number from low to high (exclusive when lowOpen), whole text.
+std::optional<double> parseNumber(std::string_view text, double low, double high, bool lowOpen)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || stop != end || !(value <= high) || value < low ||
+        (lowOpen && value == low))
         return std::nullopt;
     return value;
 }
@@ -67,6 +80,7 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+           "                [--land PERCENT] [--relief FACTOR]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -81,6 +95,9 @@ std::string usageText()
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
+           "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
+           "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
+           "                        in the window, the maps and the exports\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -89,6 +106,10 @@ std::string usageText()
            "  P    save the frame as Orbivane-SEED-N.png\n"
            "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
+           "  N    make a new planet with the same answers and the next seed; the view stays\n"
+           "\n"
+           "The seed of the planet shown is in the log (Orbivane.log): in the record of every save\n"
+           "and of every N (\"New planet: seed S\"). Run with --seed S to make that planet again.\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
@@ -96,6 +117,55 @@ std::string usageText()
            "  Space                      pause or resume the turning\n"
            "  Home or R                  bring back the starting view\n";
 }
+
+namespace {
+
+// Takes the value of option name into options; the reason it is refused, or
+// nothing.
+std::optional<std::string> takeValue(std::string_view name, std::string_view value, Options& options)
+{
+    // Appended piece by piece: g++ 12 warns wrongly about "'" + string.
+    std::string quoted(1, '\'');
+    quoted.append(value).push_back('\'');
+    if (name == "--seed") {
+        options.seed = parseSeed(value);
+        if (!options.seed)
+            return "--seed takes a whole number from 0 to 4294967295, not " + quoted;
+    } else if (name == "--map-width") {
+        const std::optional<int> width = parseMapWidth(value);
+        if (!width)
+            return "--map-width takes a whole number from 16 to 16384, not " + quoted;
+        options.mapWidth = *width;
+    } else if (name == "--land") {
+        options.landPercent = parseNumber(value, 0.0, 100.0, false);
+        if (!options.landPercent)
+            return "--land takes a number from 0 to 100, not " + quoted;
+    } else if (name == "--relief") {
+        const std::optional<double> relief = parseNumber(value, WorldShape::RELIEF_MIN, WorldShape::RELIEF_MAX, true);
+        if (!relief)
+            return "--relief takes a number above 0, up to 10, not " + quoted;
+        options.relief = *relief;
+    } else if (name == "--export") {
+        if (!isExportPath(std::string(value)))
+            return "--export takes a file name ending in .ply or .obj, not " + quoted;
+        options.exportPath = value;
+    } else {
+        if (!isPngPath(value))
+            return std::string(name) + " takes a file name ending in .png, not " + quoted;
+        (name == "--map" ? options.mapPath : options.heightMapPath) = value;
+    }
+    return std::nullopt;
+}
+
+bool takesValue(std::string_view name)
+{
+    for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief"})
+        if (name == known)
+            return true;
+    return false;
+}
+
+} // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
@@ -114,31 +184,15 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             parsed.exitStatus = 0;
             return parsed;
         }
-        if (name != "--seed" && name != "--export" && name != "--map" && name != "--heightmap" && name != "--map-width")
+        if (!takesValue(name))
             return refuse(err, "unknown option " + std::string(argv[i]));
         if (!value) {
             if (i + 1 >= argc)
                 return refuse(err, std::string(name) + " needs a value");
             value = argv[++i];
         }
-        if (name == "--seed") {
-            parsed.options.seed = parseSeed(*value);
-            if (!parsed.options.seed)
-                return refuse(err, "--seed takes a whole number from 0 to 4294967295, not '" + std::string(*value) + "'");
-        } else if (name == "--map-width") {
-            const std::optional<int> width = parseMapWidth(*value);
-            if (!width)
-                return refuse(err, "--map-width takes a whole number from 16 to 16384, not '" + std::string(*value) + "'");
-            parsed.options.mapWidth = *width;
-        } else if (name == "--export") {
-            if (!isExportPath(std::string(*value)))
-                return refuse(err, "--export takes a file name ending in .ply or .obj, not '" + std::string(*value) + "'");
-            parsed.options.exportPath = *value;
-        } else {
-            if (!isPngPath(*value))
-                return refuse(err, std::string(name) + " takes a file name ending in .png, not '" + std::string(*value) + "'");
-            (name == "--map" ? parsed.options.mapPath : parsed.options.heightMapPath) = *value;
-        }
+        if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
+            return refuse(err, *why);
     }
     return parsed;
 }

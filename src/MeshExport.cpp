@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <new>
 #include <vector>
@@ -13,6 +14,17 @@ namespace {
 
 // Welded vertices read per lock of the land's mutex: 192 KiB of floats.
 constexpr std::size_t CHUNK_VERTICES = 16384;
+
+// Moves point p along its direction to the radius shape shows it at.
+void toShownRadius(float* p, const WorldShape& shape)
+{
+    const double r = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+    if (r == 0.0)
+        return;
+    const double scale = shape.shownRadius(r) / r;
+    for (int k = 0; k < 3; ++k)
+        p[k] = static_cast<float>(p[k] * scale);
+}
 
 // Positions of welded vertices [first, first + count) into out, as x, y, z.
 void readChunk(const LandView& land, std::size_t first, std::size_t count, std::vector<float>& out)
@@ -25,6 +37,9 @@ void readChunk(const LandView& land, std::size_t first, std::size_t count, std::
         const float* xyz = land.soup + 3 * std::size_t(land.weld.vertexToCorner[first + v]);
         std::copy_n(xyz, 3, &out[3 * v]);
     }
+    if (land.shape.relief != 1.0)
+        for (std::size_t v = 0; v < count; ++v)
+            toShownRadius(&out[3 * v], land.shape);
 }
 
 // Calls emit(first, positions) for every chunk of welded vertices.
@@ -175,7 +190,7 @@ std::string headerComment(const MeshInfo& info)
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
                        std::to_string(info.subdivisions) + ", iterations ";
     if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
-        return text + std::to_string(info.iterations);
+        return text + std::to_string(info.iterations) + shapeComment(info.shape);
     text += std::to_string(info.applied) + " of " + std::to_string(info.iterations);
-    return info.stopped ? text + ", stopped" : text;
+    return (info.stopped ? text + ", stopped" : text) + shapeComment(info.shape);
 }

@@ -2,6 +2,7 @@
 
 #include "IcosphereWeld.h"
 #include "SafeFile.h"
+#include "WorldShape.h"
 
 #include <cstdint>
 #include <mutex>
@@ -15,11 +16,13 @@ struct MeshInfo {
     int iterations;      // fault planes asked for
     int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
     bool stopped = false; // the generation was stopped before its end
+    WorldShape shape{};   // the sea and relief the land is saved with
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
-// "... iterations K of I, stopped" for one stopped early.
+// "... iterations K of I, stopped" for one stopped early; then the shape's
+// comment (", sea radius S, relief F") when it is not the default.
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
@@ -29,9 +32,10 @@ struct LandView {
     const IcosphereWeld& weld;
     const float* soup;
     std::mutex* guard = nullptr;
+    WorldShape shape{}; // positions are saved at their shown radius
 };
 
-// Writes the welded land through SafeFile: the extension (".ply" or ".obj",
+// Writes the welded land, each vertex at land.shape's shown radius, through SafeFile: the extension (".ply" or ".obj",
 // any case) picks binary little-endian PLY or text OBJ. Faces run
 // counter-clockwise from outside. Nothing is copied whole: positions are read
 // and written in chunks, faces straight from the weld. Returns false and says

@@ -5,6 +5,7 @@
 #include "Landscape.h"
 #include "LogManager.h"
 #include "PlanetSaving.h"
+#include "PlanetShaping.h"
 #include "StandardDescriptors.h"
 
 #include <chrono>
@@ -18,6 +19,7 @@ Options runOptions;
 
 void exportFinishedPlanet(Planet& planet)
 {
+    settleShape(planet, runOptions);
     saveAskedFiles(planet, runOptions);
 }
 

@@ -41,10 +41,11 @@ bool writeMaps(Planet& planet, const MapTargets& targets, int width)
     const std::string header = headerComment(meshInfoOf(planet));
     bool written = true;
     if (targets.colour)
-        written = writeMap(colourMapOf(grid), *targets.colour, header, "map", planet.seed) && written;
+        written = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map", planet.seed) &&
+                  written;
     if (targets.height)
-        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid), "height map",
-                           planet.seed) && written;
+        written = writeMap(heightMapOf(grid), *targets.height, heightMapComment(header, grid, planet.shape),
+                           "height map", planet.seed) && written;
     return written;
 }
 
@@ -58,6 +59,7 @@ bool generationFinished(const Planet& planet)
 MeshInfo meshInfoOf(const Planet& planet)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
+    info.shape = planet.shape;
     if (planet.liveJob) {
         info.applied = planet.liveJob->applied.load();
         info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
@@ -68,7 +70,7 @@ MeshInfo meshInfoOf(const Planet& planet)
 bool exportPlanetTo(Planet& planet, const SaveTarget& target)
 {
     std::string error, written;
-    const LandView land{planet.weld, planet.vertices.data(), &planet.mutex};
+    const LandView land{planet.weld, planet.vertices.data(), &planet.mutex, planet.shape};
     if (!exportMesh(target, land, meshInfoOf(planet), error, &written)) {
         anExportFailed = true;
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());

@@ -26,13 +26,19 @@ PlanetShaders setupShaders()
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
                        "the planet is drawn with the fixed pipeline.");
     }
-    if (currentPlanet) {
-        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
-        currentPlanet->landShader = shaders.land.get();
-        currentPlanet->water->shader = shaders.water.get();
-        currentPlanet->buffers = shaders.buffers.get();
-    }
+    attachPlanetGraphics(shaders);
     return shaders;
+}
+
+void attachPlanetGraphics(PlanetShaders& shaders)
+{
+    shaders.buffers.reset();
+    if (!currentPlanet)
+        return;
+    shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
+    currentPlanet->landShader = shaders.land.get();
+    currentPlanet->water->shader = shaders.water.get();
+    currentPlanet->buffers = shaders.buffers.get();
 }
 
 void releasePlanetGraphics()

@@ -25,6 +25,10 @@ PlanetShaders setupShaders();
 // Lets go of what setupShaders handed to the current planet.
 void releasePlanetGraphics();
 
+// Puts the current planet into new buffer objects (the old ones go) and
+// hands them and the programs to it: for a planet that replaces the one shown.
+void attachPlanetGraphics(PlanetShaders& shaders);
+
 // Draws the current planet: the land (uploaded again first if a live
 // generation has changed it), then the translucent sea, each with its
 // program, or with the fixed pipeline where it has none.

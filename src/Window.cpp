@@ -6,6 +6,7 @@
 #include "LogManager.h"
 #include "MeshExport.h"
 #include "Orbivane.h"
+#include "PlanetSequence.h"
 #include "Renderer.h"
 #include "Rotation.h"
 #include "ViewControl.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <GL/glew.h>
@@ -31,6 +33,8 @@ constexpr int WINDOW_HEIGHT = 600;
 bool screenshotRequested = false;
 bool exportRequested = false;
 bool mapsRequested = false;
+// Asked for by N: a new planet with the same answers and the next seed.
+bool newPlanetRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
 bool pauseToggleRequested = false;
 bool viewResetRequested = false;
@@ -71,6 +75,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         viewResetRequested = true;
     else if (key == GLFW_KEY_M)
         mapsRequested = true;
+    else if (key == GLFW_KEY_N)
+        newPlanetRequested = true;
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -204,6 +210,33 @@ void serviceRequests(GLFWwindow* window)
     exportFinishedPlanet(*currentPlanet);
 }
 
+// Puts next in the place of the planet shown, turned as that one was, with
+// its own buffer objects made here, on the thread that owns the context.
+void showNext(std::unique_ptr<Planet> next, PlanetShaders& shaders)
+{
+    if (currentPlanet) {
+        std::copy_n(currentPlanet->angle, 3, next->angle);
+        std::copy_n(currentPlanet->speed, 3, next->speed);
+        next->rotating = currentPlanet->rotating;
+    }
+    releasePlanetGraphics();
+    releaseCurrentPlanet();
+    currentPlanet = std::move(next);
+    runAtBoundary([&shaders] { attachPlanetGraphics(shaders); },
+                  {"Not enough memory for the new planet's buffers.", "Could not show the new planet"});
+    exportFinishedPlanet(*currentPlanet);
+}
+
+// N starts the next planet; the one made since is shown from this frame on.
+void serviceNewPlanet(PlanetSequence& sequence, PlanetShaders& shaders)
+{
+    if (newPlanetRequested && currentPlanet)
+        sequence.request(*currentPlanet);
+    newPlanetRequested = false;
+    if (std::unique_ptr<Planet> next = sequence.take())
+        showNext(std::move(next), shaders);
+}
+
 // The software renderer builds each frame's scene in heap blocks and frees
 // them after the swap. With glibc's default trim threshold (128 KiB) that
 // memory goes back to the kernel every frame and returns as fresh zeroed
@@ -226,8 +259,11 @@ void reportNoWindow()
 
 // Draws until the window is closed or lost to an X error. Keys pressed in the
 // frame that closed it are served on one more frame.
-void runFrames(GLFWwindow* window)
+void runFrames(GLFWwindow* window, PlanetShaders& shaders)
 {
+    std::optional<PlanetSequence> sequence;
+    if (currentPlanet)
+        sequence.emplace(*currentPlanet, runOptions);
     double last = glfwGetTime();
     bool glErrorReported = false;
     std::string xError;
@@ -236,6 +272,8 @@ void runFrames(GLFWwindow* window)
         const float dtMs = static_cast<float>(now - last) * 1000.0f;
         last = now;
         applyViewRequests();
+        if (sequence)
+            serviceNewPlanet(*sequence, shaders);
         drawFrame();
         grabUnderPointer(window);
         serviceRequests(window);
@@ -356,10 +394,10 @@ bool runWindow()
         releaseCurrentPlanet();
         return false;
     }
-    screenshotRequested = exportRequested = mapsRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = newPlanetRequested = false;
     {
         PlanetShaders shaders = setupShaders();
-        runFrames(window);
+        runFrames(window, shaders);
         // The programs go while their context still exists.
         releasePlanetGraphics();
     }

@@ -266,14 +266,14 @@ HeightGrid buildHeightGrid(Planet& planet, int width)
     return grid;
 }
 
-Image colourMapOf(const HeightGrid& grid)
+Image colourMapOf(const HeightGrid& grid, double seaRadius)
 {
     Image image;
     image.width = grid.width;
     image.height = grid.height;
     image.rgb.resize(grid.radius.size() * 3);
     for (std::size_t p = 0; p < grid.radius.size(); ++p) {
-        const float steps = (grid.radius[p] - 1.0f) * STEPS_PER_UNIT;
+        const float steps = (grid.radius[p] - static_cast<float>(seaRadius)) * STEPS_PER_UNIT;
         const Rgb colour = steps < 0.0f ? seaColour(steps) : terrainColour(steps);
         for (int k = 0; k < 3; ++k)
             image.rgb[3 * p + k] = channel(colour[k]);
@@ -295,9 +295,10 @@ GreyImage16 heightMapOf(const HeightGrid& grid)
     return image;
 }
 
-std::string heightMapComment(const std::string& header, const HeightGrid& grid)
+std::string heightMapComment(const std::string& header, const HeightGrid& grid, const WorldShape& shape)
 {
     char radii[64];
-    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", double(grid.minRadius), double(grid.maxRadius));
+    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", shape.shownRadius(grid.minRadius),
+                  shape.shownRadius(grid.maxRadius));
     return header + radii;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Screenshot.h"
+#include "WorldShape.h"
 
 #include <array>
 #include <string>
@@ -40,13 +41,16 @@ std::vector<double> vertexRadii(Planet& planet);
 // std::system_error when the thread cannot start (nothing is left running).
 HeightGrid buildHeightGrid(Planet& planet, int width);
 
-// The colour map: land above the sea in the land shader's colours, the sea
-// darker with depth, lit evenly.
-Image colourMapOf(const HeightGrid& grid);
+// The colour map: land above the sea (radius seaRadius) in the land shader's
+// colours, the sea darker with depth, lit evenly. Heights are the land's as
+// generated: a relief stretches the saved land, not its colours.
+Image colourMapOf(const HeightGrid& grid, double seaRadius = 1.0);
 
 // The height map: round((r - rmin) / (rmax - rmin) * 65535), 0 everywhere on
 // a flat planet.
 GreyImage16 heightMapOf(const HeightGrid& grid);
 
-// header followed by ", radius RMIN to RMAX", the radii to 9 significant digits.
-std::string heightMapComment(const std::string& header, const HeightGrid& grid);
+// header followed by ", radius RMIN to RMAX", the radii to 9 significant
+// digits, as shape shows and saves them (a relief stretches the span, not
+// the picture).
+std::string heightMapComment(const std::string& header, const HeightGrid& grid, const WorldShape& shape = {});
