@@ -60,13 +60,26 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parse({"--map-width=16"}).result.options.mapWidth, 16);
 }
 
+TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
+{
+    EXPECT_FALSE(parse({}).result.options.landPercent);
+    EXPECT_EQ(parse({}).result.options.relief, 1.0);
+    for (const auto& [text, value] : {std::pair{"0", 0.0}, {"100", 100.0}, {"12.5", 12.5}, {".5", 0.5}}) {
+        EXPECT_EQ(parse({"--land", text}).result.options.landPercent, value) << text;
+        EXPECT_EQ(parse({"--relief", text}).result.exitStatus, value > 0 && value <= 10 ? -1 : 2) << text;
+    }
+    EXPECT_EQ(parse({"--relief=10"}).result.options.relief, 10.0);
+    EXPECT_EQ(parse({"--relief", "0.001"}).result.options.relief, 0.001);
+}
+
 TEST(CommandLine, HelpAndVersionExitWithZero)
 {
     Parsed parsed = parse({"--help"});
     EXPECT_EQ(parsed.result.exitStatus, 0);
     EXPECT_EQ(parsed.out, usageText());
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
-                             "--map FILE.png", "--heightmap FILE.png", "--map-width W"})
+                             "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--land PERCENT",
+                             "--relief FACTOR", "N ", "New planet: seed S"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -83,6 +96,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--export", "noextension"}, {"--help=yes"}, {"--map"}, {"--map", "world.jpg"}, {"--map", "maps/.png"},
         {"--heightmap", "h.ply"}, {"--map-width", "15"}, {"--map-width", "16385"}, {"--map-width", "2048px"},
         {"--map-width", "1e3"}, {"--map-width="},
+        {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
+        {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
