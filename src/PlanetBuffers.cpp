@@ -49,6 +49,16 @@ void PlanetBuffers::refreshLand(Planet& planet)
         uploadLand(planet);
 }
 
+void PlanetBuffers::takeLand(Planet& planet)
+{
+    uploadLand(planet);
+}
+
+bool PlanetBuffers::fits(const Planet& planet) const
+{
+    return static_cast<std::size_t>(indexCount) == planet.weld.cornerToVertex.size();
+}
+
 void PlanetBuffers::uploadLand(Planet& planet)
 {
     glBindBuffer(GL_ARRAY_BUFFER, land.name);

@@ -31,6 +31,11 @@ public:
     // either before or after a step.
     void refreshLand(Planet& planet);
 
+    // Takes the land of another planet of the same subdivisions (see fits):
+    // the sea and the indices are the same and stay, only the land is sent.
+    void takeLand(Planet& planet);
+    bool fits(const Planet& planet) const;
+
     // fixedPipeline: without a program, the fixed pipeline lights the
     // triangles with each vertex's direction from the centre as its normal:
     // the sphere's own, and near enough for land within a few percent of it.

@@ -32,10 +32,16 @@ PlanetShaders setupShaders()
 
 void attachPlanetGraphics(PlanetShaders& shaders)
 {
-    shaders.buffers.reset();
-    if (!currentPlanet)
+    if (!currentPlanet) {
+        shaders.buffers.reset();
         return;
-    shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
+    }
+    if (shaders.buffers && shaders.buffers->fits(*currentPlanet))
+        shaders.buffers->takeLand(*currentPlanet);
+    else {
+        shaders.buffers.reset();
+        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
+    }
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();

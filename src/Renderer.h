@@ -25,8 +25,9 @@ PlanetShaders setupShaders();
 // Lets go of what setupShaders handed to the current planet.
 void releasePlanetGraphics();
 
-// Puts the current planet into new buffer objects (the old ones go) and
-// hands them and the programs to it: for a planet that replaces the one shown.
+// Puts the current planet into buffer objects and hands them and the
+// programs to it: for a planet that replaces the one shown, only its land is
+// sent when the buffers hold a planet of its subdivisions.
 void attachPlanetGraphics(PlanetShaders& shaders);
 
 // Draws the current planet: the land (uploaded again first if a live

@@ -210,9 +210,9 @@ void serviceRequests(GLFWwindow* window)
     exportFinishedPlanet(*currentPlanet);
 }
 
-// Puts next in the place of the planet shown, turned as that one was, with
-// its own buffer objects made here, on the thread that owns the context.
-void showNext(std::unique_ptr<Planet> next, PlanetShaders& shaders)
+} // namespace
+
+void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders)
 {
     if (currentPlanet) {
         std::copy_n(currentPlanet->angle, 3, next->angle);
@@ -227,14 +227,20 @@ void showNext(std::unique_ptr<Planet> next, PlanetShaders& shaders)
     exportFinishedPlanet(*currentPlanet);
 }
 
+namespace {
+// How often the frame loop looks for the next planet while it is made, in seconds.
+constexpr double NEXT_PLANET_POLL_SECONDS = 0.002;
+
 // N starts the next planet; the one made since is shown from this frame on.
-void serviceNewPlanet(PlanetSequence& sequence, PlanetShaders& shaders)
+// Returns whether a planet is still being made.
+bool serviceNewPlanet(PlanetSequence& sequence, PlanetShaders& shaders)
 {
     if (newPlanetRequested && currentPlanet)
         sequence.request(*currentPlanet);
     newPlanetRequested = false;
     if (std::unique_ptr<Planet> next = sequence.take())
-        showNext(std::move(next), shaders);
+        showNextPlanet(std::move(next), shaders);
+    return sequence.busy();
 }
 
 // The software renderer builds each frame's scene in heap blocks and frees
@@ -272,8 +278,12 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
         const float dtMs = static_cast<float>(now - last) * 1000.0f;
         last = now;
         applyViewRequests();
-        if (sequence)
-            serviceNewPlanet(*sequence, shaders);
+        if (sequence && serviceNewPlanet(*sequence, shaders)) {
+            // The frame on the screen stays while the next planet is made:
+            // on two cores, drawing would take the generation's time.
+            glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
+            continue;
+        }
         drawFrame();
         grabUnderPointer(window);
         serviceRequests(window);
