@@ -5,7 +5,6 @@
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <cmath>
 #include <filesystem>
 #include <new>
 #include <vector>
@@ -14,17 +13,6 @@ namespace {
 
 // Welded vertices read per lock of the land's mutex: 192 KiB of floats.
 constexpr std::size_t CHUNK_VERTICES = 16384;
-
-// Moves point p along its direction to the radius shape shows it at.
-void toShownRadius(float* p, const WorldShape& shape)
-{
-    const double r = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
-    if (r == 0.0)
-        return;
-    const double scale = shape.shownRadius(r) / r;
-    for (int k = 0; k < 3; ++k)
-        p[k] = static_cast<float>(p[k] * scale);
-}
 
 // Positions of welded vertices [first, first + count) into out, as x, y, z.
 void readChunk(const LandView& land, std::size_t first, std::size_t count, std::vector<float>& out)
@@ -39,7 +27,7 @@ void readChunk(const LandView& land, std::size_t first, std::size_t count, std::
     }
     if (land.shape.relief != 1.0)
         for (std::size_t v = 0; v < count; ++v)
-            toShownRadius(&out[3 * v], land.shape);
+            moveToShownRadius(&out[3 * v], land.shape);
 }
 
 // Calls emit(first, positions) for every chunk of welded vertices.

@@ -9,8 +9,10 @@ namespace {
 
 // Fills the bound array buffer with the welded positions: the first copy of
 // every vertex of a soup, written straight into the GL's memory. Returns the
-// bytes sent; 0, with a GL error to say why, when the GL has no room.
-GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage)
+// bytes sent; 0, with a GL error to say why, when the GL has no room. Each
+// at the radius shape shows it at.
+GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage,
+                      const WorldShape& shape = {})
 {
     const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
     glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, usage);
@@ -19,6 +21,9 @@ GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& verte
         return 0;
     for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
         std::memcpy(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+    if (shape.relief != 1.0)
+        for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
+            moveToShownRadius(out + 3 * v, shape);
     return glUnmapBuffer(GL_ARRAY_BUFFER) ? bytes : 0;
 }
 
@@ -65,7 +70,8 @@ void PlanetBuffers::uploadLand(Planet& planet)
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW));
+        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW,
+                                                          planet.shape));
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }

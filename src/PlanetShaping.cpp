@@ -25,6 +25,8 @@ void settleShape(Planet& planet, const Options& options)
     if (!solved)
         return;
     planet.shape.seaRadius = level.seaRadius;
+    // A window sends the land again: with a relief its shown radii move.
+    planet.landVersion.fetch_add(1, std::memory_order_release);
     ORB_LOG(Info, "Sea radius %s: %.4f%% of the surface is land (seed %u)", shortestText(level.seaRadius).c_str(),
             level.landShare * 100.0, planet.seed);
 }

@@ -22,6 +22,10 @@ struct WorldShape {
     bool isDefault() const { return seaRadius == 1.0 && relief == 1.0; }
 };
 
+// Moves point xyz along its direction from the centre to the radius shape
+// shows it at; with a relief of 1 it stays as it is, bit for bit.
+void moveToShownRadius(float* xyz, const WorldShape& shape);
+
 // The shortest text that reads back as the same double ("0.9985", "3").
 std::string shortestText(double value);
 
