@@ -17,6 +17,14 @@ struct PlyMesh {
     std::vector<std::uint32_t> faces;
 };
 
+std::size_t countOf(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 PlyMesh readBinaryPly(const std::string& path)
 {
     const std::string bytes = readFile(path);
@@ -27,12 +35,16 @@ PlyMesh readBinaryPly(const std::string& path)
     mesh.comment = head.substr(comment, head.find('\n', comment) - comment);
     const auto vertices = std::stoul(head.substr(head.find("element vertex ") + 15));
     const auto faces = std::stoul(head.substr(head.find("element face ") + 13));
+    // x, y, z come first; the record may go on with more floats and bytes.
+    const std::string properties = head.substr(head.find("element vertex "), head.find("element face ") - head.find("element vertex "));
+    const std::size_t record = 4 * countOf(properties, "property float") + countOf(properties, "property uchar");
     mesh.xyz.resize(3 * vertices);
-    std::memcpy(mesh.xyz.data(), bytes.data() + end, 12 * vertices);
+    for (std::size_t v = 0; v < vertices; ++v)
+        std::memcpy(&mesh.xyz[3 * v], bytes.data() + end + record * v, 12);
     for (std::size_t f = 0; f < faces; ++f)
         for (int k = 0; k < 3; ++k) {
             std::uint32_t index;
-            std::memcpy(&index, bytes.data() + end + 12 * vertices + 13 * f + 1 + 4 * k, 4);
+            std::memcpy(&index, bytes.data() + end + record * vertices + 13 * f + 1 + 4 * k, 4);
             mesh.faces.push_back(index);
         }
     return mesh;
