@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "FileIdentity.h"
 #include "MeshExport.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
@@ -7,6 +8,7 @@
 #include <charconv>
 #include <ostream>
 #include <string_view>
+#include <vector>
 
 #ifndef ORBIVANE_VERSION
 #define ORBIVANE_VERSION "unknown"
@@ -65,6 +67,64 @@ std::pair<std::string_view, std::optional<std::string_view>> splitOption(std::st
     if (eq == std::string_view::npos || arg.substr(0, 2) != "--")
         return {arg, std::nullopt};
     return {arg.substr(0, eq), arg.substr(eq + 1)};
+}
+
+// Where the extension of the file name in path starts (its last dot after
+// a name), or the end of path.
+std::size_t extensionAt(const std::string& path)
+{
+    const std::size_t name = path.find_last_of('/') + 1;
+    const std::size_t dot = path.find_last_of('.');
+    return dot == std::string::npos || dot <= name ? path.size() : dot;
+}
+
+// The K of 2 or more for which planetPath(first, K) has path's file name; 0
+// for none.
+int laterPlanetNumber(const std::string& path, const std::string& first)
+{
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string firstName = first.substr(first.find_last_of('/') + 1);
+    const std::size_t at = extensionAt(firstName);
+    const std::string stem = firstName.substr(0, at) + "-", extension = firstName.substr(at);
+    if (name.size() <= stem.size() + extension.size() || !name.starts_with(stem) || !name.ends_with(extension))
+        return 0;
+    const std::string_view digits(name.data() + stem.size(), name.size() - stem.size() - extension.size());
+    int planet = 0;
+    const auto [stop, error] = std::from_chars(digits.data(), digits.data() + digits.size(), planet);
+    return error == std::errc() && stop == digits.data() + digits.size() && digits[0] != '0' ? planet : 0;
+}
+
+// Every file the options name to be written, with the option that names it:
+// an option that writes files joins the check that no two name one file here.
+std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
+{
+    const std::pair<const char*, const std::string*> paths[] = {
+        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath}};
+    std::vector<std::pair<const char*, std::string>> files;
+    for (const auto& [option, path] : paths)
+        if (!path->empty())
+            files.emplace_back(option, *path);
+    return files;
+}
+
+// "--map A and --heightmap B name the same file" for the first two options
+// that would write one file, the later replacing the earlier; empty if none.
+std::string sameFileClash(const Options& options)
+{
+    const auto files = filesNamed(options);
+    std::vector<std::string> identities;
+    for (const auto& file : files)
+        identities.push_back(fileIdentity(file.second));
+    for (std::size_t a = 0; a < files.size(); ++a)
+        for (std::size_t b = 0; b < files.size(); ++b) {
+            const int planet = a == b ? 0 : laterPlanetNumber(files[b].second, files[a].second);
+            if ((a < b && identities[a] == identities[b]) ||
+                (planet > 1 && fileIdentity(planetPath(files[a].second, planet)) == identities[b]))
+                return std::string(files[a].first) + " " + files[a].second + " and " + files[b].first + " " +
+                       files[b].second + " name the same file" +
+                       (planet > 1 ? " for planet " + std::to_string(planet) + " of a run" : "");
+        }
+    return {};
 }
 
 ParsedCommandLine refuse(std::ostream& err, const std::string& why)
@@ -194,5 +254,15 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
         if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
             return refuse(err, *why);
     }
+    if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
+        return refuse(err, clash);
     return parsed;
+}
+
+std::string planetPath(const std::string& path, int planet)
+{
+    if (planet <= 1)
+        return path;
+    const std::size_t at = extensionAt(path);
+    return path.substr(0, at) + "-" + std::to_string(planet) + path.substr(at);
 }

@@ -27,3 +27,7 @@ struct ParsedCommandLine {
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 std::string usageText();
+
+// The file the planet-th planet of a run is saved to under an option's path:
+// path itself for the first, NAME-K.EXT beside it for the K-th.
+std::string planetPath(const std::string& path, int planet);

@@ -240,6 +240,8 @@ void generateLive(LiveJob* job)
         const float up = 1.0f + f;
         const float down = 1.0f - f;
         float* v = planet.vertices.data();
+        // The whole plane under the gate, so that a snapshot sees whole planes.
+        const std::unique_lock<std::mutex> wholePlane = planet.planeGate.enterPlane();
         for (int j = 0; j < planet.vertexCount; ++j) {
             // This thread is the only writer, so it may read without the lock.
             const float k = sideValue(plane, v[3 * j], v[3 * j + 1], v[3 * j + 2]) > 0.0f ? up : down;

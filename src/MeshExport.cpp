@@ -11,20 +11,20 @@
 
 namespace {
 
-// Welded vertices read per lock of the land's mutex: 192 KiB of floats.
+// Welded vertices gathered at a time: 192 KiB of floats.
 constexpr std::size_t CHUNK_VERTICES = 16384;
 
 // Positions of welded vertices [first, first + count) into out, as x, y, z.
 void readChunk(const LandView& land, std::size_t first, std::size_t count, std::vector<float>& out)
 {
     out.resize(3 * count);
-    std::unique_lock<std::mutex> lock;
-    if (land.guard)
-        lock = std::unique_lock<std::mutex>(*land.guard);
-    for (std::size_t v = 0; v < count; ++v) {
-        const float* xyz = land.soup + 3 * std::size_t(land.weld.vertexToCorner[first + v]);
-        std::copy_n(xyz, 3, &out[3 * v]);
-    }
+    if (land.welded)
+        std::copy_n(land.welded + 3 * first, 3 * count, out.data());
+    else
+        for (std::size_t v = 0; v < count; ++v) {
+            const float* xyz = land.soup + 3 * std::size_t(land.weld.vertexToCorner[first + v]);
+            std::copy_n(xyz, 3, &out[3 * v]);
+        }
     if (land.shape.relief != 1.0)
         for (std::size_t v = 0; v < count; ++v)
             moveToShownRadius(&out[3 * v], land.shape);

@@ -5,7 +5,6 @@
 #include "WorldShape.h"
 
 #include <cstdint>
-#include <mutex>
 #include <string>
 
 // What made a planet and how much of it the saved land holds; written into
@@ -26,12 +25,12 @@ struct MeshInfo {
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
-// the weld. guard, when set, is held while positions are read, a chunk at a
-// time, so a live generation goes on between chunks.
+// the weld; or, when welded is set, x, y, z per welded vertex in the weld's
+// numbering (a copy taken between two planes of a live generation).
 struct LandView {
     const IcosphereWeld& weld;
     const float* soup;
-    std::mutex* guard = nullptr;
+    const float* welded = nullptr;
     WorldShape shape{}; // positions are saved at their shown radius
 };
 

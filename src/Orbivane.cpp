@@ -70,6 +70,7 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     const int triangles = 2 * static_cast<int>(intPow(4.0f, answers->subdivisions) * 20);
     ORB_LOG(Info, "Generating planet with %d triangles and %d iterations...", triangles, answers->iterations);
 
+    expectAskedFiles(runOptions);
     const double t0 = monotonicSeconds();
     if (!makePlanet(*answers)) {
         out << "\n\n\n\n" << std::flush;
@@ -105,5 +106,5 @@ int orbivaneMain(int argc, char** argv)
     setFixedSeed(runOptions.seed);
     while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {
     }
-    return savesAskedFailed(runOptions) ? 1 : 0;
+    return savesAskedFailed() ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include "BigArray.h"
 #include "IcosphereWeld.h"
+#include "PlaneGate.h"
 #include "WorldShape.h"
 
 #include <array>
@@ -63,6 +64,7 @@ public:
     void buildIcosphere(int subdivisions);
 
     std::mutex mutex;              // guards vertices while live generation writes them
+    PlaneGate planeGate;           // held by a live generation for each whole plane (LandSnapshot)
     Shader* landShader = nullptr;  // not owned
     PlanetBuffers* buffers = nullptr; // not owned; the GL copy while a window shows the planet
     std::unique_ptr<Water> water;

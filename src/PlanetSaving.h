@@ -5,6 +5,7 @@
 
 #include <optional>
 
+class LandSnapshot;
 class Planet;
 struct Options;
 
@@ -16,8 +17,11 @@ struct Options;
 // the planes applied so far with whether its generation was stopped.
 MeshInfo meshInfoOf(const Planet& planet);
 
-// Writes planet to target, its vertices read under its mutex; logs the
-// outcome. A failure is remembered for the exit status (see savesAskedFailed).
+// The same for land, a snapshot of planet's: the planes that land holds.
+MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
+
+// Writes planet to target as its land stands at the end of the plane under
+// way (a live generation goes on meanwhile); logs the outcome.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target);
 
 // Where the maps of a planet go; an empty one is not made.
@@ -26,18 +30,24 @@ struct MapTargets {
     std::optional<SaveTarget> height;
 };
 
-// Makes the maps of planet, width pixels wide, and writes them to targets;
-// logs each outcome. A failure is remembered for the exit status. Returns
-// whether every map asked for was written.
+// Makes the maps of planet, width pixels wide, from its land at the end of
+// the plane under way, and writes them to targets; logs each outcome. When
+// both targets are numbered, the height map takes exactly the number the
+// colour map took. Returns whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
 
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Writes the planet to the files options ask for (--export, --map,
-// --heightmap) once its generation has ended, once per planet.
+// Counts the files options ask for (--export, --map, --heightmap) as owed by
+// a planet about to be made, whether or not it can be made.
+void expectAskedFiles(const Options& options);
+
+// Writes the planet to the files options ask for once its generation has
+// ended, once per planet: the first planet of the run to the names given,
+// the K-th to NAME-K.EXT beside them.
 void saveAskedFiles(Planet& planet, const Options& options);
 
-// Whether a file options asked for could not be written in this run: the
-// run then ends with status 1.
-bool savesAskedFailed(const Options& options);
+// Whether a file options asked for was not written in this run: the run
+// then ends with status 1.
+bool savesAskedFailed();

@@ -188,10 +188,11 @@ SaveTarget SaveTarget::replacing(const std::string& path)
     return target;
 }
 
-SaveTarget SaveTarget::numbered(const std::string& prefix, const std::string& suffix, int first)
+SaveTarget SaveTarget::numbered(const std::string& prefix, const std::string& suffix, int first, int last)
 {
     SaveTarget target;
     target.first = std::max(first, 1);
+    target.last = last;
     target.prefix = prefix;
     target.suffix = suffix;
     target.isNumbered = true;
@@ -219,7 +220,7 @@ std::string SaveTarget::name() const
         return path;
     struct stat status;
     std::string candidate;
-    for (int n = first; n <= 1000000; ++n) {
+    for (int n = first; n <= last; ++n) {
         candidate = prefix + std::to_string(n) + suffix;
         if (lstat(candidate.c_str(), &status) != 0)
             break;
@@ -330,7 +331,7 @@ bool SafeFile::commit()
 bool SafeFile::placeNumbered()
 {
     // Beyond a million names something else is wrong; say the name is taken.
-    for (int n = target.first; n <= 1000000; ++n) {
+    for (int n = target.first; n <= target.last; ++n) {
         const std::string name = target.prefix + std::to_string(n) + target.suffix;
         const int error = moveWithoutReplacing(tempPath, name);
         if (error == 0) {

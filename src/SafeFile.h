@@ -11,10 +11,11 @@ struct SaveTarget {
     // it stays, and the file it leads to is replaced.
     static SaveTarget replacing(const std::string& path);
 
-    // prefix + N + suffix with the first N from `first` (1 or more) that names
-    // nothing yet, not even a dangling symlink; an existing file is never
-    // replaced.
-    static SaveTarget numbered(const std::string& prefix, const std::string& suffix, int first = 1);
+    // prefix + N + suffix with the first N from `first` (1 or more) to `last`
+    // that names nothing yet, not even a dangling symlink; an existing file is
+    // never replaced. first == last claims exactly that N or fails (EEXIST).
+    static SaveTarget numbered(const std::string& prefix, const std::string& suffix, int first = 1,
+                               int last = 1000000);
 
     // The first N from 1 for which prefix + N + each suffix names nothing now:
     // where files saved together can all start.
@@ -24,6 +25,7 @@ struct SaveTarget {
     std::string prefix; // numbered: the name before N
     std::string suffix; // numbered: the name after N
     int first = 1;      // numbered: the smallest N tried
+    int last = 1000000; // numbered: the largest N tried
     bool isNumbered = false;
 
     // The name in messages: the path, or the numbered name with the first N

@@ -1,5 +1,6 @@
 #include "WorldMap.h"
 
+#include "LandSnapshot.h"
 #include "Planet.h"
 #include "TerrainColours.h"
 #include "ThreadGroup.h"
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 #include <numbers>
 
 namespace {
@@ -230,24 +230,26 @@ std::array<double, 3> mapDirection(int i, int j, int width)
     return {std::cos(lat) * std::cos(lon), std::sin(lat), -std::cos(lat) * std::sin(lon)};
 }
 
-std::vector<double> vertexRadii(Planet& planet)
+std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land)
 {
     std::vector<double> radii(planet.weld.vertexCount());
-    const std::lock_guard<std::mutex> lock(planet.mutex);
-    const float* land = planet.vertices.data();
     const float* sea = planet.water->vertices.data();
     for (std::size_t v = 0; v < radii.size(); ++v) {
-        const std::size_t at = 3 * std::size_t(planet.weld.vertexToCorner[v]);
-        const double l = std::hypot(double(land[at]), double(land[at + 1]), double(land[at + 2]));
-        const double s = std::hypot(double(sea[at]), double(sea[at + 1]), double(sea[at + 2]));
-        radii[v] = l / s;
+        const float* l = land.position(v);
+        const float* s = sea + 3 * std::size_t(planet.weld.vertexToCorner[v]);
+        radii[v] = std::hypot(double(l[0]), double(l[1]), double(l[2])) / std::hypot(double(s[0]), double(s[1]), double(s[2]));
     }
     return radii;
 }
 
 HeightGrid buildHeightGrid(Planet& planet, int width)
 {
-    const std::vector<double> radii = vertexRadii(planet);
+    return buildHeightGrid(planet, LandSnapshot(planet), width);
+}
+
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width)
+{
+    const std::vector<double> radii = vertexRadii(planet, land);
     HeightGrid grid;
     grid.width = std::clamp(width, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
     grid.height = grid.width / 2;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class LandSnapshot;
 class Planet;
 
 // Map widths in pixels; a map is half as high as it is wide.
@@ -28,10 +29,10 @@ struct HeightGrid {
 // The unit direction through the centre of pixel (i, j) of a map width wide.
 std::array<double, 3> mapDirection(int i, int j, int width);
 
-// Radius of every welded vertex: its distance from the centre in sea radii
-// (the land's length over the undeformed sphere's), read under the planet's
-// mutex, so a live generation may go on. Exactly 1 where no plane moved it.
-std::vector<double> vertexRadii(Planet& planet);
+// Radius of every welded vertex of land, a snapshot of planet's: its distance
+// from the centre in sea radii (the land's length over the undeformed
+// sphere's). Exactly 1 where no plane moved it.
+std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land);
 
 // The grid of a map width wide (MAP_WIDTH_MIN to MAP_WIDTH_MAX): for each
 // pixel the land triangle whose undeformed copy the direction passes
@@ -39,6 +40,9 @@ std::vector<double> vertexRadii(Planet& planet);
 // radii interpolated where the ray crosses that flat triangle. Rows are
 // shared with one more thread. Throws std::bad_alloc without memory and
 // std::system_error when the thread cannot start (nothing is left running).
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width);
+
+// The same for the planet's land as it stands at the end of the plane under way.
 HeightGrid buildHeightGrid(Planet& planet, int width);
 
 // The colour map: land above the sea (radius seaRadius) in the land shader's

@@ -1,5 +1,8 @@
 #include "CommandLine.h"
+#include "TestSupport.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <vector>
@@ -106,6 +109,41 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         EXPECT_NE(parsed.err.find("Usage: orbivane"), std::string::npos) << args[0];
         EXPECT_EQ(parsed.err.rfind("orbivane: ", 0), 0u) << "a one-line reason comes first: " << parsed.err;
     }
+}
+
+// Two options that would write one file: the later write would silently
+// replace the earlier. Told before any question, as other bad options are.
+TEST(CommandLine, OptionsThatNameOneFileAreRefused)
+{
+    ScopedTempDir dir;
+    std::filesystem::create_directory("maps");
+    std::ofstream("old.png") << "x";
+    std::filesystem::create_hard_link("old.png", "hard.png");
+    std::filesystem::create_symlink("old.png", "soft.png");
+    std::filesystem::create_symlink("mesh.ply", "dangling.png");
+    const std::string absolute = dir.path() + "/maps/../same.png";
+    const std::vector<std::vector<const char*>> same = {
+        {"--map", "same.png", "--heightmap", "same.png"},
+        {"--map", "same.png", "--heightmap", "./same.png"},
+        {"--map=maps/../same.png", "--heightmap", "same.png"},
+        {"--map", "old.png", "--heightmap", "hard.png"},
+        {"--heightmap", "soft.png", "--map", "old.png"},
+        {"--export", "mesh.ply", "--map", "dangling.png"},
+        {"--map", absolute.c_str(), "--heightmap", "same.png"},
+        {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
+        {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
+    };
+    for (const auto& args : same) {
+        const Parsed parsed = parse(args);
+        EXPECT_EQ(parsed.result.exitStatus, 2) << args[1] << " " << args.back();
+        EXPECT_TRUE(parsed.err.starts_with("orbivane: ") && parsed.err.find(" name the same file") != std::string::npos &&
+                    parsed.err.find("Usage: orbivane") != std::string::npos)
+            << parsed.err;
+    }
+    for (const std::vector<const char*>& apart : {std::vector<const char*>{"--map", "old.png", "--heightmap", "maps/old.png"},
+                                                  {"--map", "a.png", "--heightmap", "A.png", "--export", "a.ply"},
+                                                  {"--map", "m.png", "--heightmap", "m-02.png", "--export", "m-2.ply"}})
+        EXPECT_EQ(parse(apart).result.exitStatus, -1) << apart[3];
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "LandSnapshot.h"
 #include "Landscape.h"
 #include "Orbivane.h"
 #include "PlanetSaving.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <gtest/gtest.h>
 #include <map>
@@ -79,7 +81,7 @@ TEST(WorldMap, LookupDownTheSubdivisionFindsTheTriangleEveryTriangleTestFinds)
 {
     for (const int subdivisions : {0, 1, 3}) {
         auto planet = planetOf(subdivisions, 400);
-        const std::vector<double> radii = vertexRadii(*planet);
+        const std::vector<double> radii = vertexRadii(*planet, LandSnapshot(*planet));
         const HeightGrid grid = buildHeightGrid(*planet, 96);
         for (int j = 0; j < grid.height; ++j)
             for (int i = (j * 5) % 3; i < grid.width; i += 3) {
@@ -100,7 +102,7 @@ TEST(WorldMap, PixelNearestAVertexHasTheVertexRadius)
     // Vertices whose neighbours all stand at their own height: around them
     // the interpolated land is flat, so the nearest pixel must match exactly.
     const IcosphereWeld& weld = planet->weld;
-    const std::vector<double> radii = vertexRadii(*planet);
+    const std::vector<double> radii = vertexRadii(*planet, LandSnapshot(*planet));
     std::vector<bool> level(weld.vertexCount(), true);
     for (std::size_t c = 0; c < weld.cornerToVertex.size(); ++c) {
         const std::uint32_t v = weld.cornerToVertex[c], next = weld.cornerToVertex[c - c % 3 + (c + 1) % 3];
@@ -244,6 +246,26 @@ TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
     EXPECT_FALSE(saved);
     EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("m.png"));
+}
+
+} // namespace
+
+namespace {
+
+// Another program has just claimed the first number for its colour map: the
+// pair goes on together under the next number, the height map never under 1.
+TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    std::ofstream("P-1-map.png") << "another program's";
+    testing::internal::CaptureStdout();
+    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png")}, 16);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(pngFacts("P-2-map.png").width, 16u);
+    EXPECT_EQ(pngFacts("P-2-height.png").width, 16u);
+    EXPECT_FALSE(std::filesystem::exists("P-1-height.png"));
 }
 
 } // namespace

@@ -269,7 +269,7 @@ TEST_F(SavedFiles, ExportsUnderMemoryLimitsReportInsteadOfAborting)
         exported += run.out.find("exported to u.ply") != std::string::npos;
         refused += run.out.find("Not enough memory for a planet") != std::string::npos;
         failed += run.out.find("Could not export the planet to u.ply") != std::string::npos;
-        EXPECT_EQ(run.status == 1, run.out.find("Could not export") != std::string::npos) << run.out;
+        EXPECT_EQ(run.status == 1, run.out.find("exported to u.ply") == std::string::npos) << run.out;
     }
     EXPECT_GT(exported, 0) << "some limit leaves room for the export";
     // The whole budget of an accepted count, export included, against what it takes.
@@ -396,6 +396,53 @@ TEST_F(FullDisk, MapsThatCannotBeWrittenSayWhyAndKeepTheOldFile)
                  "a 1024-wide map on a 64 KiB tmpfs, directly and through a symlink: \"No space left on device\", old "
                  "file kept, no temporary file; a 16384-wide height map under a 400 MB address-space limit: "
                  "\"Not enough memory\", status 1, no abort");
+}
+
+} // namespace
+
+namespace {
+
+// A planet that cannot be made under a memory limit writes none of the files
+// the options ask for: the run says so with status 1, and only then.
+TEST_F(SavedFiles, AFileAskedForAndNotWrittenEndsTheRunWithStatusOne)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#endif
+    // Options, and the status with a planet of 8 subdivisions that cannot be made.
+    for (const auto& [options, status] : {std::pair{"--export t.ply --map m.png", 1}, {"--heightmap h.png", 1}, {"", 0}}) {
+        const CommandResult run = runCommand("ulimit -v 50000; " + program(options), "8\n10\nn\n");
+        EXPECT_EQ(run.status, status) << options << run.out;
+        EXPECT_EQ(countOf(run.out, "Not enough memory for a planet with 8 subdivisions"), 1) << run.out;
+    }
+    recordFigure("memory: planets not made under a 50 MB limit",
+                 "with --export, --map or --heightmap status 1, without them status 0");
+}
+
+} // namespace
+
+namespace {
+
+// Every planet of a run is kept: the second and later beside the first, with
+// their number, each name in the log.
+TEST_F(SavedFilesInTheWindow, LaterPlanetsOfARunAreSavedBesideTheFirst)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "3", "--export", "same.ply", "--map", "./m.png", "--map-width",
+                               "16"},
+                              "1\n10\nn\n1\n20\nn\n1\n30\nn\n");
+    for (int planet = 1; planet <= 3; ++planet) {
+        Image shot;
+        ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+        ASSERT_TRUE(escapeUntilAsked(program, planet + 1));
+    }
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string log = readFile("Orbivane.log");
+    for (const auto& [k, mesh, map] : {std::tuple{1, "same.ply", "./m.png"}, {2, "same-2.ply", "./m-2.png"},
+                                       {3, "same-3.ply", "./m-3.png"}}) {
+        EXPECT_EQ(readPly(mesh).comment, "Orbivane planet: seed 3, subdivisions 1, iterations " + std::to_string(10 * k));
+        EXPECT_NE(log.find(std::string("Planet (seed 3) exported to ") + mesh + "\n"), std::string::npos) << log;
+        EXPECT_NE(log.find(std::string("Planet (seed 3): map saved to ") + map + "\n"), std::string::npos) << log;
+    }
 }
 
 } // namespace
