@@ -168,14 +168,14 @@ std::string usageText()
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
            "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "\n"
-           "The seed of the planet shown is in the log (Orbivane.log): in the record of every save\n"
-           "and of every N (\"New planet: seed S\"). Run with --seed S to make that planet again.\n"
-           "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
            "  mouse wheel                come nearer or go farther (1.5 to 8 radii, 3 at the start)\n"
            "  Space                      pause or resume the turning\n"
-           "  Home or R                  bring back the starting view\n";
+           "  Home or R                  bring back the starting view\n"
+           "\n"
+           "The seed of the planet shown is in the log (Orbivane.log): in the record of every save\n"
+           "and of every N (\"New planet: seed S\"). Run with --seed S to make that planet again.\n";
 }
 
 namespace {
