@@ -18,6 +18,10 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb x11-utils xdotool
+  # Real readers of the exported meshes (ctest label clients): node runs the
+  # Khronos glTF validator that npm installs from tests/clients/package-lock.json;
+  # Blender's importers (python3-numpy for its glTF add-on) and assimp read them.
+  nodejs npm blender python3-numpy assimp-utils
 )
 
 tests=false
@@ -40,9 +44,17 @@ if $list; then
   exit 0
 fi
 
+# Whether package is installed, or provided by one that is (another nodejs
+# build may bring its own npm).
+present() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' ||
+    dpkg-query -W -f='${Status}\t${Provides}\n' 2>/dev/null |
+      grep '^install ok installed' | cut -f2 | grep -qE "(^|[ ,])$1([ ,(]|$)"
+}
+
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! present "$package"; then
     missing+=("$package")
   fi
 done

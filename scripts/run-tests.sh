@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Orbivane and runs every test: the unit suite, the check that the
-# set-up installs every package the build used, the window suite on an Xvfb server, the fault, load and bad-input campaign, the unit and window
+# set-up installs every package the build used, the exported meshes read by
+# real clients (the glTF validator, Blender, assimp), the window suite on an Xvfb server, the fault, load and bad-input campaign, the unit and window
 # suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # threaded and window tests under ThreadSanitizer.
 # Exits non-zero when any fails.
@@ -50,6 +51,9 @@ ctest --test-dir build -L unit --output-on-failure -j "$jobs"
 
 echo "== Every system file of the build comes from a package the set-up installs"
 ctest --test-dir build -L setup --output-on-failure
+
+echo "== Real readers of the exported meshes: the glTF validator, Blender and assimp"
+ctest --test-dir build -L clients --output-on-failure
 
 echo "== Window tests on Xvfb"
 start_xvfb

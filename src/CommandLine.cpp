@@ -151,7 +151,7 @@ std::string usageText()
            "\n"
            "Options:\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
-           "  --export FILE         write every planet to FILE (.ply or .obj) once it is generated\n"
+           "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
@@ -207,7 +207,7 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         options.relief = *relief;
     } else if (name == "--export") {
         if (!isExportPath(std::string(value)))
-            return "--export takes a file name ending in .ply or .obj, not " + quoted;
+            return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
     } else {
         if (!isPngPath(value))

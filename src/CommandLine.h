@@ -9,7 +9,7 @@
 
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
-    std::string exportPath;            // .ply or .obj written after each generation; empty: none
+    std::string exportPath;            // .ply, .obj or .glb written after each generation; empty: none
     std::string mapPath;               // colour map (.png) written after each generation; empty: none
     std::string heightMapPath;         // 16-bit height map (.png) written after each generation; empty: none
     int mapWidth = MAP_WIDTH_DEFAULT;  // pixels, MAP_WIDTH_MIN to MAP_WIDTH_MAX; the maps are half as high

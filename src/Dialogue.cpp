@@ -156,12 +156,13 @@ std::uint64_t planetBytes(int subdivisions)
     if (count < 0)
         return 0;
     const std::uint64_t vertices = static_cast<std::uint64_t>(count);
-    // Export streams from the land through the weld in chunks of a few
-    // hundred KiB, so what saving needs beyond these is small and fixed.
     // The window's buffer objects hold an index per corner and the welded
     // land and sea: a sixth of the corners each, 12 bytes a vertex.
     const std::uint64_t drawing = vertices * 4 + 2 * (vertices / 6 + 2) * 12;
-    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing;
+    // Saving a mesh copies the welded positions and normals of the land and
+    // (for .glb) the sea, 12 bytes each a vertex.
+    const std::uint64_t saving = 4 * (vertices / 6 + 2) * 12;
+    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing + saving;
 }
 
 int maxSubdivisions(std::uint64_t availableBytes)

@@ -18,23 +18,24 @@ void addFaceNormal(const float* a, const float* b, const float* c, float* sumA, 
         sumC[k] += n[k];
     }
 }
-} // namespace
 
-std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+// The normals of the faces around each welded vertex, summed and made unit;
+// at(c) is the position of soup corner c.
+template <typename CornerPosition>
+std::vector<float> normalsOf(const IcosphereWeld& weld, CornerPosition at)
 {
     std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
     const std::uint32_t* corner = weld.cornerToVertex.data();
     for (std::size_t f = 0; f < weld.faceCount(); ++f) {
         // The soup runs clockwise from outside: corners 0, 2, 1 run the other way.
-        const float* p = soup + 9 * f;
-        addFaceNormal(p, p + 6, p + 3, &normals[3 * std::size_t(corner[3 * f])],
+        addFaceNormal(at(3 * f), at(3 * f + 2), at(3 * f + 1), &normals[3 * std::size_t(corner[3 * f])],
                       &normals[3 * std::size_t(corner[3 * f + 2])], &normals[3 * std::size_t(corner[3 * f + 1])]);
     }
     for (std::size_t v = 0; v < weld.vertexCount(); ++v) {
         float* n = &normals[3 * v];
         float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (!(length > 0.0f)) {
-            const float* p = soup + 3 * std::size_t(weld.vertexToCorner[v]);
+            const float* p = at(weld.vertexToCorner[v]);
             for (int k = 0; k < 3; ++k)
                 n[k] = p[k];
             length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
@@ -43,4 +44,16 @@ std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
             n[k] /= length;
     }
     return normals;
+}
+} // namespace
+
+std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+{
+    return normalsOf(weld, [soup](std::size_t c) { return soup + 3 * c; });
+}
+
+std::vector<float> weldedNormals(const IcosphereWeld& weld, const float* positions)
+{
+    const std::uint32_t* vertex = weld.cornerToVertex.data();
+    return normalsOf(weld, [positions, vertex](std::size_t c) { return positions + 3 * std::size_t(vertex[c]); });
 }

@@ -14,3 +14,8 @@
 // them. Returns x, y, z per welded vertex, in the weld's vertex order.
 // Throws std::bad_alloc when the array cannot be had.
 std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup);
+
+// The same from welded positions (x, y, z per welded vertex, in the weld's
+// vertex order), as a saved mesh holds them: equal to landNormals wherever
+// the copies of each vertex agree.
+std::vector<float> weldedNormals(const IcosphereWeld& weld, const float* positions);

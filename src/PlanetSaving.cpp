@@ -115,7 +115,8 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
-    LandView land{planet.weld, planet.vertices.data(), snapshot.copied()};
+    LandView land{planet.weld, planet.vertices.data(), snapshot.copied(),
+                  planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());

@@ -1,3 +1,4 @@
+#include "LandNormals.h"
 #include "Landscape.h"
 #include "MeshExport.h"
 #include "Planet.h"
@@ -7,11 +8,13 @@
 #include <array>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <regex>
 #include <set>
 #include <stdexcept>
 #include <sstream>
@@ -26,6 +29,8 @@ namespace fs = std::filesystem;
 struct ReadMesh {
     std::vector<std::string> comments;
     std::vector<float> positions;
+    std::vector<float> normals;
+    std::vector<float> colours;        // 0 to 1 (PLY: its bytes / 255)
     std::vector<std::uint32_t> faces;  // 0-based
 };
 
@@ -75,8 +80,9 @@ std::uint32_t littleEndian32(const std::string& bytes, std::size_t at)
     return value;
 }
 
-// Reads the binary little-endian PLY layout the exporter promises: x, y, z
-// floats per vertex and a uchar-counted uint list per face. Fails the test on
+// Reads the binary little-endian PLY layout the exporter promises: x, y, z,
+// nx, ny, nz floats and red, green, blue uchars per vertex and a
+// uchar-counted uint list per face. Fails the test on
 // any other header or a body of the wrong length.
 ReadMesh readPly(const std::string& path)
 {
@@ -97,18 +103,21 @@ ReadMesh readPly(const std::string& path)
         else
             properties.push_back(line);
     }
-    const std::vector<std::string> expected = {"ply", "format binary_little_endian 1.0", "property float x",
-                                               "property float y", "property float z",
-                                               "property list uchar uint vertex_indices"};
+    const std::vector<std::string> expected = {
+        "ply", "format binary_little_endian 1.0", "property float x", "property float y", "property float z",
+        "property float nx", "property float ny", "property float nz", "property uchar red", "property uchar green",
+        "property uchar blue", "property list uchar uint vertex_indices"};
     EXPECT_EQ(properties, expected);
     std::size_t at = bodyStart + 11;
-    EXPECT_EQ(bytes.size(), at + 12 * vertices + 13 * faces) << "body length of " << path;
-    if (bytes.size() != at + 12 * vertices + 13 * faces)
+    EXPECT_EQ(bytes.size(), at + 27 * vertices + 13 * faces) << "body length of " << path;
+    if (bytes.size() != at + 27 * vertices + 13 * faces)
         return mesh;
-    for (std::size_t i = 0; i < 3 * vertices; ++i, at += 4) {
-        const std::uint32_t bits = littleEndian32(bytes, at);
-        mesh.positions.push_back(std::bit_cast<float>(bits));
-    }
+    for (std::size_t v = 0; v < vertices; ++v, at += 27)
+        for (std::size_t k = 0; k < 3; ++k) {
+            mesh.positions.push_back(std::bit_cast<float>(littleEndian32(bytes, at + 4 * k)));
+            mesh.normals.push_back(std::bit_cast<float>(littleEndian32(bytes, at + 12 + 4 * k)));
+            mesh.colours.push_back(static_cast<unsigned char>(bytes[at + 24 + k]) / 255.0f);
+        }
     for (std::size_t f = 0; f < faces; ++f, at += 13) {
         EXPECT_EQ(bytes[at], 3) << "face " << f << " is not a triangle";
         for (std::size_t k = 0; k < 3; ++k)
@@ -117,28 +126,42 @@ ReadMesh readPly(const std::string& path)
     return mesh;
 }
 
-ReadMesh readObj(const std::string& path)
+// Reads "v x y z r g b", "vn x y z" and "f a//a b//b c//c" lines; fails the
+// test on any other line or a field count that differs.
+void readObjInto(const std::string& path, ReadMesh& mesh)
 {
-    ReadMesh mesh;
     for (const std::string& line : readLines(path)) {
-        std::istringstream fields(line);
-        std::string tag, a, b, c, extra;
-        fields >> tag >> a >> b >> c;
-        if (tag == "#") {
+        if (line.rfind("# ", 0) == 0) {
             mesh.comments.push_back(line.substr(2));
             continue;
         }
-        EXPECT_FALSE(fields >> extra) << "extra field in \"" << line << "\"";
-        if (tag == "v") {
-            for (const std::string* text : {&a, &b, &c})
-                mesh.positions.push_back(std::strtof(text->c_str(), nullptr));
-        } else if (tag == "f") {
-            for (const std::string* text : {&a, &b, &c})
-                mesh.faces.push_back(static_cast<std::uint32_t>(std::stoul(*text)) - 1);
-        } else {
-            ADD_FAILURE() << "unexpected line \"" << line << "\"";
+        std::istringstream fields(line);
+        std::string tag;
+        std::vector<std::string> values;
+        fields >> tag;
+        for (std::string value; fields >> value;)
+            values.push_back(value);
+        const std::size_t count = tag == "v" ? 6 : 3;
+        ASSERT_EQ(values.size(), count) << "fields of \"" << line << "\"";
+        for (std::size_t k = 0; k < count; ++k) {
+            const float number = std::strtof(values[k].c_str(), nullptr);
+            if (tag == "v")
+                (k < 3 ? mesh.positions : mesh.colours).push_back(number);
+            else if (tag == "vn")
+                mesh.normals.push_back(number);
+            else if (tag == "f" && values[k] == values[k].substr(0, values[k].find('/')) + "//" +
+                                                   values[k].substr(0, values[k].find('/')))
+                mesh.faces.push_back(static_cast<std::uint32_t>(std::stoul(values[k])) - 1);
+            else
+                FAIL() << "unexpected line \"" << line << "\"";
         }
     }
+}
+
+ReadMesh readObj(const std::string& path)
+{
+    ReadMesh mesh;
+    readObjInto(path, mesh);
     return mesh;
 }
 
@@ -314,22 +337,26 @@ TEST(MeshExportFiles, HeadersCarrySeedSubdivisionsAndIterations)
     const std::string header = "ply\nformat binary_little_endian 1.0\n"
                                "comment Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456\n"
                                "element vertex 12\nproperty float x\nproperty float y\nproperty float z\n"
+                               "property float nx\nproperty float ny\nproperty float nz\n"
+                               "property uchar red\nproperty uchar green\nproperty uchar blue\n"
                                "element face 20\nproperty list uchar uint vertex_indices\nend_header\n";
     const std::string ply = readFile("sphere.ply");
     EXPECT_EQ(ply.substr(0, header.size()), header);
-    EXPECT_EQ(ply.size(), header.size() + 12 * 12 + 20 * 13);
+    EXPECT_EQ(ply.size(), header.size() + 12 * 27 + 20 * 13);
     const auto lines = readLines("sphere.obj");
-    ASSERT_EQ(lines.size(), 1u + 12 + 20);
+    ASSERT_EQ(lines.size(), 1u + 12 + 12 + 20);
     EXPECT_EQ(lines[0], "# Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456");
     EXPECT_EQ(lines[1].substr(0, 2), "v ");
-    EXPECT_EQ(lines[13].substr(0, 2), "f ");
+    EXPECT_EQ(lines[13].substr(0, 3), "vn ");
+    EXPECT_EQ(lines[25].substr(0, 2), "f ");
 }
 
-TEST(MeshExportPaths, RecognisesPlyAndObjNamesInAnyCase)
+TEST(MeshExportPaths, RecognisesPlyObjAndGlbNamesInAnyCase)
 {
-    for (const char* name : {"a.ply", "A.PLY", "dir/planet.Obj", "x.y.obj", "/tmp/p.pLy"})
+    for (const char* name : {"a.ply", "A.PLY", "dir/planet.Obj", "x.y.obj", "/tmp/p.pLy", "a.glb", "b.GLB"})
         EXPECT_TRUE(isExportPath(name)) << name;
-    for (const char* name : {"a.stl", "ply", "a.ply.txt", "a.", "", "dir.ply/", "a.plyx", "aply", ".obj"})
+    for (const char* name : {"a.stl", "ply", "a.ply.txt", "a.", "", "dir.ply/", "a.plyx", "aply", ".obj", "a.gltf",
+                             ".glb"})
         EXPECT_FALSE(isExportPath(name)) << name;
 }
 
@@ -345,7 +372,7 @@ TEST(MeshExportPaths, FailuresSayWhyAndLeaveNoFileBehind)
     std::string error;
     EXPECT_FALSE(tryExport("planet.stl", error));
     EXPECT_NE(error.find("unknown file type"), std::string::npos) << error;
-    EXPECT_NE(error.find("(use .ply or .obj)"), std::string::npos) << error;
+    EXPECT_NE(error.find("(use .ply, .obj or .glb)"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists("planet.stl"));
 
     EXPECT_FALSE(tryExport("missing/planet.ply", error));
@@ -372,6 +399,145 @@ TEST(MeshExportPaths, FailuresSayWhyAndLeaveNoFileBehind)
 
     EXPECT_TRUE(tryExport("after.ply", error)) << "a failure must not spoil the next export: " << error;
     EXPECT_EQ(readPly("after.ply").faces.size(), 240u);
+}
+
+TEST(MeshExportFiles, PlyAndObjCarryEachVertexsTerrainColourAndLandNormal)
+{
+    ScopedTempDir dir;
+    auto planet = generatedPlanet(3, 3000);
+    const MeshInfo info{42, 3, 3000};
+    std::string error;
+    ASSERT_TRUE(exportPlanet("planet.ply", *planet, info, error)) << error;
+    ASSERT_TRUE(exportPlanet("planet.obj", *planet, info, error)) << error;
+    const std::vector<float> normals = landNormals(planet->weld, planet->vertices.data());
+    const IndexedMesh welded = weldedMesh(*planet);
+    // PLY keeps the colour to the nearest of 255 steps, OBJ as the float itself.
+    for (const auto& [name, mesh, bytes] : {std::tuple{"PLY", readPly("planet.ply"), true},
+                                            {"OBJ", readObj("planet.obj"), false}}) {
+        expectSameBits(mesh.normals, normals, name);
+        ASSERT_EQ(mesh.colours.size(), welded.positions.size()) << name;
+        std::set<std::array<float, 3>> distinct;
+        for (std::size_t v = 0; v < welded.positions.size(); v += 3) {
+            const float* p = &welded.positions[v];
+            const float height = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]) - 1.0f;
+            const Rgb colour = terrainColour(height * STEPS_PER_UNIT);
+            for (std::size_t k = 0; k < 3; ++k)
+                ASSERT_EQ(mesh.colours[v + k], bytes ? std::lround(colour[k] * 255.0f) / 255.0f : colour[k])
+                    << name << " vertex " << v / 3;
+            distinct.insert(colour);
+        }
+        EXPECT_GT(distinct.size(), 20u) << name << ": the land spans many colours";
+    }
+}
+
+// A .glb's two chunks, checked against the binary container's rules.
+struct Glb {
+    std::string json;
+    std::string bin;
+};
+
+Glb readGlb(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    Glb glb;
+    EXPECT_GE(bytes.size(), 28u);
+    if (bytes.size() < 28)
+        return glb;
+    EXPECT_EQ(littleEndian32(bytes, 0), 0x46546C67u) << "magic";
+    EXPECT_EQ(littleEndian32(bytes, 4), 2u) << "version";
+    EXPECT_EQ(littleEndian32(bytes, 8), bytes.size()) << "total length";
+    const std::size_t jsonLength = littleEndian32(bytes, 12);
+    EXPECT_EQ(littleEndian32(bytes, 16), 0x4E4F534Au) << "JSON chunk type";
+    EXPECT_EQ(jsonLength % 4, 0u);
+    EXPECT_LE(20 + jsonLength + 8, bytes.size());
+    glb.json = bytes.substr(20, jsonLength);
+    const std::size_t binAt = 20 + jsonLength;
+    const std::size_t binLength = littleEndian32(bytes, binAt);
+    EXPECT_EQ(littleEndian32(bytes, binAt + 4), 0x004E4942u) << "BIN chunk type";
+    EXPECT_EQ(binAt + 8 + binLength, bytes.size()) << "the BIN chunk ends the file";
+    glb.bin = bytes.substr(binAt + 8, binLength);
+    return glb;
+}
+
+// Every match of pattern in text, its groups as numbers.
+std::vector<std::vector<std::uint64_t>> numbersOf(const std::string& text, const std::string& pattern)
+{
+    std::vector<std::vector<std::uint64_t>> found;
+    const std::regex re(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
+        found.emplace_back();
+        for (std::size_t g = 1; g < it->size(); ++g)
+            found.back().push_back(std::stoull((*it)[g].str()));
+    }
+    return found;
+}
+
+template <typename T>
+std::vector<T> arrayAt(const std::string& bin, std::uint64_t offset, std::uint64_t bytes)
+{
+    std::vector<T> values(bytes / sizeof(T));
+    std::memcpy(values.data(), bin.data() + offset, bytes);
+    return values;
+}
+
+TEST(MeshExportGlb, ChunksAccessorsAndArraysHoldTheLandAndTheSea)
+{
+    ScopedTempDir dir;
+    auto planet = generatedPlanet(3, 2000);
+    const LandView land{planet->weld, planet->vertices.data(), nullptr, planet->water->vertices.data()};
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("planet.GLB"), land, {42, 3, 2000}, error)) << error;
+    const Glb glb = readGlb("planet.GLB");
+    const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
+    const std::vector<std::vector<std::uint64_t>> expected = {
+        {0, 5126, 642}, {1, 5126, 642}, {2, 5126, 642}, {3, 5125, 3840}, {4, 5126, 642}, {5, 5126, 642}};
+    EXPECT_EQ(accessors, expected);
+    const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+))");
+    ASSERT_EQ(views.size(), 6u);
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        EXPECT_EQ(views[i][0] % 4, 0u) << "view " << i;
+        EXPECT_EQ(views[i][0], i ? views[i - 1][0] + views[i - 1][1] : 0) << "view " << i;
+    }
+    EXPECT_EQ(views.back()[0] + views.back()[1], glb.bin.size());
+    EXPECT_EQ(glb.json.find("byteStride"), std::string::npos);
+    EXPECT_NE(glb.json.find(R"("alphaMode":"BLEND")"), std::string::npos);
+
+    const IndexedMesh ground = weldedMesh(*planet), sea = weldedMesh(planet->weld, planet->water->vertices.data());
+    expectSameBits(arrayAt<float>(glb.bin, views[0][0], views[0][1]), ground.positions, "land positions");
+    expectSameBits(arrayAt<float>(glb.bin, views[1][0], views[1][1]),
+                   landNormals(planet->weld, planet->vertices.data()), "land normals");
+    EXPECT_EQ(arrayAt<std::uint32_t>(glb.bin, views[3][0], views[3][1]), ground.faces);
+    expectSameBits(arrayAt<float>(glb.bin, views[4][0], views[4][1]), sea.positions, "sea positions");
+    const std::vector<float> colours = arrayAt<float>(glb.bin, views[2][0], views[2][1]);
+    for (std::size_t v = 0; v < colours.size(); v += 3) {
+        // glTF's colours are linear: sRGB-encoded again, they are the window's.
+        const Rgb srgb = vertexColour(&ground.positions[v]);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const float c = colours[v + k];
+            const float encoded = c <= 0.0031308f ? 12.92f * c : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
+            ASSERT_NEAR(encoded, srgb[k], 1e-5f) << "vertex " << v / 3;
+        }
+    }
+}
+
+TEST(MeshExportGlb, ExtrasSayWhatMadeThePlanetAndHowMuchOfItTheLandHolds)
+{
+    ScopedTempDir dir;
+    auto planet = generatedPlanet(0, 0);
+    const std::pair<MeshInfo, const char*> cases[] = {
+        {{42, 3, 2000}, R"("seed":42,"subdivisions":3,"iterations":2000,)"
+                        R"("comment":"Orbivane planet: seed 42, subdivisions 3, iterations 2000"})"},
+        {{7, 0, 50, 12}, R"("seed":7,"subdivisions":0,"iterations":50,"applied":12,"stopped":false,)"
+                         R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 12 of 50"})"},
+        {{7, 0, 50, 0, true}, R"("iterations":50,"applied":0,"stopped":true,)"
+                              R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 0 of 50, stopped"})"},
+    };
+    for (const auto& [info, extras] : cases) {
+        std::string error;
+        ASSERT_TRUE(exportPlanet("planet.glb", *planet, info, error)) << error;
+        const std::string json = readGlb("planet.glb").json;
+        EXPECT_NE(json.find(extras), std::string::npos) << json;
+    }
 }
 
 } // namespace

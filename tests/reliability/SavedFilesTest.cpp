@@ -50,15 +50,17 @@ Ply readPly(const std::string& path)
         std::sscanf(line.c_str(), "element face %zu", &faces);
     }
     const std::size_t at = body + 11;
-    ply.whole = bytes.size() == at + 12 * vertices + 13 * faces;
+    // Per vertex x, y, z, nx, ny, nz floats and red, green, blue bytes.
+    ply.whole = bytes.size() == at + 27 * vertices + 13 * faces;
     if (!ply.whole)
         return ply;
     ply.xyz.resize(3 * vertices);
-    std::memcpy(ply.xyz.data(), &bytes[at], 12 * vertices);
+    for (std::size_t v = 0; v < vertices; ++v)
+        std::memcpy(&ply.xyz[3 * v], &bytes[at + 27 * v], 12);
     for (std::size_t f = 0; f < faces; ++f)
         for (std::size_t k = 0; k < 3; ++k) {
             std::uint32_t index;
-            std::memcpy(&index, &bytes[at + 12 * vertices + 13 * f + 1 + 4 * k], 4);
+            std::memcpy(&index, &bytes[at + 27 * vertices + 13 * f + 1 + 4 * k], 4);
             ply.faces.push_back(index);
         }
     return ply;

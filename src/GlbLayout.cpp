@@ -1,0 +1,130 @@
+#include "GlbLayout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+constexpr int FLOAT = 5126;
+constexpr int UNSIGNED_INT = 5125;
+constexpr int ARRAY_BUFFER = 34962;
+constexpr int ELEMENT_ARRAY_BUFFER = 34963;
+// The sea's opacity: enough to tint it, little enough to see the floor.
+constexpr float SEA_ALPHA = 0.6f;
+
+// The float's exact value: the validator compares min and max with the data
+// read as floats, so no rounding may pass between them.
+std::string number(float value)
+{
+    char text[40];
+    return std::string(text, std::to_chars(text, text + sizeof text, double(value)).ptr);
+}
+
+std::string vec(const float* values, int count)
+{
+    std::string text = "[";
+    for (int k = 0; k < count; ++k)
+        text.append(k ? "," : "").append(number(values[k]));
+    return text + "]";
+}
+
+std::string boundsOf(const std::vector<float>& xyz)
+{
+    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (std::size_t i = 0; i < xyz.size(); ++i) {
+        low[i % 3] = std::min(low[i % 3], xyz[i]);
+        high[i % 3] = std::max(high[i % 3], xyz[i]);
+    }
+    return ",\"min\":" + vec(low, 3) + ",\"max\":" + vec(high, 3);
+}
+
+void add(GlbLayout& layout, std::uint64_t count, int componentType, const char* type, std::string bounds = {})
+{
+    const std::uint64_t components = std::string(type) == "VEC3" ? 3 : 1;
+    const int target = componentType == UNSIGNED_INT ? ELEMENT_ARRAY_BUFFER : ARRAY_BUFFER;
+    layout.blocks.push_back({layout.binBytes, count, 4 * components * count, componentType, type, target,
+                             std::move(bounds)});
+    layout.binBytes += layout.blocks.back().bytes;
+}
+
+std::string viewsAndAccessors(const GlbLayout& layout)
+{
+    std::string views = "\"bufferViews\":[", accessors = "\"accessors\":[";
+    for (std::size_t i = 0; i < layout.blocks.size(); ++i) {
+        const GlbBlock& b = layout.blocks[i];
+        const char* comma = i ? "," : "";
+        views.append(comma).append("{\"buffer\":0,\"byteOffset\":").append(std::to_string(b.offset));
+        views.append(",\"byteLength\":").append(std::to_string(b.bytes));
+        views.append(",\"target\":").append(std::to_string(b.target)).append("}");
+        accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
+        accessors.append(",\"componentType\":").append(std::to_string(b.componentType));
+        accessors.append(",\"count\":").append(std::to_string(b.count));
+        accessors.append(",\"type\":\"").append(b.type).append("\"").append(b.bounds).append("}");
+    }
+    return views + "]," + accessors + "]";
+}
+
+std::string meshesAndMaterials(bool sea)
+{
+    const Rgb& water = TERRAIN.shallowSea.colour;
+    const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
+                                SEA_ALPHA};
+    std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[{\"attributes\":"
+                       "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2},\"indices\":3,\"material\":0}]}";
+    if (sea)
+        text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
+                "\"indices\":3,\"material\":1}]}";
+    text += "],\"materials\":[{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
+            "\"metallicFactor\":0,\"roughnessFactor\":1}}";
+    if (sea)
+        text += ",{\"name\":\"sea\",\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
+                vec(seaColour, 4) + ",\"metallicFactor\":0,\"roughnessFactor\":0.25}}";
+    return text + "]";
+}
+
+std::string sceneAndNodes(bool sea)
+{
+    return sea ? "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0,1]}],"
+                 "\"nodes\":[{\"name\":\"land\",\"mesh\":0},{\"name\":\"sea\",\"mesh\":1}]"
+               : "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0]}],\"nodes\":[{\"name\":\"land\",\"mesh\":0}]";
+}
+
+// What made the planet; a land caught part-way also says how many planes it
+// holds ("applied") and whether its generation was stopped.
+std::string asset(const MeshInfo& info)
+{
+    std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
+                         std::to_string(info.subdivisions) + ",\"iterations\":" + std::to_string(info.iterations);
+    if (info.applied >= 0 && (info.applied < info.iterations || info.stopped))
+        extras += ",\"applied\":" + std::to_string(info.applied) + ",\"stopped\":" + (info.stopped ? "true" : "false");
+    // headerComment is letters, digits, spaces, commas and a colon: no character JSON escapes.
+    extras += ",\"comment\":\"" + headerComment(info) + "\"";
+    return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{" + extras + "}}";
+}
+
+} // namespace
+
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea)
+{
+    GlbLayout layout;
+    const std::uint64_t vertices = weld.vertexCount();
+    add(layout, vertices, FLOAT, "VEC3", boundsOf(land));
+    add(layout, vertices, FLOAT, "VEC3");
+    add(layout, vertices, FLOAT, "VEC3");
+    add(layout, 3 * std::uint64_t(weld.faceCount()), UNSIGNED_INT, "SCALAR");
+    if (sea) {
+        add(layout, vertices, FLOAT, "VEC3", boundsOf(*sea));
+        add(layout, vertices, FLOAT, "VEC3");
+        layout.sea = true;
+    }
+    return layout;
+}
+
+std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
+{
+    std::string json = "{";
+    json.append(asset(info)).append(",").append(sceneAndNodes(layout.sea)).append(",");
+    json.append(meshesAndMaterials(layout.sea)).append(",").append(viewsAndAccessors(layout));
+    return json.append(",\"buffers\":[{\"byteLength\":").append(std::to_string(layout.binBytes)).append("}]}");
+}

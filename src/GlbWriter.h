@@ -1,0 +1,18 @@
+#pragma once
+
+#include "SafeFile.h"
+#include "SavedLand.h"
+
+// The planet as glTF 2.0 binary (.glb), one buffer in the BIN chunk:
+// - mesh 0, "land": POSITION (with min and max), NORMAL (unit, outward) and
+//   COLOR_0 (float RGB, linear as glTF defines it: vertexColour decoded from
+//   sRGB, so a viewer shows what the window shows), indices UNSIGNED_INT,
+//   counter-clockwise from outside (glTF's front faces);
+// - mesh 1, "sea" (when land.sea is set): the undeformed sphere at the sea
+//   radius (land.shape) under the same indices, with a translucent material
+//   (alphaMode BLEND).
+// A node and a default scene hold both; asset.extras has the seed, the
+// subdivisions, the iterations and the header comment. Coordinates are the
+// window's (+Y up), one sea radius a metre. Throws std::bad_alloc when the
+// welded copies cannot be had.
+void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info);

@@ -1,0 +1,51 @@
+#include "ObjWriter.h"
+
+#include <charconv>
+#include <string>
+
+namespace {
+
+// One OBJ record: a tag and count numbers.
+template <typename T>
+void putObjLine(SafeFile& out, const std::string& tag, const T* values, int count)
+{
+    std::string line = tag;
+    for (int k = 0; k < count; ++k) {
+        char number[32];
+        line += ' ';
+        line.append(number, std::to_chars(number, number + sizeof number, values[k]).ptr);
+    }
+    line += '\n';
+    out.write(line);
+}
+
+// Face f as "f a//a b//b c//c": each corner's vertex and normal, 1-based.
+void putObjFace(SafeFile& out, const IcosphereWeld& weld, std::size_t f)
+{
+    std::string line = "f";
+    for (int k = 0; k < 3; ++k) {
+        const std::string index = std::to_string(faceVertex(weld, f, k) + 1);
+        line += ' ' + index + "//" + index;
+    }
+    line += '\n';
+    out.write(line);
+}
+
+} // namespace
+
+void writeObj(SafeFile& out, const LandView& land, const MeshInfo& info)
+{
+    const IcosphereWeld& weld = land.weld;
+    const WeldedMesh mesh = weldedLand(land);
+    out.write("# " + headerComment(info) + "\n");
+    for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v) {
+        const float* p = &mesh.positions[3 * v];
+        const Rgb colour = vertexColour(p, land.shape);
+        const float record[6] = {p[0], p[1], p[2], colour[0], colour[1], colour[2]};
+        putObjLine(out, "v", record, 6);
+    }
+    for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v)
+        putObjLine(out, "vn", &mesh.normals[3 * v], 3);
+    for (std::size_t f = 0; f < weld.faceCount() && !out.failed(); ++f)
+        putObjFace(out, weld, f);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "SafeFile.h"
+#include "SavedLand.h"
+
+// The welded land as text OBJ: the header comment, then per vertex
+// "v x y z r g b" (the colour from 0 to 1, sRGB as the window shows it, see
+// vertexColour), then "vn x y z" (unit, outward) per vertex and faces
+// "f a//a b//b c//c", 1-based, counter-clockwise from outside. Floats print as
+// the shortest text that reads back to the same bits. Throws std::bad_alloc
+// when the welded copy cannot be had.
+void writeObj(SafeFile& out, const LandView& land, const MeshInfo& info);

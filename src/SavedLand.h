@@ -1,0 +1,79 @@
+#pragma once
+
+#include "IcosphereWeld.h"
+#include "TerrainColours.h"
+#include "WorldShape.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What every mesh writer shares: what made the planet, the land to save and
+// how its welded vertices are read, coloured and numbered.
+
+// What made a planet and how much of it the saved land holds; written into
+// the header comment of everything saved from it.
+struct MeshInfo {
+    std::uint32_t seed;
+    int subdivisions;
+    int iterations;      // fault planes asked for
+    int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
+    bool stopped = false; // the generation was stopped before its end
+    WorldShape shape{};   // the sea and relief the land is saved with
+};
+
+// "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
+// planet; "... iterations K of I" for a live one caught part-way, and
+// "... iterations K of I, stopped" for one stopped early; then the shape's
+// comment (", sea radius S, relief F") when it is not the default.
+std::string headerComment(const MeshInfo& info);
+
+// The land to save: its soup (x, y, z per corner, the weld's corners) and
+// the weld; or, when welded is set, x, y, z per welded vertex in the weld's
+// numbering (a copy taken between two planes of a live generation, see
+// LandSnapshot.h). sea, when set, is the
+// undeformed sea sphere's soup, welded by the same weld (formats that hold
+// more than one mesh write it).
+struct LandView {
+    const IcosphereWeld& weld;
+    const float* soup;
+    const float* welded = nullptr;
+    const float* sea = nullptr;
+    WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
+};
+
+// Welded vertices as the writers take them: x, y, z per vertex in the weld's
+// vertex order, and per vertex the unit outward normal (landNormals).
+struct WeldedMesh {
+    std::vector<float> positions;
+    std::vector<float> normals;
+};
+
+// The one place the writers get welded positions from: the snapshot's copy,
+// or each vertex read at its first corner; then the normals of that copy.
+// Throws std::bad_alloc when the arrays cannot be had.
+WeldedMesh weldedLand(const LandView& land);
+
+// The sea sphere of land (land.sea must be set) the same way, without a lock:
+// nothing writes the sea after it is built.
+WeldedMesh weldedSea(const LandView& land);
+
+// The colour a vertex at xyz (sea radii from the centre, as saved with
+// shape) gets in every saved mesh: terrainColour of its height as generated,
+// (radius - sea) / relief x STEPS_PER_UNIT, as the land shader computes it. The window writes these values to the screen
+// unconverted, so they are sRGB-encoded as displayed; unlit.
+Rgb vertexColour(const float* xyz, const WorldShape& shape = {});
+
+// An sRGB-encoded channel (0 to 1) made linear, as glTF's colours are: the
+// inverse of the sRGB transfer function.
+float linearFromSrgb(float channel);
+
+// A colour channel from 0 to 1 as a byte, rounded to nearest.
+std::uint8_t colourByte(float channel);
+
+// Welded vertex k (0 to 2) of face f, counter-clockwise from outside.
+std::uint32_t faceVertex(const IcosphereWeld& weld, std::size_t face, int k);
+
+// value's 4 bytes, little-endian, at out.
+void putU32(char* out, std::uint32_t value);

@@ -1,0 +1,127 @@
+// Real readers of the exported meshes: the Khronos glTF validator, Blender's
+// own importers and assimp. Each runs on files this process exports.
+#include "Landscape.h"
+#include "MeshExport.h"
+#include "Planet.h"
+#include "TestSupport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+const std::string SCRIPTS = ORBIVANE_SOURCE_DIR "/tests/clients/";
+const std::string VALIDATOR_MODULES = ORBIVANE_BUILD_DIR "/client-tools/node_modules";
+
+std::unique_ptr<Planet> planetOf(int subdivisions, int iterations)
+{
+    setFixedSeed(42);
+    testing::internal::CaptureStdout();
+    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
+    testing::internal::GetCapturedStdout();
+    setFixedSeed(std::nullopt);
+    return planet;
+}
+
+void exportTo(const std::string& path, const Planet& planet)
+{
+    const LandView land{planet.weld, planet.vertices.data(), nullptr, planet.water->vertices.data()};
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing(path), land, {42, planet.subdivisions, planet.iterations}, error))
+        << error;
+}
+
+CommandResult blender(const std::string& arguments)
+{
+    return runCommand("blender -b --factory-startup --python-exit-code 1 --python " + SCRIPTS +
+                      "blender_checks.py -- " + arguments + " 2>&1");
+}
+
+TEST(GltfValidator, FindsNoErrorAndNoWarningInTheGlb)
+{
+    ScopedTempDir dir;
+    std::string files;
+    for (const char* name : {"0.glb", "5.glb", "8.glb"}) {
+        exportTo(name, *planetOf(name[0] - '0', 2000));
+        files.append(" ").append(name);
+    }
+    const CommandResult run =
+        runCommand("NODE_PATH=" + VALIDATOR_MODULES + " node " + SCRIPTS + "validate-glb.js" + files + " 2>&1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    for (const char* name : {"0.glb", "5.glb", "8.glb"})
+        EXPECT_NE(run.out.find(std::string(name) + ": 0 errors, 0 warnings"), std::string::npos) << run.out;
+}
+
+TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)
+{
+    ScopedTempDir dir;
+    exportTo("0.glb", *planetOf(0, 0));
+    exportTo("5.glb", *planetOf(5, 2000));
+    const CommandResult run = blender("glb 0.glb 0 5.glb 5");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("glb 5.glb: land and sea, 10242 vertices each, land closed and outward"),
+              std::string::npos)
+        << run.out;
+}
+
+// Five vertices from the lowest to the highest, as "x y z r g b" lines with
+// the colour the shared colour definition gives their height, as bytes.
+std::string fiveVerticesAndTheirColours(const Planet& planet)
+{
+    std::vector<std::uint32_t> corners = planet.weld.vertexToCorner;
+    auto radius = [&](std::uint32_t c) {
+        const float* p = &planet.vertices[3 * std::size_t(c)];
+        return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+    };
+    std::sort(corners.begin(), corners.end(), [&](auto a, auto b) { return radius(a) < radius(b); });
+    std::string lines;
+    for (std::size_t k = 0; k < 5; ++k) {
+        const std::uint32_t c = corners[k * (corners.size() - 1) / 4];
+        const Rgb colour = terrainColour((radius(c) - 1.0f) * STEPS_PER_UNIT);
+        const float* p = &planet.vertices[3 * std::size_t(c)];
+        for (float value : {p[0], p[1], p[2]}) {
+            char text[32];
+            lines.append(text, std::to_chars(text, text + sizeof text, value).ptr) += " ";
+        }
+        for (float channel : colour)
+            lines += std::to_string(std::lround(channel * 255.0f)) + " ";
+        lines += "\n";
+    }
+    return lines;
+}
+
+TEST(BlenderImport, PlyColoursAreTheTerrainColoursOfTheirHeights)
+{
+    ScopedTempDir dir;
+    const auto planet = planetOf(4, 5000);
+    exportTo("planet.ply", *planet);
+    std::ofstream("expected.txt") << fiveVerticesAndTheirColours(*planet);
+    const CommandResult run = blender("ply planet.ply expected.txt");
+    EXPECT_EQ(run.status, 0) << run.out;
+    std::size_t checked = 0;
+    for (std::size_t at = 0; (at = run.out.find(" has colour ", at)) != std::string::npos; ++at)
+        ++checked;
+    EXPECT_EQ(checked, 5u) << run.out;
+}
+
+TEST(AssimpImport, ReadsEveryFormatWithItsWeldedCounts)
+{
+    ScopedTempDir dir;
+    const auto planet = planetOf(3, 1000);
+    const std::pair<const char*, const char*> cases[] = {
+        {"planet.ply", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
+        {"planet.obj", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
+        {"planet.glb", "Meshes:             2\nVertices:           1284\nFaces:              2560\n"},
+    };
+    for (const auto& [name, counts] : cases) {
+        exportTo(name, *planet);
+        const CommandResult run = runCommand(std::string("assimp info ") + name + " 2>&1 | grep -E '^(Meshes|Vertices|Faces): +[0-9]+$'");
+        EXPECT_EQ(run.out, counts) << name;
+    }
+}
+
+} // namespace
