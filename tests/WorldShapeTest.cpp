@@ -1,4 +1,5 @@
 // --land and --relief through the real program, checked against the files it writes.
+#include "Planet.h"
 #include "SeaLevel.h"
 #include "TestSupport.h"
 
@@ -133,6 +134,37 @@ TEST(LandAndRelief, ExportsHoldTheShareAskedAndTheStretchedRadii)
         EXPECT_NEAR(low, sea + (plainLow - sea) * relief, 1e-7) << args;
         EXPECT_NEAR(high, sea + (plainHigh - sea) * relief, 1e-7) << args;
         EXPECT_NE(readFile("h.png").find(generated.comment + shape + ", radius "), std::string::npos) << args;
+    }
+}
+
+// The icosahedron with its corner 0 raised to 1.5: its five faces stand
+// above the other fifteen, which are all of one height (their corners' lengths
+// are the same floats): those are taken or left together.
+TEST(SeaLevel, TakesWholeTrianglesFromTheHighestDown)
+{
+    const IcosphereWeld weld = weldIcosphere(ICOSAHEDRON_FACES, 0);
+    std::vector<float> sea, land;
+    for (const auto& face : ICOSAHEDRON_FACES)
+        for (int corner : face)
+            for (int k = 0; k < 3; ++k) {
+                sea.push_back(ICOSAHEDRON_VERTICES[corner][k]);
+                land.push_back(ICOSAHEDRON_VERTICES[corner][k] * (corner == 0 ? 1.5f : 1.0f));
+            }
+    const struct {
+        double asked, reached;
+    } cases[] = {{0, 0}, {0.02, 0}, {0.2, 0.25}, {0.6, 0.25}, {0.7, 1}, {1, 1}};
+    for (const auto& [asked, reached] : cases) {
+        const SeaLevel level = seaLevelForLand(weld, land.data(), sea.data(), asked);
+        EXPECT_NEAR(level.landShare, reached, 1e-6) << asked;
+        EXPECT_NEAR(level.largestTriangleShare, 0.05, 1e-6);
+        int above = 0;
+        for (std::size_t t = 0; t < 20; ++t) {
+            double r[3];
+            for (int k = 0; k < 3; ++k)
+                r[k] = std::hypot(double(land[9 * t + 3 * k]), double(land[9 * t + 3 * k + 1]), double(land[9 * t + 3 * k + 2]));
+            above += triangleHeight(r[0], r[1], r[2]) > level.seaRadius;
+        }
+        EXPECT_NEAR(above / 20.0, level.landShare, 1e-6) << asked << ": the radius splits the triangles as counted";
     }
 }
 
