@@ -6,25 +6,31 @@
 //   buffers  the program's drawing: welded, indexed buffer objects, the
 //            shipped shaders;
 //   bound    the same buffers with one-line shaders: what the renderer itself
-//            costs for this many triangles.
+//            costs for this many triangles;
+//   dragging the program's drawing at the coarser level a drag at the
+//            starting distance draws (planets of 7 and more subdivisions).
 // With each: bytes sent to the GL per frame, and the time from the end of
 // the generation to the first frame on the screen, and minor page faults per
-// frame.
+// frame. Then, for the planets drawn coarser, the level chosen at three
+// distances and the time from the hand's last touch to the first whole frame.
 //
 //   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS]]
 
 #include "ClientArrayDrawing.h"
+#include "DetailLevels.h"
 #include "Landscape.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "Renderer.h"
 #include "Rotation.h"
 #include "Shader.h"
+#include "ViewControl.h"
 #include "Window.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -47,21 +53,37 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Buffers, Bound };
-const char* const MODE_NAMES[] = {"former", "buffers", "bound"};
+enum class Mode { Former, Buffers, Bound, Dragging };
+const char* const MODE_NAMES[] = {"former", "buffers", "bound", "dragging"};
 
 struct Result {
     double framesPerSecond = 0;
     double bytesPerFrame = 0;
     double faultsPerFrame = 0; // minor page faults of the whole process
+    double processorMsPerFrame = 0; // all threads: steadier than frames/s on a busy machine
     double firstFrameMs = 0;
+    int level = 0; // of detail drawn
 };
+
+// The level a drag draws at this distance in the 800 x 600 window.
+int draggingLevel(const Planet& planet, double distance)
+{
+    return levelForScreen(planet.subdivisions, {distance, ViewControl::FIELD_OF_VIEW, 600});
+}
 
 long minorFaults()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_minflt;
+}
+
+double processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // A reversal now and then, as in the program, but the same in every run.
@@ -90,17 +112,23 @@ std::uint64_t bytesSent(Mode mode, const Planet& planet, std::uint64_t frames)
     return planet.buffers->bytesSent();
 }
 
-Result measure(Mode mode, double seconds)
+GLFWwindow* openBenchWindow()
 {
-    Planet& planet = *currentPlanet;
-    Result result;
-    const Clock::time_point opened = Clock::now();
     GLFWwindow* window = openWindow();
     if (!window) {
         std::fprintf(stderr, "no window (is DISPLAY set?)\n");
         std::exit(1);
     }
     glfwSwapInterval(0);
+    return window;
+}
+
+Result measure(Mode mode, double seconds)
+{
+    Planet& planet = *currentPlanet;
+    Result result;
+    const Clock::time_point opened = Clock::now();
+    GLFWwindow* window = openBenchWindow();
     // The former heap: freed memory above 128 KiB went back to the kernel.
     mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
     {
@@ -113,6 +141,9 @@ Result measure(Mode mode, double seconds)
             planet.landShader = land.get();
             planet.water->shader = water.get();
         }
+        if (mode == Mode::Dragging)
+            planet.buffers->useLevel(draggingLevel(planet, ViewControl::START_DISTANCE));
+        result.level = mode == Mode::Former ? planet.subdivisions : planet.buffers->levelDrawn();
         drawOne(mode, planet);
         glfwSwapBuffers(window);
         glFinish();
@@ -121,6 +152,7 @@ Result measure(Mode mode, double seconds)
         const std::uint64_t sentBefore = mode == Mode::Former ? 0 : planet.buffers->bytesSent();
         std::uint64_t frames = 0;
         const long faultsBefore = minorFaults();
+        const double processorBefore = processorSeconds();
         const Clock::time_point start = Clock::now();
         while (secondsSince(start) < seconds) {
             drawOne(mode, planet);
@@ -132,12 +164,71 @@ Result measure(Mode mode, double seconds)
         glFinish();
         result.framesPerSecond = frames / secondsSince(start);
         result.faultsPerFrame = double(minorFaults() - faultsBefore) / double(frames);
+        result.processorMsPerFrame = (processorSeconds() - processorBefore) * 1000 / double(frames);
         result.bytesPerFrame = double(bytesSent(mode, planet, frames) - sentBefore) / double(frames);
         releasePlanetGraphics();
     }
     glfwDestroyWindow(window);
     glfwTerminate();
     return result;
+}
+
+// Milliseconds from the hand's last touch to the first whole frame, per trial.
+struct Recovery {
+    std::vector<double> begun; // to the start of its drawing
+    std::vector<double> shown; // to its swap, finished
+    std::vector<double> coarseFrame, wholeFrame; // each frame's own time
+};
+
+// The hand stops as the window sees it: the last touch comes just after a
+// poll, so the window learns of it a coarse frame later; each frame then is
+// coarse until the hand has been still HandActivity::STILL_SECONDS.
+Recovery measureRecovery(int trials)
+{
+    Planet& planet = *currentPlanet;
+    GLFWwindow* window = openBenchWindow();
+    Recovery recovery;
+    {
+        PlanetShaders shaders = setupShaders();
+        const int coarse = draggingLevel(planet, ViewControl::START_DISTANCE);
+        const auto frame = [&](int level) {
+            planet.buffers->useLevel(level);
+            drawFrame();
+            glfwSwapBuffers(window);
+            glFinish();
+            glfwPollEvents();
+            updateRotation(planet, 40.0f, fixedRandom);
+        };
+        const Clock::time_point zero = Clock::now();
+        for (int trial = 0; trial < trials; ++trial) {
+            frame(coarse); // the hand at work
+            const double touch = secondsSince(zero);
+            frame(coarse);
+            HandActivity hand;
+            hand.touched(secondsSince(zero));
+            double start = 0;
+            do {
+                start = secondsSince(zero);
+                const bool atWork = hand.atWork(start, false);
+                frame(atWork ? coarse : planet.subdivisions);
+                (atWork ? recovery.coarseFrame : recovery.wholeFrame).push_back((secondsSince(zero) - start) * 1000);
+            } while (hand.atWork(start, false));
+            recovery.begun.push_back((start - touch) * 1000);
+            recovery.shown.push_back((secondsSince(zero) - touch) * 1000);
+        }
+        releasePlanetGraphics();
+    }
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return recovery;
+}
+
+std::string medianAndWorst(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    char text[64];
+    std::snprintf(text, sizeof text, "%.0f ms, %.0f ms", ms[ms.size() / 2], ms.back());
+    return text;
 }
 
 // Runs in a scratch folder that sees the shipped shaders as res/, so that
@@ -162,6 +253,8 @@ void enterScratchFolder()
 
 } // namespace
 
+constexpr int RECOVERY_TRIALS = 30;
+
 int main(int argc, char** argv)
 {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
@@ -174,19 +267,37 @@ int main(int argc, char** argv)
     dup2(null, STDOUT_FILENO);
     close(null);
 
-    std::fprintf(report, "| subdivisions | drawing | frames/s | bytes sent per frame | page faults per frame | generation end to first frame |\n");
-    std::fprintf(report, "|---|---|---|---|---|---|\n");
+    std::fprintf(report, "| subdivisions | drawing | level | frames/s | processor per frame | bytes sent per frame | page faults per frame | generation end to first frame |\n");
+    std::fprintf(report, "|---|---|---|---|---|---|---|---|\n");
+    std::string recoveries;
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        for (Mode mode : {Mode::Former, Mode::Buffers, Mode::Bound}) {
+        for (Mode mode : {Mode::Former, Mode::Buffers, Mode::Bound, Mode::Dragging}) {
+            if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
+                continue;
             const Result r = measure(mode, seconds);
-            std::fprintf(report, "| %d | %s | %.1f | %.0f | %.1f | %.0f ms |\n", n, MODE_NAMES[int(mode)],
-                         r.framesPerSecond, r.bytesPerFrame, r.faultsPerFrame, r.firstFrameMs);
+            std::fprintf(report, "| %d | %s | %d | %.1f | %.1f ms | %.0f | %.1f | %.0f ms |\n", n, MODE_NAMES[int(mode)],
+                         r.level, r.framesPerSecond, r.processorMsPerFrame, r.bytesPerFrame, r.faultsPerFrame,
+                         r.firstFrameMs);
             std::fflush(report);
+        }
+        const Planet& planet = *currentPlanet;
+        if (n >= FIRST_COARSENED_SUBDIVISIONS) {
+            recoveries += "| " + std::to_string(n) + " | " + std::to_string(draggingLevel(planet, 1.5)) + ", " +
+                          std::to_string(draggingLevel(planet, 3)) + ", " + std::to_string(draggingLevel(planet, 8));
+            if (draggingLevel(planet, ViewControl::START_DISTANCE) < n) {
+                const Recovery r = measureRecovery(RECOVERY_TRIALS);
+                recoveries += " | " + medianAndWorst(r.begun) + " | " + medianAndWorst(r.shown) + " | " +
+                              medianAndWorst(r.coarseFrame) + " | " + medianAndWorst(r.wholeFrame) + " |\n";
+            } else {
+                recoveries += " | whole at 3 | | | |\n";
+            }
         }
         currentPlanet.reset();
     }
+    std::fprintf(report, "\n| subdivisions | level while the view moves at 1.5, 3, 8 | last touch to the first whole frame begun: median, worst of %d | to it shown | a coarse frame | a whole frame |\n|---|---|---|---|---|---|\n%s",
+                 RECOVERY_TRIALS, recoveries.c_str());
     fs::remove_all(fs::current_path());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "Dialogue.h"
 
+#include "DetailLevels.h"
 #include "IcosphereWeld.h"
 #include "Landscape.h"
 #include "Planet.h"
@@ -162,7 +163,9 @@ std::uint64_t planetBytes(int subdivisions)
     // Saving a mesh copies the welded positions and normals of the land and
     // (for .glb) the sea, 12 bytes each a vertex.
     const std::uint64_t saving = 4 * (vertices / 6 + 2) * 12;
-    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing + saving;
+    // Large planets add the coarser levels' indices: a third as many again.
+    const std::uint64_t coarser = subdivisions >= FIRST_COARSENED_SUBDIVISIONS ? (vertices - 60) / 3 * 4 : 0;
+    return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing + saving + coarser;
 }
 
 int maxSubdivisions(std::uint64_t availableBytes)

@@ -61,6 +61,8 @@ std::string formatted(const char* format, va_list args)
 // Writes all of text; the errno of the failure, or 0. One write() is the rule,
 // so that records of two processes never interleave; a short one (a disk
 // filling up) is finished or explained by the next.
+// A file size limit (ulimit -f) gives EFBIG here like any other failure: the
+// program ignores SIGXFSZ from its start, so the write returns.
 int writeWhole(int fd, const std::string& text)
 {
     for (std::size_t done = 0; done < text.size();) {

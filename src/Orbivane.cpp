@@ -6,6 +6,7 @@
 #include "LogManager.h"
 #include "PlanetSaving.h"
 #include "PlanetShaping.h"
+#include "SafeFile.h"
 #include "StandardDescriptors.h"
 
 #include <chrono>
@@ -94,6 +95,7 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
 
 int orbivaneMain(int argc, char** argv)
 {
+    ignoreFileSizeSignal(); // before the first record: ulimit -f must not end the program
     // Before anything opens a file: a closed standard output would otherwise
     // become the log file or the X connection, and console text would go there.
     if (const int error = openClosedStandardDescriptors())

@@ -1,9 +1,12 @@
 #include "PlanetBuffers.h"
 
+#include "DetailLevels.h"
+#include "LogManager.h"
 #include "Planet.h"
 
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -39,13 +42,50 @@ PlanetBuffers::PlanetBuffers(Planet& planet)
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.cornerToVertex.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    fullLevel = chosenLevel = weldSubdivisions(weld);
+    if (fullLevel >= FIRST_COARSENED_SUBDIVISIONS)
+        sendCoarseLevels(weld);
 
     glBindBuffer(GL_ARRAY_BUFFER, sea.name);
     const GLsizeiptr vertexBytes = sendWelded(planet.water->vertices.data(), weld.vertexToCorner, GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    sent = static_cast<std::uint64_t>(indexBytes + vertexBytes);
+    sent += static_cast<std::uint64_t>(indexBytes + vertexBytes);
 
     uploadLand(planet);
+}
+
+// A third as many indices again as the full level, one level at a time.
+// Without the memory, here or in the GL, the planet is always drawn whole.
+void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
+{
+    coarseIndices = std::vector<GlBuffer>(static_cast<std::size_t>(fullLevel));
+    bool complete = true;
+    for (int level = 0; level < fullLevel && complete; ++level) {
+        std::vector<std::uint32_t> triangles;
+        try {
+            triangles = levelTriangles(weld, level);
+        } catch (const std::bad_alloc&) {
+            complete = false;
+            continue;
+        }
+        const auto bytes = static_cast<GLsizeiptr>(triangles.size() * sizeof(std::uint32_t));
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, coarseIndices[std::size_t(level)].name);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, bytes, triangles.data(), GL_STATIC_DRAW);
+        GLint size = 0;
+        glGetBufferParameteriv(GL_ELEMENT_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
+        complete = size == bytes;
+        sent += static_cast<std::uint64_t>(bytes);
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    if (!complete) {
+        coarseIndices.clear();
+        ORB_LOG(Warning, "Not enough memory for the coarser levels of the planet; it is drawn whole while it moves.");
+    }
+}
+
+int PlanetBuffers::levelDrawn() const
+{
+    return chosenLevel >= 0 && chosenLevel < static_cast<int>(coarseIndices.size()) ? chosenLevel : fullLevel;
 }
 
 void PlanetBuffers::refreshLand(Planet& planet)
@@ -79,7 +119,9 @@ void PlanetBuffers::uploadLand(Planet& planet)
 void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
     glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
+    const int level = levelDrawn();
+    const bool whole = level == fullLevel;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, whole ? indices.name : coarseIndices[std::size_t(level)].name);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     if (fixedPipeline) {
@@ -87,7 +129,7 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
         glEnableClientState(GL_NORMAL_ARRAY);
         glNormalPointer(GL_FLOAT, 0, nullptr);
     }
-    glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_INT, nullptr);
+    glDrawElements(GL_TRIANGLES, whole ? indexCount : GLsizei(60) << (2 * level), GL_UNSIGNED_INT, nullptr);
     if (fixedPipeline) {
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisable(GL_NORMALIZE);

@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <vector>
 
 class Planet;
+struct IcosphereWeld;
 
 // One GL buffer object; deleted with the object. Needs the context that made it.
 class GlBuffer {
@@ -45,12 +47,25 @@ public:
     // Bytes sent to the GL so far: vertex and index data.
     std::uint64_t bytesSent() const { return sent; }
 
+    // The level of detail the land and the sea are drawn at from now on (see
+    // DetailLevels.h): a coarser index buffer over the same vertices. A
+    // level with no buffer of its own (the planet's subdivisions, or more)
+    // draws the planet whole.
+    void useLevel(int level) { chosenLevel = level; }
+    int levelDrawn() const;
+
 private:
     void uploadLand(Planet& planet);
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
+    void sendCoarseLevels(const IcosphereWeld& weld);
 
     GlBuffer land, sea, indices;
     GLsizei indexCount = 0;
+    // Index buffers of levels 0 to n - 1, for planets drawn coarser while
+    // the view moves; none for smaller planets or without the memory.
+    std::vector<GlBuffer> coarseIndices;
+    int fullLevel = 0;
+    int chosenLevel = 0;
     std::uint64_t uploadedVersion = 0;
     std::uint64_t sent = 0;
 };

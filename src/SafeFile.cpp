@@ -1,5 +1,8 @@
 #include "SafeFile.h"
 
+#include "LogManager.h"
+#include "SignalCleanup.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,72 +22,34 @@ constexpr std::size_t BUFFER_BYTES = std::size_t(256) << 10;
 // failure value for a target that exists but is no regular file (a device, a
 // pipe): replacing it would swap a system file for ours, so it is refused.
 constexpr int NOT_REGULAR = -1;
+// failure value for a symlink the kernel's protected_symlinks rule would not
+// follow: another user's link in a sticky world-writable folder.
+constexpr int UNTRUSTED_LINK = -2;
 // Name characters of the target kept in the temporary name, so that
 // ".NAME.XXXXXX" stays within the 255 bytes a file name may have.
 constexpr std::size_t TEMP_NAME_KEEP = 200;
 
-// The temporary file a SIGINT or SIGTERM handler removes: one at a time,
-// process-wide. Written before the handler is installed and read only by it.
-char signalTempPath[PATH_MAX];
-volatile std::sig_atomic_t signalTempArmed = 0;
-std::atomic<bool> signalSlotTaken{false};
-struct sigaction previousActions[2];
-bool handlerInstalled[2] = {false, false};
-constexpr int HANDLED_SIGNALS[2] = {SIGINT, SIGTERM};
+std::atomic<bool> namedTemporaryFilesOnly{false};
 
-// Async-signal-safe: unlink, sigaction and raise only.
-void removeTempAndReraise(int signal)
+std::string folderOf(const std::string& path)
 {
-    if (signalTempArmed)
-        unlink(signalTempPath);
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(signal, &fallback, nullptr);
-    raise(signal);
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
 }
 
-// Takes the process-wide slot; false when another file holds it. Only
-// signals still at their default action get the handler, so a program that
-// ignores Ctrl-C keeps ignoring it.
-bool claimSignalCleanup()
+// The kernel's protected_symlinks rule, applied whatever the sysctl says: in
+// a sticky world-writable folder a link is followed only when the running
+// user or the folder's owner owns it, so another user's link in /tmp cannot
+// turn a save into a write to a file of theirs choosing.
+bool mayFollow(const std::string& linkPath, const struct stat& link)
 {
-    if (signalSlotTaken.exchange(true))
+    if (link.st_uid == geteuid())
+        return true;
+    struct stat folder;
+    if (stat(folderOf(linkPath).c_str(), &folder) != 0)
         return false;
-    signalTempArmed = 0;
-    struct sigaction action {};
-    action.sa_handler = removeTempAndReraise;
-    sigemptyset(&action.sa_mask);
-    for (int i = 0; i < 2; ++i) {
-        handlerInstalled[i] = false;
-        if (sigaction(HANDLED_SIGNALS[i], nullptr, &previousActions[i]) == 0 &&
-            previousActions[i].sa_handler == SIG_DFL && !(previousActions[i].sa_flags & SA_SIGINFO))
-            handlerInstalled[i] = sigaction(HANDLED_SIGNALS[i], &action, nullptr) == 0;
-    }
-    return true;
-}
-
-// The file the handler removes: set before the file is created, so that no
-// moment exists where it is there and the handler does not know it; empty
-// for none.
-void pointSignalCleanupAt(const std::string& path)
-{
-    signalTempArmed = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (path.empty() || path.size() >= sizeof signalTempPath)
-        return;
-    std::memcpy(signalTempPath, path.c_str(), path.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    signalTempArmed = 1;
-}
-
-void disarmSignalCleanup()
-{
-    for (int i = 0; i < 2; ++i)
-        if (handlerInstalled[i])
-            sigaction(HANDLED_SIGNALS[i], &previousActions[i], nullptr);
-    signalTempArmed = 0;
-    signalSlotTaken = false;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || folder.st_uid == link.st_uid;
 }
 
 // Follows the symlinks a user's path leads through to the file they name; a
@@ -95,6 +60,10 @@ std::string resolveLinks(std::string path, int& failure)
         struct stat status;
         if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
             return path;
+        if (!mayFollow(path, status)) {
+            failure = UNTRUSTED_LINK;
+            return path;
+        }
         char link[PATH_MAX];
         const ssize_t length = readlink(path.c_str(), link, sizeof link);
         if (length < 0 || std::size_t(length) >= sizeof link) {
@@ -106,12 +75,6 @@ std::string resolveLinks(std::string path, int& failure)
     }
     failure = ELOOP;
     return path;
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
 }
 
 // Six characters that differ between processes and between calls.
@@ -130,28 +93,54 @@ std::string randomSuffix()
     return suffix;
 }
 
-// Creates ".NAME.XXXXXX" in folder exclusively, never through a symlink;
-// the mode is 0666 less the umask, as for any new file. -1 with errno set.
-// watched: the signal handler is told each name before it is tried.
-int createTemp(const std::string& folder, const std::string& name, std::string& tempPath, bool watched)
+// Tries fresh names ".NAME.XXXXXX" in folder until make(path), which
+// returns 0 or an errno, does not fail with EEXIST; its result. watched: the
+// signal handler is told each name before it is tried.
+template <class Make>
+int underFreshName(const std::string& folder, const std::string& name, std::string& tempPath, bool watched,
+                   const Make& make)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = folder + "/." + name.substr(0, TEMP_NAME_KEEP) + "." + randomSuffix();
         if (watched)
-            pointSignalCleanupAt(tempPath);
-        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0)
-            return fd;
-        const int error = errno;
+            signalcleanup::pointAt(tempPath);
+        const int error = make(tempPath);
+        if (error == 0)
+            return 0;
         if (watched)
-            pointSignalCleanupAt("");
+            signalcleanup::pointAt("");
         if (error != EEXIST) {
-            errno = error;
-            return -1;
+            tempPath.clear();
+            return error;
         }
     }
-    errno = EEXIST;
-    return -1;
+    tempPath.clear();
+    return EEXIST;
+}
+
+std::string descriptorPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// A file in folder that has no name until linkUnnamed gives it one, so that
+// nothing is left whatever ends the process first. -1 with errno set;
+// EOPNOTSUPP, EISDIR or EINVAL where the file system or the kernel has no
+// such files, or /proc (through which it gets its name) is missing.
+int createUnnamed(const std::string& folder, unsigned mode)
+{
+    const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    struct stat status;
+    if (fd >= 0 && lstat(descriptorPath(fd).c_str(), &status) != 0) {
+        close(fd);
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    return fd;
+}
+
+// Gives an unnamed file the name path; EEXIST when anything has that name
+// (linkat never replaces), or another errno.
+int linkUnnamed(int fd, const std::string& path)
+{
+    return linkat(AT_FDCWD, descriptorPath(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 
 // Makes a directory entry durable after a rename; a folder that cannot be
@@ -234,29 +223,24 @@ std::string SaveTarget::folder() const
     return folderOf(isNumbered ? prefix : resolveLinks(path, ignored));
 }
 
-SafeFile::SafeFile(const SaveTarget& target) : target(target), buffer(new char[BUFFER_BYTES])
+SafeFile::SafeFile(const SaveTarget& given) : target(given), buffer(new char[BUFFER_BYTES])
 {
-    std::string name = std::filesystem::path(target.prefix + target.suffix).filename().string();
-    if (!target.isNumbered) {
-        this->target.path = resolveLinks(target.path, failure);
-        struct stat status;
-        if (failure == 0 && stat(this->target.path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
-            failure = S_ISDIR(status.st_mode) ? EISDIR : NOT_REGULAR;
-        name = std::filesystem::path(this->target.path).filename().string();
+    std::string name = std::filesystem::path(given.prefix + given.suffix).filename().string();
+    if (!given.isNumbered) {
+        target.path = resolveLinks(given.path, failure);
+        if (failure == 0)
+            noteReplaced();
+        name = std::filesystem::path(target.path).filename().string();
     }
     if (failure != 0)
         return;
-    signalSlot = claimSignalCleanup();
+    signalSlot = signalcleanup::claim();
     try {
-        fd = createTemp(this->target.folder(), name, tempPath, signalSlot);
+        openTemp(name);
     } catch (...) { // no destructor runs for a constructor that throws
         if (signalSlot)
-            disarmSignalCleanup();
+            signalcleanup::release();
         throw;
-    }
-    if (fd < 0) {
-        failure = errno;
-        tempPath.clear();
     }
 }
 
@@ -267,7 +251,43 @@ SafeFile::~SafeFile()
     if (!tempPath.empty() && finalPath.empty())
         unlink(tempPath.c_str());
     if (signalSlot)
-        disarmSignalCleanup();
+        signalcleanup::release();
+}
+
+// What the new file takes over from the one it replaces; a folder, a device
+// or a pipe in the target's place is refused.
+void SafeFile::noteReplaced()
+{
+    struct stat status;
+    if (stat(target.path.c_str(), &status) != 0)
+        return; // nothing there yet
+    if (!S_ISREG(status.st_mode)) {
+        failure = S_ISDIR(status.st_mode) ? EISDIR : NOT_REGULAR;
+        return;
+    }
+    replaced = {true, unsigned(status.st_mode & 0777), unsigned(status.st_uid), unsigned(status.st_gid),
+                static_cast<unsigned long>(status.st_nlink)};
+}
+
+// An unnamed file where the file system has them, else a named one. Over an
+// old file it starts as 0600, so that the new data is never readable by more
+// users than the old; the old mode is given at commit.
+void SafeFile::openTemp(const std::string& name)
+{
+    const std::string folder = folderOf(target.isNumbered ? target.prefix : target.path);
+    const unsigned mode = replaced.exists ? 0600 : 0666; // less the umask
+    if (!namedTemporaryFilesOnly) {
+        fd = createUnnamed(folder, mode);
+        unnamed = fd >= 0;
+        if (unnamed || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+            failure = unnamed ? 0 : errno;
+            return;
+        }
+    }
+    failure = underFreshName(folder, name, tempPath, signalSlot, [&](const std::string& path) {
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        return fd >= 0 ? 0 : errno;
+    });
 }
 
 void SafeFile::write(const void* data, std::size_t size) noexcept
@@ -290,6 +310,8 @@ void SafeFile::fail(int error) noexcept
         failure = error;
 }
 
+// EFBIG (a file size limit) is a failure like ENOSPC: the program ignores
+// SIGXFSZ, so the write returns instead of ending the process.
 void SafeFile::flush() noexcept
 {
     for (std::size_t done = 0; done < used && failure == 0;) {
@@ -304,51 +326,100 @@ void SafeFile::flush() noexcept
     used = 0;
 }
 
+// Best effort: a file system without Unix owners or modes refuses, and the
+// new file then keeps its 0600, never more open than the old one. Only root
+// may give a file away.
+void SafeFile::giveOldAttributes() noexcept
+{
+    if (!replaced.exists)
+        return;
+    if (geteuid() == 0 && fchown(fd, replaced.owner, replaced.group) != 0)
+        return; // root's and 0600 rather than the old mode with root as owner
+    fchmod(fd, replaced.mode);
+}
+
 bool SafeFile::commit()
 {
     if (fd < 0)
         return false;
     flush();
+    if (failure == 0)
+        giveOldAttributes(); // before the fsync, which makes them durable too
     if (failure == 0 && fsync(fd) != 0)
         failure = errno;
+    if (failure == 0 && unnamed) {
+        if (target.isNumbered)
+            placeNumbered(); // straight to its name: nothing to rename
+        else
+            failure = underFreshName(folderOf(target.path), std::filesystem::path(target.path).filename().string(),
+                                     tempPath, signalSlot, [&](const std::string& path) { return linkUnnamed(fd, path); });
+    }
     if (close(fd) != 0 && failure == 0)
         failure = errno;
     fd = -1;
-    if (failure == 0) {
-        if (target.isNumbered)
-            placeNumbered();
-        else if (std::rename(tempPath.c_str(), target.path.c_str()) != 0)
-            failure = errno;
-        else
-            finalPath = target.path;
+    if (failure == 0 && target.isNumbered && !unnamed)
+        placeNumbered();
+    else if (failure == 0 && !target.isNumbered)
+        replaceTarget();
+    if (failure != 0 && !finalPath.empty()) { // linked to its number, then the close failed
+        unlink(finalPath.c_str());
+        finalPath.clear();
     }
     if (failure != 0)
         return false;
-    syncFolder(target.folder());
+    syncFolder(folderOf(finalPath));
     return true;
 }
 
-bool SafeFile::placeNumbered()
+void SafeFile::placeNumbered()
 {
     // Beyond a million names something else is wrong; say the name is taken.
     for (int n = target.first; n <= target.last; ++n) {
         const std::string name = target.prefix + std::to_string(n) + target.suffix;
-        const int error = moveWithoutReplacing(tempPath, name);
+        const int error = unnamed ? linkUnnamed(fd, name) : moveWithoutReplacing(tempPath, name);
         if (error == 0) {
             finalPath = name;
-            return true;
+            if (signalSlot)
+                signalcleanup::pointAt(""); // the temporary name is gone
+            return;
         }
         if (error != EEXIST) {
             failure = error;
-            return false;
+            return;
         }
     }
     failure = EEXIST;
-    return false;
 }
+
+// Renames the temporary file onto the target, and says when the old file
+// lives on under other names: those hard links still hold the old planet.
+void SafeFile::replaceTarget()
+{
+    if (std::rename(tempPath.c_str(), target.path.c_str()) != 0) {
+        failure = errno;
+        return;
+    }
+    finalPath = target.path;
+    if (signalSlot)
+        signalcleanup::pointAt("");
+    if (replaced.links < 2)
+        return;
+    const unsigned long others = replaced.links - 1;
+    try {
+        ORB_LOG(Warning, "\"%s\" is a new file now; its %lu other name%s (hard link%s) keep%s the old planet.",
+                target.path.c_str(), others, others == 1 ? "" : "s", others == 1 ? "" : "s", others == 1 ? "s" : "");
+    } catch (...) { // the file is in place; a record that cannot be made changes nothing about it
+    }
+}
+
+void useNamedTemporaryFilesOnly(bool namedOnly) { namedTemporaryFilesOnly = namedOnly; }
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::string failureText(int failure)
 {
+    if (failure == UNTRUSTED_LINK)
+        return "not following a symlink another user owns in a sticky world-writable folder";
     return failure == NOT_REGULAR ? "not a regular file" : std::strerror(failure);
 }
 

@@ -1,11 +1,13 @@
 #include "Window.h"
 
+#include "DetailLevels.h"
 #include "DisplayErrors.h"
 #include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MeshExport.h"
 #include "Orbivane.h"
+#include "PlanetBuffers.h"
 #include "PlanetSequence.h"
 #include "Renderer.h"
 #include "Rotation.h"
@@ -58,6 +60,9 @@ bool pointerKnown = false;
 bool pressPending = false;
 double pressX = 0;
 double pressY = 0;
+// When the wheel or the button was last used: a large planet is drawn
+// coarser while the hand is at work, so the frames keep up with it.
+HandActivity hand;
 
 void handleKey(GLFWwindow* window, int key, int, int action, int)
 {
@@ -90,6 +95,7 @@ void handleButton(GLFWwindow* window, int button, int action, int)
 {
     if (button != GLFW_MOUSE_BUTTON_LEFT)
         return;
+    hand.touched(glfwGetTime());
     if (action == GLFW_RELEASE) {
         pressPending = false;
         view.release();
@@ -117,7 +123,11 @@ void handlePointerEntering(GLFWwindow*, int entered)
         pointerKnown = false;
 }
 
-void handleWheel(GLFWwindow*, double, double notches) { view.zoom(notches); }
+void handleWheel(GLFWwindow*, double, double notches)
+{
+    hand.touched(glfwGetTime());
+    view.zoom(notches);
+}
 
 // The perspective for the framebuffer's size and the camera's distance.
 void setProjection()
@@ -165,6 +175,18 @@ void applyViewRequests()
     pauseToggleRequested = viewResetRequested = false;
     if (view.distance() != projectedDistance)
         setProjection();
+}
+
+// The level of detail of the next frame: coarser while the hand is at work,
+// whole once it has been still a moment, and whole for a frame to be saved.
+void chooseDetail()
+{
+    if (!currentPlanet || !currentPlanet->buffers)
+        return;
+    const int whole = currentPlanet->subdivisions;
+    const bool moving = !screenshotRequested && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
+    const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
+    currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -284,6 +306,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
             glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
             continue;
         }
+        chooseDetail();
         drawFrame();
         grabUnderPointer(window);
         serviceRequests(window);
@@ -380,6 +403,7 @@ GLFWwindow* openWindow()
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
     view.reset();
+    hand.reset();
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);

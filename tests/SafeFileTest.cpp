@@ -7,7 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -22,6 +25,17 @@ std::vector<std::string> entries()
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// The temporary file kinds: unnamed (O_TMPFILE) and the named fallback.
+struct TempKind { const char* name; bool namedOnly; };
+constexpr TempKind TEMP_KINDS[] = {{"unnamed", false}, {"named", true}};
+
+// Switches the writer to the given kind while it lives.
+class UsingTempKind {
+public:
+    explicit UsingTempKind(const TempKind& kind) { useNamedTemporaryFilesOnly(kind.namedOnly); }
+    ~UsingTempKind() { useNamedTemporaryFilesOnly(false); }
+};
 
 bool save(const SaveTarget& target, const std::string& text, std::string* written = nullptr)
 {
@@ -38,14 +52,16 @@ TEST(SafeFile, NothingButTheOldFileRemainsWhenAWriteIsNotCommitted)
     ScopedTempDir dir;
     std::ofstream("keep.txt") << "old";
     const std::pair<const char*, int> failures[] = {{"dropped", 0}, {"out of memory", ENOMEM}, {"disk full", ENOSPC}};
+    for (const TempKind& kind : TEMP_KINDS)
     for (const auto& [what, error] : failures) {
+        const UsingTempKind using_(kind);
         SafeFile file(SaveTarget::replacing("keep.txt"));
         file.write(std::string(1 << 20, 'x'));
         if (error == 0)
             continue; // destroyed without a commit
         file.fail(error);
-        EXPECT_FALSE(file.commit()) << what;
-        EXPECT_EQ(file.failure, error) << what;
+        EXPECT_FALSE(file.commit()) << what << ", " << kind.name;
+        EXPECT_EQ(file.failure, error) << what << ", " << kind.name;
     }
     EXPECT_EQ(readFile("keep.txt"), "old");
     EXPECT_EQ(entries(), std::vector<std::string>{"keep.txt"}) << "no temporary file is left";
@@ -53,19 +69,23 @@ TEST(SafeFile, NothingButTheOldFileRemainsWhenAWriteIsNotCommitted)
 
 TEST(SafeFile, NumberedNamesSkipAnythingThatExists)
 {
-    ScopedTempDir dir;
-    std::ofstream("shot-1.png") << "first";
-    fs::create_symlink("nowhere.png", "shot-2.png"); // dangling: taken all the same
-    const SaveTarget target = SaveTarget::numbered("shot-", ".png");
-    EXPECT_EQ(target.name(), "shot-3.png");
-    std::string a, b;
-    ASSERT_TRUE(save(target, "a", &a));
-    ASSERT_TRUE(save(target, "b", &b));
-    EXPECT_EQ(a, "shot-3.png");
-    EXPECT_EQ(b, "shot-4.png");
-    EXPECT_EQ(readFile("shot-1.png"), "first");
-    EXPECT_FALSE(fs::exists("nowhere.png"));
-    EXPECT_EQ(readFile(b), "b");
+    for (const TempKind& kind : TEMP_KINDS) {
+        ScopedTempDir dir;
+        const UsingTempKind using_(kind);
+        std::ofstream("shot-1.png") << "first";
+        fs::create_symlink("nowhere.png", "shot-2.png"); // dangling: taken all the same
+        const SaveTarget target = SaveTarget::numbered("shot-", ".png");
+        EXPECT_EQ(target.name(), "shot-3.png");
+        std::string a, b;
+        ASSERT_TRUE(save(target, "a", &a)) << kind.name;
+        ASSERT_TRUE(save(target, "b", &b)) << kind.name;
+        EXPECT_EQ(a, "shot-3.png") << kind.name;
+        EXPECT_EQ(b, "shot-4.png") << kind.name;
+        EXPECT_EQ(readFile("shot-1.png"), "first");
+        EXPECT_FALSE(fs::exists("nowhere.png"));
+        EXPECT_EQ(readFile(b), "b");
+        EXPECT_EQ(entries(), (std::vector<std::string>{"shot-1.png", "shot-2.png", "shot-3.png", "shot-4.png"}));
+    }
 }
 
 TEST(SafeFile, NewFilesGetTheUmaskModeAndTheSignalsTheirOwnHandlersBack)
@@ -89,6 +109,89 @@ TEST(SafeFile, NewFilesGetTheUmaskModeAndTheSignalsTheirOwnHandlersBack)
             EXPECT_EQ(during == disposition, disposition == SIG_IGN);
         }
         EXPECT_EQ(std::signal(SIGINT, before), disposition);
+    }
+}
+
+TEST(SafeFile, ASignalThatEndsTheProcessMidWriteLeavesOnlyTheOldFile)
+{
+    ScopedTempDir dir;
+    std::ofstream("keep.txt") << "old";
+    const int signals[] = {SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM, SIGTERM, SIGKILL};
+    for (const TempKind& kind : TEMP_KINDS)
+        for (const int signal : signals) {
+            if (signal == SIGKILL && kind.namedOnly)
+                continue; // nothing can remove a named file then
+            const UsingTempKind using_(kind);
+            const pid_t child = fork();
+            if (child == 0) {
+                const struct rlimit noCore {0, 0};
+                setrlimit(RLIMIT_CORE, &noCore);
+                std::signal(signal, SIG_DFL);
+                SafeFile file(SaveTarget::replacing("keep.txt"));
+                file.write(std::string(1 << 20, 'x')); // past the buffer: on disk
+                raise(signal);
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << strsignal(signal) << ", " << kind.name;
+            EXPECT_EQ(entries(), std::vector<std::string>{"keep.txt"}) << strsignal(signal) << ", " << kind.name;
+            EXPECT_EQ(readFile("keep.txt"), "old");
+        }
+}
+
+TEST(SafeFile, AReplacedFileKeepsItsModeAndOwnerAndItsOtherNamesAreLogged)
+{
+    struct Case { unsigned mode; int links; const char* record; }; // record: the log's, or none
+    const Case cases[] = {{0600, 1, ""},
+                          {0640, 2, "\"p.ply\" is a new file now; its 1 other name (hard link) keeps the old planet."},
+                          {0604, 3, "\"p.ply\" is a new file now; its 2 other names (hard links) keep the old planet."}};
+    for (const TempKind& kind : TEMP_KINDS)
+        for (const Case& c : cases) {
+            ScopedTempDir dir;
+            const UsingTempKind using_(kind);
+            std::ofstream("p.ply") << "old";
+            ASSERT_EQ(chmod("p.ply", c.mode), 0);
+            const bool root = geteuid() == 0;
+            ASSERT_TRUE(!root || chown("p.ply", 1234, 5678) == 0);
+            for (int link = 1; link < c.links; ++link)
+                fs::create_hard_link("p.ply", std::to_string(link) + ".ply");
+            ASSERT_TRUE(save(SaveTarget::replacing("p.ply"), "new")) << kind.name;
+            struct stat status;
+            ASSERT_EQ(stat("p.ply", &status), 0);
+            EXPECT_EQ(status.st_mode & 07777, c.mode) << kind.name;
+            EXPECT_TRUE(!root || (status.st_uid == 1234 && status.st_gid == 5678)) << kind.name;
+            for (int link = 1; link < c.links; ++link)
+                EXPECT_EQ(readFile(std::to_string(link) + ".ply"), "old");
+            const std::string log = fs::exists("Orbivane.log") ? readFile("Orbivane.log") : "";
+            EXPECT_EQ(log.find(*c.record ? c.record : "is a new file now") != std::string::npos, *c.record != 0) << log;
+        }
+}
+
+TEST(SafeFile, AnotherUsersLinkInAStickySharedFolderIsNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link and a folder to other users";
+    struct Case { const char* what; mode_t folderMode; uid_t folderOwner, linkOwner; bool followed; };
+    const uid_t other = 4321;
+    const Case cases[] = {{"another user's link in a sticky 1777 folder", 01777, 0, other, false},
+                          {"the runner's link there", 01777, other, 0, true},
+                          {"the folder owner's link there", 01777, other, other, true},
+                          {"another user's link in a 0777 folder", 0777, 0, other, true}};
+    for (const Case& c : cases) {
+        ScopedTempDir dir;
+        std::ofstream("victim") << "root only";
+        fs::create_directory("shared");
+        fs::create_symlink(dir.path() + "/victim", "shared/link");
+        ASSERT_EQ(lchown("shared/link", c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(chown("shared", c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(chmod("shared", c.folderMode), 0);
+        SafeFile file(SaveTarget::replacing("shared/link"));
+        file.write("planted");
+        EXPECT_EQ(file.commit(), c.followed) << c.what;
+        EXPECT_EQ(readFile("victim"), c.followed ? "planted" : "root only") << c.what;
+        EXPECT_EQ(c.followed ? "" : failureText(file.failure),
+                  c.followed ? "" : "not following a symlink another user owns in a sticky world-writable folder");
     }
 }
 

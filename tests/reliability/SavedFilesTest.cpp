@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -94,6 +95,21 @@ std::vector<std::string> hiddenFiles(const std::string& folder = ".")
         if (entry.path().filename().string()[0] == '.')
             names.push_back(entry.path().string());
     return names;
+}
+
+// Whether process pid has a file in the working directory open, the log
+// aside: a save being written, with a name or none yet.
+bool writingHere(int pid)
+{
+    const std::string here = fs::current_path().string() + "/";
+    std::error_code error;
+    fs::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", error);
+    for (; !error && fd != fs::directory_iterator(); fd.increment(error)) {
+        const std::string target = fs::read_symlink(fd->path(), error).string();
+        if (!error && target.starts_with(here) && target != here + "Orbivane.log")
+            return true;
+    }
+    return false;
 }
 
 std::string program(const std::string& args)
@@ -191,23 +207,55 @@ TEST_F(SavedFiles, SignalsMidExportLeaveTheOldFileAndNoTemporaryFile)
 {
     ASSERT_EQ(runCommand(program("--seed 1 --export keep.obj"), "1\n10\nn\n").status, 0);
     const std::string old = readFile("keep.obj");
+    const struct rlimit noCore {0, 0}; // SIGQUIT's core file is not the point
+    setrlimit(RLIMIT_CORE, &noCore);
     double latest = 0;
-    for (int signal : {SIGINT, SIGTERM}) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1, SIGALRM}) {
         // 8 subdivisions: about 50 MB of text, a few hundred milliseconds of writing.
         BackgroundProgram run({"/usr/bin/env", "-u", "DISPLAY", ORBIVANE_BINARY, "--export", "keep.obj"}, "8\n10\nn\n");
         const auto start = std::chrono::steady_clock::now();
-        while (hiddenFiles().empty() && run.running())
+        while (!writingHere(run.pid()) && run.running())
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        ASSERT_FALSE(hiddenFiles().empty()) << "the export ended before it could be interrupted";
+        ASSERT_TRUE(writingHere(run.pid())) << "the export ended before it could be interrupted";
         kill(run.pid(), signal);
         latest = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(run.waitForExit(30), -1) << strsignal(signal) << " ended it";
         EXPECT_EQ(readFile("keep.obj"), old) << strsignal(signal);
         EXPECT_EQ(hiddenFiles(), std::vector<std::string>{}) << strsignal(signal);
     }
-    recordFigure("files: SIGINT and SIGTERM mid-export",
-                 "8 subdivisions to .obj, signalled " + std::to_string(int(latest * 1000)) +
-                     " ms after the start: old file kept, no temporary file");
+    recordFigure("files: signals mid-export",
+                 "8 subdivisions to .obj, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGUSR1 and SIGALRM while it was "
+                 "written (the last " + std::to_string(int(latest * 1000)) +
+                     " ms after the start): old file kept, no temporary file");
+}
+
+// Under ulimit -f a save fails with "File too large" and the program goes
+// on; with no room at all the log is said to be unwritable. The output goes
+// through a pipe, which the limit does not cover.
+TEST_F(SavedFiles, AFileSizeLimitIsReportedAndTheProgramGoesOn)
+{
+    struct Case {
+        int limitKib;
+        const char *args, *input, *says, *status;
+    };
+    const Case cases[] = {
+        {100, "--seed 1 --export big.ply", "5\n10\nn\n",
+         "Could not export the planet to big.ply: cannot write \"big.ply\": File too large", "status 1"},
+        {100, "--seed 1 --map-width 2048 --map big.png", "5\n2000\nn\n", "Could not save the map big.png: File too large",
+         "status 1"},
+        {0, "--seed 1", "1\n10\nn\n", "Cannot write Orbivane.log (File too large)", "status 0"},
+    };
+    for (const Case& c : cases) {
+        const CommandResult run = runCommand("(ulimit -f " + std::to_string(c.limitKib) + "; " + program(c.args) +
+                                                 "; echo \"status $?\") 2>&1 | cat",
+                                             c.input);
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << ": " << run.out;
+        EXPECT_NE(run.out.find(c.status), std::string::npos) << c.args << " (153: ended by SIGXFSZ): " << run.out;
+        EXPECT_FALSE(fs::exists("big.ply") || fs::exists("big.png")) << c.args;
+        EXPECT_EQ(hiddenFiles(), std::vector<std::string>{}) << c.args;
+    }
+    recordFigure("files: file size limit", "ulimit -f 100 under --export and --map: \"File too large\", status 1, no "
+                                           "file; ulimit -f 0: the log said unwritable, status 0");
 }
 
 TEST_F(SavedFiles, TwoWritersToOneNameLeaveOneWholeFile)

@@ -332,6 +332,58 @@ TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
+// Grabs the window until `done` holds for the frame grabbed, at most a minute.
+bool grabUntil(unsigned long window, Image& frame, const std::function<bool()>& done)
+{
+    for (int wait = 0; wait < 600; ++wait) {
+        if (xsupport::grabWindow(window, frame) && done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// A large planet held by a drag is drawn at a coarser level over the same
+// vertices, and whole again once let go. Paused, and held without a move,
+// the planet stands still, so any frame unlike the whole one saved with P
+// was drawn after the press, at another level; and the frame that matches it
+// again was drawn after the release.
+TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2"}, "8\n2000\nn\n");
+    Image whole, again, held;
+    const unsigned long window = waitForPlanet(whole);
+    ASSERT_NE(window, 0u) << program.out();
+    const std::string savedTo = "Screenshot saved to ";
+    const auto save = [&](Image& frame) { // the frame drawn after the keys before it
+        const int before = countOf(program.out(), savedTo);
+        for (int attempt = 0; attempt < 3; ++attempt)
+            if (press("p"); waitForOutput(program, savedTo, before + 1, 20))
+                break;
+        const std::string out = program.out();
+        const auto name = out.rfind(savedTo) + savedTo.size();
+        return readPng(out.substr(name, out.find('\n', name) - name), frame);
+    };
+    bool paused = false; // two frames saved after Space are alike only when paused; again if the key was lost
+    for (int attempt = 0; attempt < 3 && !paused; ++attempt) {
+        press("space");
+        paused = save(whole) && save(again) && whole.rgb == again.rgb;
+    }
+    ASSERT_TRUE(paused) << program.out();
+    pointAt(400, 300, "xdotool mouseup 1 mousedown 1");
+    ASSERT_TRUE(grabUntil(window, held, [&] { return held.rgb != whole.rgb; })) << "held, another level";
+    int unlike = 0; // pixels far from the whole frame's: the same land, drawn coarser
+    for (size_t i = 0; i < held.rgb.size(); i += 3)
+        unlike += std::max({std::abs(held.rgb[i] - whole.rgb[i]), std::abs(held.rgb[i + 1] - whole.rgb[i + 1]),
+                            std::abs(held.rgb[i + 2] - whole.rgb[i + 2])}) > 64;
+    EXPECT_LT(unlike, 800 * 600 / 40);
+    EXPECT_TRUE(save(again) && again.rgb == whole.rgb) << "a frame saved while held is drawn whole";
+    runCommand("xdotool mouseup 1");
+    EXPECT_TRUE(grabUntil(window, held, [&] { return held.rgb == whole.rgb; })) << "let go, the whole planet again";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
 // Space pauses, the wheel moves the camera, Home brings it back, Space resumes.
 TEST_F(HeldWindow, SpaceWheelAndHome)
 {

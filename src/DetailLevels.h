@@ -1,0 +1,55 @@
+#pragma once
+
+#include "IcosphereWeld.h"
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+// Coarser levels of detail of an icosphere, drawn over its full level's
+// welded vertices, and when to draw them. No GL here.
+//
+// Level k of an n-subdivision icosphere (0 <= k <= n) is the icosphere of k
+// subdivisions: its vertices are the same recursive midpoints, so each is,
+// bit for bit, a vertex of the full level, and a coarse level shows the same
+// land at fewer points.
+
+// The triangles of level `level` (0 to the weld's own subdivisions) as
+// welded-vertex indices, three a triangle, 20 x 4^level triangles, in the
+// soup's order and winding (clockwise seen from outside). The full level is
+// the soup's own cornerToVertex. Throws std::bad_alloc without the memory.
+std::vector<std::uint32_t> levelTriangles(const IcosphereWeld& weld, int level);
+
+// The subdivisions of a welded icosphere (its faces are 20 x 4^n).
+int weldSubdivisions(const IcosphereWeld& weld);
+
+// Planets of fewer subdivisions draw fast enough to be drawn whole always.
+constexpr int FIRST_COARSENED_SUBDIVISIONS = 7;
+
+// What the view needs to size triangles on the screen.
+struct ScreenScale {
+    double distance;           // camera to the planet's centre, planet radii
+    double fieldOfViewDegrees; // vertical
+    int framebufferHeight;     // pixels
+};
+
+// The coarsest level whose triangles are still about two pixels an edge on
+// the screen (sized at the depth of the planet's centre), never finer than
+// the planet itself; the full level for planets below
+// FIRST_COARSENED_SUBDIVISIONS.
+int levelForScreen(int subdivisions, const ScreenScale& scale);
+
+// Whether the user's hand is at work on the view: a drag held, or a wheel
+// notch, press or release less than STILL_SECONDS ago. Times in seconds on
+// any one clock that never goes back.
+class HandActivity {
+public:
+    static constexpr double STILL_SECONDS = 0.2;
+
+    void touched(double now) { lastTouch = now; }
+    bool atWork(double now, bool holding) const { return holding || now - lastTouch < STILL_SECONDS; }
+    void reset() { lastTouch = -std::numeric_limits<double>::infinity(); }
+
+private:
+    double lastTouch = -std::numeric_limits<double>::infinity();
+};
