@@ -1,11 +1,14 @@
 #include "Renderer.h"
 
+#include "Failure.h"
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "ResourcePath.h"
 #include "Shader.h"
 #include "TerrainColours.h"
+
+#include <algorithm>
 
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
@@ -104,4 +107,19 @@ void renderPlanet()
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) { buffers.drawSea(fixed); });
 
     glPopMatrix();
+}
+
+void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders)
+{
+    if (currentPlanet) {
+        std::copy_n(currentPlanet->angle, 3, next->angle);
+        std::copy_n(currentPlanet->speed, 3, next->speed);
+        next->rotating = currentPlanet->rotating;
+    }
+    releasePlanetGraphics();
+    releaseCurrentPlanet();
+    currentPlanet = std::move(next);
+    runAtBoundary([&shaders] { attachPlanetGraphics(shaders); },
+                  {"Not enough memory for the new planet's buffers.", "Could not show the new planet"});
+    exportFinishedPlanet(*currentPlanet);
 }

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+class Planet;
 class PlanetBuffers;
 class Shader;
 
@@ -34,3 +35,8 @@ void attachPlanetGraphics(PlanetShaders& shaders);
 // generation has changed it), then the translucent sea, each with its
 // program, or with the fixed pipeline where it has none.
 void renderPlanet();
+
+// Puts next in the place of currentPlanet (released as the window stage
+// releases it), turned as that one was, with its own buffer objects made
+// here: on the thread that owns the context.
+void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders);

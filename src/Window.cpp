@@ -232,24 +232,6 @@ void serviceRequests(GLFWwindow* window)
     exportFinishedPlanet(*currentPlanet);
 }
 
-} // namespace
-
-void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders)
-{
-    if (currentPlanet) {
-        std::copy_n(currentPlanet->angle, 3, next->angle);
-        std::copy_n(currentPlanet->speed, 3, next->speed);
-        next->rotating = currentPlanet->rotating;
-    }
-    releasePlanetGraphics();
-    releaseCurrentPlanet();
-    currentPlanet = std::move(next);
-    runAtBoundary([&shaders] { attachPlanetGraphics(shaders); },
-                  {"Not enough memory for the new planet's buffers.", "Could not show the new planet"});
-    exportFinishedPlanet(*currentPlanet);
-}
-
-namespace {
 // How often the frame loop looks for the next planet while it is made, in seconds.
 constexpr double NEXT_PLANET_POLL_SECONDS = 0.002;
 

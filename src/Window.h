@@ -1,10 +1,6 @@
 #pragma once
 
-#include <memory>
-
-class Planet;
 struct GLFWwindow;
-struct PlanetShaders;
 
 // The fixed GL state of a window: depth test, blending, alpha test, front
 // faces culled (the mesh is clockwise seen from outside), light 0.
@@ -25,8 +21,3 @@ void placeCameraAndLight();
 // context current, or returns null. The window starts from the starting
 // view: distance 3, no turn by the user.
 GLFWwindow* openWindow();
-
-// Puts next in the place of currentPlanet (released as the window stage
-// releases it), turned as that one was, with its own buffer objects made
-// here: on the thread that owns the context.
-void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders);
