@@ -1,13 +1,15 @@
 // World map speed at 8 subdivisions and 5000 planes: the height grid (the
 // lookup down the icosphere's subdivision, two threads), the two pictures
-// made from it, and both PNG files written through SafeFile, at the default
-// width and the largest.
+// made from it (the colour map hill-shaded), and the whole of saving both
+// maps with their sidecars, at the default width and the largest.
 //
 //   orbivane_map_bench --benchmark_counters_tabular=true
 
 #include "Landscape.h"
+#include "PlanetSaving.h"
 #include "Planet.h"
 #include "SafeFile.h"
+#include "ColourMap.h"
 #include "WorldMap.h"
 
 #include <benchmark/benchmark.h>
@@ -23,20 +25,27 @@ namespace {
 constexpr int SUBDIVISIONS = 8;
 constexpr int ITERATIONS = 5000;
 
+// Runs work with standard output going to /dev/null, not into the table.
+template <typename Work>
+void quietly(Work work)
+{
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    close(null);
+    work();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+}
+
 Planet& planet()
 {
     static std::unique_ptr<Planet> made = [] {
         setFixedSeed(2);
-        // The progress line goes to /dev/null, not into the table.
-        std::fflush(stdout);
-        const int saved = dup(STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-        auto p = std::make_unique<Planet>(SUBDIVISIONS, ITERATIONS, false);
-        std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
+        std::unique_ptr<Planet> p;
+        quietly([&] { p = std::make_unique<Planet>(SUBDIVISIONS, ITERATIONS, false); });
         return p;
     }();
     return *made;
@@ -68,18 +77,20 @@ void PicturesBench(benchmark::State& state)
     setPixels(state, grid.width);
 }
 
-// Everything `--map` and `--heightmap` do: grid, pictures, both files.
+// Everything `--map` and `--heightmap` do (saveMapsOf): grid, both pictures
+// and files with their world files and coordinate systems, the colour map on
+// a second thread. Its log goes to the scratch folder's Orbivane.log.
 void WholeMapsBench(benchmark::State& state)
 {
     const int width = int(state.range(0));
-    const std::string folder = std::filesystem::temp_directory_path() / "orbivane-map-bench";
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-map-bench";
     std::filesystem::create_directories(folder);
-    for (auto _ : state) {
-        const HeightGrid grid = buildHeightGrid(planet(), width);
-        std::string error;
-        writePng(SaveTarget::replacing(folder + "/map.png"), colourMapOf(grid), "", error, nullptr, PngCompression::Fast);
-        writePng(SaveTarget::replacing(folder + "/height.png"), heightMapOf(grid), "", error, nullptr, PngCompression::Fast);
-    }
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const MapTargets targets{SaveTarget::replacing("map.png"), SaveTarget::replacing("height.png")};
+    for (auto _ : state)
+        quietly([&] { saveMapsOf(planet(), targets, width); });
+    std::filesystem::current_path(before);
     std::filesystem::remove_all(folder);
     setPixels(state, width);
 }

@@ -7,6 +7,7 @@ varying vec3 radial;
 varying float height;
 varying vec3 sunlight;
 varying float haze;
+varying float latitude;
 
 const float STEPS_PER_UNIT = 1500.0;
 
@@ -35,7 +36,7 @@ void main()
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
-    vec3 colour = terrainColour(height * STEPS_PER_UNIT) * light;
+    vec3 colour = terrainColour(height * STEPS_PER_UNIT, latitude) * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
 }

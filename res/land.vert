@@ -7,6 +7,7 @@ varying vec3 radial;      // eye-space direction from the planet's centre
 varying float height;     // radius - 1, in sea radii
 varying vec3 sunlight;    // the sun's colour here: 0 at night, reddened at dusk
 varying float haze;       // 0 to 1: the air seen edge-on towards the limb
+varying float latitude;   // its sine: model-space y over the radius (+y is north)
 
 // The day side's edge, in the cosine of the sun's height above the horizon
 // of the smooth sphere: dusk spans about 20 degrees across the terminator.
@@ -19,6 +20,7 @@ void main()
     eyePosition = eye.xyz;
     radial = gl_NormalMatrix * gl_Vertex.xyz;
     height = length(gl_Vertex.xyz) - 1.0;
+    latitude = gl_Vertex.y / length(gl_Vertex.xyz);
     gl_Position = gl_ProjectionMatrix * eye;
 
     // Smooth across the sphere, so worked out per vertex: the facet normal

@@ -7,6 +7,9 @@
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight;
+varying float latitude;
+
+// @iceCover
 
 void main()
 {
@@ -39,5 +42,8 @@ void main()
     vec3 air = vec3(0.42, 0.62, 0.95) * (0.2 + sunlight);
     colour = mix(colour, air, 0.55 * fresnel);
     float alpha = clamp(0.42 + 0.5 * fresnel + glint, 0.0, 0.97);
-    gl_FragColor = vec4(colour, alpha);
+    // The polar cap: lit as the land is, and opaque.
+    float ice = iceCover(latitude);
+    colour = mix(colour, iceColour * (vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse)), ice);
+    gl_FragColor = vec4(colour, mix(alpha, 1.0, ice));
 }

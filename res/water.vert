@@ -4,6 +4,7 @@
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight; // the sun's colour here: 0 at night, reddened at dusk
+varying float latitude; // its sine: model-space y over the radius (+y is north)
 
 // As the land has them (res/land.vert), so sea and shore darken together.
 const float DUSK_FROM = -0.12;
@@ -15,6 +16,7 @@ void main()
     eyePosition = eye.xyz;
     eyeNormal = gl_NormalMatrix * gl_Vertex.xyz;
     gl_Position = gl_ProjectionMatrix * eye;
+    latitude = gl_Vertex.y / length(gl_Vertex.xyz);
 
     float sunHeight = dot(normalize(eyeNormal), normalize(gl_LightSource[0].position.xyz));
     float day = smoothstep(DUSK_FROM, DUSK_TO, sunHeight);

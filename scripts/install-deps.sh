@@ -22,6 +22,8 @@ test_packages=(
   # Khronos glTF validator that npm installs from tests/clients/package-lock.json;
   # Blender's importers (python3-numpy for its glTF add-on) and assimp read them.
   nodejs npm blender python3-numpy assimp-utils
+  # GDAL reads the maps' georeferencing (and draws the README's comparison).
+  gdal-bin
 )
 
 tests=false

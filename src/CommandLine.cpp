@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "CubeFaces.h"
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "WorldMap.h"
@@ -26,12 +27,13 @@ std::optional<std::uint32_t> parseSeed(std::string_view text)
     return value;
 }
 
-std::optional<int> parseMapWidth(std::string_view text)
+// A whole number from low to high and nothing else.
+std::optional<int> parseCount(std::string_view text, int low, int high)
 {
     int value = 0;
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < MAP_WIDTH_MIN || value > MAP_WIDTH_MAX)
+    if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
         return std::nullopt;
     return value;
 }
@@ -104,6 +106,10 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
     for (const auto& [option, path] : paths)
         if (!path->empty())
             files.emplace_back(option, *path);
+    if (!options.cubeFacesPrefix.empty())
+        for (const char* face : CUBE_FACE_NAMES)
+            for (const char* kind : {".png", "-colour.png"})
+                files.emplace_back("--cube-faces", options.cubeFacesPrefix + "-" + face + kind);
     return files;
 }
 
@@ -140,7 +146,7 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
-           "                [--land PERCENT] [--relief FACTOR]\n"
+           "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -155,6 +161,9 @@ std::string usageText()
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
+           "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
+           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
+           "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
            "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
            "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
            "                        in the window, the maps and the exports\n"
@@ -166,6 +175,7 @@ std::string usageText()
            "  P    save the frame as Orbivane-SEED-N.png\n"
            "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
+           "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
            "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "\n"
            "Holding the planet in the window:\n"
@@ -180,6 +190,39 @@ std::string usageText()
 
 namespace {
 
+// Takes the value of a numeric option into options; the reason it is
+// refused, or nothing.
+std::optional<std::string> takeNumber(std::string_view name, std::string_view value, const std::string& quoted,
+                                      Options& options)
+{
+    if (name == "--seed") {
+        options.seed = parseSeed(value);
+        if (!options.seed)
+            return "--seed takes a whole number from 0 to 4294967295, not " + quoted;
+    } else if (name == "--map-width") {
+        const std::optional<int> width = parseCount(value, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
+        if (!width)
+            return "--map-width takes a whole number from 16 to 16384, not " + quoted;
+        options.mapWidth = *width;
+    } else if (name == "--cube-size") {
+        const std::optional<int> size = parseCount(value, CUBE_SIZE_MIN, CUBE_SIZE_MAX);
+        if (!size)
+            return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
+                   std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
+        options.cubeSize = *size;
+    } else if (name == "--land") {
+        options.landPercent = parseNumber(value, 0.0, 100.0, false);
+        if (!options.landPercent)
+            return "--land takes a number from 0 to 100, not " + quoted;
+    } else {
+        const std::optional<double> relief = parseNumber(value, WorldShape::RELIEF_MIN, WorldShape::RELIEF_MAX, true);
+        if (!relief)
+            return "--relief takes a number above 0, up to 10, not " + quoted;
+        options.relief = *relief;
+    }
+    return std::nullopt;
+}
+
 // Takes the value of option name into options; the reason it is refused, or
 // nothing.
 std::optional<std::string> takeValue(std::string_view name, std::string_view value, Options& options)
@@ -187,39 +230,28 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
     // Appended piece by piece: g++ 12 warns wrongly about "'" + string.
     std::string quoted(1, '\'');
     quoted.append(value).push_back('\'');
-    if (name == "--seed") {
-        options.seed = parseSeed(value);
-        if (!options.seed)
-            return "--seed takes a whole number from 0 to 4294967295, not " + quoted;
-    } else if (name == "--map-width") {
-        const std::optional<int> width = parseMapWidth(value);
-        if (!width)
-            return "--map-width takes a whole number from 16 to 16384, not " + quoted;
-        options.mapWidth = *width;
-    } else if (name == "--land") {
-        options.landPercent = parseNumber(value, 0.0, 100.0, false);
-        if (!options.landPercent)
-            return "--land takes a number from 0 to 100, not " + quoted;
-    } else if (name == "--relief") {
-        const std::optional<double> relief = parseNumber(value, WorldShape::RELIEF_MIN, WorldShape::RELIEF_MAX, true);
-        if (!relief)
-            return "--relief takes a number above 0, up to 10, not " + quoted;
-        options.relief = *relief;
-    } else if (name == "--export") {
+    if (name == "--export") {
         if (!isExportPath(std::string(value)))
             return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
-    } else {
+    } else if (name == "--cube-faces") {
+        if (value.empty() || value.back() == '/')
+            return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
+        options.cubeFacesPrefix = value;
+    } else if (name == "--map" || name == "--heightmap") {
         if (!isPngPath(value))
             return std::string(name) + " takes a file name ending in .png, not " + quoted;
         (name == "--map" ? options.mapPath : options.heightMapPath) = value;
+    } else {
+        return takeNumber(name, value, quoted, options);
     }
     return std::nullopt;
 }
 
 bool takesValue(std::string_view name)
 {
-    for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief"})
+    for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
+                              "--cube-faces", "--cube-size"})
         if (name == known)
             return true;
     return false;

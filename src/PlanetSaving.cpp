@@ -1,11 +1,14 @@
 #include "PlanetSaving.h"
 
 #include "CommandLine.h"
+#include "CubeFaces.h"
 #include "Failure.h"
 #include "LandSnapshot.h"
 #include "Landscape.h"
 #include "LogManager.h"
+#include "MapGeoreference.h"
 #include "Planet.h"
+#include "ColourMap.h"
 #include "WorldMap.h"
 
 #include <string>
@@ -26,51 +29,119 @@ bool mapsAsked(const Options& options)
     return !options.mapPath.empty() || !options.heightMapPath.empty();
 }
 
+// The cube faces count as one file: all twelve are written or the save failed.
 std::size_t filesAsked(const Options& options)
 {
-    return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty();
+    return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
+           !options.cubeFacesPrefix.empty();
 }
 
-// Writes one map and logs the outcome; what names the map in the messages.
+// What became of one map: the name it was written to, or the whole
+// message saying why it was not.
+struct MapOutcome {
+    bool written = false;
+    std::string text;
+};
+
+// Writes one map with its world file and coordinate system beside it; what
+// names the map in the messages. A map whose sidecar could not be written
+// has failed.
 template <typename Picture>
-bool writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const char* what,
-              std::uint32_t seed, std::string& written)
+MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
 {
-    std::string error;
-    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast)) {
-        ORB_LOG(Error, "Could not save the %s %s: %s", what, target.name().c_str(), error.c_str());
-        return false;
-    }
-    ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, written.c_str());
-    return true;
+    std::string error, written, sidecar;
+    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
+        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
+    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error))
+        return {false, "Could not save " + sidecar + " beside the " + what + " " + written + ": " + error};
+    return {true, written};
+}
+
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
+{
+    if (!outcome)
+        return true;
+    if (outcome->written)
+        ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, outcome->text.c_str());
+    else
+        ORB_LOG(Error, "%s", outcome->text.c_str());
+    return outcome->written;
 }
 
 // The height map of a numbered pair goes under exactly the number its colour
 // map took, so two programs saving at once never mix their pairs.
 SaveTarget partnerOf(const SaveTarget& height, const SaveTarget& colour, const std::string& colourWritten)
 {
-    if (!height.isNumbered || !colour.isNumbered || colourWritten.empty())
-        return height;
     const std::size_t digits = colourWritten.size() - colour.prefix.size() - colour.suffix.size();
     const int n = std::stoi(colourWritten.substr(colour.prefix.size(), digits));
     return SaveTarget::numbered(height.prefix, height.suffix, n, n);
 }
 
-// Returns how many of the maps asked for were written.
+// The maps of one snapshot of the land. The colour map is made and written on
+// a second thread while this one does the height map, except for a numbered
+// pair, whose height map must wait for the number the colour map takes; the
+// outcomes are logged in a fixed order afterwards. Returns how many of the
+// maps asked for were written.
 int writeMaps(Planet& planet, const MapTargets& targets, int width)
 {
     const LandSnapshot land(planet);
     const HeightGrid grid = buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
-    int written = 0;
-    std::string colourWritten, heightWritten;
-    if (targets.colour)
-        written += writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map", planet.seed, colourWritten);
-    if (targets.height)
-        written += writeMap(heightMapOf(grid),
-                            targets.colour ? partnerOf(*targets.height, *targets.colour, colourWritten) : *targets.height,
-                            heightMapComment(header, grid, planet.shape), "height map", planet.seed, heightWritten);
-    return written;
+    std::optional<MapOutcome> colour, height;
+    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
+    const auto writeHeight = [&](const SaveTarget& target) {
+        height = writeMap(heightMapOf(grid), target,
+                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
+    };
+    if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
+        writeColour();
+        writeHeight(colour->written ? partnerOf(*targets.height, *targets.colour, colour->text) : *targets.height);
+    } else {
+        ThreadGroup helper;
+        if (targets.colour)
+            helper.start(writeColour);
+        if (targets.height)
+            writeHeight(*targets.height);
+        helper.join();
+    }
+    const int colourWritten = targets.colour && logged(colour, "map", planet.seed);
+    return colourWritten + int(targets.height && logged(height, "height map", planet.seed));
+}
+
+// Writes one cube face picture; false (logged) when it could not be.
+template <typename Picture>
+bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment, std::string* written)
+{
+    std::string error;
+    if (writePng(target, picture, comment, error, written, PngCompression::Fast))
+        return true;
+    ORB_LOG(Error, "Could not save the cube face %s: %s; the faces after it are not saved.", target.name().c_str(),
+            error.c_str());
+    return false;
+}
+
+// Face by face, so that only one face's pictures are held at a time; stops
+// at the first file that cannot be written.
+bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
+{
+    const LandSnapshot snapshot(planet);
+    const LandRadii land(planet, snapshot);
+    const std::string header = headerComment(meshInfoOf(planet, snapshot));
+    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
+    std::string first;
+    for (int face = 0; face < CUBE_FACES; ++face) {
+        const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
+        const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
+                       heightComment, face == 0 ? &first : nullptr) ||
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), targetFor(name + "-colour.png"),
+                       header, nullptr))
+            return false;
+    }
+    const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
+    ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
+            stem.c_str());
+    return true;
 }
 
 // Whether the land is final: batch, or a live thread that has ended.
@@ -131,6 +202,15 @@ bool saveMapsOf(Planet& planet, const MapTargets& targets, int width)
     return saveMapsCounted(planet, targets, width) == int(targets.colour.has_value()) + int(targets.height.has_value());
 }
 
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size)
+{
+    bool written = false;
+    const bool ran = runAtBoundary([&] { written = writeCubeFaces(planet, targetFor, size); },
+                                   {"Not enough memory for the cube faces of the planet; they are not saved.",
+                                    "Could not start the thread that makes the cube faces"});
+    return ran && written;
+}
+
 bool savesAsked(const Options& options)
 {
     return filesAsked(options) > 0;
@@ -149,14 +229,18 @@ void saveAskedFiles(Planet& planet, const Options& options)
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));
-    if (!mapsAsked(options))
-        return;
-    MapTargets targets;
-    if (!options.mapPath.empty())
-        targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
-    if (!options.heightMapPath.empty())
-        targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
-    run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
+    if (mapsAsked(options)) {
+        MapTargets targets;
+        if (!options.mapPath.empty())
+            targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
+        if (!options.heightMapPath.empty())
+            targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
+        run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
+    }
+    if (!options.cubeFacesPrefix.empty())
+        run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
+            return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));
+        }, options.cubeSize);
 }
 
 bool savesAskedFailed()

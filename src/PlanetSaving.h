@@ -3,7 +3,9 @@
 #include "MeshExport.h"
 #include "SafeFile.h"
 
+#include <functional>
 #include <optional>
+#include <string>
 
 class LandSnapshot;
 class Planet;
@@ -36,11 +38,22 @@ struct MapTargets {
 // colour map took. Returns whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
 
+// Where each cube face goes, by the end of its name: "-px.png" for the +X
+// height face, "-px-colour.png" for its colours, and so on.
+using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
+
+// Makes the six height and six colour faces of planet (CubeFaces.h), size
+// pixels square, and writes them, stopping at the first that cannot be
+// written; logs the outcome.
+// Returns whether all twelve were written.
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size);
+
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Counts the files options ask for (--export, --map, --heightmap) as owed by
-// a planet about to be made, whether or not it can be made.
+// Counts the files options ask for (--export, --map, --heightmap, and the
+// cube faces as one) as owed by a planet about to be made, whether or not it
+// can be made.
 void expectAskedFiles(const Options& options);
 
 // Writes the planet to the files options ask for once its generation has

@@ -24,7 +24,8 @@ PlanetShaders setupShaders()
                                                 resourcePath("res/land.frag").c_str(),
                                                 ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
         shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
-                                                 resourcePath("res/water.frag").c_str());
+                                                 resourcePath("res/water.frag").c_str(),
+                                                 ShaderInsert{ICE_COVER_MARKER, iceCoverGlsl()});
     } else {
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
                        "the planet is drawn with the fixed pipeline.");

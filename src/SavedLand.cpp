@@ -49,9 +49,9 @@ Rgb vertexColour(const float* xyz, const WorldShape& shape)
 {
     const float radius = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
     if (shape.isDefault())
-        return terrainColour((radius - 1.0f) * STEPS_PER_UNIT);
+        return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
     const double height = (radius - shape.seaRadius) / shape.relief;
-    return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT);
+    return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius);
 }
 
 float linearFromSrgb(float channel)

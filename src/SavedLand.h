@@ -61,7 +61,9 @@ WeldedMesh weldedSea(const LandView& land);
 
 // The colour a vertex at xyz (sea radii from the centre, as saved with
 // shape) gets in every saved mesh: terrainColour of its height as generated,
-// (radius - sea) / relief x STEPS_PER_UNIT, as the land shader computes it. The window writes these values to the screen
+// (radius - sea) / relief x STEPS_PER_UNIT, and its latitude (y / radius: the
+// planet's own +y is north), as the land shader computes it. The window writes
+// these values to the screen
 // unconverted, so they are sRGB-encoded as displayed; unlit.
 Rgb vertexColour(const float* xyz, const WorldShape& shape = {});
 

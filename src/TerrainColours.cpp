@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <iterator>
 
 const TerrainPalette TERRAIN = {
     {"shallowFloor", {0.32f, 0.62f, 0.60f}, -50.0f, -3.0f},
@@ -15,6 +17,7 @@ const TerrainPalette TERRAIN = {
     },
     {"shallowSea", {0.13f, 0.36f, 0.55f}, -150.0f, 0.0f},
     {0.01f, 0.06f, 0.17f},
+    {{0.90f, 0.94f, 0.97f}, 0.962f, 0.972f, 165.0f},
 };
 
 namespace {
@@ -58,40 +61,78 @@ std::string glslVec3(const char* name, const Rgb& colour)
            glslFloat(colour[2]) + ");\n";
 }
 
-std::string glslSmoothstep(const ColourBand& band)
+std::string glslSmoothstep(const ColourBand& band, const char* lowered = "")
 {
-    return "smoothstep(" + glslFloat(band.from) + ", " + glslFloat(band.to) + ", steps)";
+    return "smoothstep(" + glslFloat(band.from) + lowered + ", " + glslFloat(band.to) + lowered + ", steps)";
+}
+
+// How far the highest band (snow) lies below its equatorial heights at a
+// latitude: snowLineFall * sin^4, as the generated GLSL computes it.
+float snowLineFall(float latitude)
+{
+    const float polar = latitude * latitude;
+    return TERRAIN.ice.snowLineFall * (polar * polar);
+}
+
+// The land above the sea: the beach, then each band over it, the highest
+// one lowered by `fall` steps.
+Rgb landColour(float steps, float fall)
+{
+    constexpr std::size_t HIGHEST = std::size(TERRAIN.bands) - 1;
+    Rgb c = TERRAIN.beach;
+    for (std::size_t b = 0; b < HIGHEST; ++b)
+        c = blend(c, TERRAIN.bands[b], steps);
+    const ColourBand& top = TERRAIN.bands[HIGHEST];
+    return mix(c, top.colour, smoothStep(top.from - fall, top.to - fall, steps));
 }
 
 } // namespace
 
-Rgb terrainColour(float steps)
+float iceCover(float latitude)
 {
-    if (steps < 0.0f)
-        return blend(TERRAIN.deepFloor, TERRAIN.seaFloor, steps);
-    Rgb c = TERRAIN.beach;
-    for (const ColourBand& band : TERRAIN.bands)
-        c = blend(c, band, steps);
-    return c;
+    return smoothStep(TERRAIN.ice.capFrom, TERRAIN.ice.capTo, std::fabs(latitude));
 }
 
-Rgb seaColour(float steps)
+Rgb terrainColour(float steps, float latitude)
 {
-    return blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps);
+    const Rgb c = steps < 0.0f ? blend(TERRAIN.deepFloor, TERRAIN.seaFloor, steps)
+                               : landColour(steps, snowLineFall(latitude));
+    return mix(c, TERRAIN.ice.colour, iceCover(latitude));
+}
+
+Rgb seaColour(float steps, float latitude)
+{
+    return mix(blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps), TERRAIN.ice.colour, iceCover(latitude));
+}
+
+void putRgb8(const Rgb& colour, unsigned char* out)
+{
+    for (int k = 0; k < 3; ++k)
+        out[k] = static_cast<unsigned char>(std::lround(std::clamp(colour[k], 0.0f, 1.0f) * 255.0f));
+}
+
+std::string iceCoverGlsl()
+{
+    const std::string colour = glslVec3("iceColour", TERRAIN.ice.colour);
+    return "const" + colour.substr(colour.find(" vec3")) + "\nfloat iceCover(float latitude)\n{\n    return smoothstep(" +
+           glslFloat(TERRAIN.ice.capFrom) + ", " + glslFloat(TERRAIN.ice.capTo) + ", abs(latitude));\n}\n";
 }
 
 std::string terrainColourGlsl()
 {
-    std::string glsl = "vec3 terrainColour(float steps)\n{\n";
+    std::string glsl = iceCoverGlsl() + "\nvec3 terrainColour(float steps, float latitude)\n{\n";
     glsl += glslVec3("deepFloor", TERRAIN.deepFloor);
     glsl += glslVec3(TERRAIN.seaFloor.name, TERRAIN.seaFloor.colour);
     glsl += glslVec3("beach", TERRAIN.beach);
     for (const ColourBand& band : TERRAIN.bands)
         glsl += glslVec3(band.name, band.colour);
-    glsl += "\n    if (steps < 0.0)\n        return mix(deepFloor, " + std::string(TERRAIN.seaFloor.name) + ", " +
-            glslSmoothstep(TERRAIN.seaFloor) + ");\n";
-    glsl += "    vec3 c = beach;\n";
+    glsl += "\n    vec3 c;\n    if (steps < 0.0) {\n        c = mix(deepFloor, " + std::string(TERRAIN.seaFloor.name) + ", " +
+            glslSmoothstep(TERRAIN.seaFloor) + ");\n    } else {\n";
+    glsl += "        float polar = latitude * latitude;\n        float snowLine = " +
+            glslFloat(TERRAIN.ice.snowLineFall) + " * (polar * polar);\n        c = beach;\n";
+    const ColourBand& top = TERRAIN.bands[std::size(TERRAIN.bands) - 1];
     for (const ColourBand& band : TERRAIN.bands)
-        glsl += "    c = mix(c, " + std::string(band.name) + ", " + glslSmoothstep(band) + ");\n";
-    return glsl + "    return c;\n}\n";
+        glsl += "        c = mix(c, " + std::string(band.name) + ", " +
+                glslSmoothstep(band, &band == &top ? " - snowLine" : "") + ");\n";
+    return glsl + "    }\n    return mix(c, iceColour, iceCover(latitude));\n}\n";
 }

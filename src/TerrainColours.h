@@ -19,6 +19,16 @@ struct ColourBand {
     float to;
 };
 
+// Ice and snow towards the poles. Latitudes are given as their sine,
+// y / |p| in the planet's own frame (+y is north): -1 at the south pole, 0 on
+// the equator, 1 at the north pole.
+struct PolarIce {
+    Rgb colour;
+    float capFrom;      // |sine of latitude| where the cap starts to cover land and sea (0.96: 74 degrees)
+    float capTo;        // ... and where it covers them whole (smoothstep between)
+    float snowLineFall; // steps the snow band lies lower at a pole than on the equator; it falls with sin^4
+};
+
 // The one definition of the planet's colours: the land shader's terrainColour
 // is generated from it, and the world map colours its pixels with it.
 struct TerrainPalette {
@@ -28,19 +38,36 @@ struct TerrainPalette {
     ColourBand bands[4];  // lowland, highland, rock, snow, from low to high
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
+    PolarIce ice;
 };
 
 extern const TerrainPalette TERRAIN;
 
-// The land shader's colour at a height in steps (negative: the sea floor),
-// with GLSL's smoothstep and mix in single precision, as the shader has it.
-Rgb terrainColour(float steps);
+// How much of a point at `latitude` (a sine) the polar cap covers: 0 to 1.
+float iceCover(float latitude);
 
-// The map's sea over land `steps` below the sea (steps < 0): darker with depth.
-Rgb seaColour(float steps);
+// The land shader's colour at a height in steps (negative: the sea floor)
+// and a latitude (its sine), with GLSL's smoothstep and mix in single
+// precision, as the shader has it: the snow band lower towards the poles,
+// the polar cap over everything.
+Rgb terrainColour(float steps, float latitude);
 
-// The line of res/land.frag that the generated terrainColour replaces.
+// The map's sea over land `steps` below the sea (steps < 0): darker with
+// depth, under the polar cap near the poles.
+Rgb seaColour(float steps, float latitude);
+
+// colour as three 8-bit channels at out, each rounded from 0 to 1 (clamped).
+void putRgb8(const Rgb& colour, unsigned char* out);
+
+// The line of res/land.frag that the generated iceCover and terrainColour
+// replace, and the line of res/water.frag that the generated iceCover does.
 inline constexpr const char* TERRAIN_COLOUR_MARKER = "// @terrainColour";
+inline constexpr const char* ICE_COVER_MARKER = "// @iceCover";
 
-// GLSL 1.20 source of `vec3 terrainColour(float steps)`, from TERRAIN.
+// GLSL 1.20 source of `const vec3 iceColour` and `float iceCover(float
+// latitude)`, from TERRAIN.ice.
+std::string iceCoverGlsl();
+
+// GLSL 1.20 source of iceCover (as iceCoverGlsl) and of `vec3
+// terrainColour(float steps, float latitude)`, from TERRAIN.
 std::string terrainColourGlsl();

@@ -31,10 +31,11 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
-// Asked for by the P, E and M keys, carried out by the frame loop.
+// Asked for by the P, E, M and C keys, carried out by the frame loop.
 bool screenshotRequested = false;
 bool exportRequested = false;
 bool mapsRequested = false;
+bool cubeFacesRequested = false;
 // Asked for by N: a new planet with the same answers and the next seed.
 bool newPlanetRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
@@ -82,6 +83,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         mapsRequested = true;
     else if (key == GLFW_KEY_N)
         newPlanetRequested = true;
+    else if (key == GLFW_KEY_C)
+        cubeFacesRequested = true;
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -226,9 +229,11 @@ void serviceRequests(GLFWwindow* window)
                 exportShown(*currentPlanet);
             if (mapsRequested)
                 saveMaps(*currentPlanet);
+            if (cubeFacesRequested)
+                saveCubeFaces(*currentPlanet);
         },
         {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
-    screenshotRequested = exportRequested = mapsRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = false;
     exportFinishedPlanet(*currentPlanet);
 }
 
@@ -410,7 +415,7 @@ bool runWindow()
         releaseCurrentPlanet();
         return false;
     }
-    screenshotRequested = exportRequested = mapsRequested = newPlanetRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = newPlanetRequested = false;
     {
         PlanetShaders shaders = setupShaders();
         runFrames(window, shaders);

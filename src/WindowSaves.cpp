@@ -1,6 +1,7 @@
 #include "WindowSaves.h"
 
 #include "LogManager.h"
+#include "CubeFaces.h"
 #include "MeshExport.h"
 #include "Planet.h"
 #include "PlanetSaving.h"
@@ -61,7 +62,21 @@ void exportShown(Planet& planet)
 
 void saveMaps(Planet& planet)
 {
-    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), {"-map.png", "-height.png"});
+    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), {"-map.png", "-height.png", "-map.pgw",
+                                                                   "-height.pgw", "-map.png.aux.xml",
+                                                                   "-height.png.aux.xml"});
     saveMapsOf(planet, {namedByTheProgram(planet, "-map.png", n), namedByTheProgram(planet, "-height.png", n)},
                MAP_WIDTH_DEFAULT);
+}
+
+void saveCubeFaces(Planet& planet)
+{
+    std::vector<std::string> endings;
+    for (const char* face : CUBE_FACE_NAMES)
+        for (const char* kind : {".png", "-colour.png"})
+            endings.push_back(std::string("-") + face + kind);
+    const int n = SaveTarget::firstFreeNumber(namePrefix(planet), endings);
+    saveCubeFacesOf(planet, [&](const std::string& ending) {
+        return namedByTheProgram(planet, ending.c_str(), n);
+    }, CUBE_SIZE_DEFAULT);
 }

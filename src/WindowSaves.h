@@ -3,7 +3,7 @@
 class Planet;
 struct GLFWwindow;
 
-// What the P, E and M keys save from the planet shown, under names the
+// What the P, E, M and C keys save from the planet shown, under names the
 // program makes itself: "Orbivane-SEED-N" and an ending, with the first N
 // that names nothing yet, so nothing is ever replaced or written through a
 // symlink. Each outcome is logged.
@@ -18,3 +18,8 @@ void exportShown(Planet& planet);
 // M: "Orbivane-SEED-N-map.png" and "Orbivane-SEED-N-height.png" at the
 // default width, one N for the pair.
 void saveMaps(Planet& planet);
+
+// C: the six height and six colour cube faces at the default size as
+// "Orbivane-SEED-N-px.png", "Orbivane-SEED-N-px-colour.png" and so on, one N
+// for all twelve.
+void saveCubeFaces(Planet& planet);

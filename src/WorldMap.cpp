@@ -2,7 +2,6 @@
 
 #include "LandSnapshot.h"
 #include "Planet.h"
-#include "TerrainColours.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -188,29 +187,19 @@ double latitude(int j, int height)
     return std::numbers::pi / 2.0 - std::numbers::pi * (j + 0.5) / height;
 }
 
-// Rows [from, to) of the grid; the directions are mapDirection's, with each
-// column's longitude and each row's latitude computed once.
-void fillRows(const Hierarchy& hierarchy, HeightGrid& grid, int from, int to)
+// Rows [from, to) of a lookup: each row's directions from `row`, the radii
+// clamped to the vertices' range.
+void fillRows(const Hierarchy& hierarchy, const RowDirections& row, int columns, float low, float high, float* radius,
+              int from, int to)
 {
-    std::vector<double> cosLon(grid.width), sinLon(grid.width);
-    for (int i = 0; i < grid.width; ++i) {
-        cosLon[i] = std::cos(longitude(i, grid.width));
-        sinLon[i] = std::sin(longitude(i, grid.width));
-    }
+    std::vector<std::array<double, 3>> directions(columns);
     Path path;
     for (int j = from; j < to; ++j) {
-        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
-        float* row = grid.radius.data() + static_cast<std::size_t>(j) * grid.width;
-        for (int i = 0; i < grid.width; ++i) {
-            const float r = hierarchy.radiusAt({cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]}, path);
-            row[i] = std::clamp(r, grid.minRadius, grid.maxRadius);
-        }
+        row(j, directions.data());
+        float* out = radius + static_cast<std::size_t>(j) * columns;
+        for (int i = 0; i < columns; ++i)
+            out[i] = std::clamp(hierarchy.radiusAt(directions[i], path), low, high);
     }
-}
-
-std::uint8_t channel(float value)
-{
-    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
 }
 
 // The subdivisions that give a face `leaves` leaves: log4 of it.
@@ -242,45 +231,62 @@ std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land)
     return radii;
 }
 
+LandRadii::LandRadii(Planet& planet) : LandRadii(planet, LandSnapshot(planet)) {}
+
+LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : planet(planet), radii(vertexRadii(planet, land))
+{
+    const auto [low, high] = std::minmax_element(radii.begin(), radii.end());
+    minRadius = static_cast<float>(*low);
+    maxRadius = static_cast<float>(*high);
+}
+
+void LandRadii::lookUp(int columns, int rows, const RowDirections& row, float* radius) const
+{
+    const std::size_t leavesPerFace = planet.weld.faceCount() / 20;
+    const Hierarchy hierarchy{planet.water->vertices.data(), planet.weld.cornerToVertex.data(), radii.data(),
+                              leavesPerFace, levelsBelow(leavesPerFace)};
+    const int half = rows / 2;
+    ThreadGroup helper;
+    helper.start([&] { fillRows(hierarchy, row, columns, minRadius, maxRadius, radius, half, rows); });
+    fillRows(hierarchy, row, columns, minRadius, maxRadius, radius, 0, half);
+    helper.join();
+}
+
 HeightGrid buildHeightGrid(Planet& planet, int width)
 {
     return buildHeightGrid(planet, LandSnapshot(planet), width);
 }
 
-HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width)
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& snapshot, int width)
 {
-    const std::vector<double> radii = vertexRadii(planet, land);
+    const LandRadii land(planet, snapshot);
     HeightGrid grid;
     grid.width = std::clamp(width, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
     grid.height = grid.width / 2;
     grid.radius.resize(static_cast<std::size_t>(grid.width) * grid.height);
-    const auto [low, high] = std::minmax_element(radii.begin(), radii.end());
-    grid.minRadius = static_cast<float>(*low);
-    grid.maxRadius = static_cast<float>(*high);
-
-    const Hierarchy hierarchy{planet.water->vertices.data(), planet.weld.cornerToVertex.data(), radii.data(),
-                              planet.weld.faceCount() / 20, levelsBelow(planet.weld.faceCount() / 20)};
-    const int half = grid.height / 2;
-    ThreadGroup helper;
-    helper.start([&] { fillRows(hierarchy, grid, half, grid.height); });
-    fillRows(hierarchy, grid, 0, half);
-    helper.join();
+    grid.minRadius = land.minRadius;
+    grid.maxRadius = land.maxRadius;
+    std::vector<double> cosLon(grid.width), sinLon(grid.width);
+    for (int i = 0; i < grid.width; ++i) {
+        cosLon[i] = std::cos(longitude(i, grid.width));
+        sinLon[i] = std::sin(longitude(i, grid.width));
+    }
+    // The directions are mapDirection's, each column's longitude and each
+    // row's latitude computed once.
+    land.lookUp(grid.width, grid.height, [&](int j, std::array<double, 3>* directions) {
+        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
+        for (int i = 0; i < grid.width; ++i)
+            directions[i] = {cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]};
+    }, grid.radius.data());
     return grid;
 }
 
-Image colourMapOf(const HeightGrid& grid, double seaRadius)
+std::uint16_t heightSample(float radius, float minRadius, float maxRadius)
 {
-    Image image;
-    image.width = grid.width;
-    image.height = grid.height;
-    image.rgb.resize(grid.radius.size() * 3);
-    for (std::size_t p = 0; p < grid.radius.size(); ++p) {
-        const float steps = (grid.radius[p] - static_cast<float>(seaRadius)) * STEPS_PER_UNIT;
-        const Rgb colour = steps < 0.0f ? seaColour(steps) : terrainColour(steps);
-        for (int k = 0; k < 3; ++k)
-            image.rgb[3 * p + k] = channel(colour[k]);
-    }
-    return image;
+    const double span = double(maxRadius) - double(minRadius);
+    if (span <= 0.0)
+        return 0;
+    return static_cast<std::uint16_t>(std::lround((radius - double(minRadius)) / span * 65535.0));
 }
 
 GreyImage16 heightMapOf(const HeightGrid& grid)
@@ -288,19 +294,16 @@ GreyImage16 heightMapOf(const HeightGrid& grid)
     GreyImage16 image;
     image.width = grid.width;
     image.height = grid.height;
-    image.grey.assign(grid.radius.size(), 0);
-    const double span = double(grid.maxRadius) - double(grid.minRadius);
-    if (span <= 0.0)
-        return image;
+    image.grey.resize(grid.radius.size());
     for (std::size_t p = 0; p < grid.radius.size(); ++p)
-        image.grey[p] = static_cast<std::uint16_t>(std::lround((grid.radius[p] - double(grid.minRadius)) / span * 65535.0));
+        image.grey[p] = heightSample(grid.radius[p], grid.minRadius, grid.maxRadius);
     return image;
 }
 
-std::string heightMapComment(const std::string& header, const HeightGrid& grid, const WorldShape& shape)
+std::string heightMapComment(const std::string& header, float minRadius, float maxRadius, const WorldShape& shape)
 {
     char radii[64];
-    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", shape.shownRadius(grid.minRadius),
-                  shape.shownRadius(grid.maxRadius));
+    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", shape.shownRadius(minRadius),
+                  shape.shownRadius(maxRadius));
     return header + radii;
 }

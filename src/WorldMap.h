@@ -4,6 +4,7 @@
 #include "WorldShape.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,27 +35,54 @@ std::array<double, 3> mapDirection(int i, int j, int width);
 // sphere's). Exactly 1 where no plane moved it.
 std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land);
 
-// The grid of a map width wide (MAP_WIDTH_MIN to MAP_WIDTH_MAX): for each
-// pixel the land triangle whose undeformed copy the direction passes
-// through, found down the icosphere's own subdivision, and the corners'
-// radii interpolated where the ray crosses that flat triangle. Rows are
-// shared with one more thread. Throws std::bad_alloc without memory and
+// The rows of directions a lookup takes: row(j, directions) fills the
+// directions of row j, one per column. Called from two threads at once.
+using RowDirections = std::function<void(int j, std::array<double, 3>* directions)>;
+
+// The land's radius seen from the centre in any direction: the land triangle
+// whose undeformed copy the direction passes through, found down the
+// icosphere's own subdivision, and the corners' radii interpolated where the
+// ray crosses that flat triangle. The maps and the cube faces look up through
+// it. The planet must outlive it.
+class LandRadii {
+public:
+    // Reads the vertices' radii (vertexRadii) from land, a snapshot of
+    // planet's land. Throws std::bad_alloc.
+    LandRadii(const Planet& planet, const LandSnapshot& land);
+    // The same from the land as it stands at the end of the plane under way.
+    explicit LandRadii(Planet& planet);
+
+    // radius[j * columns + i] for the directions of rows x columns, each
+    // within [minRadius, maxRadius]. Rows are shared with one more thread.
+    // Throws std::system_error when the thread cannot start (nothing is left
+    // running).
+    void lookUp(int columns, int rows, const RowDirections& row, float* radius) const;
+
+    float minRadius = 1.0f; // the smallest and largest vertex radius
+    float maxRadius = 1.0f;
+
+private:
+    const Planet& planet;
+    std::vector<double> radii; // per welded vertex
+};
+
+// The grid of a map width wide (MAP_WIDTH_MIN to MAP_WIDTH_MAX), each
+// pixel's radius looked up by LandRadii along mapDirection. Throws std::bad_alloc without memory and
 // std::system_error when the thread cannot start (nothing is left running).
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width);
 
 // The same for the planet's land as it stands at the end of the plane under way.
 HeightGrid buildHeightGrid(Planet& planet, int width);
 
-// The colour map: land above the sea (radius seaRadius) in the land shader's
-// colours, the sea darker with depth, lit evenly. Heights are the land's as
-// generated: a relief stretches the saved land, not its colours.
-Image colourMapOf(const HeightGrid& grid, double seaRadius = 1.0);
+// A height map's sample for radius: round((r - rmin) / (rmax - rmin) *
+// 65535), 0 when the planet is flat (rmax == rmin).
+std::uint16_t heightSample(float radius, float minRadius, float maxRadius);
 
-// The height map: round((r - rmin) / (rmax - rmin) * 65535), 0 everywhere on
-// a flat planet.
+// The height map: heightSample of every pixel, 0 everywhere on a flat planet.
 GreyImage16 heightMapOf(const HeightGrid& grid);
 
 // header followed by ", radius RMIN to RMAX", the radii to 9 significant
 // digits, as shape shows and saves them (a relief stretches the span, not
 // the picture).
-std::string heightMapComment(const std::string& header, const HeightGrid& grid, const WorldShape& shape = {});
+std::string heightMapComment(const std::string& header, float minRadius, float maxRadius,
+                             const WorldShape& shape = {});

@@ -61,6 +61,13 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parsed.result.options.heightMapPath, "maps/Height.PNG");
     EXPECT_EQ(parsed.result.options.mapWidth, 16384);
     EXPECT_EQ(parse({"--map-width=16"}).result.options.mapWidth, 16);
+
+    EXPECT_EQ(parsed.result.options.cubeSize, 1024);
+    EXPECT_TRUE(parsed.result.options.cubeFacesPrefix.empty());
+    parsed = parse({"--cube-faces", "faces/planet", "--cube-size=8192"});
+    EXPECT_EQ(parsed.result.exitStatus, -1);
+    EXPECT_EQ(parsed.result.options.cubeFacesPrefix, "faces/planet");
+    EXPECT_EQ(parsed.result.options.cubeSize, 8192);
 }
 
 TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
@@ -81,8 +88,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
     EXPECT_EQ(parsed.result.exitStatus, 0);
     EXPECT_EQ(parsed.out, usageText());
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
-                             "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--land PERCENT",
-                             "--relief FACTOR", "N ", "New planet: seed S"})
+                             "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
+                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -98,7 +105,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--seed", "12abc"}, {"--seed="}, {"--seed", " 5"}, {"--export"}, {"--export", "planet.stl"},
         {"--export", "noextension"}, {"--help=yes"}, {"--map"}, {"--map", "world.jpg"}, {"--map", "maps/.png"},
         {"--heightmap", "h.ply"}, {"--map-width", "15"}, {"--map-width", "16385"}, {"--map-width", "2048px"},
-        {"--map-width", "1e3"}, {"--map-width="},
+        {"--map-width", "1e3"}, {"--map-width="}, {"--cube-size", "15"}, {"--cube-size", "8193"},
+        {"--cube-faces", ""}, {"--cube-faces", "faces/"}, {"--cube-faces"},
         {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
         {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
     };
@@ -132,6 +140,7 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--map", absolute.c_str(), "--heightmap", "same.png"},
         {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
         {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
+        {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the twelve faces
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);

@@ -419,8 +419,8 @@ TEST(MeshExportFiles, PlyAndObjCarryEachVertexsTerrainColourAndLandNormal)
         std::set<std::array<float, 3>> distinct;
         for (std::size_t v = 0; v < welded.positions.size(); v += 3) {
             const float* p = &welded.positions[v];
-            const float height = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]) - 1.0f;
-            const Rgb colour = terrainColour(height * STEPS_PER_UNIT);
+            const float radius = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+            const Rgb colour = terrainColour((radius - 1.0f) * STEPS_PER_UNIT, p[1] / radius);
             for (std::size_t k = 0; k < 3; ++k)
                 ASSERT_EQ(mesh.colours[v + k], bytes ? std::lround(colour[k] * 255.0f) / 255.0f : colour[k])
                     << name << " vertex " << v / 3;

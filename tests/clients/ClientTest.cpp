@@ -81,8 +81,8 @@ std::string fiveVerticesAndTheirColours(const Planet& planet)
     std::string lines;
     for (std::size_t k = 0; k < 5; ++k) {
         const std::uint32_t c = corners[k * (corners.size() - 1) / 4];
-        const Rgb colour = terrainColour((radius(c) - 1.0f) * STEPS_PER_UNIT);
         const float* p = &planet.vertices[3 * std::size_t(c)];
+        const Rgb colour = terrainColour((radius(c) - 1.0f) * STEPS_PER_UNIT, p[1] / radius(c));
         for (float value : {p[0], p[1], p[2]}) {
             char text[32];
             lines.append(text, std::to_chars(text, text + sizeof text, value).ptr) += " ";

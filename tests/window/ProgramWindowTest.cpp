@@ -102,6 +102,7 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     ASSERT_TRUE(pressUntilFile("p", "Orbivane-5-2.png")) << "a second screenshot does not overwrite the first";
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-5-1.ply"));
     ASSERT_TRUE(pressUntilFile("m", "Orbivane-5-1-height.png"));
+    ASSERT_TRUE(pressUntilFile("c", "Orbivane-5-1-nz-colour.png"));
     Image map;
     ASSERT_TRUE(readPng("Orbivane-5-1-map.png", map));
     EXPECT_EQ(map.width, 2048);
@@ -133,6 +134,11 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     EXPECT_EQ(readFile("Orbivane-5-1.ply").rfind("ply\n", 0), 0u);
     EXPECT_NE(log.find("Planet (seed 5): map saved to Orbivane-5-1-map.png"), std::string::npos);
     EXPECT_NE(log.find("Planet (seed 5): height map saved to Orbivane-5-1-height.png"), std::string::npos);
+    for (const char* sidecar : {"Orbivane-5-1-map.pgw", "Orbivane-5-1-map.png.aux.xml", "Orbivane-5-1-height.pgw",
+                                "Orbivane-5-1-height.png.aux.xml"})
+        EXPECT_TRUE(fs::exists(sidecar)) << sidecar;
+    EXPECT_NE(log.find("Planet (seed 5): cube faces saved to Orbivane-5-1-{px,nx,py,ny,pz,nz}{,-colour}.png"),
+              std::string::npos);
 }
 
 TEST_F(ProgramWindow, KeysPressedWithEscapeAreServedBeforeTheWindowCloses)

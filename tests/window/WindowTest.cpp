@@ -291,8 +291,16 @@ TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
 }
 
 // res/land.frag's terrainColour as it was written by hand before the colour
-// table generated it, with the sea floor's colours of today's table.
-const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(vec3 terrainColour(float steps)
+// table generated it, with the sea floor's colours of today's table, and
+// with the snow line falling and the polar cap as written by hand after.
+const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(const vec3 iceColour = vec3(0.90, 0.94, 0.97);
+
+float iceCover(float latitude)
+{
+    return smoothstep(0.962, 0.972, abs(latitude));
+}
+
+vec3 terrainColour(float steps, float latitude)
 {
     vec3 deepFloor = vec3(0.01, 0.05, 0.13);
     vec3 shallowFloor = vec3(0.32, 0.62, 0.60);
@@ -303,11 +311,14 @@ const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(vec3 terrainColour(float step
     vec3 snow = vec3(0.96, 0.96, 0.94);
 
     if (steps < 0.0)
-        return mix(deepFloor, shallowFloor, smoothstep(-50.0, -3.0, steps));
+        return mix(mix(deepFloor, shallowFloor, smoothstep(-50.0, -3.0, steps)), iceColour, iceCover(latitude));
+    float polar = latitude * latitude;
+    float snowLine = 165.0 * (polar * polar);
     vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
     c = mix(c, highland, smoothstep(45.0, 80.0, steps));
     c = mix(c, rock, smoothstep(90.0, 125.0, steps));
-    return mix(c, snow, smoothstep(145.0, 175.0, steps));
+    c = mix(c, snow, smoothstep(145.0 - snowLine, 175.0 - snowLine, steps));
+    return mix(c, iceColour, iceCover(latitude));
 })";
 
 // The land shader draws with the terrainColour generated from the colour
@@ -328,7 +339,7 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
                              ShaderInsert{TERRAIN_COLOUR_MARKER, HAND_WRITTEN_TERRAIN_COLOUR});
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(handWritten.linked && shaders.land->linked);
-    const float angles[][3] = {{0, 0, 0}, {40, 100, 20}, {180, 250, 300}};
+    const float angles[][3] = {{0, 0, 0}, {40, 100, 20}, {180, 250, 300}, {0, 0, -70}, {0, 0, 75}};
     for (const auto& angle : angles) {
         std::copy_n(angle, 3, currentPlanet->angle);
         currentPlanet->landShader = shaders.land.get();
@@ -342,6 +353,30 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
     }
     currentPlanet->landShader = shaders.land.get();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The polar caps cover land and sea alike around the planet's own poles,
+// wherever they are turned: most of the middle of the disc is ice (a pale
+// grey) when a pole faces the camera, little of it when the equator does.
+TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
+{
+    showPlanet(2, 5);
+    const float poles[][3] = {{0, 0, -90}, {0, 0, 90}, {90, 0, -90}}, equator[][3] = {{0, 0, 0}, {0, 90, 0}, {0, 180, 0}};
+    for (const auto* views : {poles, equator})
+        for (int v = 0; v < 3; ++v) {
+            std::copy_n(views[v], 3, currentPlanet->angle);
+            drawFrame();
+            const Frame frame = readFrame(800, 600);
+            int icy = 0; // of the 41 x 41 pixels in the middle
+            for (int y = 280; y <= 320; ++y)
+                for (int x = 380; x <= 420; ++x) {
+                    const unsigned char* p = &frame.image.rgb[3 * (y * 800 + x)];
+                    const auto [low, high] = std::minmax({p[0], p[1], p[2]});
+                    icy += low > 140 && high - low < 40;
+                }
+            EXPECT_TRUE(views == poles ? icy > 41 * 41 * 3 / 4 : icy < 41 * 41 / 4)
+                << "angles " << views[v][0] << ", " << views[v][1] << ", " << views[v][2] << ": " << icy << " icy";
+        }
 }
 
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "SafeFile.h"
+
+#include <string>
+
+// What tells GIS tools (GDAL, QGIS) where a map's pixels lie on the planet,
+// written beside the map: a world file "NAME.pgw" with the pixel size and the
+// upper-left pixel's centre in degrees, and GDAL's "NAME.png.aux.xml" with
+// the coordinate system. The maps cover the globe: longitude -180 to 180
+// degrees left to right, latitude 90 to -90 top to bottom.
+
+// The six lines of a width x height map's world file: A = 360 / width, 0, 0,
+// E = -180 / height, C = -180 + A / 2, F = 90 + E / 2, each the shortest
+// decimal that reads back as the same double.
+std::string worldFileText(int width, int height);
+
+// A geographic coordinate system in WKT on the planet's sea sphere (radius
+// 1: the planet has no scale of its own), longitude 0 through +x.
+std::string coordinateSystemWkt();
+
+// The PAM dataset GDAL reads: <PAMDataset><SRS>WKT</SRS></PAMDataset>.
+std::string auxXmlText();
+
+// "NAME.pgw" for "NAME.png" (".png" in any case); other names get ".pgw" added.
+std::string worldFileName(const std::string& mapName);
+
+// Writes the world file and the .aux.xml of a width x height map just
+// written to `written` through mapTarget, each through SafeFile: beside the
+// name the user gave (a replacing target), or with the same N as the map (a
+// numbered one; a file already there under that N is never replaced). On
+// failure returns false with the file's name in failedFile and the reason in
+// error; the map stays.
+bool writeGeoreference(const SaveTarget& mapTarget, const std::string& written, int width, int height,
+                       std::string& failedFile, std::string& error);
