@@ -3,12 +3,17 @@
 //   former   the drawing before buffer objects: both triangle soups sent from
 //            client memory every frame, the former shaders (bench/former-res)
 //            and glibc's default heap trimming;
+//   previous the look before smooth land, multisampling and the air's glow:
+//            the program's buffers with the shaders of then
+//            (bench/previous-look-res), one sample a pixel;
 //   buffers  the program's drawing: welded, indexed buffer objects, the
-//            shipped shaders;
-//   bound    the same buffers with one-line shaders: what the renderer itself
-//            costs for this many triangles;
-//   dragging the program's drawing at the coarser level a drag at the
-//            starting distance draws (planets of 7 and more subdivisions).
+//            shipped shaders, 4 samples a pixel (as on a hardware renderer);
+//   1 sample the same without multisampling (as on a software renderer);
+//   bound    the same buffers with one-line shaders, 4 samples a pixel: what
+//            the renderer itself costs for this many triangles;
+//   dragging the program's drawing, one sample a pixel, at the coarser level
+//            a drag at the starting distance draws (planets of 7 and more
+//            subdivisions).
 // With each: bytes sent to the GL per frame, and the time from the end of
 // the generation to the first frame on the screen, and minor page faults per
 // frame. Then, for the planets drawn coarser, the level chosen at three
@@ -25,6 +30,7 @@
 #include "Rotation.h"
 #include "Shader.h"
 #include "ViewControl.h"
+#include "TerrainColours.h"
 #include "Window.h"
 
 #include <GL/glew.h>
@@ -53,8 +59,27 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Buffers, Bound, Dragging };
-const char* const MODE_NAMES[] = {"former", "buffers", "bound", "dragging"};
+enum class Mode { Former, Previous, Buffers, SingleSample, Bound, Dragging };
+const char* const MODE_NAMES[] = {"former", "previous look", "buffers", "buffers, 1 sample", "bound", "dragging"};
+
+// The earlier shaders coloured by height alone: the bands at the equator.
+const char* const PREVIOUS_TERRAIN_COLOUR =
+    "\nvec3 terrainColour(float steps) { return terrainColour(steps, 0.0); }\n";
+
+// The shaders a mode draws with instead of the shipped ones, if any.
+const char* shaderFolder(Mode mode)
+{
+    switch (mode) {
+    case Mode::Former:
+        return "former/";
+    case Mode::Previous:
+        return "previous/";
+    case Mode::Bound:
+        return "bound/";
+    default:
+        return nullptr;
+    }
+}
 
 struct Result {
     double framesPerSecond = 0;
@@ -112,8 +137,10 @@ std::uint64_t bytesSent(Mode mode, const Planet& planet, std::uint64_t frames)
     return planet.buffers->bytesSent();
 }
 
-GLFWwindow* openBenchWindow()
+// samples: a pixel's, 0 for none.
+GLFWwindow* openBenchWindow(int samples)
 {
+    setWindowSamples(samples);
     GLFWwindow* window = openWindow();
     if (!window) {
         std::fprintf(stderr, "no window (is DISPLAY set?)\n");
@@ -128,15 +155,16 @@ Result measure(Mode mode, double seconds)
     Planet& planet = *currentPlanet;
     Result result;
     const Clock::time_point opened = Clock::now();
-    GLFWwindow* window = openBenchWindow();
+    GLFWwindow* window = openBenchWindow(mode == Mode::Buffers || mode == Mode::Bound ? MULTISAMPLES : 0);
     // The former heap: freed memory above 128 KiB went back to the kernel.
     mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
     {
         PlanetShaders shaders = setupShaders();
         std::unique_ptr<Shader> land, water;
-        if (mode != Mode::Buffers) {
-            const std::string folder = mode == Mode::Former ? "former/" : "bound/";
-            land = std::make_unique<Shader>((folder + "land.vert").c_str(), (folder + "land.frag").c_str());
+        if (const char* folderName = shaderFolder(mode)) {
+            const std::string folder = folderName;
+            land = std::make_unique<Shader>((folder + "land.vert").c_str(), (folder + "land.frag").c_str(),
+                                            ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl() + PREVIOUS_TERRAIN_COLOUR});
             water = std::make_unique<Shader>((folder + "water.vert").c_str(), (folder + "water.frag").c_str());
             planet.landShader = land.get();
             planet.water->shader = water.get();
@@ -186,7 +214,7 @@ struct Recovery {
 Recovery measureRecovery(int trials)
 {
     Planet& planet = *currentPlanet;
-    GLFWwindow* window = openBenchWindow();
+    GLFWwindow* window = openBenchWindow(0);
     Recovery recovery;
     {
         PlanetShaders shaders = setupShaders();
@@ -238,10 +266,11 @@ void enterScratchFolder()
     const fs::path scratch = fs::temp_directory_path() / ("orbivane-frames-" + std::to_string(getpid()));
     fs::create_directories(scratch);
     fs::current_path(scratch);
-    for (const char* link : {"res", "former"})
+    for (const char* link : {"res", "former", "previous"})
         fs::remove(link);
     fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "res", "res");
     fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "bench" / "former-res", "former");
+    fs::create_directory_symlink(fs::path(ORBIVANE_SOURCE_DIR) / "bench" / "previous-look-res", "previous");
     fs::create_directories("bound");
     const char* vertex = "#version 120\nvoid main() { gl_Position = ftransform(); }\n";
     const char* fragment = "#version 120\nvoid main() { gl_FragColor = vec4(0.5, 0.6, 0.7, 1.0); }\n";
@@ -273,7 +302,7 @@ int main(int argc, char** argv)
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        for (Mode mode : {Mode::Former, Mode::Buffers, Mode::Bound, Mode::Dragging}) {
+        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::Bound, Mode::Dragging}) {
             if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
                 continue;
             const Result r = measure(mode, seconds);

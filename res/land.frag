@@ -1,9 +1,13 @@
 #version 120
-// Land colour by height, lit by light 0. No normals are sent: the facet
-// normal comes from the screen-space derivatives of the eye position.
+// Land colour by height, lit by the sun: shaded smooth with the welded
+// land's vertex normals, or by facets, whose normal comes from the
+// screen-space derivatives of the eye position.
+
+uniform bool faceted; // each triangle flat, as the mesh is
 
 varying vec3 eyePosition;
 varying vec3 radial;
+varying vec3 smoothNormal;
 varying float height;
 varying vec3 sunlight;
 varying float haze;
@@ -16,12 +20,23 @@ const float STEPS_PER_UNIT = 1500.0;
 
 // @terrainColour
 
+// The sun, in eye space: far away up and to the left of the camera, from
+// world direction (2.4, 1.5, 2.0) as the camera on the +x axis sees it. It
+// stays with the camera whatever the distance and the user's turn.
+const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
+
+vec3 surfaceNormal(vec3 up)
+{
+    if (!faceted)
+        return normalize(smoothNormal);
+    vec3 facet = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    return dot(facet, up) < 0.0 ? -facet : facet;
+}
+
 void main()
 {
     vec3 up = normalize(radial);
-    vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
-    if (dot(normal, up) < 0.0)
-        normal = -normal;
+    vec3 normal = surfaceNormal(up);
     // The sea floor is seen through water that smooths its relief away, and
     // the sea draws the air over it.
     float air = haze;
@@ -30,9 +45,7 @@ void main()
         air = 0.0;
     }
 
-    // Light 0 is the sun: directional (w = 0), the same for every point.
-    vec3 toLight = normalize(gl_LightSource[0].position.xyz);
-    float diffuse = max(dot(normal, toLight), 0.0);
+    float diffuse = max(dot(normal, SUN), 0.0);
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 

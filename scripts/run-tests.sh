@@ -79,6 +79,6 @@ echo "== ThreadSanitizer: threaded, window and live-closing tests"
 configure_and_build build-tsan -DORBIVANE_SANITIZE=thread -DORBIVANE_BUILD_BENCH=OFF
 # The programs the tests start inherit these, so a race there fails its test too.
 export TSAN_OPTIONS="halt_on_error=1:suppressions=$root/tests/sanitizers/tsan.supp"
-build-tsan/tests/orbivane_tests --gtest_filter='BatchGeneration.*:BatchGenerationTree.*:LiveGeneration.*:ConsoleCycle.*:WorldMap.*'
+build-tsan/tests/orbivane_tests --gtest_filter='BatchGeneration.*:BatchGenerationTree.*:LiveGeneration.*:ConsoleCycle.*:WorldMap.*:NormalsWorker.*'
 ctest --test-dir build-tsan -L window --output-on-failure
 build-tsan/tests/orbivane_reliability_tests --gtest_filter='Soak.LiveGenerationsClosedAtRandomMoments'

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace {
 // b - a, c - a and their cross product: twice the face's area along its
@@ -19,41 +20,73 @@ void addFaceNormal(const float* a, const float* b, const float* c, float* sumA, 
     }
 }
 
-// The normals of the faces around each welded vertex, summed and made unit;
-// at(c) is the position of soup corner c.
-template <typename CornerPosition>
-std::vector<float> normalsOf(const IcosphereWeld& weld, CornerPosition at)
+// Each sum to unit length; a zero sum takes the vertex's own direction.
+void normalise(std::vector<float>& normals, const float* positions)
 {
-    std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
-    const std::uint32_t* corner = weld.cornerToVertex.data();
-    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
-        // The soup runs clockwise from outside: corners 0, 2, 1 run the other way.
-        addFaceNormal(at(3 * f), at(3 * f + 2), at(3 * f + 1), &normals[3 * std::size_t(corner[3 * f])],
-                      &normals[3 * std::size_t(corner[3 * f + 2])], &normals[3 * std::size_t(corner[3 * f + 1])]);
-    }
-    for (std::size_t v = 0; v < weld.vertexCount(); ++v) {
+    for (std::size_t v = 0; v < normals.size() / 3; ++v) {
         float* n = &normals[3 * v];
         float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         if (!(length > 0.0f)) {
-            const float* p = at(weld.vertexToCorner[v]);
-            for (int k = 0; k < 3; ++k)
-                n[k] = p[k];
+            std::memcpy(n, positions + 3 * v, 3 * sizeof(float));
             length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
         }
         for (int k = 0; k < 3; ++k)
             n[k] /= length;
     }
-    return normals;
+}
+// Every normal averaged with its neighbours': the sum, over the faces around
+// a vertex, of the faces' three normals (its own six times, each neighbour's
+// twice).
+void smoothOnce(const IcosphereWeld& weld, std::vector<float>& normals, const float* positions)
+{
+    std::vector<float> sums(normals.size(), 0.0f);
+    const std::uint32_t* corner = weld.cornerToVertex.data();
+    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
+        const std::size_t a = corner[3 * f], b = corner[3 * f + 1], c = corner[3 * f + 2];
+        for (int k = 0; k < 3; ++k) {
+            const float sum = normals[3 * a + k] + normals[3 * b + k] + normals[3 * c + k];
+            sums[3 * a + k] += sum;
+            sums[3 * b + k] += sum;
+            sums[3 * c + k] += sum;
+        }
+    }
+    normalise(sums, positions);
+    normals.swap(sums);
 }
 } // namespace
 
-std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions, int smoothingPasses)
 {
-    return normalsOf(weld, [soup](std::size_t c) { return soup + 3 * c; });
+    std::vector<float> normals(3 * weld.vertexCount(), 0.0f);
+    const std::uint32_t* corner = weld.cornerToVertex.data();
+    for (std::size_t f = 0; f < weld.faceCount(); ++f) {
+        // The soup runs clockwise from outside: corners 0, 2, 1 run the other way.
+        const std::size_t a = corner[3 * f], b = corner[3 * f + 2], c = corner[3 * f + 1];
+        addFaceNormal(positions + 3 * a, positions + 3 * b, positions + 3 * c, &normals[3 * a], &normals[3 * b],
+                      &normals[3 * c]);
+    }
+    normalise(normals, positions);
+    for (int pass = 0; pass < smoothingPasses; ++pass)
+        smoothOnce(weld, normals, positions);
+    return normals;
 }
 
-std::vector<float> weldedNormals(const IcosphereWeld& weld, const float* positions)
+int smoothingPassesFor(int subdivisions)
 {
-    const std::uint32_t* vertex = weld.cornerToVertex.data();
-    return normalsOf(weld, [positions, vertex](std::size_t c) { return positions + 3 * std::size_t(vertex[c]); });
+    constexpr int FINEST_UNSMOOTHED = 5;
+    return subdivisions > FINEST_UNSMOOTHED ? subdivisions - FINEST_UNSMOOTHED : 0;
+}
+
+void gatherWelded(const IcosphereWeld& weld, const float* soup, std::vector<float>& out)
+{
+    out.resize(3 * weld.vertexCount());
+    for (std::size_t v = 0; v < weld.vertexCount(); ++v)
+        std::memcpy(&out[3 * v], soup + 3 * std::size_t(weld.vertexToCorner[v]), 3 * sizeof(float));
+}
+
+std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup)
+{
+    std::vector<float> positions;
+    gatherWelded(weld, soup, positions);
+    return weldedLandNormals(weld, positions.data());
 }

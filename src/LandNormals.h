@@ -10,12 +10,25 @@
 // cross product a face). Unit length, pointing outward; a vertex whose faces
 // cancel out (never on a planet) gets its direction from the centre.
 //
-// soup: x, y, z per corner of the land's triangle soup, as the weld numbers
-// them. Returns x, y, z per welded vertex, in the weld's vertex order.
-// Throws std::bad_alloc when the array cannot be had.
+// positions: x, y, z per welded vertex, in the weld's vertex order. Returns
+// x, y, z per welded vertex, in the same order. Each of smoothingPasses
+// then averages every normal with its neighbours', widening the shading's
+// smallest detail by about one vertex spacing. Throws std::bad_alloc when the
+// arrays cannot be had.
+std::vector<float> weldedLandNormals(const IcosphereWeld& weld, const float* positions, int smoothingPasses = 0);
+
+// The passes that keep a planet's shading from showing relief much finer than
+// the window's pixels: none up to 5 subdivisions, where a triangle spans
+// several pixels at the starting view, and one more for each subdivision
+// beyond, each of which halves the triangles' size.
+int smoothingPassesFor(int subdivisions);
+
+// The same from the land's triangle soup: x, y, z per corner, as the weld
+// numbers them.
 std::vector<float> landNormals(const IcosphereWeld& weld, const float* soup);
 
-// The same from welded positions (x, y, z per welded vertex, in the weld's
-// vertex order), as a saved mesh holds them: equal to landNormals wherever
-// the copies of each vertex agree.
-std::vector<float> weldedNormals(const IcosphereWeld& weld, const float* positions);
+// The welded positions of a soup: x, y, z per welded vertex, read from each
+// vertex's first corner, into `out` (resized; its memory is kept from call to
+// call). Throws std::bad_alloc when the array cannot be had.
+void gatherWelded(const IcosphereWeld& weld, const float* soup, std::vector<float>& out);
+

@@ -2,11 +2,13 @@
 
 #include "DetailLevels.h"
 #include "LogManager.h"
+#include "NormalsWorker.h"
 #include "Planet.h"
 
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <system_error>
 
 namespace {
 
@@ -52,6 +54,20 @@ PlanetBuffers::PlanetBuffers(Planet& planet)
     sent += static_cast<std::uint64_t>(indexBytes + vertexBytes);
 
     uploadLand(planet);
+    startNormals(planet);
+}
+
+void PlanetBuffers::startNormals(Planet& planet)
+{
+    try {
+        worker = std::make_unique<NormalsWorker>(planet);
+    } catch (const std::system_error& error) {
+        ORB_LOG(Error, "No thread for the land's smooth shading (%s); the land is drawn faceted.", error.what());
+        return;
+    }
+    if (const auto first = worker->waitAndTake())
+        uploadNormals(*first);
+    takeNormals();
 }
 
 // A third as many indices again as the full level, one level at a time.
@@ -88,15 +104,45 @@ int PlanetBuffers::levelDrawn() const
     return chosenLevel >= 0 && chosenLevel < static_cast<int>(coarseIndices.size()) ? chosenLevel : fullLevel;
 }
 
+PlanetBuffers::~PlanetBuffers() = default;
+
 void PlanetBuffers::refreshLand(Planet& planet)
 {
-    if (planet.landVersion.load(std::memory_order_acquire) != uploadedVersion)
+    if (planet.landVersion.load(std::memory_order_acquire) != uploadedVersion) {
         uploadLand(planet);
+        if (worker)
+            worker->request();
+    }
+    takeNormals();
+}
+
+// Uploads the newest normals the thread has finished, if any.
+void PlanetBuffers::takeNormals()
+{
+    if (!worker)
+        return;
+    if (worker->takeFailure())
+        ORB_LOG(Error, "Not enough memory for the land's smooth shading; the land keeps its former normals.");
+    if (const auto fresh = worker->take())
+        uploadNormals(*fresh);
+}
+
+void PlanetBuffers::uploadNormals(const std::vector<float>& values)
+{
+    const auto bytes = static_cast<GLsizeiptr>(values.size() * sizeof(float));
+    glBindBuffer(GL_ARRAY_BUFFER, normals.name);
+    glBufferData(GL_ARRAY_BUFFER, bytes, values.data(), GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    normalsSent = true;
+    sent += static_cast<std::uint64_t>(bytes);
 }
 
 void PlanetBuffers::takeLand(Planet& planet)
 {
+    worker.reset(); // it reads the planet going
+    normalsSent = false;
     uploadLand(planet);
+    startNormals(planet);
 }
 
 bool PlanetBuffers::fits(const Planet& planet) const
@@ -141,10 +187,29 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 
 void PlanetBuffers::drawLand(bool fixedPipeline) const
 {
-    draw(land, fixedPipeline);
+    if (normalsSent) {
+        glBindBuffer(GL_ARRAY_BUFFER, normals.name);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glNormalPointer(GL_FLOAT, 0, nullptr);
+    }
+    draw(land, fixedPipeline && !normalsSent);
+    if (normalsSent)
+        glDisableClientState(GL_NORMAL_ARRAY);
 }
 
 void PlanetBuffers::drawSea(bool fixedPipeline) const
 {
+    if (!fixedPipeline) {
+        glBindBuffer(GL_ARRAY_BUFFER, land.name);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(3, GL_FLOAT, 0, nullptr);
+    }
     draw(sea, fixedPipeline);
+    if (!fixedPipeline)
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void PlanetBuffers::drawShell() const
+{
+    draw(sea, false);
 }

@@ -3,8 +3,10 @@
 #include <GL/glew.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+class NormalsWorker;
 class Planet;
 struct IcosphereWeld;
 
@@ -21,12 +23,17 @@ public:
 // The land and the sea of a planet as buffer objects: one vertex buffer each,
 // of welded vertices (10 x 4^n + 2), and one index buffer both share, with
 // the icosphere's triangles in the order and winding it emits them (clockwise
-// seen from outside). The sea goes to the GL once; the land once, and again
-// in a frame where a live generation has changed it since. Needs the current
-// window's context for its whole life.
+// seen from outside); beside the land, its smooth normals. The sea goes to
+// the GL once; the land once, and again in a frame where a live generation
+// has changed it since, and its normals whenever their thread has new ones.
+// Needs the current window's context for its whole life.
 class PlanetBuffers {
 public:
+    // Waits for the land's first smooth normals; without a thread for them
+    // the land has none (hasNormals). The planet must outlive the buffers:
+    // their normals thread reads its land.
     explicit PlanetBuffers(Planet& planet);
+    ~PlanetBuffers();
 
     // Uploads the land again when the generation has moved on since the last
     // upload; reads it under the planet's mutex, so a frame sees every vertex
@@ -41,8 +48,16 @@ public:
     // fixedPipeline: without a program, the fixed pipeline lights the
     // triangles with each vertex's direction from the centre as its normal:
     // the sphere's own, and near enough for land within a few percent of it.
+    // With smooth normals, the land sends them beside its positions.
     void drawLand(bool fixedPipeline) const;
+    // A program sees the land under each sea vertex as texture coordinate 0
+    // (x, y, z): how deep the sea is there.
     void drawSea(bool fixedPipeline) const;
+    // The sea's unit sphere alone, for a program that scales it.
+    void drawShell() const;
+
+    // Whether the land has smooth normals to send.
+    bool hasNormals() const { return normalsSent; }
 
     // Bytes sent to the GL so far: vertex and index data.
     std::uint64_t bytesSent() const { return sent; }
@@ -56,6 +71,10 @@ public:
 
 private:
     void uploadLand(Planet& planet);
+    void uploadNormals(const std::vector<float>& normals);
+    // Starts the thread of planet's smooth normals and sends the first.
+    void startNormals(Planet& planet);
+    void takeNormals();
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
     void sendCoarseLevels(const IcosphereWeld& weld);
 
@@ -68,4 +87,8 @@ private:
     int chosenLevel = 0;
     std::uint64_t uploadedVersion = 0;
     std::uint64_t sent = 0;
+    // Smooth normals of the land, from a thread that never touches the GL.
+    GlBuffer normals;
+    bool normalsSent = false;
+    std::unique_ptr<NormalsWorker> worker;
 };

@@ -9,6 +9,8 @@
 #include "TerrainColours.h"
 
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 PlanetShaders::PlanetShaders() = default;
 PlanetShaders::~PlanetShaders() = default;
@@ -61,6 +63,39 @@ void releasePlanetGraphics()
 }
 
 namespace {
+// Key F: the land drawn by its facets rather than smooth.
+bool facets = false;
+
+// Sets a float uniform of the program in use; a name the program does not
+// use is passed over.
+void setUniform(const Shader& shader, const char* name, float value)
+{
+    const GLint location = glGetUniformLocationARB(shader.program, name);
+    if (location >= 0)
+        glUniform1fARB(location, value);
+}
+
+// The sea's radius and the colour bands' height scale from the planet's
+// shape; the air, when airRadius is not 0, as far above a sea raised above
+// radius 1, and where it was over a sea lowered (it must not sink into the
+// land).
+void setShapeUniforms(const Shader& shader, const WorldShape& shape, float airRadius)
+{
+    const float sea = static_cast<float>(shape.seaRadius);
+    setUniform(shader, "seaRadius", sea);
+    setUniform(shader, "reliefScale", static_cast<float>(shape.relief));
+    setUniform(shader, "airRadius", airRadius * std::max(sea, 1.0f));
+}
+
+// Land without smooth normals is drawn faceted whatever the key chose.
+void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted)
+{
+    setShapeUniforms(land, shape, 0.0f);
+    const GLint location = glGetUniformLocationARB(land.program, "faceted");
+    if (location >= 0)
+        glUniform1iARB(location, faceted);
+}
+
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
 // shaders' lowland green and deep sea blue, the sea translucent above the
 // 0.1 alpha test.
@@ -90,7 +125,55 @@ void drawWith(const Shader* shader, const GLfloat (&colour)[4], Draw draw)
     if (program)
         glUseProgramObjectARB(0);
 }
+
+// The ring the air's glow is drawn on: per vertex the cosine and sine of its
+// angle about the planet's centre as seen, and 0 on the inner edge (just
+// inside the sea's limb) or 1 on the outer (the air's). The sea's program
+// places it around the limb, so only the pixels by the limb are shaded.
+constexpr int AIR_RING_SEGMENTS = 360;
+
+const std::vector<float>& airRing()
+{
+    static const std::vector<float> ring = [] {
+        std::vector<float> vertices;
+        for (int i = 0; i <= AIR_RING_SEGMENTS; ++i) {
+            const double angle = 2 * M_PI * i / AIR_RING_SEGMENTS;
+            for (const float edge : {0.0f, 1.0f})
+                vertices.insert(vertices.end(), {float(std::cos(angle)), float(std::sin(angle)), edge});
+        }
+        return vertices;
+    }();
+    return ring;
+}
 } // namespace
+
+void drawAirGlow(const Shader* water, const WorldShape& shape)
+{
+    if (!water || !water->linked || glGetUniformLocationARB(water->program, "airRadius") < 0)
+        return;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    glUseProgramObjectARB(water->program);
+    setShapeUniforms(*water, shape, AIR_RADIUS);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, airRing().data());
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 2 * (AIR_RING_SEGMENTS + 1));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glUseProgramObjectARB(0);
+    glPopAttrib();
+}
+
+void setFacetedLand(bool faceted)
+{
+    facets = faceted;
+}
+
+bool facetedLand()
+{
+    return facets;
+}
 
 void renderPlanet()
 {
@@ -104,8 +187,25 @@ void renderPlanet()
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
-    drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) { buffers.drawLand(fixed); });
-    drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) { buffers.drawSea(fixed); });
+    drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {
+        if (!fixed)
+            setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals());
+        buffers.drawLand(fixed);
+    });
+    drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
+        if (!fixed)
+            setShapeUniforms(*planet->water->shader, planet->shape, 0.0f);
+        // The fixed pipeline draws the unit sphere where the sea stands.
+        const auto sea = static_cast<GLfloat>(planet->shape.seaRadius);
+        if (fixed) {
+            glPushMatrix();
+            glScalef(sea, sea, sea);
+        }
+        buffers.drawSea(fixed);
+        if (fixed)
+            glPopMatrix();
+    });
+    drawAirGlow(planet->water->shader, planet->shape);
 
     glPopMatrix();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WorldShape.h"
+
 #include <memory>
 
 class Planet;
@@ -33,8 +35,25 @@ void attachPlanetGraphics(PlanetShaders& shaders);
 
 // Draws the current planet: the land (uploaded again first if a live
 // generation has changed it), then the translucent sea, each with its
-// program, or with the fixed pipeline where it has none.
+// program, or with the fixed pipeline where it has none, then the glow of
+// its air where the sea's program linked.
 void renderPlanet();
+
+// The shell of air whose glow shows outside the limb, in sea radii: a glow
+// a few per cent of the radius wide. Land higher than this pierces it.
+inline constexpr float AIR_RADIUS = 1.03f;
+
+// The glow of the air outside the sea's limb, added to what is drawn behind
+// it, with the sea's program; land standing out of the limb hides it. None
+// where that program has no airRadius uniform. Leaves the depth buffer
+// alone, so what is under the pointer stays the surface or nothing. Needs
+// the planet's modelview.
+void drawAirGlow(const Shader* water, const WorldShape& shape = {});
+
+// Whether the land is drawn by its flat facets (key F) rather than smooth.
+// Each window starts smooth; land without smooth normals is always faceted.
+void setFacetedLand(bool faceted);
+bool facetedLand();
 
 // Puts next in the place of currentPlanet (released as the window stage
 // releases it), turned as that one was, with its own buffer objects made

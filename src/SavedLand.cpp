@@ -13,15 +13,14 @@ std::vector<float> weldedPositions(const IcosphereWeld& weld, const float* soup,
 {
     if (welded)
         return std::vector<float>(welded, welded + 3 * weld.vertexCount());
-    std::vector<float> positions(3 * weld.vertexCount());
-    for (std::size_t v = 0; v < weld.vertexCount(); ++v)
-        std::copy_n(soup + 3 * std::size_t(weld.vertexToCorner[v]), 3, &positions[3 * v]);
+    std::vector<float> positions;
+    gatherWelded(weld, soup, positions);
     return positions;
 }
 
 WeldedMesh withNormals(const IcosphereWeld& weld, std::vector<float> positions)
 {
-    std::vector<float> normals = weldedNormals(weld, positions.data());
+    std::vector<float> normals = weldedLandNormals(weld, positions.data());
     return {std::move(positions), std::move(normals)};
 }
 

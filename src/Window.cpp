@@ -12,6 +12,7 @@
 #include "Renderer.h"
 #include "Rotation.h"
 #include "ViewControl.h"
+#include "WindowCreation.h"
 #include "WindowSaves.h"
 
 #include <algorithm>
@@ -30,6 +31,9 @@
 namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
+
+// Samples a pixel the next window asks for; 0: no multisampling.
+int windowSamples = AUTOMATIC_SAMPLES;
 
 // Asked for by the P, E, M and C keys, carried out by the frame loop.
 bool screenshotRequested = false;
@@ -85,6 +89,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         newPlanetRequested = true;
     else if (key == GLFW_KEY_C)
         cubeFacesRequested = true;
+    else if (key == GLFW_KEY_F)
+        setFacetedLand(!facetedLand());
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -311,6 +317,11 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
 }
 } // namespace
 
+void setWindowSamples(int samples)
+{
+    windowSamples = samples == AUTOMATIC_SAMPLES ? samples : std::max(samples, 0);
+}
+
 void initGL()
 {
     glShadeModel(GL_SMOOTH);
@@ -352,9 +363,9 @@ void placeCameraAndLight()
 {
     glLoadIdentity();
     gluLookAt(view.distance(), 0, 0, 0, 0, 0, 0, 1, 0);
-    // w = 0: a sun far away in this direction, the same for every point.
-    const GLfloat lightPosition[4] = {2.4f, 1.5f, 2.0f, 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
+    // In world coordinates, as the fixed view has it. The shaders place the
+    // sun themselves; the fixed pipeline lights with this one.
+    glLightfv(GL_LIGHT0, GL_POSITION, LIGHT_POSITION);
     // After the light, so the light stays with the camera as the user turns
     // the planet; the starting view multiplies by the exact identity.
     glMultMatrixd(view.userTurn().matrix().data());
@@ -378,7 +389,7 @@ GLFWwindow* openWindow()
     glfwWindowHint(GLFW_CLIENT_API, GLFW_OPENGL_API);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 2);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 1);
-    GLFWwindow* window = glfwCreateWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", nullptr, nullptr);
+    GLFWwindow* window = createWindow(WINDOW_WIDTH, WINDOW_HEIGHT, "Orbivane", windowSamples);
     if (!window) {
         reportNoWindow();
         return nullptr;
@@ -391,6 +402,7 @@ GLFWwindow* openWindow()
     glfwSetKeyCallback(window, handleKey);
     view.reset();
     hand.reset();
+    setFacetedLand(false);
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);

@@ -13,9 +13,22 @@ void resizeWindow(GLFWwindow* window, int width, int height);
 // Clears and draws one frame of the current planet with camera and light.
 void drawFrame();
 
+// Light 0's position (x, y, z, w), given right after the camera, so in world
+// coordinates; w = 0: far away in this direction, the same for every point.
+inline constexpr float LIGHT_POSITION[4] = {3.0f, 1.5f, 0.0f, 0.0f};
+
 // The camera at the distance the wheel chose, light 0 fixed to it, then the
 // turn the user's drags gave the planet, on a fresh modelview matrix.
 void placeCameraAndLight();
+
+// Multisampling: samples a pixel a window asks for, from the next window on;
+// 0 asks for none. A driver that refuses gets a window without it. The
+// default, AUTOMATIC_SAMPLES, asks for MULTISAMPLES where the GL renders in
+// hardware and for none on a software renderer (Mesa's llvmpipe), where 4
+// samples cost about three times the processor time of a frame.
+inline constexpr int MULTISAMPLES = 4;
+inline constexpr int AUTOMATIC_SAMPLES = -1;
+void setWindowSamples(int samples);
 
 // Initialises GLFW and makes the 800 by 600 "Orbivane" window with its
 // context current, or returns null. The window starts from the starting

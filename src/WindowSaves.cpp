@@ -1,5 +1,6 @@
 #include "WindowSaves.h"
 
+#include "FrameReadback.h"
 #include "LogManager.h"
 #include "CubeFaces.h"
 #include "MeshExport.h"
@@ -36,16 +37,9 @@ SaveTarget namedByTheProgram(const Planet& planet, const char* extension, int fi
 
 void saveScreenshot(GLFWwindow* window, const Planet& planet)
 {
-    Image image;
-    glfwGetFramebufferSize(window, &image.width, &image.height);
-    std::vector<unsigned char> rows(static_cast<std::size_t>(image.width) * image.height * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
-    image.rgb.resize(rows.size());
-    for (int y = 0; y < image.height; ++y) // GL rows start at the bottom
-        std::copy_n(&rows[(image.height - 1 - y) * stride], stride, &image.rgb[y * stride]);
+    int width = 0, height = 0;
+    glfwGetFramebufferSize(window, &width, &height);
+    const Image image = readShownFrame(width, height);
 
     const SaveTarget target = namedByTheProgram(planet, ".png");
     std::string error, written;

@@ -1,5 +1,6 @@
 // GL tests in this process, on the X server named by DISPLAY.
 #include "ClientArrayDrawing.h"
+#include "FrameReadback.h"
 #include "ProgramDriver.h"
 #include "Landscape.h"
 #include "LogManager.h"
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -53,6 +55,7 @@ protected:
     // the console output of both swallowed.
     void showPlanet(std::uint32_t seed, int subdivisions)
     {
+        shaders = PlanetShaders(); // the former planet's buffers go before it
         setFixedSeed(seed);
         testing::internal::CaptureStdout();
         currentPlanet = std::make_unique<Planet>(subdivisions, 5000, false);
@@ -126,22 +129,15 @@ Frame readFrame(int width, int height)
 {
     glFinish();
     Frame frame;
-    frame.image.width = width;
-    frame.image.height = height;
-    std::vector<unsigned char> rows(static_cast<size_t>(width) * height * 3);
+    frame.image = readShownFrame(width, height);
     std::vector<float> depth(static_cast<size_t>(width) * height);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rows.data());
     glReadPixels(0, 0, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-    frame.image.rgb.resize(rows.size());
     frame.depth.resize(depth.size());
-    for (int y = 0; y < height; ++y) {
-        std::copy_n(&rows[static_cast<size_t>(height - 1 - y) * width * 3], width * 3,
-                    &frame.image.rgb[static_cast<size_t>(y) * width * 3]);
+    for (int y = 0; y < height; ++y)
         std::copy_n(&depth[static_cast<size_t>(height - 1 - y) * width], width,
                     &frame.depth[static_cast<size_t>(y) * width]);
-    }
     return frame;
 }
 
@@ -236,10 +232,12 @@ std::pair<int, int> difference(const Frame& a, const Frame& b)
 // The program's drawing against the former one at several angles. Welded,
 // indexed buffers draw the same triangles in the same order as the two soups
 // did from client memory: with the same programs the frames agree pixel for
-// pixel, depth included.
+// pixel, depth included. The land is faceted, since the soups carry no
+// smooth normals.
 TEST_F(WindowContext, BufferDrawingShowsTheSamePixelsAsTheFormerDrawing)
 {
     showPlanet(77, 6);
+    setFacetedLand(true);
     const auto drawFromClientArrays = [&] {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         placeCameraAndLight();
@@ -282,12 +280,25 @@ TEST_F(WindowContext, StartingViewDrawsAsTheFixedCameraDid)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     gluLookAt(3, 0, 0, 0, 0, 0, 0, 1, 0);
-    const GLfloat light[4] = {2.4f, 1.5f, 2.0f, 0.0f};
+    const GLfloat light[4] = {3.0f, 1.5f, 0.0f, 0.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     renderPlanet();
     const Frame fixed = readFrame(800, 600);
     EXPECT_EQ(now.image.rgb, fixed.image.rgb);
     EXPECT_EQ(now.depth, fixed.depth);
+}
+
+// Light 0 is given right after the camera, at (3, 1.5, 0) in world
+// coordinates: the GL keeps it in eye space, where the camera on the +x axis
+// looking at the centre sees world x as its z and world z as its -x.
+TEST_F(WindowContext, LightZeroStandsAtItsWorldPositionSeenFromTheCamera)
+{
+    placeCameraAndLight();
+    GLfloat position[4] = {};
+    glGetLightfv(GL_LIGHT0, GL_POSITION, position);
+    const GLfloat expected[4] = {0.0f, 1.5f, 3.0f, 0.0f};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(position[k], expected[k], 1e-6) << "component " << k;
 }
 
 // res/land.frag's terrainColour as it was written by hand before the colour
@@ -392,9 +403,184 @@ TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
     }
     EXPECT_FALSE(currentPlanet->liveJob->finished);
     EXPECT_GT(currentPlanet->buffers->bytesSent(), sentAtStart) << "the changing land is sent again";
-    currentPlanet.reset(); // stops and joins the generation
+    shaders = PlanetShaders(); // first, as the window does: the buffers' normals thread reads the planet
+    currentPlanet.reset();     // stops and joins the generation
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The frame of the current planet seen from `distance` on the camera's axis,
+// as the wheel would place it.
+Frame frameFrom(double distance)
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 800.0 / 600.0, 0.1, 10.0);
+    glMatrixMode(GL_MODELVIEW);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(distance, 0, 0, 0, 0, 0, 0, 1, 0);
+    renderPlanet();
+    return readFrame(800, 600);
+}
+
+const unsigned char* pixelOf(const Frame& frame, int x, int y)
+{
+    return &frame.image.rgb[(static_cast<size_t>(y) * 800 + x) * 3];
+}
+
+// Land: drawn, and not the sea's blue.
+bool isLand(const Frame& frame, int x, int y)
+{
+    const unsigned char* p = pixelOf(frame, x, y);
+    return frame.depth[static_cast<size_t>(y) * 800 + x] < 1.0f && !(p[2] > p[0] + 20 && p[2] > p[1] + 10);
+}
+
+// Mean absolute difference, per channel, between land pixels and their land
+// neighbours to the right and below.
+double neighbourDifference(const Frame& frame)
+{
+    double sum = 0;
+    long count = 0;
+    for (int y = 0; y + 1 < 600; ++y)
+        for (int x = 0; x + 1 < 800; ++x) {
+            if (!isLand(frame, x, y))
+                continue;
+            for (const auto& [nx, ny] : {std::pair{x + 1, y}, std::pair{x, y + 1}})
+                if (isLand(frame, nx, ny))
+                    for (int c = 0; c < 3; ++c, ++count)
+                        sum += std::abs(pixelOf(frame, x, y)[c] - pixelOf(frame, nx, ny)[c]);
+        }
+    return count ? sum / double(count) : 0.0;
+}
+
+// At 8 subdivisions the facets are a pixel or two wide and shade the land as
+// moss; the smooth normals shade the relief without it, and the coasts stay
+// where the mesh has them.
+TEST_F(WindowContext, SmoothLandVariesFromPixelToPixelHalfAsMuchAsFacets)
+{
+    showPlanet(2, 8);
+    ASSERT_TRUE(currentPlanet->buffers->hasNormals());
+    setFacetedLand(true);
+    const Frame faceted = frameFrom(3.0);
+    setFacetedLand(false);
+    const Frame smooth = frameFrom(3.0);
+    const double facetDifference = neighbourDifference(faceted), smoothDifference = neighbourDifference(smooth);
+    EXPECT_LE(smoothDifference, facetDifference / 2) << "faceted " << facetDifference;
+    int land = 0, moved = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            land += isLand(faceted, x, y);
+            moved += isLand(faceted, x, y) != isLand(smooth, x, y);
+        }
+    EXPECT_GT(land, 50000);
+    EXPECT_LT(moved, land / 200) << "land and sea stay where they were";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// A white sphere on the background, unlit: where the window has several
+// samples a pixel, pixels on its edge blend the two; without, none does.
+// The depth reads the same either way.
+TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
+{
+    for (const int samples : {MULTISAMPLES, 0}) {
+        glfwDestroyWindow(window);
+        setWindowSamples(samples);
+        window = openWindow();
+        setWindowSamples(AUTOMATIC_SAMPLES);
+        ASSERT_NE(window, nullptr);
+        GLint granted = 0;
+        glGetIntegerv(GL_SAMPLES, &granted);
+        if (samples > 0 && granted < 2) {
+            ADD_FAILURE() << "the X server offers no multisampling; Xvfb with llvmpipe does";
+            continue;
+        }
+        showPlanet(1, 3);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        placeCameraAndLight();
+        glDisable(GL_LIGHTING);
+        glColor3f(1, 1, 1);
+        currentPlanet->buffers->drawShell();
+        glEnable(GL_LIGHTING);
+        const Frame frame = readFrame(800, 600);
+        int blended = 0;
+        for (size_t i = 0; i < frame.image.rgb.size(); i += 3)
+            blended += frame.image.rgb[i] > 8 && frame.image.rgb[i] < 247;
+        if (samples > 0)
+            EXPECT_GT(blended, 500) << "a limb about 1600 pixels around";
+        else
+            EXPECT_EQ(blended, 0);
+        // The depth under the pointer, which the drag reads, as without samples.
+        EXPECT_LT(frame.depth[300 * 800 + 400], 0.97f) << samples << " samples";
+        EXPECT_EQ(frame.depth[10 * 800 + 10], 1.0f) << samples << " samples";
+        shaders = PlanetShaders();
+    }
+}
+
+// Where the glint's brightest pixel shows the sea: a direction from the
+// planet's centre in the planet's own coordinates, from the depth there.
+std::array<double, 3> glintDirection(const Frame& frame)
+{
+    int best = -1, bestX = 0, bestY = 0;
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            if (const unsigned char* p = pixelOf(frame, x, y); p[0] + p[1] + p[2] > best)
+                std::tie(best, bestX, bestY) = std::tuple(p[0] + p[1] + p[2], x, y);
+    EXPECT_GT(best, 3 * 235) << "a glint near white";
+    GLdouble model[16], projection[16];
+    GLint viewport[4];
+    glPushMatrix();
+    glRotatef(currentPlanet->angle[0], 1, 0, 0);
+    glRotatef(currentPlanet->angle[1], 0, 1, 0);
+    glRotatef(currentPlanet->angle[2], 0, 0, 1);
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glPopMatrix();
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    std::array<double, 3> at{};
+    gluUnProject(bestX + 0.5, 599 - bestY + 0.5, frame.depth[static_cast<size_t>(bestY) * 800 + bestX], model,
+                 projection, viewport, &at[0], &at[1], &at[2]);
+    const double length = std::sqrt(at[0] * at[0] + at[1] * at[1] + at[2] * at[2]);
+    return {at[0] / length, at[1] / length, at[2] / length};
+}
+
+// The glint is the sun's mirror image in the sea for the eye where it is:
+// as the camera comes nearer it shows on another part of the sea.
+TEST_F(WindowContext, GlintMovesOverTheSeaAsTheCameraComesNearer)
+{
+    showPlanet(2, 6);
+    std::copy_n(std::array{20.0f, 130.0f, 10.0f}.begin(), 3, currentPlanet->angle); // open sea in the sun
+    std::array<double, 3> before{};
+    for (const double distance : {3.0, 2.2, 1.7}) {
+        const std::array<double, 3> now = glintDirection(frameFrom(distance));
+        if (distance < 3.0) {
+            const double cosine = before[0] * now[0] + before[1] * now[1] + before[2] * now[2];
+            EXPECT_LT(cosine, std::cos(2.0 * M_PI / 180)) << "moved by at least 2 degrees, at " << distance;
+        }
+        before = now;
+    }
+}
+
+// Along the disc's middle row: the day side's limb (left) has a glow of air
+// outside it, brighter than the background; the night side's (right) none.
+TEST_F(WindowContext, AirGlowsOutsideTheDaySideLimbAndNotTheNightSide)
+{
+    showPlanet(2, 5);
+    for (const auto& angles : {std::array{0.0f, 0.0f, 0.0f}, std::array{20.0f, 130.0f, 10.0f}}) {
+        std::copy_n(angles.begin(), 3, currentPlanet->angle);
+        const Frame frame = frameFrom(3.0);
+        int left = 0, right = 799; // the first pixels of the planet's surface from each side
+        while (left < 400 && frame.depth[300 * 800 + left] == 1.0f)
+            ++left;
+        while (right > 400 && frame.depth[300 * 800 + right] == 1.0f)
+            --right;
+        int brightest = 0; // blue above the background's 38 just outside the day-side limb
+        for (int x = left - 4; x < left; ++x)
+            brightest = std::max(brightest, pixelOf(frame, x, 300)[2] - 38);
+        EXPECT_GT(brightest, 25) << "turn " << angles[1];
+        for (int x = right + 1; x < right + 12; ++x)
+            EXPECT_TRUE(isBackground(pixelOf(frame, x, 300))) << "turn " << angles[1] << ", " << x - right << " outside";
+    }
 }
 
 } // namespace

@@ -1,0 +1,45 @@
+#version 120
+// Land colour by height, lit by the sun. No normals are sent: the facet
+// normal comes from the screen-space derivatives of the eye position.
+
+varying vec3 eyePosition;
+varying vec3 radial;
+varying float height;
+varying vec3 sunlight;
+varying float haze;
+
+const float STEPS_PER_UNIT = 1500.0;
+
+// Bands in steps above the sea. 5000 iterations leave most of the land
+// within about 150 steps of it, the highest peaks near 250.
+
+// @terrainColour
+
+// The sun, in eye space: far away up and to the left of the camera, from
+// world direction (2.4, 1.5, 2.0) as the camera on the +x axis sees it. It
+// stays with the camera whatever the distance and the user's turn.
+const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
+
+void main()
+{
+    vec3 up = normalize(radial);
+    vec3 normal = normalize(cross(dFdx(eyePosition), dFdy(eyePosition)));
+    if (dot(normal, up) < 0.0)
+        normal = -normal;
+    // The sea floor is seen through water that smooths its relief away, and
+    // the sea draws the air over it.
+    float air = haze;
+    if (height < 0.0) {
+        normal = up;
+        air = 0.0;
+    }
+
+    vec3 toLight = SUN;
+    float diffuse = max(dot(normal, toLight), 0.0);
+    // Starlight keeps the continents faintly readable on the night side.
+    vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
+
+    vec3 colour = terrainColour(height * STEPS_PER_UNIT) * light;
+    // The thin atmosphere, seen edge-on near the limb.
+    gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
+}
