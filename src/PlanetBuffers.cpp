@@ -137,6 +137,11 @@ void PlanetBuffers::uploadNormals(const std::vector<float>& values)
     sent += static_cast<std::uint64_t>(bytes);
 }
 
+void PlanetBuffers::stopReadingPlanet()
+{
+    worker.reset();
+}
+
 void PlanetBuffers::takeLand(Planet& planet)
 {
     worker.reset(); // it reads the planet going

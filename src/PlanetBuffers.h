@@ -45,6 +45,10 @@ public:
     void takeLand(Planet& planet);
     bool fits(const Planet& planet) const;
 
+    // Stops the thread that reads the planet for its smooth normals, before
+    // the planet goes; the normals sent stay until takeLand.
+    void stopReadingPlanet();
+
     // fixedPipeline: without a program, the fixed pipeline lights the
     // triangles with each vertex's direction from the centre as its normal:
     // the sphere's own, and near enough for land within a few percent of it.

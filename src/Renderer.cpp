@@ -59,6 +59,8 @@ void releasePlanetGraphics()
         return;
     currentPlanet->landShader = nullptr;
     currentPlanet->water->shader = nullptr;
+    if (currentPlanet->buffers)
+        currentPlanet->buffers->stopReadingPlanet();
     currentPlanet->buffers = nullptr;
 }
 

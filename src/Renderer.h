@@ -25,7 +25,8 @@ struct PlanetShaders {
 // offers no shader objects.
 PlanetShaders setupShaders();
 
-// Lets go of what setupShaders handed to the current planet.
+// Lets go of what setupShaders handed to the current planet; nothing reads
+// the planet for the buffers afterwards, so it may go.
 void releasePlanetGraphics();
 
 // Puts the current planet into buffer objects and hands them and the

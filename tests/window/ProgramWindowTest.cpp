@@ -465,4 +465,20 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
     EXPECT_EQ(readFile("Orbivane-" + seed + "-1.ply"), readFile("batch.ply"));
 }
 
+// N during a live generation: the old one stops where it is, the new one
+// rises live while the old one's smooth shading may still be under way.
+TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "5\n1000000\ny\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
+        press("n");
+    const std::string seed = std::to_string(std::mt19937(8)());
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
+    EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000\n"), std::string::npos) << "caught rising";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
 } // namespace
