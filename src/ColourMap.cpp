@@ -21,22 +21,22 @@ const Light LIGHT;
 // How far a lighter slope lifts a colour towards white, at the brightest.
 constexpr float LIFT = 0.5f;
 
-// The surface seen from above: the sea, not the floor below it.
-double surface(const HeightGrid& grid, int i, int j)
+// The surface seen from above: the sea (at seaRadius), not the floor below it.
+double surface(const HeightGrid& grid, int i, int j, float seaRadius)
 {
     if (j < 0 || j >= grid.height) { // across the pole: the same latitude, half way round
         j = j < 0 ? 0 : grid.height - 1;
         i = (i + grid.width / 2) % grid.width;
     }
     i = (i + grid.width) % grid.width;
-    return std::max(grid.radius[static_cast<std::size_t>(j) * grid.width + i], 1.0f);
+    return std::max(grid.radius[static_cast<std::size_t>(j) * grid.width + i], seaRadius);
 }
 
 } // namespace
 
-float hillShade(const HeightGrid& grid, int i, int j)
+float hillShade(const HeightGrid& grid, int i, int j, float seaRadius)
 {
-    const auto z = [&](int di, int dj) { return surface(grid, i + di, j + dj); };
+    const auto z = [&](int di, int dj) { return surface(grid, i + di, j + dj, seaRadius); };
     const double cell = std::numbers::pi / grid.height; // radians between rows, and between columns on the equator
     const double latitude = std::numbers::pi / 2.0 - (j + 0.5) * cell;
     const double east = ((z(1, -1) + 2.0 * z(1, 0) + z(1, 1)) - (z(-1, -1) + 2.0 * z(-1, 0) + z(-1, 1))) /
@@ -59,8 +59,9 @@ Rgb reliefShaded(const Rgb& colour, float shade, float strength)
     return out;
 }
 
-Image colourMapOf(const HeightGrid& grid)
+Image colourMapOf(const HeightGrid& grid, double seaRadius)
 {
+    const auto sea = static_cast<float>(seaRadius);
     Image image;
     image.width = grid.width;
     image.height = grid.height;
@@ -70,9 +71,10 @@ Image colourMapOf(const HeightGrid& grid)
         const float strength = 1.0f - (1.0f - RELIEF_UNDER_ICE) * iceCover(latitude);
         for (int i = 0; i < grid.width; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * grid.width + i;
-            const float steps = (grid.radius[p] - 1.0f) * STEPS_PER_UNIT;
-            const Rgb colour = steps < 0.0f ? seaColour(steps, latitude)
-                                            : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j), strength);
+            const float steps = (grid.radius[p] - sea) * STEPS_PER_UNIT;
+            const Rgb colour = steps < 0.0f
+                                   ? seaColour(steps, latitude)
+                                   : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j, sea), strength);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     }

@@ -21,7 +21,8 @@ constexpr double RELIEF_VERTICAL_SCALE = 0.5;
 // it), the east-west differences taken over cells narrower by cos(latitude),
 // the neighbours across a pole on the other side of it. The cosine between the
 // surface's normal and the light, clamped at 0: sin(altitude) on flat land.
-float hillShade(const HeightGrid& grid, int i, int j);
+// The sea stands at seaRadius.
+float hillShade(const HeightGrid& grid, int i, int j, float seaRadius = 1.0f);
 
 // colour under a hill shade: on flat land (shade sin(altitude)) exactly
 // colour; a darker shade multiplies it down, a lighter one lifts it part way
@@ -36,4 +37,6 @@ constexpr float RELIEF_UNDER_ICE = 0.25f;
 // The colour map: the land in the land shader's colours by height and
 // latitude, under hill shading from the north-west (fainter under the polar
 // cap); the sea darker with depth and unshaded; the polar cap over both.
-Image colourMapOf(const HeightGrid& grid);
+// Heights are measured from the sea at seaRadius, as generated: a relief
+// stretches the saved land, not its colours.
+Image colourMapOf(const HeightGrid& grid, double seaRadius = 1.0);

@@ -4,6 +4,7 @@
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "WorldMap.h"
+#include "WorldShape.h"
 
 #include <charconv>
 #include <ostream>
@@ -33,6 +34,18 @@ std::optional<int> parseCount(std::string_view text, int low, int high)
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (text.empty() || error != std::errc() || stop != end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+// A decimal number from low to high (exclusive when lowOpen), whole text.
+std::optional<double> parseNumber(std::string_view text, double low, double high, bool lowOpen)
+{
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || stop != end || !(value <= high) || value < low ||
+        (lowOpen && value == low))
         return std::nullopt;
     return value;
 }
@@ -133,7 +146,7 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
-           "                [--cube-faces PREFIX] [--cube-size N]\n"
+           "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -151,6 +164,9 @@ std::string usageText()
            "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
            "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
            "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
+           "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
+           "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
+           "                        in the window, the maps and the exports\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -160,14 +176,89 @@ std::string usageText()
            "  E    export the planet shown as Orbivane-SEED-N.ply\n"
            "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
            "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
+           "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "  F    show the land by its facets, each triangle flat, or smooth again\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
            "  mouse wheel                come nearer or go farther (1.5 to 8 radii, 3 at the start)\n"
            "  Space                      pause or resume the turning\n"
-           "  Home or R                  bring back the starting view\n";
+           "  Home or R                  bring back the starting view\n"
+           "\n"
+           "The seed of the planet shown is in the log (Orbivane.log): in the record of every save\n"
+           "and of every N (\"New planet: seed S\"). Run with --seed S to make that planet again.\n";
 }
+
+namespace {
+
+// Takes the value of a numeric option into options; the reason it is
+// refused, or nothing.
+std::optional<std::string> takeNumber(std::string_view name, std::string_view value, const std::string& quoted,
+                                      Options& options)
+{
+    if (name == "--seed") {
+        options.seed = parseSeed(value);
+        if (!options.seed)
+            return "--seed takes a whole number from 0 to 4294967295, not " + quoted;
+    } else if (name == "--map-width") {
+        const std::optional<int> width = parseCount(value, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
+        if (!width)
+            return "--map-width takes a whole number from 16 to 16384, not " + quoted;
+        options.mapWidth = *width;
+    } else if (name == "--cube-size") {
+        const std::optional<int> size = parseCount(value, CUBE_SIZE_MIN, CUBE_SIZE_MAX);
+        if (!size)
+            return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
+                   std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
+        options.cubeSize = *size;
+    } else if (name == "--land") {
+        options.landPercent = parseNumber(value, 0.0, 100.0, false);
+        if (!options.landPercent)
+            return "--land takes a number from 0 to 100, not " + quoted;
+    } else {
+        const std::optional<double> relief = parseNumber(value, WorldShape::RELIEF_MIN, WorldShape::RELIEF_MAX, true);
+        if (!relief)
+            return "--relief takes a number above 0, up to 10, not " + quoted;
+        options.relief = *relief;
+    }
+    return std::nullopt;
+}
+
+// Takes the value of option name into options; the reason it is refused, or
+// nothing.
+std::optional<std::string> takeValue(std::string_view name, std::string_view value, Options& options)
+{
+    // Appended piece by piece: g++ 12 warns wrongly about "'" + string.
+    std::string quoted(1, '\'');
+    quoted.append(value).push_back('\'');
+    if (name == "--export") {
+        if (!isExportPath(std::string(value)))
+            return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
+        options.exportPath = value;
+    } else if (name == "--cube-faces") {
+        if (value.empty() || value.back() == '/')
+            return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
+        options.cubeFacesPrefix = value;
+    } else if (name == "--map" || name == "--heightmap") {
+        if (!isPngPath(value))
+            return std::string(name) + " takes a file name ending in .png, not " + quoted;
+        (name == "--map" ? options.mapPath : options.heightMapPath) = value;
+    } else {
+        return takeNumber(name, value, quoted, options);
+    }
+    return std::nullopt;
+}
+
+bool takesValue(std::string_view name)
+{
+    for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
+                              "--cube-faces", "--cube-size"})
+        if (name == known)
+            return true;
+    return false;
+}
+
+} // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
@@ -186,43 +277,15 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             parsed.exitStatus = 0;
             return parsed;
         }
-        if (name != "--seed" && name != "--export" && name != "--map" && name != "--heightmap" && name != "--map-width" &&
-            name != "--cube-faces" && name != "--cube-size")
+        if (!takesValue(name))
             return refuse(err, "unknown option " + std::string(argv[i]));
         if (!value) {
             if (i + 1 >= argc)
                 return refuse(err, std::string(name) + " needs a value");
             value = argv[++i];
         }
-        if (name == "--seed") {
-            parsed.options.seed = parseSeed(*value);
-            if (!parsed.options.seed)
-                return refuse(err, "--seed takes a whole number from 0 to 4294967295, not '" + std::string(*value) + "'");
-        } else if (name == "--map-width") {
-            const std::optional<int> width = parseCount(*value, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
-            if (!width)
-                return refuse(err, "--map-width takes a whole number from 16 to 16384, not '" + std::string(*value) + "'");
-            parsed.options.mapWidth = *width;
-        } else if (name == "--cube-size") {
-            const std::optional<int> size = parseCount(*value, CUBE_SIZE_MIN, CUBE_SIZE_MAX);
-            if (!size)
-                return refuse(err, "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
-                                       std::to_string(CUBE_SIZE_MAX) + ", not '" + std::string(*value) + "'");
-            parsed.options.cubeSize = *size;
-        } else if (name == "--cube-faces") {
-            if (value->empty() || value->back() == '/')
-                return refuse(err, "--cube-faces takes the start of the faces' file names, such as faces/planet, not '" +
-                                       std::string(*value) + "'");
-            parsed.options.cubeFacesPrefix = *value;
-        } else if (name == "--export") {
-            if (!isExportPath(std::string(*value)))
-                return refuse(err, "--export takes a file name ending in .ply, .obj or .glb, not '" + std::string(*value) + "'");
-            parsed.options.exportPath = *value;
-        } else {
-            if (!isPngPath(*value))
-                return refuse(err, std::string(name) + " takes a file name ending in .png, not '" + std::string(*value) + "'");
-            (name == "--map" ? parsed.options.mapPath : parsed.options.heightMapPath) = *value;
-        }
+        if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
+            return refuse(err, *why);
     }
     if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
         return refuse(err, clash);

@@ -16,6 +16,8 @@ struct Options {
     int mapWidth = MAP_WIDTH_DEFAULT;  // pixels, MAP_WIDTH_MIN to MAP_WIDTH_MAX; the maps are half as high
     std::string cubeFacesPrefix;       // PREFIX-px.png ... PREFIX-nz-colour.png after each generation; empty: none
     int cubeSize = CUBE_SIZE_DEFAULT;  // a cube face's side in pixels, CUBE_SIZE_MIN to CUBE_SIZE_MAX
+    std::optional<double> landPercent; // 0 to 100: the sea stands where this share of the surface is land
+    double relief = 1.0;               // heights from the sea stretched by this, above 0 up to 10
 };
 
 struct ParsedCommandLine {

@@ -51,8 +51,9 @@ GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minR
     return image;
 }
 
-Image cubeColourFace(const std::vector<float>& radii, int face, int size)
+Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius)
 {
+    const auto sea = static_cast<float>(seaRadius);
     Image image;
     image.width = image.height = size;
     image.rgb.resize(radii.size() * 3);
@@ -61,7 +62,7 @@ Image cubeColourFace(const std::vector<float>& radii, int face, int size)
             const std::array<double, 3> d = cubeFaceDirection(face, i, j, size);
             const float latitude = static_cast<float>(d[1] / std::hypot(d[0], d[1], d[2]));
             const std::size_t p = static_cast<std::size_t>(j) * size + i;
-            const float steps = (radii[p] - 1.0f) * STEPS_PER_UNIT;
+            const float steps = (radii[p] - sea) * STEPS_PER_UNIT;
             const Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
             putRgb8(colour, &image.rgb[3 * p]);
         }

@@ -43,4 +43,4 @@ GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minR
 
 // A face's colours: the land shader's by height and latitude, the map's sea,
 // the polar cap; not shaded, since an engine lights the relief itself.
-Image cubeColourFace(const std::vector<float>& radii, int face, int size);
+Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius = 1.0);

@@ -37,10 +37,10 @@ void writeFloats(SafeFile& out, const float* values, std::size_t count)
     }
 }
 
-void writeColours(SafeFile& out, const std::vector<float>& positions)
+void writeColours(SafeFile& out, const std::vector<float>& positions, const WorldShape& shape)
 {
     for (std::size_t v = 0; v < positions.size() && !out.failed(); v += 3) {
-        const Rgb colour = vertexColour(&positions[v]);
+        const Rgb colour = vertexColour(&positions[v], shape);
         const float linear[3] = {linearFromSrgb(colour[0]), linearFromSrgb(colour[1]), linearFromSrgb(colour[2])};
         writeFloats(out, linear, 3);
     }
@@ -73,7 +73,7 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
     writeFloats(out, ground.positions.data(), ground.positions.size());
     writeFloats(out, ground.normals.data(), ground.normals.size());
-    writeColours(out, ground.positions);
+    writeColours(out, ground.positions, land.shape);
     writeIndices(out, land.weld);
     writeFloats(out, sea.positions.data(), sea.positions.size());
     writeFloats(out, sea.normals.data(), sea.normals.size());

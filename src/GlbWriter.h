@@ -8,8 +8,9 @@
 //   COLOR_0 (float RGB, linear as glTF defines it: vertexColour decoded from
 //   sRGB, so a viewer shows what the window shows), indices UNSIGNED_INT,
 //   counter-clockwise from outside (glTF's front faces);
-// - mesh 1, "sea" (when land.sea is set): the undeformed sphere under the same
-//   indices, with a translucent material (alphaMode BLEND).
+// - mesh 1, "sea" (when land.sea is set): the undeformed sphere at the sea
+//   radius (land.shape) under the same indices, with a translucent material
+//   (alphaMode BLEND).
 // A node and a default scene hold both; asset.extras has the seed, the
 // subdivisions, the iterations and the header comment. Coordinates are the
 // window's (+Y up), one sea radius a metre. Throws std::bad_alloc when the

@@ -97,9 +97,9 @@ void setFixedSeed(std::optional<std::uint32_t> seed)
     fixedSeed = seed;
 }
 
-std::uint32_t seedGenerator()
+std::uint32_t seedGenerator(std::optional<std::uint32_t> wanted)
 {
-    const std::uint32_t seed = fixedSeed ? *fixedSeed : static_cast<std::uint32_t>(std::time(nullptr));
+    const std::uint32_t seed = wanted ? *wanted : fixedSeed ? *fixedSeed : static_cast<std::uint32_t>(std::time(nullptr));
     MersenneTwister.seed(seed);
     return seed;
 }
@@ -198,9 +198,9 @@ private:
 
 } // namespace
 
-void generateBatch(Planet& planet, int iterations)
+void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed)
 {
-    planet.seed = seedGenerator();
+    planet.seed = seedGenerator(seed);
     // The progress line is the one the plain split's first worker prints
     // for its iterations / 2 planes; the odd plane is the silent second's.
     ProgressLine line(iterations / 2);
@@ -269,13 +269,13 @@ std::uint64_t generationBytes(int vertexCount, int iterations)
     return planes + treeWorkingBytes(vertexCount, perPass) + carried;
 }
 
-void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration)
+void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed)
 {
     if (!liveGeneration) {
-        generateBatch(planet, iterations);
+        generateBatch(planet, iterations, seed);
         return;
     }
-    planet.seed = seedGenerator();
+    planet.seed = seedGenerator(seed);
     planet.liveJob = std::make_unique<LiveJob>();
     planet.liveJob->planet = &planet;
     planet.liveJob->iterations = iterations;

@@ -59,8 +59,9 @@ void scaleByCounters(float* xyz, int count, const int* a, const int* b);
 // time; nothing means the time.
 void setFixedSeed(std::optional<std::uint32_t> seed);
 
-// Reseeds MersenneTwister for a new generation and returns the seed used.
-std::uint32_t seedGenerator();
+// Reseeds MersenneTwister for a new generation and returns the seed used:
+// wanted when given, otherwise the fixed seed or the time.
+std::uint32_t seedGenerator(std::optional<std::uint32_t> wanted = std::nullopt);
 
 // Batch worker argument.
 struct GenerationJob {
@@ -80,7 +81,7 @@ void generateBatchBruteForce(Planet& planet, int iterations);
 
 // Deforms the planet's land to completion with two workers: the planes are
 // drawn first, then applied through the subdivision tree (FaultTree.h).
-void generateBatch(Planet& planet, int iterations);
+void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed = std::nullopt);
 
 // The live generation thread's argument and its handle.
 struct LiveJob {
@@ -103,7 +104,8 @@ std::uint64_t generationBytes(int vertexCount, int iterations = INT_MAX);
 
 // Last step of the Planet constructor: deforms the land, in batch (returns
 // when done) or live (returns at once, a thread goes on).
-void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration);
+void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration,
+                              std::optional<std::uint32_t> seed = std::nullopt);
 
 // Tells a running live generation to stop and waits for its thread to end.
 void stopLiveGeneration(Planet& planet);

@@ -5,6 +5,7 @@
 #include "Landscape.h"
 #include "LogManager.h"
 #include "PlanetSaving.h"
+#include "PlanetShaping.h"
 #include "SafeFile.h"
 #include "StandardDescriptors.h"
 
@@ -19,6 +20,7 @@ Options runOptions;
 
 void exportFinishedPlanet(Planet& planet)
 {
+    settleShape(planet, runOptions);
     saveAskedFiles(planet, runOptions);
 }
 

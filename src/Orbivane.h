@@ -14,8 +14,9 @@ extern std::unique_ptr<Planet> currentPlanet;
 // The options of this run.
 extern Options runOptions;
 
-// Writes the planet to the --export, --map and --heightmap files once its
-// generation has ended, once.
+// Settles the planet's shape (--relief, and --land once its generation has
+// ended), then writes it to the --export, --map and --heightmap files once
+// its generation has ended, once.
 void exportFinishedPlanet(Planet& planet);
 
 // Stops the current planet's live generation, exports it if asked, releases it.

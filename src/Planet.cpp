@@ -58,13 +58,13 @@ Water::Water(BigArray<float> seaVertices, int count)
 {
 }
 
-Planet::Planet(int subdivisions, int iterations, bool liveGeneration)
+Planet::Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed)
     : angle{0.0f, 0.0f, 0.0f}, speed{0.005f, 0.005f, 0.005f}, rotating(true),
       subdivisions(subdivisions), iterations(iterations)
 {
     buildIcosphere(subdivisions);
     weld = weldIcosphere(ICOSAHEDRON_FACES, subdivisions);
-    startLandscapeGeneration(*this, iterations, liveGeneration);
+    startLandscapeGeneration(*this, iterations, liveGeneration, seed);
 }
 
 Planet::~Planet()

@@ -3,6 +3,7 @@
 #include "BigArray.h"
 #include "IcosphereWeld.h"
 #include "PlaneGate.h"
+#include "WorldShape.h"
 
 #include <array>
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class PlanetBuffers;
 class Shader;
@@ -51,8 +53,9 @@ public:
     // (land, sea, weld) cannot be had and std::system_error when a generation
     // thread cannot start (every thread started is joined first). Batch
     // generation has finished when this returns; live generation runs on in
-    // its own thread.
-    Planet(int subdivisions, int iterations, bool liveGeneration);
+    // its own thread. seed: the generator's seed; nothing means the run's
+    // (--seed, or the time).
+    Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed = std::nullopt);
     virtual ~Planet();
     Planet(const Planet&) = delete;
     Planet& operator=(const Planet&) = delete;
@@ -78,6 +81,8 @@ public:
     int subdivisions = 0;          // as asked, to name what is saved from the planet
     int iterations = 0;
     bool exported = false;         // written to the --export and map files already
+    WorldShape shape;              // the sea and relief it is shown, mapped and saved with
+    bool shapeSettled = false;     // its sea level is set: the generation has ended
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

@@ -14,8 +14,10 @@ namespace {
 
 // Fills the bound array buffer with the welded positions: the first copy of
 // every vertex of a soup, written straight into the GL's memory. Returns the
-// bytes sent; 0, with a GL error to say why, when the GL has no room.
-GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage)
+// bytes sent; 0, with a GL error to say why, when the GL has no room. Each
+// at the radius shape shows it at.
+GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage,
+                      const WorldShape& shape = {})
 {
     const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
     glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, usage);
@@ -24,6 +26,9 @@ GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& verte
         return 0;
     for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
         std::memcpy(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+    if (shape.relief != 1.0)
+        for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
+            moveToShownRadius(out + 3 * v, shape);
     return glUnmapBuffer(GL_ARRAY_BUFFER) ? bytes : 0;
 }
 
@@ -49,6 +54,11 @@ PlanetBuffers::PlanetBuffers(Planet& planet)
     sent += static_cast<std::uint64_t>(indexBytes + vertexBytes);
 
     uploadLand(planet);
+    startNormals(planet);
+}
+
+void PlanetBuffers::startNormals(Planet& planet)
+{
     try {
         worker = std::make_unique<NormalsWorker>(planet);
     } catch (const std::system_error& error) {
@@ -127,13 +137,32 @@ void PlanetBuffers::uploadNormals(const std::vector<float>& values)
     sent += static_cast<std::uint64_t>(bytes);
 }
 
+void PlanetBuffers::stopReadingPlanet()
+{
+    worker.reset();
+}
+
+void PlanetBuffers::takeLand(Planet& planet)
+{
+    worker.reset(); // it reads the planet going
+    normalsSent = false;
+    uploadLand(planet);
+    startNormals(planet);
+}
+
+bool PlanetBuffers::fits(const Planet& planet) const
+{
+    return static_cast<std::size_t>(indexCount) == planet.weld.cornerToVertex.size();
+}
+
 void PlanetBuffers::uploadLand(Planet& planet)
 {
     glBindBuffer(GL_ARRAY_BUFFER, land.name);
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW));
+        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW,
+                                                          planet.shape));
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }

@@ -40,6 +40,15 @@ public:
     // either before or after a step.
     void refreshLand(Planet& planet);
 
+    // Takes the land of another planet of the same subdivisions (see fits):
+    // the sea and the indices are the same and stay, only the land is sent.
+    void takeLand(Planet& planet);
+    bool fits(const Planet& planet) const;
+
+    // Stops the thread that reads the planet for its smooth normals, before
+    // the planet goes; the normals sent stay until takeLand.
+    void stopReadingPlanet();
+
     // fixedPipeline: without a program, the fixed pipeline lights the
     // triangles with each vertex's direction from the centre as its normal:
     // the sphere's own, and near enough for land within a few percent of it.
@@ -67,6 +76,8 @@ public:
 private:
     void uploadLand(Planet& planet);
     void uploadNormals(const std::vector<float>& normals);
+    // Starts the thread of planet's smooth normals and sends the first.
+    void startNormals(Planet& planet);
     void takeNormals();
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
     void sendCoarseLevels(const IcosphereWeld& weld);

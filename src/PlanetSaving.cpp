@@ -88,10 +88,10 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     const HeightGrid grid = buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
-    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid), *targets.colour, header, "map"); };
+    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
     const auto writeHeight = [&](const SaveTarget& target) {
-        height = writeMap(heightMapOf(grid), target, heightMapComment(header, grid.minRadius, grid.maxRadius),
-                          "height map");
+        height = writeMap(heightMapOf(grid), target,
+                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
@@ -127,14 +127,15 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
-    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius);
+    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
     std::string first;
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightComment, face == 0 ? &first : nullptr) ||
-            !writeFace(cubeColourFace(radii, face, size), targetFor(name + "-colour.png"), header, nullptr))
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), targetFor(name + "-colour.png"),
+                       header, nullptr))
             return false;
     }
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
@@ -162,6 +163,7 @@ int saveMapsCounted(Planet& planet, const MapTargets& targets, int width)
 MeshInfo meshInfoOf(const Planet& planet)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
+    info.shape = planet.shape;
     if (planet.liveJob) {
         info.applied = planet.liveJob->applied.load();
         info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
@@ -172,6 +174,7 @@ MeshInfo meshInfoOf(const Planet& planet)
 MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
+    info.shape = planet.shape;
     if (planet.liveJob) {
         info.applied = land.applied();
         info.stopped = land.stopped();
@@ -183,8 +186,9 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
-    const LandView land{planet.weld, planet.vertices.data(), snapshot.copied(),
-                        planet.water ? planet.water->vertices.data() : nullptr};
+    LandView land{planet.weld, planet.vertices.data(), snapshot.copied(),
+                  planet.water ? planet.water->vertices.data() : nullptr};
+    land.shape = planet.shape;
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;

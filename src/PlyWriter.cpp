@@ -17,14 +17,14 @@ std::string plyHeader(const IcosphereWeld& weld, const MeshInfo& info)
            std::to_string(weld.faceCount()) + "\nproperty list uchar uint vertex_indices\nend_header\n";
 }
 
-void writeVertex(SafeFile& out, const float* position, const float* normal)
+void writeVertex(SafeFile& out, const float* position, const float* normal, const WorldShape& shape)
 {
     char record[VERTEX_BYTES];
     for (int k = 0; k < 3; ++k) {
         putU32(record + 4 * k, std::bit_cast<std::uint32_t>(position[k]));
         putU32(record + 12 + 4 * k, std::bit_cast<std::uint32_t>(normal[k]));
     }
-    const Rgb colour = vertexColour(position);
+    const Rgb colour = vertexColour(position, shape);
     for (int k = 0; k < 3; ++k)
         record[24 + k] = static_cast<char>(colourByte(colour[std::size_t(k)]));
     out.write(record, sizeof record);
@@ -38,7 +38,7 @@ void writePly(SafeFile& out, const LandView& land, const MeshInfo& info)
     const WeldedMesh mesh = weldedLand(land);
     out.write(plyHeader(weld, info));
     for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v)
-        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v]);
+        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v], land.shape);
     for (std::size_t f = 0; f < weld.faceCount() && !out.failed(); ++f) {
         char record[13] = {3};
         for (int k = 0; k < 3; ++k)

@@ -1,5 +1,6 @@
 #include "Renderer.h"
 
+#include "Failure.h"
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
@@ -7,6 +8,7 @@
 #include "Shader.h"
 #include "TerrainColours.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -30,13 +32,25 @@ PlanetShaders setupShaders()
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
                        "the planet is drawn with the fixed pipeline.");
     }
-    if (currentPlanet) {
-        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
-        currentPlanet->landShader = shaders.land.get();
-        currentPlanet->water->shader = shaders.water.get();
-        currentPlanet->buffers = shaders.buffers.get();
-    }
+    attachPlanetGraphics(shaders);
     return shaders;
+}
+
+void attachPlanetGraphics(PlanetShaders& shaders)
+{
+    if (!currentPlanet) {
+        shaders.buffers.reset();
+        return;
+    }
+    if (shaders.buffers && shaders.buffers->fits(*currentPlanet))
+        shaders.buffers->takeLand(*currentPlanet);
+    else {
+        shaders.buffers.reset();
+        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
+    }
+    currentPlanet->landShader = shaders.land.get();
+    currentPlanet->water->shader = shaders.water.get();
+    currentPlanet->buffers = shaders.buffers.get();
 }
 
 void releasePlanetGraphics()
@@ -45,14 +59,12 @@ void releasePlanetGraphics()
         return;
     currentPlanet->landShader = nullptr;
     currentPlanet->water->shader = nullptr;
+    if (currentPlanet->buffers)
+        currentPlanet->buffers->stopReadingPlanet();
     currentPlanet->buffers = nullptr;
 }
 
 namespace {
-// The sea's radius and the colour bands' height scale the programs are given:
-// the planet as generated.
-constexpr float SEA_RADIUS = 1.0f;
-constexpr float RELIEF_SCALE = 1.0f;
 // Key F: the land drawn by its facets rather than smooth.
 bool facets = false;
 
@@ -65,17 +77,22 @@ void setUniform(const Shader& shader, const char* name, float value)
         glUniform1fARB(location, value);
 }
 
-void setShapeUniforms(const Shader& shader, float airRadius)
+// The sea's radius and the colour bands' height scale from the planet's
+// shape; the air, when airRadius is not 0, as far above a sea raised above
+// radius 1, and where it was over a sea lowered (it must not sink into the
+// land).
+void setShapeUniforms(const Shader& shader, const WorldShape& shape, float airRadius)
 {
-    setUniform(shader, "seaRadius", SEA_RADIUS);
-    setUniform(shader, "reliefScale", RELIEF_SCALE);
-    setUniform(shader, "airRadius", airRadius);
+    const float sea = static_cast<float>(shape.seaRadius);
+    setUniform(shader, "seaRadius", sea);
+    setUniform(shader, "reliefScale", static_cast<float>(shape.relief));
+    setUniform(shader, "airRadius", airRadius * std::max(sea, 1.0f));
 }
 
 // Land without smooth normals is drawn faceted whatever the key chose.
-void setLandUniforms(const Shader& land, bool faceted)
+void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted)
 {
-    setShapeUniforms(land, 0.0f);
+    setShapeUniforms(land, shape, 0.0f);
     const GLint location = glGetUniformLocationARB(land.program, "faceted");
     if (location >= 0)
         glUniform1iARB(location, faceted);
@@ -132,7 +149,7 @@ const std::vector<float>& airRing()
 }
 } // namespace
 
-void drawAirGlow(const Shader* water)
+void drawAirGlow(const Shader* water, const WorldShape& shape)
 {
     if (!water || !water->linked || glGetUniformLocationARB(water->program, "airRadius") < 0)
         return;
@@ -141,7 +158,7 @@ void drawAirGlow(const Shader* water)
     glDepthMask(GL_FALSE);
     glDisable(GL_CULL_FACE);
     glUseProgramObjectARB(water->program);
-    setShapeUniforms(*water, AIR_RADIUS);
+    setShapeUniforms(*water, shape, AIR_RADIUS);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, airRing().data());
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 2 * (AIR_RING_SEGMENTS + 1));
@@ -174,15 +191,38 @@ void renderPlanet()
 
     drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {
         if (!fixed)
-            setLandUniforms(*planet->landShader, facets || !buffers.hasNormals());
+            setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals());
         buffers.drawLand(fixed);
     });
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
         if (!fixed)
-            setShapeUniforms(*planet->water->shader, 0.0f);
+            setShapeUniforms(*planet->water->shader, planet->shape, 0.0f);
+        // The fixed pipeline draws the unit sphere where the sea stands.
+        const auto sea = static_cast<GLfloat>(planet->shape.seaRadius);
+        if (fixed) {
+            glPushMatrix();
+            glScalef(sea, sea, sea);
+        }
         buffers.drawSea(fixed);
+        if (fixed)
+            glPopMatrix();
     });
-    drawAirGlow(planet->water->shader);
+    drawAirGlow(planet->water->shader, planet->shape);
 
     glPopMatrix();
+}
+
+void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders)
+{
+    if (currentPlanet) {
+        std::copy_n(currentPlanet->angle, 3, next->angle);
+        std::copy_n(currentPlanet->speed, 3, next->speed);
+        next->rotating = currentPlanet->rotating;
+    }
+    releasePlanetGraphics();
+    releaseCurrentPlanet();
+    currentPlanet = std::move(next);
+    runAtBoundary([&shaders] { attachPlanetGraphics(shaders); },
+                  {"Not enough memory for the new planet's buffers.", "Could not show the new planet"});
+    exportFinishedPlanet(*currentPlanet);
 }

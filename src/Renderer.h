@@ -1,7 +1,10 @@
 #pragma once
 
+#include "WorldShape.h"
+
 #include <memory>
 
+class Planet;
 class PlanetBuffers;
 class Shader;
 
@@ -22,8 +25,14 @@ struct PlanetShaders {
 // offers no shader objects.
 PlanetShaders setupShaders();
 
-// Lets go of what setupShaders handed to the current planet.
+// Lets go of what setupShaders handed to the current planet; nothing reads
+// the planet for the buffers afterwards, so it may go.
 void releasePlanetGraphics();
+
+// Puts the current planet into buffer objects and hands them and the
+// programs to it: for a planet that replaces the one shown, only its land is
+// sent when the buffers hold a planet of its subdivisions.
+void attachPlanetGraphics(PlanetShaders& shaders);
 
 // Draws the current planet: the land (uploaded again first if a live
 // generation has changed it), then the translucent sea, each with its
@@ -40,9 +49,14 @@ inline constexpr float AIR_RADIUS = 1.03f;
 // where that program has no airRadius uniform. Leaves the depth buffer
 // alone, so what is under the pointer stays the surface or nothing. Needs
 // the planet's modelview.
-void drawAirGlow(const Shader* water);
+void drawAirGlow(const Shader* water, const WorldShape& shape = {});
 
 // Whether the land is drawn by its flat facets (key F) rather than smooth.
 // Each window starts smooth; land without smooth normals is always faceted.
 void setFacetedLand(bool faceted);
 bool facetedLand();
+
+// Puts next in the place of currentPlanet (released as the window stage
+// releases it), turned as that one was, with its own buffer objects made
+// here: on the thread that owns the context.
+void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders);

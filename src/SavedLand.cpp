@@ -28,18 +28,29 @@ WeldedMesh withNormals(const IcosphereWeld& weld, std::vector<float> positions)
 
 WeldedMesh weldedLand(const LandView& land)
 {
-    return withNormals(land.weld, weldedPositions(land.weld, land.soup, land.welded));
+    std::vector<float> positions = weldedPositions(land.weld, land.soup, land.welded);
+    if (land.shape.relief != 1.0)
+        for (std::size_t v = 0; v < positions.size(); v += 3)
+            moveToShownRadius(&positions[v], land.shape);
+    return withNormals(land.weld, std::move(positions));
 }
 
 WeldedMesh weldedSea(const LandView& land)
 {
-    return withNormals(land.weld, weldedPositions(land.weld, land.sea, nullptr));
+    std::vector<float> positions = weldedPositions(land.weld, land.sea, nullptr);
+    if (land.shape.seaRadius != 1.0)
+        for (float& value : positions)
+            value = static_cast<float>(value * land.shape.seaRadius);
+    return withNormals(land.weld, std::move(positions));
 }
 
-Rgb vertexColour(const float* xyz)
+Rgb vertexColour(const float* xyz, const WorldShape& shape)
 {
     const float radius = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
-    return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
+    if (shape.isDefault())
+        return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
+    const double height = (radius - shape.seaRadius) / shape.relief;
+    return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius);
 }
 
 float linearFromSrgb(float channel)
@@ -69,7 +80,7 @@ std::string headerComment(const MeshInfo& info)
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
                        std::to_string(info.subdivisions) + ", iterations ";
     if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
-        return text + std::to_string(info.iterations);
+        return text + std::to_string(info.iterations) + shapeComment(info.shape);
     text += std::to_string(info.applied) + " of " + std::to_string(info.iterations);
-    return info.stopped ? text + ", stopped" : text;
+    return (info.stopped ? text + ", stopped" : text) + shapeComment(info.shape);
 }

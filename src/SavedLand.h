@@ -2,6 +2,7 @@
 
 #include "IcosphereWeld.h"
 #include "TerrainColours.h"
+#include "WorldShape.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,11 +20,13 @@ struct MeshInfo {
     int iterations;      // fault planes asked for
     int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
     bool stopped = false; // the generation was stopped before its end
+    WorldShape shape{};   // the sea and relief the land is saved with
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
-// "... iterations K of I, stopped" for one stopped early.
+// "... iterations K of I, stopped" for one stopped early; then the shape's
+// comment (", sea radius S, relief F") when it is not the default.
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
@@ -37,6 +40,7 @@ struct LandView {
     const float* soup;
     const float* welded = nullptr;
     const float* sea = nullptr;
+    WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
 };
 
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's
@@ -55,12 +59,13 @@ WeldedMesh weldedLand(const LandView& land);
 // nothing writes the sea after it is built.
 WeldedMesh weldedSea(const LandView& land);
 
-// The colour a vertex at xyz (sea radii from the centre) gets in every
-// saved mesh: terrainColour of its height, (radius - 1) x STEPS_PER_UNIT, and
-// its latitude (y / radius: the planet's own +y is north), as the land shader
-// computes it. The window writes these values to the screen
+// The colour a vertex at xyz (sea radii from the centre, as saved with
+// shape) gets in every saved mesh: terrainColour of its height as generated,
+// (radius - sea) / relief x STEPS_PER_UNIT, and its latitude (y / radius: the
+// planet's own +y is north), as the land shader computes it. The window writes
+// these values to the screen
 // unconverted, so they are sRGB-encoded as displayed; unlit.
-Rgb vertexColour(const float* xyz);
+Rgb vertexColour(const float* xyz, const WorldShape& shape = {});
 
 // An sRGB-encoded channel (0 to 1) made linear, as glTF's colours are: the
 // inverse of the sRGB transfer function.

@@ -8,6 +8,7 @@
 #include "MeshExport.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
+#include "PlanetSequence.h"
 #include "Renderer.h"
 #include "Rotation.h"
 #include "ViewControl.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 #include <string>
 
 #include <GL/glew.h>
@@ -38,6 +40,8 @@ bool screenshotRequested = false;
 bool exportRequested = false;
 bool mapsRequested = false;
 bool cubeFacesRequested = false;
+// Asked for by N: a new planet with the same answers and the next seed.
+bool newPlanetRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
 bool pauseToggleRequested = false;
 bool viewResetRequested = false;
@@ -81,6 +85,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         viewResetRequested = true;
     else if (key == GLFW_KEY_M)
         mapsRequested = true;
+    else if (key == GLFW_KEY_N)
+        newPlanetRequested = true;
     else if (key == GLFW_KEY_C)
         cubeFacesRequested = true;
     else if (key == GLFW_KEY_F)
@@ -237,6 +243,21 @@ void serviceRequests(GLFWwindow* window)
     exportFinishedPlanet(*currentPlanet);
 }
 
+// How often the frame loop looks for the next planet while it is made, in seconds.
+constexpr double NEXT_PLANET_POLL_SECONDS = 0.002;
+
+// N starts the next planet; the one made since is shown from this frame on.
+// Returns whether a planet is still being made.
+bool serviceNewPlanet(PlanetSequence& sequence, PlanetShaders& shaders)
+{
+    if (newPlanetRequested && currentPlanet)
+        sequence.request(*currentPlanet);
+    newPlanetRequested = false;
+    if (std::unique_ptr<Planet> next = sequence.take())
+        showNextPlanet(std::move(next), shaders);
+    return sequence.busy();
+}
+
 // The software renderer builds each frame's scene in heap blocks and frees
 // them after the swap. With glibc's default trim threshold (128 KiB) that
 // memory goes back to the kernel every frame and returns as fresh zeroed
@@ -259,8 +280,11 @@ void reportNoWindow()
 
 // Draws until the window is closed or lost to an X error. Keys pressed in the
 // frame that closed it are served on one more frame.
-void runFrames(GLFWwindow* window)
+void runFrames(GLFWwindow* window, PlanetShaders& shaders)
 {
+    std::optional<PlanetSequence> sequence;
+    if (currentPlanet)
+        sequence.emplace(*currentPlanet, runOptions);
     double last = glfwGetTime();
     bool glErrorReported = false;
     std::string xError;
@@ -269,6 +293,12 @@ void runFrames(GLFWwindow* window)
         const float dtMs = static_cast<float>(now - last) * 1000.0f;
         last = now;
         applyViewRequests();
+        if (sequence && serviceNewPlanet(*sequence, shaders)) {
+            // The frame on the screen stays while the next planet is made:
+            // on two cores, drawing would take the generation's time.
+            glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
+            continue;
+        }
         chooseDetail();
         drawFrame();
         grabUnderPointer(window);
@@ -397,10 +427,10 @@ bool runWindow()
         releaseCurrentPlanet();
         return false;
     }
-    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = false;
+    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = newPlanetRequested = false;
     {
         PlanetShaders shaders = setupShaders();
-        runFrames(window);
+        runFrames(window, shaders);
         // The programs go while their context still exists.
         releasePlanetGraphics();
     }

@@ -300,9 +300,10 @@ GreyImage16 heightMapOf(const HeightGrid& grid)
     return image;
 }
 
-std::string heightMapComment(const std::string& header, float minRadius, float maxRadius)
+std::string heightMapComment(const std::string& header, float minRadius, float maxRadius, const WorldShape& shape)
 {
     char radii[64];
-    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", double(minRadius), double(maxRadius));
+    std::snprintf(radii, sizeof radii, ", radius %.9g to %.9g", shape.shownRadius(minRadius),
+                  shape.shownRadius(maxRadius));
     return header + radii;
 }

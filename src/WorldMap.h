@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Screenshot.h"
+#include "WorldShape.h"
 
 #include <array>
 #include <functional>
@@ -80,5 +81,8 @@ std::uint16_t heightSample(float radius, float minRadius, float maxRadius);
 // The height map: heightSample of every pixel, 0 everywhere on a flat planet.
 GreyImage16 heightMapOf(const HeightGrid& grid);
 
-// header followed by ", radius RMIN to RMAX", the radii to 9 significant digits.
-std::string heightMapComment(const std::string& header, float minRadius, float maxRadius);
+// header followed by ", radius RMIN to RMAX", the radii to 9 significant
+// digits, as shape shows and saves them (a relief stretches the span, not
+// the picture).
+std::string heightMapComment(const std::string& header, float minRadius, float maxRadius,
+                             const WorldShape& shape = {});

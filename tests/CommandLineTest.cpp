@@ -70,6 +70,18 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parsed.result.options.cubeSize, 8192);
 }
 
+TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
+{
+    EXPECT_FALSE(parse({}).result.options.landPercent);
+    EXPECT_EQ(parse({}).result.options.relief, 1.0);
+    for (const auto& [text, value] : {std::pair{"0", 0.0}, {"100", 100.0}, {"12.5", 12.5}, {".5", 0.5}}) {
+        EXPECT_EQ(parse({"--land", text}).result.options.landPercent, value) << text;
+        EXPECT_EQ(parse({"--relief", text}).result.exitStatus, value > 0 && value <= 10 ? -1 : 2) << text;
+    }
+    EXPECT_EQ(parse({"--relief=10"}).result.options.relief, 10.0);
+    EXPECT_EQ(parse({"--relief", "0.001"}).result.options.relief, 0.001);
+}
+
 TEST(CommandLine, HelpAndVersionExitWithZero)
 {
     Parsed parsed = parse({"--help"});
@@ -77,7 +89,7 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
     EXPECT_EQ(parsed.out, usageText());
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
-                             "C "})
+                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -95,6 +107,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--heightmap", "h.ply"}, {"--map-width", "15"}, {"--map-width", "16385"}, {"--map-width", "2048px"},
         {"--map-width", "1e3"}, {"--map-width="}, {"--cube-size", "15"}, {"--cube-size", "8193"},
         {"--cube-faces", ""}, {"--cube-faces", "faces/"}, {"--cube-faces"},
+        {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
+        {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);

@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -406,6 +409,63 @@ TEST_F(HeldWindow, SpaceWheelAndHome)
     EXPECT_GT(discRadius(shot), start + 40) << "nearer, it grows";
     press("space");
     EXPECT_TRUE(watch.changing()) << "turning again";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+} // namespace
+
+namespace {
+
+using namespace driver;
+
+// N makes the planet of the next seed of the first one's sequence, in the view the user left.
+TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "4\n2000\nn\n");
+    Image shot;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    const double start = discRadius(shot);
+    const auto radius = [&] { return xsupport::grabWindow(window, shot) ? discRadius(shot) : 0.0; };
+    for (int attempt = 0; attempt < 3 && radius() > start - 60; ++attempt) {
+        pointAt(400, 300, "xdotool click --repeat 4 --delay 50 5");
+        for (int wait = 0; wait < 20 && radius() > start - 60; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    const double zoomed = radius();
+    ASSERT_LT(zoomed, start - 60);
+
+    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
+        press("n");
+    const std::string seed = std::to_string(std::mt19937(8)());
+    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + seed + "\n", 1, 10)) << program.out();
+    // E names the planet it saves by its seed: once the new seed's file is
+    // there, the frames show the new planet.
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply"));
+    EXPECT_NEAR(radius(), zoomed, 15) << "the view is kept";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    EXPECT_EQ(countOf(readFile("Orbivane.log"), "New planet: seed "), 1);
+
+    const CommandResult batch = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) + " --seed " + seed +
+                                           " --export batch.ply", "4\n2000\nn\n");
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    EXPECT_EQ(readFile("Orbivane-" + seed + "-1.ply"), readFile("batch.ply"));
+}
+
+// N during a live generation: the old one stops where it is, the new one
+// rises live while the old one's smooth shading may still be under way.
+TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "5\n1000000\ny\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
+        press("n");
+    const std::string seed = std::to_string(std::mt19937(8)());
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
+    EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000\n"), std::string::npos) << "caught rising";
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
 }

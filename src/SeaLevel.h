@@ -1,0 +1,26 @@
+#pragma once
+
+#include "IcosphereWeld.h"
+
+// Where the sea must stand for a share of the surface to be land.
+//
+// A triangle of the land counts as land when its height, the mean of its
+// corners' radii (each |x, y, z| of the land in double precision, the three
+// summed from the smallest), is above the sea radius; it weighs its share of
+// the surface: the area of its undeformed copy on the sea sphere. Exact to
+// the triangle: the share reached differs from the share asked by less than
+// the largest triangle's share, unless triangles of one equal height must be
+// taken or left together.
+struct SeaLevel {
+    double seaRadius = 1.0;         // strictly between the highest height left and the lowest taken
+    double landShare = 0.0;         // 0 to 1: the share of the surface above seaRadius
+    double largestTriangleShare = 0.0;
+};
+
+// land and sea: x, y, z per soup corner, as weld numbers them; share 0 to 1.
+// Throws std::bad_alloc when the working arrays (16 bytes a triangle) cannot
+// be had.
+SeaLevel seaLevelForLand(const IcosphereWeld& weld, const float* land, const float* sea, double share);
+
+// A triangle's height as seaLevelForLand measures it, from its corners' radii.
+double triangleHeight(double a, double b, double c);

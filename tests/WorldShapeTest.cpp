@@ -1,0 +1,182 @@
+// --land and --relief through the real program, checked against the files it writes.
+#include "Planet.h"
+#include "SeaLevel.h"
+#include "TestSupport.h"
+
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <optional>
+#include <regex>
+#include <vector>
+
+namespace {
+
+struct PlyMesh {
+    std::string comment;
+    std::vector<float> xyz;
+    std::vector<std::uint32_t> faces;
+};
+
+std::size_t countOf(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+PlyMesh readBinaryPly(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    PlyMesh mesh;
+    const auto end = bytes.find("end_header\n") + 11;
+    const std::string head = bytes.substr(0, end);
+    const auto comment = head.find("comment ") + 8;
+    mesh.comment = head.substr(comment, head.find('\n', comment) - comment);
+    const auto vertices = std::stoul(head.substr(head.find("element vertex ") + 15));
+    const auto faces = std::stoul(head.substr(head.find("element face ") + 13));
+    // x, y, z come first; the record may go on with more floats and bytes.
+    const std::string properties = head.substr(head.find("element vertex "), head.find("element face ") - head.find("element vertex "));
+    const std::size_t record = 4 * countOf(properties, "property float") + countOf(properties, "property uchar");
+    mesh.xyz.resize(3 * vertices);
+    for (std::size_t v = 0; v < vertices; ++v)
+        std::memcpy(&mesh.xyz[3 * v], bytes.data() + end + record * v, 12);
+    for (std::size_t f = 0; f < faces; ++f)
+        for (int k = 0; k < 3; ++k) {
+            std::uint32_t index;
+            std::memcpy(&index, bytes.data() + end + record * vertices + 13 * f + 1 + 4 * k, 4);
+            mesh.faces.push_back(index);
+        }
+    return mesh;
+}
+
+double radiusOf(const PlyMesh& mesh, std::uint32_t v)
+{
+    const double x = mesh.xyz[3 * v], y = mesh.xyz[3 * v + 1], z = mesh.xyz[3 * v + 2];
+    return std::sqrt(x * x + y * y + z * z);
+}
+
+// Share of the globe's surface (the faces' directions) whose height is above seaRadius, and the largest face's share.
+std::pair<double, double> landShare(const PlyMesh& mesh, double seaRadius)
+{
+    double land = 0, total = 0, largest = 0;
+    for (std::size_t f = 0; f < mesh.faces.size(); f += 3) {
+        double p[3][3];
+        for (int k = 0; k < 3; ++k)
+            for (int c = 0; c < 3; ++c)
+                p[k][c] = mesh.xyz[3 * mesh.faces[f + k] + c] / radiusOf(mesh, mesh.faces[f + k]);
+        double u[3], v[3];
+        for (int c = 0; c < 3; ++c)
+            u[c] = p[1][c] - p[0][c], v[c] = p[2][c] - p[0][c];
+        const double area = 0.5 * std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]);
+        const double height = triangleHeight(radiusOf(mesh, mesh.faces[f]), radiusOf(mesh, mesh.faces[f + 1]),
+                                             radiusOf(mesh, mesh.faces[f + 2]));
+        land += height > seaRadius ? area : 0.0;
+        total += area;
+        largest = std::max(largest, area);
+    }
+    return {land / total, largest / total};
+}
+
+// The radii the height map's text gives for its black and its white.
+std::pair<double, double> heightMapRadii(const std::string& path)
+{
+    std::smatch m;
+    const std::string bytes = readFile(path);
+    if (!std::regex_search(bytes, m, std::regex(", radius ([0-9.]+) to ([0-9.]+)")))
+        return {0, 0};
+    return {std::stod(m[1]), std::stod(m[2])};
+}
+
+CommandResult run(const std::string& args)
+{
+    return runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) + " --seed 42 --export p.ply --heightmap h.png "
+                      "--map-width 64 " + args, "4\n3000\nn\n");
+}
+
+TEST(LandAndRelief, ExportsHoldTheShareAskedAndTheStretchedRadii)
+{
+    ScopedTempDir dir;
+    ASSERT_EQ(run("").status, 0);
+    const PlyMesh generated = readBinaryPly("p.ply");
+    ASSERT_EQ(generated.comment, "Orbivane planet: seed 42, subdivisions 4, iterations 3000");
+    const auto [plainLow, plainHigh] = heightMapRadii("h.png");
+    const struct {
+        std::optional<double> land;
+        double relief;
+    } cases[] = {{0, 1}, {10, 1}, {30, 1}, {70, 1}, {100, 1}, {std::nullopt, 3}, {30, 3}, {70, 0.25}};
+    for (const auto& [land, relief] : cases) {
+        const std::string args = (land ? "--land " + std::to_string(*land) : "") + " --relief " + std::to_string(relief);
+        const CommandResult result = run(args);
+        ASSERT_EQ(result.status, 0) << args << result.err;
+        const std::smatch logged = [&] {
+            std::smatch m;
+            std::regex_search(result.out, m, std::regex(R"(Sea radius ([0-9.]+): [0-9.]+% of the surface is land \(seed 42\)\n)"));
+            return m;
+        }();
+        ASSERT_EQ(logged.empty(), !land) << args << result.out;
+        const double sea = land ? std::stod(logged[1]) : 1.0;
+        const PlyMesh saved = readBinaryPly("p.ply");
+        std::string shape = land ? ", sea radius " + logged[1].str() : "";
+        if (relief != 1)
+            shape += ", relief " + std::string(relief == 3 ? "3" : "0.25");
+        EXPECT_EQ(saved.comment, generated.comment + shape) << args;
+        if (land) {
+            const auto [share, largest] = landShare(generated, sea);
+            EXPECT_LT(std::abs(share - *land / 100), largest) << args;
+        }
+        for (std::uint32_t v = 0; v < saved.xyz.size() / 3; ++v) {
+            const double r = radiusOf(generated, v);
+            ASSERT_NEAR(radiusOf(saved, v), std::max(sea + (r - sea) * relief, 0.05), 2e-7) << args << " vertex " << v;
+        }
+        const auto [low, high] = heightMapRadii("h.png");
+        EXPECT_NEAR(low, sea + (plainLow - sea) * relief, 1e-7) << args;
+        EXPECT_NEAR(high, sea + (plainHigh - sea) * relief, 1e-7) << args;
+        EXPECT_NE(readFile("h.png").find(generated.comment + shape + ", radius "), std::string::npos) << args;
+    }
+}
+
+// The icosahedron with its corner 0 raised to 1.5: its five faces stand
+// above the other fifteen, which are all of one height (their corners' lengths
+// are the same floats): those are taken or left together.
+TEST(SeaLevel, TakesWholeTrianglesFromTheHighestDown)
+{
+    const IcosphereWeld weld = weldIcosphere(ICOSAHEDRON_FACES, 0);
+    std::vector<float> sea, land;
+    for (const auto& face : ICOSAHEDRON_FACES)
+        for (int corner : face)
+            for (int k = 0; k < 3; ++k) {
+                sea.push_back(ICOSAHEDRON_VERTICES[corner][k]);
+                land.push_back(ICOSAHEDRON_VERTICES[corner][k] * (corner == 0 ? 1.5f : 1.0f));
+            }
+    const struct {
+        double asked, reached;
+    } cases[] = {{0, 0}, {0.02, 0}, {0.2, 0.25}, {0.6, 0.25}, {0.7, 1}, {1, 1}};
+    for (const auto& [asked, reached] : cases) {
+        const SeaLevel level = seaLevelForLand(weld, land.data(), sea.data(), asked);
+        EXPECT_NEAR(level.landShare, reached, 1e-6) << asked;
+        EXPECT_NEAR(level.largestTriangleShare, 0.05, 1e-6);
+        int above = 0;
+        for (std::size_t t = 0; t < 20; ++t) {
+            double r[3];
+            for (int k = 0; k < 3; ++k)
+                r[k] = std::hypot(double(land[9 * t + 3 * k]), double(land[9 * t + 3 * k + 1]), double(land[9 * t + 3 * k + 2]));
+            above += triangleHeight(r[0], r[1], r[2]) > level.seaRadius;
+        }
+        EXPECT_NEAR(above / 20.0, level.landShare, 1e-6) << asked << ": the radius splits the triangles as counted";
+    }
+}
+
+TEST(LandAndRelief, RefusedValuesPrintTheUsageAndWriteNothing)
+{
+    ScopedTempDir dir;
+    for (const char* args : {"--land 101", "--land -5", "--relief 0", "--relief 11", "--relief x"}) {
+        const CommandResult result = run(args);
+        EXPECT_EQ(result.status, 2) << args;
+        EXPECT_NE(result.err.find("Usage: orbivane"), std::string::npos) << args;
+        EXPECT_EQ(readFile("p.ply"), "") << args;
+    }
+}
+
+} // namespace
