@@ -305,15 +305,18 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
         serviceRequests(window);
         checkGlErrors(glErrorReported);
         glfwSwapBuffers(window);
-        // A held planet waits; on release it turns on from where it was let go.
-        if (!view.dragging())
-            updatePlanet(dtMs);
         glfwPollEvents();
+        // A held planet waits; on release it turns on from where it was let
+        // go. A press just made waits too: the next frame, whose depth tells
+        // what was grabbed, must show the planet as the user saw it.
+        if (!view.dragging() && !pressPending)
+            updatePlanet(dtMs);
         if (takeXError(xError)) {
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
             return;
         }
-    } while (!glfwWindowShouldClose(window) || (currentPlanet && (screenshotRequested || exportRequested || mapsRequested)));
+    } while (!glfwWindowShouldClose(window) ||
+             (currentPlanet && (screenshotRequested || exportRequested || mapsRequested || cubeFacesRequested)));
 }
 } // namespace
 
