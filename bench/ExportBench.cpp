@@ -4,6 +4,7 @@
 //
 //   orbivane_export_bench --benchmark_counters_tabular=true
 
+#include "BenchSupport.h"
 #include "Landscape.h"
 #include "MeshExport.h"
 #include "Planet.h"
@@ -24,20 +25,7 @@ const char* const EXTENSIONS[] = {".ply", ".obj", ".glb"};
 
 Planet& planet()
 {
-    static std::unique_ptr<Planet> made = [] {
-        setFixedSeed(2);
-        // The progress line goes to /dev/null, not into the table.
-        std::fflush(stdout);
-        const int saved = dup(STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-        auto p = std::make_unique<Planet>(SUBDIVISIONS, ITERATIONS, false);
-        std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-        return p;
-    }();
+    static const std::unique_ptr<Planet> made = quietPlanet(SUBDIVISIONS, ITERATIONS, 2);
     return *made;
 }
 

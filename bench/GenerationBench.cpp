@@ -13,6 +13,7 @@
 //                                          subdivisions, each in a fresh
 //                                          process: median and worst
 
+#include "BenchSupport.h"
 #include "FaultTree.h"
 #include "Landscape.h"
 #include "Planet.h"
@@ -46,32 +47,6 @@ double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
-
-// Sends standard output to /dev/null while it lives, so that progress lines
-// stay out of the table.
-class QuietStdout {
-public:
-    QuietStdout()
-    {
-        std::fflush(stdout);
-        std::cout.flush();
-        saved = dup(STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout()
-    {
-        std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-    }
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
-
-private:
-    int saved;
-};
 
 // The undeformed icosphere of each subdivision count, built once.
 const std::vector<float>& bareSphere(int subdivisions)

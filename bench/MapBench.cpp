@@ -5,6 +5,7 @@
 //
 //   orbivane_map_bench --benchmark_counters_tabular=true
 
+#include "BenchSupport.h"
 #include "Landscape.h"
 #include "PlanetSaving.h"
 #include "Planet.h"
@@ -25,29 +26,9 @@ namespace {
 constexpr int SUBDIVISIONS = 8;
 constexpr int ITERATIONS = 5000;
 
-// Runs work with standard output going to /dev/null, not into the table.
-template <typename Work>
-void quietly(Work work)
-{
-    std::fflush(stdout);
-    const int saved = dup(STDOUT_FILENO);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    close(null);
-    work();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-}
-
 Planet& planet()
 {
-    static std::unique_ptr<Planet> made = [] {
-        setFixedSeed(2);
-        std::unique_ptr<Planet> p;
-        quietly([&] { p = std::make_unique<Planet>(SUBDIVISIONS, ITERATIONS, false); });
-        return p;
-    }();
+    static const std::unique_ptr<Planet> made = quietPlanet(SUBDIVISIONS, ITERATIONS, 2);
     return *made;
 }
 
@@ -88,8 +69,10 @@ void WholeMapsBench(benchmark::State& state)
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     const MapTargets targets{SaveTarget::replacing("map.png"), SaveTarget::replacing("height.png")};
-    for (auto _ : state)
-        quietly([&] { saveMapsOf(planet(), targets, width); });
+    for (auto _ : state) {
+        QuietStdout quiet;
+        saveMapsOf(planet(), targets, width);
+    }
     std::filesystem::current_path(before);
     std::filesystem::remove_all(folder);
     setPixels(state, width);

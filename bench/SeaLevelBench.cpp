@@ -4,6 +4,7 @@
 //
 //   orbivane_sea_level_bench --benchmark_counters_tabular=true
 
+#include "BenchSupport.h"
 #include "Landscape.h"
 #include "Planet.h"
 #include "SeaLevel.h"
@@ -23,19 +24,8 @@ Planet& planetOf(int subdivisions)
 {
     static std::map<int, std::unique_ptr<Planet>> made;
     std::unique_ptr<Planet>& planet = made[subdivisions];
-    if (!planet) {
-        setFixedSeed(2);
-        // The progress line goes to /dev/null, not into the table.
-        std::fflush(stdout);
-        const int saved = dup(STDOUT_FILENO);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-        planet = std::make_unique<Planet>(subdivisions, 5000, false);
-        std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-    }
+    if (!planet)
+        planet = quietPlanet(subdivisions, 5000, 2);
     return *planet;
 }
 
