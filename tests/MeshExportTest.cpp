@@ -64,12 +64,7 @@ bool exportPlanet(const std::string& path, const Planet& planet, const MeshInfo&
 
 std::unique_ptr<Planet> generatedPlanet(int subdivisions, int iterations)
 {
-    setFixedSeed(42);
-    testing::internal::CaptureStdout();
-    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
-    testing::internal::GetCapturedStdout();
-    setFixedSeed(std::nullopt);
-    return planet;
+    return quietPlanet(42, subdivisions, iterations);
 }
 
 std::uint32_t littleEndian32(const std::string& bytes, std::size_t at)

@@ -350,9 +350,8 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     const std::string savedTo = "Screenshot saved to ";
     const auto save = [&](Image& frame) { // the frame drawn after the keys before it
         const int before = countOf(program.out(), savedTo);
-        for (int attempt = 0; attempt < 3; ++attempt)
-            if (press("p"); waitForOutput(program, savedTo, before + 1, 20))
-                break;
+        if (!pressUntil("p", [&] { return countOf(program.out(), savedTo) > before; }))
+            return false;
         const std::string out = program.out();
         const auto name = out.rfind(savedTo) + savedTo.size();
         return readPng(out.substr(name, out.find('\n', name) - name), frame);
@@ -413,12 +412,6 @@ TEST_F(HeldWindow, SpaceWheelAndHome)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
-} // namespace
-
-namespace {
-
-using namespace driver;
-
 // N makes the planet of the next seed of the first one's sequence, in the view the user left.
 TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
 {
@@ -436,10 +429,9 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
     const double zoomed = radius();
     ASSERT_LT(zoomed, start - 60);
 
-    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
-        press("n");
     const std::string seed = std::to_string(std::mt19937(8)());
-    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + seed + "\n", 1, 10)) << program.out();
+    ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed " + seed + "\n") > 0; }))
+        << program.out();
     // E names the planet it saves by its seed: once the new seed's file is
     // there, the frames show the new planet.
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply"));
@@ -461,8 +453,7 @@ TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
     BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "5\n1000000\ny\n");
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
-    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
-        press("n");
+    ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed ") > 0; })) << program.out();
     const std::string seed = std::to_string(std::mt19937(8)());
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
     EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000\n"), std::string::npos) << "caught rising";
