@@ -123,8 +123,9 @@ ReadMesh readPly(const std::string& path)
 
 // Reads "v x y z r g b", "vn x y z" and "f a//a b//b c//c" lines; fails the
 // test on any other line or a field count that differs.
-void readObjInto(const std::string& path, ReadMesh& mesh)
+ReadMesh readObj(const std::string& path)
 {
+    ReadMesh mesh;
     for (const std::string& line : readLines(path)) {
         if (line.rfind("# ", 0) == 0) {
             mesh.comments.push_back(line.substr(2));
@@ -137,7 +138,8 @@ void readObjInto(const std::string& path, ReadMesh& mesh)
         for (std::string value; fields >> value;)
             values.push_back(value);
         const std::size_t count = tag == "v" ? 6 : 3;
-        ASSERT_EQ(values.size(), count) << "fields of \"" << line << "\"";
+        EXPECT_EQ(values.size(), count) << "fields of \"" << line << "\"";
+        values.resize(count);
         for (std::size_t k = 0; k < count; ++k) {
             const float number = std::strtof(values[k].c_str(), nullptr);
             if (tag == "v")
@@ -148,15 +150,9 @@ void readObjInto(const std::string& path, ReadMesh& mesh)
                                                    values[k].substr(0, values[k].find('/')))
                 mesh.faces.push_back(static_cast<std::uint32_t>(std::stoul(values[k])) - 1);
             else
-                FAIL() << "unexpected line \"" << line << "\"";
+                ADD_FAILURE() << "unexpected line \"" << line << "\"";
         }
     }
-}
-
-ReadMesh readObj(const std::string& path)
-{
-    ReadMesh mesh;
-    readObjInto(path, mesh);
     return mesh;
 }
 
