@@ -325,17 +325,6 @@ TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
-// Grabs the window until `done` holds for the frame grabbed, at most a minute.
-bool grabUntil(unsigned long window, Image& frame, const std::function<bool()>& done)
-{
-    for (int wait = 0; wait < 600; ++wait) {
-        if (xsupport::grabWindow(window, frame) && done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
 // A large planet held by a drag is drawn at a coarser level over the same
 // vertices, and whole again once let go. Paused, and held without a move,
 // the planet stands still, so any frame unlike the whole one saved with P
@@ -362,8 +351,9 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
         paused = save(whole) && save(again) && whole.rgb == again.rgb;
     }
     ASSERT_TRUE(paused) << program.out();
+    xsupport::FrameWatch watch(window);
     pointAt(400, 300, "xdotool mouseup 1 mousedown 1");
-    ASSERT_TRUE(grabUntil(window, held, [&] { return held.rgb != whole.rgb; })) << "held, another level";
+    ASSERT_TRUE(watch.settled(held, &whole)) << "held, another level";
     int unlike = 0; // pixels far from the whole frame's: the same land, drawn coarser
     for (size_t i = 0; i < held.rgb.size(); i += 3)
         unlike += std::max({std::abs(held.rgb[i] - whole.rgb[i]), std::abs(held.rgb[i + 1] - whole.rgb[i + 1]),
@@ -371,7 +361,8 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     EXPECT_LT(unlike, 800 * 600 / 40);
     EXPECT_TRUE(save(again) && again.rgb == whole.rgb) << "a frame saved while held is drawn whole";
     runCommand("xdotool mouseup 1");
-    EXPECT_TRUE(grabUntil(window, held, [&] { return held.rgb == whole.rgb; })) << "let go, the whole planet again";
+    const Image coarse = held;
+    EXPECT_TRUE(watch.settled(held, &coarse) && held.rgb == whole.rgb) << "let go, the whole planet again";
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
 }
