@@ -1,6 +1,7 @@
 #include "CubeFaces.h"
 #include "Landscape.h"
 #include "Planet.h"
+#include "TestSupport.h"
 #include "WorldMap.h"
 
 #include <algorithm>
@@ -10,16 +11,6 @@
 #include <numbers>
 
 namespace {
-
-std::unique_ptr<Planet> planetOf(int subdivisions, int iterations)
-{
-    setFixedSeed(5);
-    testing::internal::CaptureStdout();
-    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
-    testing::internal::GetCapturedStdout();
-    setFixedSeed(std::nullopt);
-    return planet;
-}
 
 // The direction through pixel (i, j) of a face by OpenGL's cube map table:
 // the major axis, then the axes sc and tc (from -1 to 1) run along, signed.
@@ -47,7 +38,7 @@ double angleBetween(const std::array<double, 3>& a, const std::array<double, 3>&
 // over the angle between the two, and one 16-bit step.
 TEST(CubeFaces, FacePixelsHoldTheHeightMapsValueWhereOpenGlSamplesThem)
 {
-    auto planet = planetOf(3, 300);
+    auto planet = quietPlanet(5, 3, 300);
     const LandRadii land(*planet);
     const GreyImage16 map = heightMapOf(buildHeightGrid(*planet, 4096));
     const auto mapAt = [&](int i, int j) { return int(map.grey[std::size_t(j) * map.width + i]); };
@@ -77,7 +68,7 @@ TEST(CubeFaces, FacePixelsHoldTheHeightMapsValueWhereOpenGlSamplesThem)
 // shared with one neighbouring face (three at a corner), with the same height.
 TEST(CubeFaces, NeighbouringFacesAgreeAlongTheirEdges)
 {
-    auto planet = planetOf(4, 2000);
+    auto planet = quietPlanet(5, 4, 2000);
     const LandRadii land(*planet);
     constexpr int size = 40;
     std::map<std::array<long long, 3>, std::vector<std::uint16_t>> byDirection;

@@ -1,9 +1,14 @@
 #include "TestSupport.h"
+#include "Landscape.h"
+#include "Planet.h"
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -188,3 +193,42 @@ long BackgroundProgram::residentKib() const
 
 std::string BackgroundProgram::out() const { return readFile(dir + "/out"); }
 std::string BackgroundProgram::err() const { return readFile(dir + "/err"); }
+
+PlyFile readPlyFile(const std::string& path)
+{
+    const std::string bytes = readFile(path);
+    PlyFile ply;
+    const std::size_t body = bytes.find("end_header\n");
+    if (body == std::string::npos)
+        return ply;
+    std::istringstream header(bytes.substr(0, body));
+    std::size_t vertices = 0, faces = 0, record = 0; // record: bytes a vertex
+    for (std::string line; std::getline(header, line);) {
+        if (line.starts_with("comment "))
+            ply.comment = line.substr(8);
+        std::sscanf(line.c_str(), "element vertex %zu", &vertices);
+        std::sscanf(line.c_str(), "element face %zu", &faces);
+        record += line.starts_with("property float ") ? 4 : line.starts_with("property uchar ") ? 1 : 0;
+    }
+    const std::size_t at = body + 11;
+    ply.whole = bytes.size() == at + record * vertices + 13 * faces;
+    if (!ply.whole)
+        return ply;
+    ply.xyz.resize(3 * vertices);
+    for (std::size_t v = 0; v < vertices; ++v)
+        std::memcpy(&ply.xyz[3 * v], &bytes[at + record * v], 12);
+    ply.faces.resize(3 * faces);
+    for (std::size_t f = 0; f < faces; ++f)
+        std::memcpy(&ply.faces[3 * f], &bytes[at + record * vertices + 13 * f + 1], 12);
+    return ply;
+}
+
+std::unique_ptr<Planet> quietPlanet(std::uint32_t seed, int subdivisions, int iterations)
+{
+    setFixedSeed(seed);
+    testing::internal::CaptureStdout();
+    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
+    testing::internal::GetCapturedStdout();
+    setFixedSeed(std::nullopt);
+    return planet;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,3 +66,18 @@ private:
     long peakResidentKib = 0;
     std::string dir;
 };
+
+// What a binary PLY the program wrote holds: its comment, each vertex's
+// first three properties (x, y, z) and the faces' indices. whole is false,
+// and the rest empty, when the body's length disagrees with the header.
+struct PlyFile {
+    std::string comment;
+    std::vector<float> xyz;
+    std::vector<std::uint32_t> faces;
+    bool whole = false;
+};
+PlyFile readPlyFile(const std::string& path);
+
+// A planet of a fixed seed, not live, its console output kept off the test's.
+class Planet;
+std::unique_ptr<Planet> quietPlanet(std::uint32_t seed, int subdivisions, int iterations);

@@ -25,12 +25,7 @@ namespace {
 // A batch planet made from a fixed seed, its progress line kept off the output.
 std::unique_ptr<Planet> planetOf(int subdivisions, int iterations, std::uint32_t seed = 11)
 {
-    setFixedSeed(seed);
-    testing::internal::CaptureStdout();
-    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
-    testing::internal::GetCapturedStdout();
-    setFixedSeed(std::nullopt);
-    return planet;
+    return quietPlanet(seed, subdivisions, iterations);
 }
 
 float gridAt(const HeightGrid& grid, int i, int j)
@@ -202,12 +197,11 @@ TEST(WorldMap, HillShadingLightsNorthWestSlopesAndLeavesFlatLandItsColour)
     for (const Plateau& plateau : PLATEAUS)
         for (const Slope& slope : slopes) {
             const Image map = colourMapOf(slopeGrid(plateau.steps, slope.east, slope.south));
-            const std::array<unsigned char, 3> shaded{map.rgb[3 * (64 * 256 + 128)], map.rgb[3 * (64 * 256 + 128) + 1],
-                                                      map.rgb[3 * (64 * 256 + 128) + 2]};
+            const unsigned char* shaded = &map.rgb[3 * (64 * 256 + 128)];
             const int difference = shaded[0] + shaded[1] + shaded[2] - plateau.rgb[0] - plateau.rgb[1] - plateau.rgb[2];
             const std::string at = std::string(slope.facing) + " at " + std::to_string(plateau.steps) + " steps";
             if (slope.lighter == 0)
-                EXPECT_TRUE(std::equal(shaded.begin(), shaded.end(), plateau.rgb)) << at;
+                EXPECT_TRUE(std::equal(shaded, shaded + 3, plateau.rgb)) << at;
             else
                 EXPECT_GT(difference * slope.lighter, 2) << at;
         }
@@ -400,10 +394,6 @@ TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
     EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("m.png"));
 }
-
-} // namespace
-
-namespace {
 
 // Another program has just claimed the first number for its colour map: the
 // pair goes on together under the next number, the height map never under 1.

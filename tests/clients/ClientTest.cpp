@@ -17,16 +17,6 @@ namespace {
 const std::string SCRIPTS = ORBIVANE_SOURCE_DIR "/tests/clients/";
 const std::string VALIDATOR_MODULES = ORBIVANE_BUILD_DIR "/client-tools/node_modules";
 
-std::unique_ptr<Planet> planetOf(int subdivisions, int iterations)
-{
-    setFixedSeed(42);
-    testing::internal::CaptureStdout();
-    auto planet = std::make_unique<Planet>(subdivisions, iterations, false);
-    testing::internal::GetCapturedStdout();
-    setFixedSeed(std::nullopt);
-    return planet;
-}
-
 void exportTo(const std::string& path, const Planet& planet)
 {
     const LandView land{planet.weld, planet.vertices.data(), nullptr, planet.water->vertices.data()};
@@ -46,7 +36,7 @@ TEST(GltfValidator, FindsNoErrorAndNoWarningInTheGlb)
     ScopedTempDir dir;
     std::string files;
     for (const char* name : {"0.glb", "5.glb", "8.glb"}) {
-        exportTo(name, *planetOf(name[0] - '0', 2000));
+        exportTo(name, *quietPlanet(42, name[0] - '0', 2000));
         files.append(" ").append(name);
     }
     const CommandResult run =
@@ -59,8 +49,8 @@ TEST(GltfValidator, FindsNoErrorAndNoWarningInTheGlb)
 TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)
 {
     ScopedTempDir dir;
-    exportTo("0.glb", *planetOf(0, 0));
-    exportTo("5.glb", *planetOf(5, 2000));
+    exportTo("0.glb", *quietPlanet(42, 0, 0));
+    exportTo("5.glb", *quietPlanet(42, 5, 2000));
     const CommandResult run = blender("glb 0.glb 0 5.glb 5");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("glb 5.glb: land and sea, 10242 vertices each, land closed and outward"),
@@ -97,7 +87,7 @@ std::string fiveVerticesAndTheirColours(const Planet& planet)
 TEST(BlenderImport, PlyColoursAreTheTerrainColoursOfTheirHeights)
 {
     ScopedTempDir dir;
-    const auto planet = planetOf(4, 5000);
+    const auto planet = quietPlanet(42, 4, 5000);
     exportTo("planet.ply", *planet);
     std::ofstream("expected.txt") << fiveVerticesAndTheirColours(*planet);
     const CommandResult run = blender("ply planet.ply expected.txt");
@@ -111,7 +101,7 @@ TEST(BlenderImport, PlyColoursAreTheTerrainColoursOfTheirHeights)
 TEST(AssimpImport, ReadsEveryFormatWithItsWeldedCounts)
 {
     ScopedTempDir dir;
-    const auto planet = planetOf(3, 1000);
+    const auto planet = quietPlanet(42, 3, 1000);
     const std::pair<const char*, const char*> cases[] = {
         {"planet.ply", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
         {"planet.obj", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},

@@ -26,50 +26,9 @@ using namespace driver;
 
 namespace {
 
-// What a binary PLY the program wrote holds; whole is false when the body's
-// length disagrees with the header.
-struct Ply {
-    std::string comment;
-    std::vector<float> xyz;
-    std::vector<std::uint32_t> faces;
-    bool whole = false;
-};
-
-Ply readPly(const std::string& path)
-{
-    const std::string bytes = readFile(path);
-    Ply ply;
-    const std::size_t body = bytes.find("end_header\n");
-    if (body == std::string::npos)
-        return ply;
-    std::istringstream header(bytes.substr(0, body));
-    std::size_t vertices = 0, faces = 0;
-    for (std::string line; std::getline(header, line);) {
-        if (line.rfind("comment ", 0) == 0)
-            ply.comment = line.substr(8);
-        std::sscanf(line.c_str(), "element vertex %zu", &vertices);
-        std::sscanf(line.c_str(), "element face %zu", &faces);
-    }
-    const std::size_t at = body + 11;
-    // Per vertex x, y, z, nx, ny, nz floats and red, green, blue bytes.
-    ply.whole = bytes.size() == at + 27 * vertices + 13 * faces;
-    if (!ply.whole)
-        return ply;
-    ply.xyz.resize(3 * vertices);
-    for (std::size_t v = 0; v < vertices; ++v)
-        std::memcpy(&ply.xyz[3 * v], &bytes[at + 27 * v], 12);
-    for (std::size_t f = 0; f < faces; ++f)
-        for (std::size_t k = 0; k < 3; ++k) {
-            std::uint32_t index;
-            std::memcpy(&index, &bytes[at + 27 * vertices + 13 * f + 1 + 4 * k], 4);
-            ply.faces.push_back(index);
-        }
-    return ply;
-}
-
 // Edges not met exactly once in each direction: 0 for a closed, consistently
 // wound mesh; a crack shows as edges met once.
-std::size_t openEdges(const Ply& ply)
+std::size_t openEdges(const PlyFile& ply)
 {
     std::vector<std::uint64_t> directed;
     for (std::size_t f = 0; f < ply.faces.size(); f += 3)
@@ -158,7 +117,7 @@ TEST_F(FullDisk, AFailedExportKeepsTheOldFileAndSaysWhy)
     for (const auto& [given, file] : cases) {
         ASSERT_EQ(runCommand(program("--seed 1 --export " + given), "1\n10\nn\n").status, 0) << given;
         const std::string old = readFile(file);
-        ASSERT_TRUE(readPly(file).whole || file.ends_with(".obj")) << file;
+        ASSERT_TRUE(readPlyFile(file).whole || file.ends_with(".obj")) << file;
         const CommandResult run = runCommand(program("--seed 2 --export " + given), "5\n10\nn\n");
         EXPECT_EQ(run.status, 1) << given;
         EXPECT_NE(run.out.find("Could not export the planet to " + given + ": cannot write \"" + given +
@@ -287,7 +246,7 @@ TEST_F(SavedFiles, LiveGenerationWithoutAWindowExportsTheFinishedPlanet)
 {
     const CommandResult run = runCommand(program("--seed 1 --export live.ply"), "4\n5000\ny\n");
     EXPECT_EQ(run.status, 0);
-    const Ply ply = readPly("live.ply");
+    const PlyFile ply = readPlyFile("live.ply");
     ASSERT_TRUE(ply.whole);
     EXPECT_EQ(ply.comment, "Orbivane planet: seed 1, subdivisions 4, iterations 5000");
     EXPECT_EQ(ply.xyz.size() / 3, icosphereVertices(4));
@@ -352,7 +311,7 @@ TEST_F(SavedFilesInTheWindow, NamedFilesCountUpAndNeverFollowALink)
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_FALSE(fs::exists("planted.png")) << "the dangling link was followed";
     EXPECT_TRUE(fs::is_symlink("Orbivane-12-1.png"));
-    EXPECT_TRUE(readPly("Orbivane-12-1.ply").whole);
+    EXPECT_TRUE(readPlyFile("Orbivane-12-1.ply").whole);
     EXPECT_EQ(readFile("Orbivane-12-1.ply"), readFile("Orbivane-12-2.ply"));
 }
 
@@ -361,17 +320,17 @@ TEST_F(SavedFilesInTheWindow, LiveExportsAreClosedAndSayHowFarTheyGot)
     BackgroundProgram program({ORBIVANE_BINARY, "--seed", "6", "--export", "closed.ply"}, "5\n1000000\ny\n");
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
-    std::vector<Ply> saved;
+    std::vector<PlyFile> saved;
     for (const std::string name : {"Orbivane-6-1.ply", "Orbivane-6-2.ply", "Orbivane-6-3.ply"}) {
         ASSERT_TRUE(pressUntilFile("e", name));
         ASSERT_TRUE(waitForOutput(program, "exported to " + name, 1, 10));
-        saved.push_back(readPly(name));
+        saved.push_back(readPlyFile(name));
     }
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
-    saved.push_back(readPly("closed.ply"));
+    saved.push_back(readPlyFile("closed.ply"));
     std::size_t open = 0;
-    for (const Ply& ply : saved) {
+    for (const PlyFile& ply : saved) {
         ASSERT_TRUE(ply.whole) << ply.comment;
         EXPECT_EQ(ply.xyz.size() / 3, icosphereVertices(5)) << ply.comment;
         open += openEdges(ply);
@@ -444,10 +403,6 @@ TEST_F(FullDisk, MapsThatCannotBeWrittenSayWhyAndKeepTheOldFile)
                  "\"Not enough memory\", status 1, no abort");
 }
 
-} // namespace
-
-namespace {
-
 // A planet that cannot be made under a memory limit writes none of the files
 // the options ask for: the run says so with status 1, and only then.
 TEST_F(SavedFiles, AFileAskedForAndNotWrittenEndsTheRunWithStatusOne)
@@ -465,10 +420,6 @@ TEST_F(SavedFiles, AFileAskedForAndNotWrittenEndsTheRunWithStatusOne)
                  "with --export, --map or --heightmap status 1, without them status 0");
 }
 
-} // namespace
-
-namespace {
-
 // Every planet of a run is kept: the second and later beside the first, with
 // their number, each name in the log.
 TEST_F(SavedFilesInTheWindow, LaterPlanetsOfARunAreSavedBesideTheFirst)
@@ -485,7 +436,7 @@ TEST_F(SavedFilesInTheWindow, LaterPlanetsOfARunAreSavedBesideTheFirst)
     const std::string log = readFile("Orbivane.log");
     for (const auto& [k, mesh, map] : {std::tuple{1, "same.ply", "./m.png"}, {2, "same-2.ply", "./m-2.png"},
                                        {3, "same-3.ply", "./m-3.png"}}) {
-        EXPECT_EQ(readPly(mesh).comment, "Orbivane planet: seed 3, subdivisions 1, iterations " + std::to_string(10 * k));
+        EXPECT_EQ(readPlyFile(mesh).comment, "Orbivane planet: seed 3, subdivisions 1, iterations " + std::to_string(10 * k));
         EXPECT_NE(log.find(std::string("Planet (seed 3) exported to ") + mesh + "\n"), std::string::npos) << log;
         EXPECT_NE(log.find(std::string("Planet (seed 3): map saved to ") + map + "\n"), std::string::npos) << log;
     }

@@ -325,17 +325,6 @@ TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
-// Grabs the window until `done` holds for the frame grabbed, at most a minute.
-bool grabUntil(unsigned long window, Image& frame, const std::function<bool()>& done)
-{
-    for (int wait = 0; wait < 600; ++wait) {
-        if (xsupport::grabWindow(window, frame) && done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
 // A large planet held by a drag is drawn at a coarser level over the same
 // vertices, and whole again once let go. Paused, and held without a move,
 // the planet stands still, so any frame unlike the whole one saved with P
@@ -350,9 +339,8 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     const std::string savedTo = "Screenshot saved to ";
     const auto save = [&](Image& frame) { // the frame drawn after the keys before it
         const int before = countOf(program.out(), savedTo);
-        for (int attempt = 0; attempt < 3; ++attempt)
-            if (press("p"); waitForOutput(program, savedTo, before + 1, 20))
-                break;
+        if (!pressUntil("p", [&] { return countOf(program.out(), savedTo) > before; }))
+            return false;
         const std::string out = program.out();
         const auto name = out.rfind(savedTo) + savedTo.size();
         return readPng(out.substr(name, out.find('\n', name) - name), frame);
@@ -363,8 +351,9 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
         paused = save(whole) && save(again) && whole.rgb == again.rgb;
     }
     ASSERT_TRUE(paused) << program.out();
+    xsupport::FrameWatch watch(window);
     pointAt(400, 300, "xdotool mouseup 1 mousedown 1");
-    ASSERT_TRUE(grabUntil(window, held, [&] { return held.rgb != whole.rgb; })) << "held, another level";
+    ASSERT_TRUE(watch.settled(held, &whole)) << "held, another level";
     int unlike = 0; // pixels far from the whole frame's: the same land, drawn coarser
     for (size_t i = 0; i < held.rgb.size(); i += 3)
         unlike += std::max({std::abs(held.rgb[i] - whole.rgb[i]), std::abs(held.rgb[i + 1] - whole.rgb[i + 1]),
@@ -372,7 +361,8 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     EXPECT_LT(unlike, 800 * 600 / 40);
     EXPECT_TRUE(save(again) && again.rgb == whole.rgb) << "a frame saved while held is drawn whole";
     runCommand("xdotool mouseup 1");
-    EXPECT_TRUE(grabUntil(window, held, [&] { return held.rgb == whole.rgb; })) << "let go, the whole planet again";
+    const Image coarse = held;
+    EXPECT_TRUE(watch.settled(held, &coarse) && held.rgb == whole.rgb) << "let go, the whole planet again";
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
 }
@@ -413,12 +403,6 @@ TEST_F(HeldWindow, SpaceWheelAndHome)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
-} // namespace
-
-namespace {
-
-using namespace driver;
-
 // N makes the planet of the next seed of the first one's sequence, in the view the user left.
 TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
 {
@@ -436,10 +420,9 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
     const double zoomed = radius();
     ASSERT_LT(zoomed, start - 60);
 
-    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
-        press("n");
     const std::string seed = std::to_string(std::mt19937(8)());
-    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + seed + "\n", 1, 10)) << program.out();
+    ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed " + seed + "\n") > 0; }))
+        << program.out();
     // E names the planet it saves by its seed: once the new seed's file is
     // there, the frames show the new planet.
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply"));
@@ -461,8 +444,7 @@ TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
     BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "5\n1000000\ny\n");
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
-    for (int attempt = 0; attempt < 3 && !waitForOutput(program, "New planet: seed ", 1, attempt ? 4 : 0); ++attempt)
-        press("n");
+    ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed ") > 0; })) << program.out();
     const std::string seed = std::to_string(std::mt19937(8)());
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
     EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000\n"), std::string::npos) << "caught rising";
