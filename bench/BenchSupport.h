@@ -40,7 +40,7 @@ private:
 };
 
 // A batch planet of seed, made without a word on standard output.
-inline std::unique_ptr<Planet> quietPlanet(int subdivisions, int iterations, std::uint32_t seed)
+inline std::unique_ptr<Planet> quietPlanet(std::uint32_t seed, int subdivisions, int iterations)
 {
     setFixedSeed(seed);
     QuietStdout quiet;

@@ -25,7 +25,7 @@ const char* const EXTENSIONS[] = {".ply", ".obj", ".glb"};
 
 Planet& planet()
 {
-    static const std::unique_ptr<Planet> made = quietPlanet(SUBDIVISIONS, ITERATIONS, 2);
+    static const std::unique_ptr<Planet> made = quietPlanet(2, SUBDIVISIONS, ITERATIONS);
     return *made;
 }
 

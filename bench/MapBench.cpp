@@ -28,7 +28,7 @@ constexpr int ITERATIONS = 5000;
 
 Planet& planet()
 {
-    static const std::unique_ptr<Planet> made = quietPlanet(SUBDIVISIONS, ITERATIONS, 2);
+    static const std::unique_ptr<Planet> made = quietPlanet(2, SUBDIVISIONS, ITERATIONS);
     return *made;
 }
 

@@ -25,7 +25,7 @@ Planet& planetOf(int subdivisions)
     static std::map<int, std::unique_ptr<Planet>> made;
     std::unique_ptr<Planet>& planet = made[subdivisions];
     if (!planet)
-        planet = quietPlanet(subdivisions, 5000, 2);
+        planet = quietPlanet(2, subdivisions, 5000);
     return *planet;
 }
 
