@@ -24,9 +24,7 @@ void writeVertex(SafeFile& out, const float* position, const float* normal, cons
         putU32(record + 4 * k, std::bit_cast<std::uint32_t>(position[k]));
         putU32(record + 12 + 4 * k, std::bit_cast<std::uint32_t>(normal[k]));
     }
-    const Rgb colour = vertexColour(position, shape);
-    for (int k = 0; k < 3; ++k)
-        record[24 + k] = static_cast<char>(colourByte(colour[std::size_t(k)]));
+    putRgb8(vertexColour(position, shape), reinterpret_cast<unsigned char*>(record + 24));
     out.write(record, sizeof record);
 }
 

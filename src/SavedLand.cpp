@@ -58,11 +58,6 @@ float linearFromSrgb(float channel)
     return channel <= 0.04045f ? channel / 12.92f : std::pow((channel + 0.055f) / 1.055f, 2.4f);
 }
 
-std::uint8_t colourByte(float channel)
-{
-    return static_cast<std::uint8_t>(std::lround(std::clamp(channel, 0.0f, 1.0f) * 255.0f));
-}
-
 std::uint32_t faceVertex(const IcosphereWeld& weld, std::size_t face, int k)
 {
     static constexpr int corner[3] = {0, 2, 1};

@@ -71,8 +71,6 @@ Rgb vertexColour(const float* xyz, const WorldShape& shape = {});
 // inverse of the sRGB transfer function.
 float linearFromSrgb(float channel);
 
-// A colour channel from 0 to 1 as a byte, rounded to nearest.
-std::uint8_t colourByte(float channel);
 
 // Welded vertex k (0 to 2) of face f, counter-clockwise from outside.
 std::uint32_t faceVertex(const IcosphereWeld& weld, std::size_t face, int k);
