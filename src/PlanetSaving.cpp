@@ -68,13 +68,16 @@ bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uin
     return outcome->written;
 }
 
-// The height map of a numbered pair goes under exactly the number its colour
-// map took, so two programs saving at once never mix their pairs.
-SaveTarget partnerOf(const SaveTarget& height, const SaveTarget& colour, const std::string& colourWritten)
+// Files saved together under numbered names take exactly the number the
+// first of them claimed (written to firstWritten), so two programs saving at
+// once never mix their sets; a target named by the user stays as it is.
+SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const std::string& firstWritten)
 {
-    const std::size_t digits = colourWritten.size() - colour.prefix.size() - colour.suffix.size();
-    const int n = std::stoi(colourWritten.substr(colour.prefix.size(), digits));
-    return SaveTarget::numbered(height.prefix, height.suffix, n, n);
+    if (!target.isNumbered || !first.isNumbered || firstWritten.empty())
+        return target;
+    const std::size_t digits = firstWritten.size() - first.prefix.size() - first.suffix.size();
+    const int n = std::stoi(firstWritten.substr(first.prefix.size(), digits));
+    return SaveTarget::numbered(target.prefix, target.suffix, n, n);
 }
 
 // The maps of one snapshot of the land. The colour map is made and written on
@@ -95,7 +98,7 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
-        writeHeight(colour->written ? partnerOf(*targets.height, *targets.colour, colour->text) : *targets.height);
+        writeHeight(colour->written ? sameNumberAs(*targets.height, *targets.colour, colour->text) : *targets.height);
     } else {
         ThreadGroup helper;
         if (targets.colour)
@@ -128,13 +131,15 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
     const LandRadii land(planet, snapshot);
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
+    const SaveTarget firstTarget = targetFor(std::string("-") + CUBE_FACE_NAMES[0] + ".png");
     std::string first;
+    const auto target = [&](const std::string& ending) { return sameNumberAs(targetFor(ending), firstTarget, first); };
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
-        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
+        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), target(name + ".png"),
                        heightComment, face == 0 ? &first : nullptr) ||
-            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), targetFor(name + "-colour.png"),
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), target(name + "-colour.png"),
                        header, nullptr))
             return false;
     }

@@ -409,6 +409,15 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     EXPECT_EQ(pngFacts("P-2-map.png").width, 16u);
     EXPECT_EQ(pngFacts("P-2-height.png").width, 16u);
     EXPECT_FALSE(std::filesystem::exists("P-1-height.png"));
+
+    // The twelve cube faces likewise take the number their first face took.
+    std::ofstream("P-1-px.png") << "another program's";
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(saveCubeFacesOf(*planet, [](const std::string& ending) { return SaveTarget::numbered("P-", ending); }, 16));
+    testing::internal::GetCapturedStdout();
+    for (const char* face : CUBE_FACE_NAMES)
+        EXPECT_TRUE(std::filesystem::exists(std::string("P-2-") + face + "-colour.png") &&
+                    !std::filesystem::exists(std::string("P-1-") + face + "-colour.png")) << face;
 }
 
 } // namespace
