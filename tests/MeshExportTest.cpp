@@ -3,6 +3,7 @@
 #include "MeshExport.h"
 #include "Planet.h"
 #include "TestSupport.h"
+#include "VertexNeighbours.h"
 
 #include <algorithm>
 #include <array>
@@ -532,3 +533,21 @@ TEST(MeshExportGlb, ExtrasSayWhatMadeThePlanetAndHowMuchOfItTheLandHolds)
 }
 
 } // namespace
+
+TEST(MeshExportWeld, NeighboursAreSymmetricWithFiveAtTheCornersAndSixElsewhere)
+{
+    for (int n : {0, 1, 4}) {
+        const IcosphereWeld weld = weldIcosphere(ICOSAHEDRON_FACES, n);
+        const VertexNeighbours near = vertexNeighbours(weld);
+        ASSERT_EQ(near.vertexCount(), weld.vertexCount());
+        std::size_t fives = 0;
+        for (std::size_t v = 0; v < near.vertexCount(); ++v) {
+            const std::size_t degree = std::size_t(near.end(v) - near.begin(v));
+            ASSERT_TRUE(degree == 5 || degree == 6) << "n=" << n << " vertex " << v;
+            fives += degree == 5;
+            for (const std::uint32_t* w = near.begin(v); w != near.end(v); ++w)
+                ASSERT_TRUE(std::binary_search(near.begin(*w), near.end(*w), std::uint32_t(v)));
+        }
+        EXPECT_EQ(fives, 12u) << "n=" << n;
+    }
+}
