@@ -7,6 +7,7 @@
 #include "WorldShape.h"
 
 #include <charconv>
+#include <limits>
 #include <ostream>
 #include <string_view>
 #include <vector>
@@ -145,7 +146,8 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 
 std::string usageText()
 {
-    return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+    return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--no-window]\n"
+           "                [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
@@ -154,8 +156,14 @@ std::string usageText()
            "  the number of landscape iterations (5000 gives continents),\n"
            "  whether to watch the generation live (y/n).\n"
            "Closing the window asks again; the end of input ends the program.\n"
+           "An answer given as an option is not asked; with all three, one planet is made\n"
+           "and the console is not read.\n"
            "\n"
            "Options:\n"
+           "  --subdivisions N      answer the first question: 0 to 12, as far as memory allows\n"
+           "  --iterations N        answer the second question: 0 to 2147483647\n"
+           "  --live, --batch       answer the third: watch the land rise, or generate it first\n"
+           "  --no-window           make and save the planets without opening a window\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
            "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
@@ -196,7 +204,14 @@ namespace {
 std::optional<std::string> takeNumber(std::string_view name, std::string_view value, const std::string& quoted,
                                       Options& options)
 {
-    if (name == "--seed") {
+    if (name == "--subdivisions" || name == "--iterations") {
+        const bool subdivisions = name == "--subdivisions";
+        const int high = subdivisions ? SUBDIVISIONS_OPTION_MAX : std::numeric_limits<int>::max();
+        const std::optional<int> count = parseCount(value, 0, high);
+        if (!count)
+            return std::string(name) + " takes a whole number from 0 to " + std::to_string(high) + ", not " + quoted;
+        (subdivisions ? options.answers.subdivisions : options.answers.iterations) = count;
+    } else if (name == "--seed") {
         options.seed = parseSeed(value);
         if (!options.seed)
             return "--seed takes a whole number from 0 to 4294967295, not " + quoted;
@@ -251,11 +266,30 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 
 bool takesValue(std::string_view name)
 {
-    for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
+    for (const char* known : {"--subdivisions", "--iterations", "--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
                               "--cube-faces", "--cube-size"})
         if (name == known)
             return true;
     return false;
+}
+
+bool isSwitch(std::string_view name)
+{
+    return name == "--live" || name == "--batch" || name == "--no-window";
+}
+
+// Takes switch name into options; the reason it is refused, or nothing.
+std::optional<std::string> takeSwitch(std::string_view name, Options& options)
+{
+    if (name == "--no-window") {
+        options.noWindow = true;
+        return std::nullopt;
+    }
+    const char render = name == "--live" ? 'y' : 'n';
+    if (options.answers.render && *options.answers.render != render)
+        return "--live and --batch answer the same question; give one of them";
+    options.answers.render = render;
+    return std::nullopt;
 }
 
 } // namespace
@@ -276,6 +310,13 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             out << "orbivane " << ORBIVANE_VERSION << "\n";
             parsed.exitStatus = 0;
             return parsed;
+        }
+        if (isSwitch(name)) {
+            if (value)
+                return refuse(err, std::string(name) + " takes no value");
+            if (const std::optional<std::string> why = takeSwitch(name, parsed.options))
+                return refuse(err, *why);
+            continue;
         }
         if (!takesValue(name))
             return refuse(err, "unknown option " + std::string(argv[i]));

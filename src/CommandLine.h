@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CubeFaces.h"
+#include "Dialogue.h"
 #include "WorldMap.h"
 
 #include <cstdint>
@@ -18,7 +19,12 @@ struct Options {
     int cubeSize = CUBE_SIZE_DEFAULT;  // a cube face's side in pixels, CUBE_SIZE_MIN to CUBE_SIZE_MAX
     std::optional<double> landPercent; // 0 to 100: the sea stands where this share of the surface is land
     double relief = 1.0;               // heights from the sea stretched by this, above 0 up to 10
+    GivenAnswers answers;              // --subdivisions, --iterations, --live or --batch: not asked
+    bool noWindow = false;             // make and save the planets, never open a window
 };
+
+// The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
+inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;
 
 struct ParsedCommandLine {
     Options options;

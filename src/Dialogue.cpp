@@ -201,14 +201,19 @@ float reportedTriangles(int subdivisions)
     return static_cast<float>(static_cast<double>(intPow(4.0f, subdivisions)) * 20.0 * 2.0);
 }
 
-std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount)
+std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount,
+                                    const GivenAnswers& given)
 {
     Answers answers;
-    if (!askSubdivisions(in, out, maxSubdivisionCount, answers.subdivisions))
+    answers.subdivisions = given.subdivisions.value_or(answers.subdivisions);
+    answers.iterations = given.iterations.value_or(answers.iterations);
+    answers.render = given.render.value_or(answers.render);
+    if (!given.subdivisions && !askSubdivisions(in, out, maxSubdivisionCount, answers.subdivisions))
         return std::nullopt;
     out << answers.subdivisions << " subdivisions gives " << reportedTriangles(answers.subdivisions)
         << " triangles." << std::endl;
-    if (!askIterations(in, out, answers.iterations) || !askRender(in, out, answers.render))
+    if ((!given.iterations && !askIterations(in, out, answers.iterations)) ||
+        (!given.render && !askRender(in, out, answers.render)))
         return std::nullopt;
     out << "\n\n\n\n" << std::flush;
     return answers;

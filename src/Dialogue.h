@@ -14,6 +14,15 @@ struct Answers {
     bool liveGeneration() const { return render != 'n'; }
 };
 
+// Answers given on the command line: the questions they answer are not asked.
+struct GivenAnswers {
+    std::optional<int> subdivisions; // 0 to the most this machine can hold
+    std::optional<int> iterations;   // 0 or more
+    std::optional<char> render;      // 'y' (live) or 'n' (batch)
+
+    bool all() const { return subdivisions && iterations && render; }
+};
+
 // Bytes one planet needs while it is generated and saved: land and water
 // arrays, the weld's tables, and the generation's working arrays. 0 for a count whose vertices overflow.
 std::uint64_t planetBytes(int subdivisions);
@@ -31,7 +40,10 @@ std::uint64_t availableMemoryBytes();
 // line is thrown away. A subdivision count outside 0..maxSubdivisionCount and
 // a negative iteration count are refused and asked again. Returns nothing
 // when input ends at any of the questions.
-std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount);
+// The answers in given are taken as they are and their questions are not
+// asked; when all three are given, in is not read.
+std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount,
+                                    const GivenAnswers& given = {});
 
 // The figure of the triangle report: land and water triangles together.
 float reportedTriangles(int subdivisions);

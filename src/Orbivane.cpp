@@ -54,7 +54,45 @@ bool makePlanet(const Answers& answers)
     currentPlanet.reset();
     return false;
 }
+// The record of a planet made: its generation time, and the window opening
+// unless there is none.
+void logGenerated(const Answers& answers, double elapsed)
+{
+    if (runOptions.noWindow) {
+        if (!answers.liveGeneration())
+            ORB_LOG(Info, "Planet generation done in %f seconds", elapsed);
+    } else if (answers.liveGeneration()) {
+        ORB_LOG(Info, "Opening OpenGL window and initializing OpenGL...");
+    } else {
+        ORB_LOG(Info, "Planet generation done in %f seconds, opening OpenGL window and initializing OpenGL...",
+                elapsed);
+    }
+}
+
+// False, after saying why on err, when --subdivisions asks for more than the
+// machine's memory holds.
+bool givenSubdivisionsFit(std::ostream& err)
+{
+    const std::optional<int> given = runOptions.answers.subdivisions;
+    const int most = given ? maxSubdivisions(availableMemoryBytes()) : 0;
+    if (!given || *given <= most)
+        return true;
+    err << "orbivane: --subdivisions " << *given << " needs more memory than this machine has; it holds at most "
+        << most << " now\n\n" << usageText();
+    return false;
+}
 } // namespace
+
+bool runWithoutWindow()
+{
+    if (currentPlanet && currentPlanet->liveJob) {
+        const double t0 = monotonicSeconds();
+        finishLiveGeneration(*currentPlanet);
+        ORB_LOG(Info, "Live generation done in %f seconds", monotonicSeconds() - t0);
+    }
+    releaseCurrentPlanet();
+    return true;
+}
 
 double monotonicSeconds()
 {
@@ -64,7 +102,8 @@ double monotonicSeconds()
 
 CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowStage& windowStage)
 {
-    const std::optional<Answers> answers = askQuestions(in, out, maxSubdivisions(availableMemoryBytes()));
+    const std::optional<Answers> answers =
+        askQuestions(in, out, maxSubdivisions(availableMemoryBytes()), runOptions.answers);
     if (!answers)
         return CycleResult::Stop;
 
@@ -77,13 +116,7 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
         out << "\n\n\n\n" << std::flush;
         return CycleResult::Continue;
     }
-    const double elapsed = monotonicSeconds() - t0;
-
-    if (answers->liveGeneration())
-        ORB_LOG(Info, "Opening OpenGL window and initializing OpenGL...");
-    else
-        ORB_LOG(Info, "Planet generation done in %f seconds, opening OpenGL window and initializing OpenGL...",
-                elapsed);
+    logGenerated(*answers, monotonicSeconds() - t0);
 
     exportFinishedPlanet(*currentPlanet);
 
@@ -106,7 +139,11 @@ int orbivaneMain(int argc, char** argv)
         return parsed.exitStatus;
     runOptions = parsed.options;
     setFixedSeed(runOptions.seed);
-    while (runConsoleCycle(std::cin, std::cout, runWindow) == CycleResult::Continue) {
+    if (!givenSubdivisionsFit(std::cerr))
+        return 2;
+    const WindowStage stage = runOptions.noWindow ? WindowStage(runWithoutWindow) : WindowStage(runWindow);
+    // With every answer given there is nothing to ask again: one planet.
+    while (runConsoleCycle(std::cin, std::cout, stage) == CycleResult::Continue && !runOptions.answers.all()) {
     }
     return savesAskedFailed() ? 1 : 0;
 }

@@ -39,6 +39,10 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
 // Seconds on a monotonic clock, for the generation time.
 double monotonicSeconds();
 
+// The stage of --no-window: lets a live generation run to its end, then saves
+// and releases the planet.
+bool runWithoutWindow();
+
 // The window stage on GLFW.
 bool runWindow();
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -109,6 +110,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--cube-faces", ""}, {"--cube-faces", "faces/"}, {"--cube-faces"},
         {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
         {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
+        {"--subdivisions", "13"}, {"--subdivisions", "-1"}, {"--subdivisions", "4.5"}, {"--iterations", "-5"},
+        {"--iterations", "2147483648"}, {"--iterations"}, {"--live=yes"}, {"--no-window=1"}, {"--live", "--batch"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -153,6 +156,34 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
                                                   {"--map", "a.png", "--heightmap", "A.png", "--export", "a.ply"},
                                                   {"--map", "m.png", "--heightmap", "m-02.png", "--export", "m-2.ply"}})
         EXPECT_EQ(parse(apart).result.exitStatus, -1) << apart[3];
+}
+
+// The answers as options: each one given is taken, the others stay to be asked.
+TEST(CommandLine, AnswersGivenAsOptions)
+{
+    struct Case {
+        std::vector<const char*> args;
+        std::optional<int> subdivisions, iterations;
+        std::optional<char> render;
+        bool noWindow;
+    };
+    const Case cases[] = {
+        {{}, {}, {}, {}, false},
+        {{"--subdivisions", "8", "--iterations=5000", "--live"}, 8, 5000, 'y', false},
+        {{"--batch", "--no-window", "--subdivisions", "0", "--iterations", "0"}, 0, 0, 'n', true},
+        {{"--iterations", "2147483647"}, {}, 2147483647, {}, false},
+        {{"--no-window", "--subdivisions=12"}, 12, {}, {}, true},
+    };
+    for (const Case& c : cases) {
+        const Parsed parsed = parse(c.args);
+        ASSERT_EQ(parsed.result.exitStatus, -1) << parsed.err;
+        const GivenAnswers& given = parsed.result.options.answers;
+        EXPECT_EQ(given.subdivisions, c.subdivisions);
+        EXPECT_EQ(given.iterations, c.iterations);
+        EXPECT_EQ(given.render, c.render);
+        EXPECT_EQ(given.all(), c.subdivisions && c.iterations && c.render);
+        EXPECT_EQ(parsed.result.options.noWindow, c.noWindow);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -107,6 +108,28 @@ TEST(EndToEnd, CommandLineThroughTheRealProgram)
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "") << "no question is asked";
     EXPECT_NE(run.err.find("Usage: orbivane"), std::string::npos);
+}
+
+// A script gives every answer as an option: nothing is asked, the console is
+// not read, one planet is made and saved, and no window is looked for.
+TEST(EndToEnd, EveryAnswerGivenMakesOnePlanetWithoutReadingTheConsole)
+{
+    ScopedTempDir dir;
+    const std::string flags = "--seed 42 --subdivisions 4 --iterations 500 --no-window ";
+    const CommandResult run = runProgram("9\n9\ny\n", flags + "--batch --export a.ply");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("Enter number"), std::string::npos) << run.out;
+    EXPECT_EQ(readFile("Orbivane.log").find("OpenGL"), std::string::npos);
+    ASSERT_EQ(runProgram("4\n500\nn\n", "--seed 42 --export b.ply").status, 0);
+    EXPECT_EQ(readFile("a.ply"), readFile("b.ply")) << "the same planet as the piped answers make";
+
+    // Some answers given: only the others are asked, cycle after cycle.
+    const CommandResult some = runProgram("300\n2\n", "--subdivisions 2 --live --no-window --export c.ply");
+    EXPECT_EQ(some.status, 0) << some.err;
+    EXPECT_EQ(some.out.find("Enter number of subdivisions"), std::string::npos);
+    EXPECT_NE(some.out.find("Generating planet with 640 triangles and 300 iterations"), std::string::npos);
+    EXPECT_NE(some.out.find("Generating planet with 640 triangles and 2 iterations"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists("c-2.ply"));
 }
 
 } // namespace
