@@ -2,10 +2,13 @@
 
 #include "BigArray.h"
 #include "FaultTree.h"
+#include "LiveRise.h"
 #include "Planet.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -18,6 +21,7 @@ namespace {
 
 constexpr float PI_APPROXIMATION = 3.1415f; // 0x40490E56, deliberately not pi
 std::optional<std::uint32_t> fixedSeed;
+double livePace = 0.0; // seconds of a whole live rise; 0: as fast as it goes
 
 // Sine and cosine in double precision from the float angle, rounded to float.
 // Never inlined: g++ 12 at -O2 and above otherwise pairs the two products
@@ -90,6 +94,11 @@ void scaleByCounters(float* xyz, int count, const int* a, const int* b)
         xyz[3 * i + 1] *= scale;
         xyz[3 * i + 2] *= scale;
     }
+}
+
+void setLiveSeconds(double seconds)
+{
+    livePace = seconds;
 }
 
 void setFixedSeed(std::optional<std::uint32_t> seed)
@@ -224,35 +233,74 @@ void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> 
     line.end();
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long planes gather before the window and the snapshots see them: about
+// one frame of a 60 Hz display.
+constexpr auto SHOWN_EVERY = std::chrono::milliseconds(16);
+
+// Puts the land of the first done planes where the window and the snapshots
+// read it: the first corner of each welded vertex, or every corner once the
+// generation ends.
+void showPlanes(LiveJob& job, int done, bool ending)
+{
+    Planet& planet = *job.planet;
+    const std::unique_lock<std::mutex> wholePlanes = planet.planeGate.enterPlane();
+    const std::lock_guard<std::mutex> lock(planet.mutex);
+    if (ending)
+        job.rise->publishAllCorners(planet.vertices.data());
+    else
+        job.rise->publishFirstCorners(planet.vertices.data());
+    job.applied.store(done);
+    planet.landVersion.fetch_add(1, std::memory_order_release);
+}
+
+// Waits until plane `next` is due at the pace asked (--live-seconds);
+// false when the generation is told to stop meanwhile.
+bool waitForPlane(const LiveJob& job, Clock::time_point start, int next)
+{
+    if (job.seconds <= 0.0)
+        return true;
+    const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(job.seconds * next / job.iterations));
+    for (auto now = Clock::now(); now < due; now = Clock::now()) {
+        if (job.stop.load(std::memory_order_relaxed))
+            return false;
+        std::this_thread::sleep_for(std::min<Clock::duration>(due - now, std::chrono::milliseconds(10)));
+    }
+    return true;
+}
+
+} // namespace
+
 void generateLive(LiveJob* job)
 {
-    Planet& planet = *job->planet;
     const int step = progressStep(job->iterations);
     bool printed = false;
-    int i = 0;
+    int i = 0, shown = 0;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastShown = start;
     for (; i < job->iterations && !job->stop.load(std::memory_order_relaxed); ++i) {
         if (i % step == 0 && i != 0) {
             printProgress(progressPercent(i, job->iterations));
             printed = true;
         }
-        const FaultPlane plane = randomPlanePoint();
-        const float f = static_cast<float>(plane.sign / 1500.0);
-        const float up = 1.0f + f;
-        const float down = 1.0f - f;
-        float* v = planet.vertices.data();
-        // The whole plane under the gate, so that a snapshot sees whole planes.
-        const std::unique_lock<std::mutex> wholePlane = planet.planeGate.enterPlane();
-        for (int j = 0; j < planet.vertexCount; ++j) {
-            // This thread is the only writer, so it may read without the lock.
-            const float k = sideValue(plane, v[3 * j], v[3 * j + 1], v[3 * j + 2]) > 0.0f ? up : down;
-            std::lock_guard<std::mutex> lock(planet.mutex);
-            v[3 * j] *= k;
-            v[3 * j + 1] *= k;
-            v[3 * j + 2] *= k;
+        // Shown about every frame, and before waiting for a plane not yet due.
+        const Clock::time_point now = Clock::now();
+        const bool waiting = job->seconds > 0.0 &&
+                             now - start < std::chrono::duration<double>(job->seconds * i / job->iterations);
+        if (i > shown && (now - lastShown >= SHOWN_EVERY || waiting)) {
+            showPlanes(*job, i, false);
+            shown = i;
+            lastShown = now;
         }
-        job->applied.store(i + 1);
-        planet.landVersion.fetch_add(1, std::memory_order_release);
+        if (!waitForPlane(*job, start, i))
+            break;
+        job->rise->apply(randomPlanePoint());
     }
+    showPlanes(*job, i, true);
     if (i >= job->iterations)
         std::printf("100%%\n");
     else if (printed)
@@ -279,6 +327,8 @@ void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneratio
     planet.liveJob = std::make_unique<LiveJob>();
     planet.liveJob->planet = &planet;
     planet.liveJob->iterations = iterations;
+    planet.liveJob->seconds = livePace;
+    planet.liveJob->rise = std::make_unique<LiveRise>(planet.weld, planet.vertices.data());
     LiveJob* job = planet.liveJob.get();
     job->thread.start([job] { generateLive(job); });
 }
@@ -296,3 +346,6 @@ void finishLiveGeneration(Planet& planet)
     if (planet.liveJob && planet.liveJob->thread.joinable())
         planet.liveJob->thread.join();
 }
+
+LiveJob::LiveJob() = default;
+LiveJob::~LiveJob() = default;

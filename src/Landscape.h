@@ -3,6 +3,7 @@
 #include "ThreadGroup.h"
 
 #include <atomic>
+#include <memory>
 #include <climits>
 #include <cstdint>
 #include <mutex>
@@ -59,6 +60,11 @@ void scaleByCounters(float* xyz, int count, const int* a, const int* b);
 // time; nothing means the time.
 void setFixedSeed(std::optional<std::uint32_t> seed);
 
+// The pace of every live generation of this process (--live-seconds): the
+// whole rise spread over seconds (0 up to a day), or 0 for as fast as the
+// machine goes, the default.
+void setLiveSeconds(double seconds);
+
 // Reseeds MersenneTwister for a new generation and returns the seed used:
 // wanted when given, otherwise the fixed seed or the time.
 std::uint32_t seedGenerator(std::optional<std::uint32_t> wanted = std::nullopt);
@@ -83,17 +89,26 @@ void generateBatchBruteForce(Planet& planet, int iterations);
 // drawn first, then applied through the subdivision tree (FaultTree.h).
 void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed = std::nullopt);
 
+class LiveRise;
+
 // The live generation thread's argument and its handle.
 struct LiveJob {
+    LiveJob();
+    ~LiveJob();
     Planet* planet = nullptr;
     int iterations = 0;
+    double seconds = 0.0;              // the whole rise spread over this many seconds; 0: as fast as it goes
+    std::unique_ptr<LiveRise> rise;    // the land the thread works on, shown after whole planes
     std::atomic<bool> stop{false};     // set to end the generation early
     std::atomic<bool> finished{false}; // set when the thread is about to end
     std::atomic<int> applied{0};       // planes wholly applied; written by the live thread only
     ThreadGroup thread;                // the live thread, a group of one
 };
 
-// Body of the live thread: scales the land in place, plane by plane.
+// Body of the live thread: scales its copy of the welded land plane by
+// plane, and shows the planes done about every frame (or as each comes due
+// at the pace asked), always whole planes; the land as it ends goes to every
+// corner of the soup before `finished` is set.
 void generateLive(LiveJob* job);
 
 // Working memory of a batch generation over vertexCount vertices, in bytes:

@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 
 #include <climits>
+#include <cstring>
+#include <tuple>
 #include <functional>
 #include <gtest/gtest.h>
 #include <regex>
@@ -76,6 +78,47 @@ TEST(LiveGeneration, FilesSavedDuringItHoldTheLandOfAWholeNumberOfPlanes)
             EXPECT_EQ(header, std::regex_replace(wholeHeader, std::regex("iterations [0-9]+"), planes.str(0)));
             EXPECT_TRUE(rest == wholeRest) << file << " caught after " << k << " planes is torn";
         }
+    }
+}
+
+// The live generation as a loop over every corner of the soup, the reference
+// the faster one must equal bit for bit.
+std::unique_ptr<Planet> literalLivePlanet(int subdivisions, int planes)
+{
+    auto planet = std::make_unique<Planet>(subdivisions, 0, false);
+    seedGenerator(31);
+    float* v = planet->vertices.data();
+    for (int i = 0; i < planes; ++i) {
+        const FaultPlane plane = randomPlanePoint();
+        const float f = static_cast<float>(plane.sign / 1500.0);
+        for (int j = 0; j < planet->vertexCount; ++j) {
+            const float k = sideValue(plane, v[3 * j], v[3 * j + 1], v[3 * j + 2]) > 0.0f ? 1.0f + f : 1.0f - f;
+            v[3 * j] *= k, v[3 * j + 1] *= k, v[3 * j + 2] *= k;
+        }
+    }
+    return planet;
+}
+
+TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
+{
+    for (auto [subdivisions, planes, stopAt] : {std::tuple{0, 0, 0}, {2, 7, 0}, {4, 300, 0}, {4, 1000000, 50}}) {
+        setFixedSeed(31);
+        testing::internal::CaptureStdout();
+        auto live = std::make_unique<Planet>(subdivisions, planes, true);
+        setFixedSeed(std::nullopt);
+        if (stopAt > 0) {
+            while (live->liveJob->applied.load() < stopAt)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            stopLiveGeneration(*live);
+        }
+        finishLiveGeneration(*live);
+        testing::internal::GetCapturedStdout();
+        const int applied = live->liveJob->applied.load();
+        ASSERT_EQ(applied < planes, stopAt > 0);
+        const auto reference = literalLivePlanet(subdivisions, applied);
+        ASSERT_EQ(live->vertexCount, reference->vertexCount);
+        EXPECT_EQ(std::memcmp(live->vertices.data(), reference->vertices.data(), 12 * std::size_t(live->vertexCount)), 0)
+            << subdivisions << " subdivisions after " << applied << " planes";
     }
 }
 
