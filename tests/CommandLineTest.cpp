@@ -119,6 +119,29 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
     }
 }
 
+// A second use of an option would silently replace the first: x.png of
+// --map x.png --map y.png would never be written.
+TEST(CommandLine, ARepeatedOptionIsRefusedByName)
+{
+    const std::pair<std::vector<const char*>, const char*> repeats[] = {
+        {{"--map", "x.png", "--map", "y.png"}, "--map"},
+        {{"--export=a.ply", "--seed", "1", "--export", "a.ply"}, "--export"},
+        {{"--seed", "1", "--seed=2"}, "--seed"},
+        {{"--land", "30", "--relief", "2", "--land", "40"}, "--land"},
+        {{"--relief=2", "--relief=2"}, "--relief"},
+        {{"--heightmap", "h.png", "--heightmap", "g.png"}, "--heightmap"},
+        {{"--map-width", "16", "--map-width", "32"}, "--map-width"},
+        {{"--cube-faces", "a", "--cube-faces", "b"}, "--cube-faces"},
+        {{"--cube-size", "16", "--cube-size", "32"}, "--cube-size"},
+    };
+    for (const auto& [args, option] : repeats) {
+        const Parsed parsed = parse(args);
+        EXPECT_EQ(parsed.result.exitStatus, 2) << option;
+        EXPECT_EQ(parsed.out, "") << option;
+        EXPECT_EQ(parsed.err, "orbivane: " + std::string(option) + " is given more than once\n\n" + usageText());
+    }
+}
+
 // Two options that would write one file: the later write would silently
 // replace the earlier. Told before any question, as other bad options are.
 TEST(CommandLine, OptionsThatNameOneFileAreRefused)
