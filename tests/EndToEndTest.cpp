@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
+#include <tuple>
 
 namespace {
 
@@ -92,6 +94,37 @@ TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
     const std::string log = readFile("Orbivane.log");
     EXPECT_NE(log.find("ERROR   src/PlanetSaving.cpp"), std::string::npos);
     EXPECT_NE(run.out.find("Could not export the planet to no/such/folder/p.ply: "), std::string::npos);
+}
+
+// Console text that cannot be written: said once on standard error, the
+// questions still answered, and the run fails as a failed save does.
+TEST(EndToEnd, StandardOutputThatCannotBeWrittenIsSaidOnceAndFailsTheRun)
+{
+    ScopedTempDir dir;
+    const std::string program = "env -u DISPLAY " + shellQuote(ORBIVANE_BINARY);
+    const std::tuple<std::string, std::string, int> cases[] = { // command, reason said, status
+        {program + " >/dev/full", "No space left on device", 1},
+        {"ulimit -f 2; " + program + " >console.txt", "File too large", 1}, // 1 or 2 KiB
+        {program + " --help >/dev/full", "No space left on device", 1},
+        {program + " --version >/dev/full", "No space left on device", 1},
+        {program + " --seed 1 --seed 2 >/dev/full", "", 2},
+    };
+    std::string input;
+    for (int i = 0; i < 20; ++i)
+        input += "-1\n"; // each refusal is a line of the console, more than the 2 KiB of the limit in all
+    input += "2\n10\nn\n";
+    for (const auto& [command, reason, status] : cases) {
+        const CommandResult run = runCommand(command, input);
+        EXPECT_EQ(run.status, status) << command;
+        const std::string said = "Cannot write standard output (" + reason +
+                                 "); console messages are lost, and the run ends with status 1.\n";
+        const std::size_t at = run.err.find(said);
+        EXPECT_EQ(at != std::string::npos && run.err.find(said, at + 1) == std::string::npos, !reason.empty())
+            << command << "\n" << run.err;
+    }
+    runCommand(program + " >/dev/full", "2\n10\nn\n");
+    EXPECT_NE(readFile("Orbivane.log").find("Generating planet with 640 triangles and 10 iterations"),
+              std::string::npos) << "the questions were answered";
 }
 
 TEST(EndToEnd, CommandLineThroughTheRealProgram)
