@@ -1,6 +1,7 @@
 #include "Landscape.h"
 
 #include "BigArray.h"
+#include "Console.h"
 #include "FaultTree.h"
 #include "Planet.h"
 #include "ThreadGroup.h"
@@ -30,7 +31,7 @@ std::optional<std::uint32_t> fixedSeed;
 void printProgress(int percent)
 {
     std::printf("%d%%..  ", percent);
-    std::fflush(stdout);
+    flushConsole();
 }
 
 int progressStep(int iterations)
@@ -139,7 +140,7 @@ void generateBatchBruteForce(Planet& planet, int iterations)
         workers.join();
     }
     std::printf("100%%\n");
-    std::fflush(stdout);
+    flushConsole();
     scaleByCounters(planet.vertices.data(), planet.vertexCount, a.data(), b.data());
 }
 
@@ -168,7 +169,7 @@ public:
     {
         if (next > 0 && !ended) {
             std::printf("\n");
-            std::fflush(stdout);
+            flushConsole();
         }
     }
 
@@ -185,7 +186,7 @@ public:
     {
         advance(1, 1);
         std::printf("100%%\n");
-        std::fflush(stdout);
+        flushConsole();
         ended = true;
     }
 
@@ -257,7 +258,7 @@ void generateLive(LiveJob* job)
         std::printf("100%%\n");
     else if (printed)
         std::printf("\n");
-    std::fflush(stdout);
+    flushConsole();
     job->finished = true;
 }
 

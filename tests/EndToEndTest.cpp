@@ -95,6 +95,23 @@ TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
     EXPECT_NE(run.out.find("Could not export the planet to no/such/folder/p.ply: "), std::string::npos);
 }
 
+// Console text that cannot be written: said once on standard error, the
+// questions still answered, and the run fails as a failed save does.
+TEST(EndToEnd, StandardOutputThatCannotBeWrittenIsSaidOnceAndFailsTheRun)
+{
+    ScopedTempDir dir;
+    const std::string said = "Cannot write standard output (No space left on device); console messages are lost, "
+                             "and the run ends with status 1.\n";
+    for (const auto& [args, status] : {std::pair{"", 1}, {"--help", 1}, {"--version", 1}, {"--seed 1 --seed 2", 2}}) {
+        const CommandResult run = runProgram("2\n10\nn\n", std::string(args) + " >/dev/full");
+        EXPECT_EQ(run.status, status) << args;
+        const std::size_t at = run.err.find(said);
+        EXPECT_EQ(at != std::string::npos && run.err.find(said, at + 1) == std::string::npos, status == 1) << run.err;
+    }
+    EXPECT_NE(readFile("Orbivane.log").find("Generating planet with 640 triangles and 10 iterations"),
+              std::string::npos) << "the questions were answered";
+}
+
 TEST(EndToEnd, CommandLineThroughTheRealProgram)
 {
     ScopedTempDir dir;
