@@ -66,6 +66,15 @@ int moveWithoutReplacing(int folder, const std::string& from, const std::string&
     return 0;
 }
 
+// 0 for a regular file at name, EISDIR for a folder, EEXIST for anything else.
+int notRegular(int folder, const std::string& name)
+{
+    struct stat status {};
+    if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode))
+        return 0;
+    return S_ISDIR(status.st_mode) ? EISDIR : EEXIST;
+}
+
 } // namespace
 
 NewFile::~NewFile()
@@ -147,6 +156,10 @@ int NewFile::replace(const std::string& name, bool oldThere, bool keepOld)
         return error;
     keepOld = keepOld && oldThere;
     if (keepOld && renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
+        if (const int error = notRegular(folder, hidden)) { // a folder or a link put there since: swapped back
+            renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_EXCHANGE);
+            return error;
+        }
         kept = hidden;
     } else {
         if (keepOld && errno == ENOENT)

@@ -2,12 +2,14 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -280,6 +282,30 @@ TEST(SafeFile, AReplacedFileKeepsItsAccessControlList)
         EXPECT_EQ(status.st_mode & 0777, 0640u) << kind.name;
         EXPECT_EQ(readFile("p.ply"), "new");
     }
+}
+
+// Where the new file cannot take the old one's list (a ramfs has none),
+// group and others lose every right and the log says so.
+TEST(OldFile, AListThatCannotBeCarriedOverLeavesTheOwnerAlone)
+{
+    ScopedTempDir dir;
+    fs::create_directory("ram");
+    if (geteuid() != 0 || mount("ramfs", "ram", "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "needs root to mount a ramfs";
+    OldFile old;
+    old.exists = true;
+    old.mode = 0644;
+    old.acl = shutOutList();
+    const int fd = open("ram/p.ply", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    old.giveTo(fd, "ram/p.ply");
+    struct stat status;
+    EXPECT_EQ(fstat(fd, &status), 0);
+    close(fd);
+    umount2((dir.path() + "/ram").c_str(), MNT_DETACH);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_NE(readFile("Orbivane.log").find("\"ram/p.ply\" is open to its owner only: the old file's access control list "
+                                            "could not be carried over (Operation not supported)."),
+              std::string::npos);
 }
 
 } // namespace
