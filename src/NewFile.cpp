@@ -135,10 +135,10 @@ int NewFile::giveHiddenName()
 int NewFile::placeAt(const std::string& name)
 {
     int error = 0;
-    if (hidden.empty())
-        error = linkat(AT_FDCWD, descriptorPath(fd.get()).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
-    else
+    if (!hidden.empty())
         error = moveWithoutReplacing(folder, hidden, name);
+    else if (linkat(AT_FDCWD, descriptorPath(fd.get()).c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        error = errno;
     if (error != 0)
         return error;
     hidden.clear();

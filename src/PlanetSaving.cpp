@@ -71,7 +71,9 @@ MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std:
         return {false, "Could not save the " + what + " " + set.failedName + ": " + error};
     const std::string mapName =
         target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix : target.name();
-    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error};
+    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
+                       (set.undone ? "; none of the three files is saved."
+                                   : "; the files named above hold the new planet.")};
 }
 
 bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
@@ -164,8 +166,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
             return false;
     }
     if (!set.commit()) {
-        ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", set.failedName.c_str(),
-                failureText(set.failed->failure).c_str());
+        ORB_LOG(Error, "Could not save the cube face %s: %s; %s.", set.failedName.c_str(),
+                failureText(set.failed->failure).c_str(),
+                set.undone ? "none of the faces is saved"
+                           : "the faces named above hold the new planet, the others the old");
         return false;
     }
     const std::string& first = faces.front()->finalPath;

@@ -198,7 +198,7 @@ std::string SafeFile::inFolder(const std::string& name) const
     return (std::filesystem::path(where.path).parent_path() / name).string();
 }
 
-void SafeFile::undo() noexcept
+bool SafeFile::undo() noexcept
 {
     const std::string placed = finalPath, kept = file.keptName();
     const int error = file.undo();
@@ -208,6 +208,7 @@ void SafeFile::undo() noexcept
              inFolder(kept).c_str(), std::strerror(error));
     else if (error != 0)
         warn("\"%s\" holds the new planet: it could not be removed again (%s).", placed.c_str(), std::strerror(error));
+    return error == 0;
 }
 
 // Says when the old file lives on under other names: those hard links still

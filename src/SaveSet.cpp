@@ -8,7 +8,7 @@ bool SaveSet::fail(std::size_t member)
     failedName = target.isNumbered && number > 0 ? target.prefix + std::to_string(number) + target.suffix
                                                  : target.name();
     for (std::size_t before = member; before-- > 0;)
-        members[before]->undo();
+        undone = members[before]->undo() && undone;
     return false;
 }
 
@@ -17,6 +17,7 @@ bool SaveSet::commit()
     failed = nullptr;
     failedName.clear();
     number = 0;
+    undone = true;
     for (std::size_t member = 0; member < members.size(); ++member)
         if (members[member]->prepare() != 0)
             return fail(member);

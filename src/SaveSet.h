@@ -27,7 +27,8 @@ public:
     // and the path it was to have.
     const SafeFile* failed = nullptr;
     std::string failedName;
-    int number = 0; // the N the numbered members took (or were to take), 0 for none
+    int number = 0;      // the N the numbered members took (or were to take), 0 for none
+    bool undone = true;  // every member placed before the failure was taken back
 
 private:
     bool fail(std::size_t member);

@@ -352,7 +352,8 @@ TEST(WorldMap, AMapWhoseSidecarCannotBeWrittenHasFailed)
     const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("Orbivane-3-", "-map.png"), std::nullopt}, 32);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(saved);
-    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists\n"),
+    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists; "
+                       "none of the three files is saved.\n"),
               std::string::npos) << out;
     EXPECT_EQ(out.find("map saved"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("Orbivane-3-2-map.png.aux.xml")) << "no sidecar under another number";
@@ -443,7 +444,8 @@ TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
                                             "m.pgw"})) << out;
     for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
         EXPECT_EQ(readFile(name), "old " + name);
-    EXPECT_NE(out.find("Could not save m.png.aux.xml beside the map m.png: Is a directory\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Could not save m.png.aux.xml beside the map m.png: Is a directory; none of the three files is "
+                       "saved.\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Could not save the cube face f-nz-colour.png: Is a directory; none of the faces is saved.\n"),
               std::string::npos) << out;
 }
