@@ -241,10 +241,11 @@ TEST(SafeFile, ALinkOnTheWayIsFollowedOnlyWhereOneAtTheEndWouldBe)
         }
 }
 
-// The attribute that holds a POSIX access control list, and one that shuts
-// out a named user: owner rw, user 65534 nothing, group r, mask r, other none.
+// The attribute that holds a POSIX access control list, and a list with
+// owner rw, user 65534 `nobody` (nothing: shut out), group r, mask r|nobody,
+// other none.
 constexpr const char* ACL_ATTRIBUTE = "system.posix_acl_access";
-std::string shutOutList()
+std::string shutOutList(std::uint16_t nobody = 0)
 {
     const auto entry = [](std::uint16_t tag, std::uint16_t permissions, std::uint32_t id) {
         std::string bytes(8, '\0');
@@ -255,8 +256,8 @@ std::string shutOutList()
     };
     const std::uint32_t version = 2;
     const std::uint32_t none = 0xFFFFFFFF;
-    return std::string(reinterpret_cast<const char*>(&version), 4) + entry(0x01, 6, none) + entry(0x02, 0, 65534) +
-           entry(0x04, 4, none) + entry(0x10, 4, none) + entry(0x20, 0, none);
+    return std::string(reinterpret_cast<const char*>(&version), 4) + entry(0x01, 6, none) + entry(0x02, nobody, 65534) +
+           entry(0x04, 4, none) + entry(0x10, std::uint16_t(4 | nobody), none) + entry(0x20, 0, none);
 }
 
 std::string accessList(const std::string& path)
@@ -281,6 +282,15 @@ TEST(SafeFile, AReplacedFileKeepsItsAccessControlList)
         ASSERT_EQ(stat("p.ply", &status), 0);
         EXPECT_EQ(status.st_mode & 0777, 0640u) << kind.name;
         EXPECT_EQ(readFile("p.ply"), "new");
+
+        // The folder's default list, which gives nobody rw, is not given to
+        // the new file where the old one had no list.
+        std::ofstream("q.ply") << "old";
+        ASSERT_EQ(chmod("q.ply", 0640), 0);
+        const std::string grant = shutOutList(6);
+        ASSERT_EQ(setxattr(".", "system.posix_acl_default", grant.data(), grant.size(), 0), 0);
+        ASSERT_TRUE(save(SaveTarget::replacing("q.ply"), "new")) << kind.name;
+        EXPECT_EQ(accessList("q.ply"), "") << kind.name;
     }
 }
 
