@@ -352,10 +352,12 @@ TEST(WorldMap, AMapWhoseSidecarCannotBeWrittenHasFailed)
     const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("Orbivane-3-", "-map.png"), std::nullopt}, 32);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(saved);
-    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists\n"),
+    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists; "
+                       "none of the three files is saved.\n"),
               std::string::npos) << out;
     EXPECT_EQ(out.find("map saved"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("Orbivane-3-2-map.png.aux.xml")) << "no sidecar under another number";
+    EXPECT_FALSE(std::filesystem::exists("Orbivane-3-1-map.png")) << "no map without its sidecars";
     EXPECT_EQ(readFile("Orbivane-3-1-map.png.aux.xml"), "someone else's\n");
 }
 
@@ -375,8 +377,8 @@ TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
     }
     run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Could not save the cube face missing/f-px.png: No such file or directory; the faces after "
-                           "it are not saved.\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Could not save the cube face missing/f-px.png: No such file or directory; none of the faces "
+                           "is saved.\n"), std::string::npos) << run.out;
 }
 
 TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
@@ -418,6 +420,34 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     for (const char* face : CUBE_FACE_NAMES)
         EXPECT_TRUE(std::filesystem::exists(std::string("P-2-") + face + "-colour.png") &&
                     !std::filesystem::exists(std::string("P-1-") + face + "-colour.png")) << face;
+}
+
+// A map with its sidecars, and the twelve cube faces, are each one set: when
+// its last member cannot be placed (a folder in the way), every old member
+// stays as it was, no new one appears and no temporary file is left.
+TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
+        std::ofstream(name) << "old " << name;
+    std::filesystem::create_directory("m.png.aux.xml");
+    std::filesystem::create_directory("f-nz-colour.png");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt}, 16));
+    EXPECT_FALSE(saveCubeFacesOf(*planet, [](const std::string& ending) { return SaveTarget::replacing("f" + ending); }, 16));
+    const std::string out = testing::internal::GetCapturedStdout();
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Orbivane.log", "f-nz-colour.png", "f-px.png", "m.png", "m.png.aux.xml",
+                                            "m.pgw"})) << out;
+    for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
+        EXPECT_EQ(readFile(name), "old " + name);
+    EXPECT_NE(out.find("Could not save m.png.aux.xml beside the map m.png: Is a directory; none of the three files is "
+                       "saved.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Could not save the cube face f-nz-colour.png: Is a directory; none of the faces is saved.\n"),
+              std::string::npos) << out;
 }
 
 } // namespace
