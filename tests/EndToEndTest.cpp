@@ -71,7 +71,7 @@ TEST(EndToEnd, SameSeedSameExportedPlanet)
     ASSERT_GT(a.size(), 10000u);
     EXPECT_EQ(a, readFile("b.ply"));
     EXPECT_NE(a, readFile("c.ply"));
-    EXPECT_NE(a.find("seed 42, subdivisions 4, iterations 500"), std::string::npos);
+    EXPECT_NE(a.find("seed 42, subdivisions 4, iterations 500, batch generation"), std::string::npos);
     // The log holds the last run only.
     EXPECT_NE(readFile("Orbivane.log").find("Planet (seed 43) exported to c.ply"), std::string::npos);
 }
@@ -81,7 +81,28 @@ TEST(EndToEnd, LiveGenerationIsExportedWhenItEnds)
     ScopedTempDir dir;
     const CommandResult run = runProgram("2\n50\ny\n", "--seed 7 --export live.obj");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50", 0), 0u);
+    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50, live generation\n", 0), 0u);
+}
+
+// Live and batch generations of one seed step differently: every file says
+// which made it, the header comments of the meshes and the maps' texts.
+TEST(EndToEnd, EveryHeaderSaysWhetherThePlanetRoseLiveOrInBatch)
+{
+    ScopedTempDir dir;
+    for (const auto& [answer, mode] : {std::pair{"n", "batch"}, {"y", "live"}}) {
+        for (const char* format : {"ply", "obj", "glb"}) {
+            const std::string mesh = std::string("p.") + format;
+            const CommandResult run = runProgram(std::string("2\n50\n") + answer + "\n",
+                                                 "--seed 7 --map-width 16 --map m.png --heightmap h.png --export " + mesh);
+            ASSERT_EQ(run.status, 0) << run.out;
+            const std::string header = "Orbivane planet: seed 7, subdivisions 2, iterations 50, " + std::string(mode) +
+                                       " generation";
+            for (const std::string& file : {mesh, std::string("m.png"), std::string("h.png")})
+                EXPECT_NE(readFile(file).find(header), std::string::npos) << file << " of a " << mode << " planet";
+            const std::string extras = "\"mode\":\"" + std::string(mode) + "\"";
+            EXPECT_EQ(readFile(mesh).find(extras) != std::string::npos, mesh == "p.glb") << mode;
+        }
+    }
 }
 
 TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)

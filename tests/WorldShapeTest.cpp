@@ -61,7 +61,7 @@ TEST(LandAndRelief, ExportsHoldTheShareAskedAndTheStretchedRadii)
     ASSERT_EQ(run("").status, 0);
     const PlyFile generated = readPlyFile("p.ply");
     ASSERT_TRUE(generated.whole);
-    ASSERT_EQ(generated.comment, "Orbivane planet: seed 42, subdivisions 4, iterations 3000");
+    ASSERT_EQ(generated.comment, "Orbivane planet: seed 42, subdivisions 4, iterations 3000, batch generation");
     const auto [plainLow, plainHigh] = heightMapRadii("h.png");
     const struct {
         std::optional<double> land;
