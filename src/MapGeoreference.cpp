@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -45,18 +46,24 @@ int numberOf(const SaveTarget& mapTarget, const std::string& written)
 }
 
 // Writes text to target. A numbered target must land on N: a file that
-// went elsewhere because N was taken is removed again (EEXIST).
+// went elsewhere because N was taken is removed again (EEXIST). Without
+// memory for the file's buffer this sidecar fails, the map written stays.
 bool writeSidecar(const SaveTarget& target, int n, const std::string& text, std::string& error)
 {
-    SafeFile file(target);
-    file.write(text);
-    if (!file.commit()) {
-        error = failureText(file.failure);
-        return false;
-    }
-    if (target.isNumbered && file.finalPath != target.prefix + std::to_string(n) + target.suffix) {
-        unlink(file.finalPath.c_str());
-        error = failureText(EEXIST);
+    try {
+        SafeFile file(target);
+        file.write(text);
+        if (!file.commit()) {
+            error = failureText(file.failure);
+            return false;
+        }
+        if (target.isNumbered && file.finalPath != target.prefix + std::to_string(n) + target.suffix) {
+            unlink(file.finalPath.c_str());
+            error = failureText(EEXIST);
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory";
         return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include "ColourMap.h"
 #include "WorldMap.h"
 
+#include <new>
 #include <string>
 
 namespace {
@@ -43,17 +44,24 @@ struct MapOutcome {
     std::string text;
 };
 
-// Writes one map with its world file and coordinate system beside it; what
-// names the map in the messages. A map whose sidecar could not be written
-// has failed.
-template <typename Picture>
-MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
+// Makes one map's picture by make() and writes it with its world file and
+// coordinate system beside it; what names the map in the messages. A map
+// whose sidecar could not be written has failed. A map without the memory to
+// be made or written fails alone: the other map of the pair is still saved.
+template <typename MakePicture>
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
+                    const std::string& what)
 {
     std::string error, written, sidecar;
-    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
-        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
-    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error))
-        return {false, "Could not save " + sidecar + " beside the " + what + " " + written + ": " + error};
+    try {
+        const auto picture = make();
+        if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
+            return {false, "Could not save the " + what + " " + target.name() + ": " + error};
+        if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error))
+            return {false, "Could not save " + sidecar + " beside the " + what + " " + written + ": " + error};
+    } catch (const std::bad_alloc&) {
+        return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
+    }
     return {true, written};
 }
 
@@ -91,9 +99,11 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     const HeightGrid grid = buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
-    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
+    const auto writeColour = [&] {
+        colour = writeMap([&] { return colourMapOf(grid, planet.shape.seaRadius); }, *targets.colour, header, "map");
+    };
     const auto writeHeight = [&](const SaveTarget& target) {
-        height = writeMap(heightMapOf(grid), target,
+        height = writeMap([&] { return heightMapOf(grid); }, target,
                           heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -19,6 +20,33 @@
 #include <numbers>
 #include <regex>
 #include <set>
+
+namespace {
+// Set on a thread, its allocations of a MiB or more find no memory: a map made
+// on a helper thread runs out while this thread's still has what it needs.
+thread_local bool largeAllocationsFail = false;
+constexpr std::size_t LARGE_ALLOCATION = std::size_t(1) << 20; // bytes
+} // namespace
+
+// Out of line, so that no caller sees new and delete pair malloc with free.
+[[gnu::noinline]] void* operator new(std::size_t bytes)
+{
+    if (largeAllocationsFail && bytes >= LARGE_ALLOCATION)
+        throw std::bad_alloc();
+    if (void* block = std::malloc(bytes ? bytes : 1))
+        return block;
+    throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace {
 
@@ -392,6 +420,31 @@ TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
     setThreadStarter({});
     EXPECT_FALSE(saved);
     EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists("m.png"));
+}
+
+// The colour map finds no memory on its thread while the height map is
+// written: each map is reported by itself, the one saved as saved.
+TEST(WorldMap, AMapWithoutMemoryIsReportedByItselfBesideTheOneSaved)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    setThreadStarter([](std::function<void()> body) {
+        return std::thread([body = std::move(body)] {
+            largeAllocationsFail = true;
+            body();
+        });
+    });
+    testing::internal::CaptureStdout();
+    const bool saved = saveMapsOf(*planet, {SaveTarget::replacing("m.png"), SaveTarget::replacing("h.png")}, 1024);
+    const std::string out = testing::internal::GetCapturedStdout();
+    setThreadStarter({});
+    EXPECT_FALSE(saved);
+    EXPECT_NE(out.find("Could not save the map m.png: not enough memory\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Planet (seed 11): height map saved to h.png\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("they are not saved"), std::string::npos) << out;
+    for (const char* file : {"h.png", "h.pgw", "h.png.aux.xml"})
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
     EXPECT_FALSE(std::filesystem::exists("m.png"));
 }
 
