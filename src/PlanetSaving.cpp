@@ -231,7 +231,7 @@ bool savesAsked(const Options& options)
     return filesAsked(options) > 0;
 }
 
-void expectAskedFiles(const Options& options)
+void oweAskedFiles(const Options& options)
 {
     run.asked += filesAsked(options);
 }
@@ -241,6 +241,7 @@ void saveAskedFiles(Planet& planet, const Options& options)
     if (!savesAsked(options) || planet.exported || !generationFinished(planet))
         return;
     planet.exported = true;
+    run.asked += filesAsked(options);
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));

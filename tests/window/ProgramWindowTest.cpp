@@ -437,6 +437,29 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
     EXPECT_EQ(readFile("Orbivane-" + seed + "-1.ply"), readFile("batch.ply"));
 }
 
+// N's planets count for the exit status as the questions' do: a file of any
+// planet of the run that was not written (here a folder stands in its way)
+// ends the run with status 1, and only then.
+TEST_F(ProgramWindow, PlanetsMadeByNCountForTheExitStatus)
+{
+    const struct {
+        const char* blocked;
+        int status;
+    } cases[] = {{"", 0}, {"x.ply", 1}, {"x-2.ply", 1}};
+    for (const auto& [blocked, status] : cases) {
+        const std::string folder = std::string("case-") + blocked;
+        fs::create_directory(folder);
+        if (*blocked)
+            fs::create_directory(folder + "/" + blocked);
+        BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8", "--export", folder + "/x.ply"}, "3\n100\nn\n");
+        Image shot;
+        ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+        ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), folder + "/x-2.ply") > 0; })) << program.out();
+        ASSERT_TRUE(escapeUntilAsked(program, 2));
+        EXPECT_EQ(program.waitForExit(30), status) << blocked << "\n" << program.out();
+    }
+}
+
 // N during a live generation: the old one stops where it is, the new one
 // rises live while the old one's smooth shading may still be under way.
 TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
