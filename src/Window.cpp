@@ -221,8 +221,14 @@ void checkGlErrors(bool& reported)
     ORB_LOG(Error, "OpenGL error 0x%04x while drawing the planet", error);
 }
 
-// Work the keys asked for, and the export of a live generation that has ended.
-void serviceRequests(GLFWwindow* window)
+bool savesRequested()
+{
+    return screenshotRequested || exportRequested || mapsRequested || cubeFacesRequested;
+}
+
+// The saves the P, E, M and C keys asked for, all from the planet shown; P
+// reads back the frame just drawn.
+void serviceSaves(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
@@ -240,7 +246,30 @@ void serviceRequests(GLFWwindow* window)
         },
         {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
     screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = false;
+}
+
+// Work the keys asked for, and the export of a live generation that has ended.
+void serviceRequests(GLFWwindow* window)
+{
+    if (!currentPlanet)
+        return;
+    serviceSaves(window);
     exportFinishedPlanet(*currentPlanet);
+}
+
+// While N's planet is made no frame is drawn, but the planet on the screen is
+// still the one the keys mean: their saves are served from it at once, P's
+// from its frame drawn again (it stands still meanwhile), never later from
+// the planet that replaces it.
+void serviceSavesWhileBusy(GLFWwindow* window)
+{
+    if (!savesRequested())
+        return;
+    if (screenshotRequested) {
+        chooseDetail();
+        drawFrame();
+    }
+    serviceSaves(window);
 }
 
 // How often the frame loop looks for the next planet while it is made, in seconds.
@@ -296,6 +325,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
         if (sequence && serviceNewPlanet(*sequence, shaders)) {
             // The frame on the screen stays while the next planet is made:
             // on two cores, drawing would take the generation's time.
+            serviceSavesWhileBusy(window);
             glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
             continue;
         }
@@ -315,8 +345,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
             return;
         }
-    } while (!glfwWindowShouldClose(window) ||
-             (currentPlanet && (screenshotRequested || exportRequested || mapsRequested || cubeFacesRequested)));
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && savesRequested()));
 }
 } // namespace
 

@@ -460,6 +460,43 @@ TEST_F(ProgramWindow, PlanetsMadeByNCountForTheExitStatus)
     }
 }
 
+// Keys pressed while N's planet is made save the planet on the screen, at
+// once; Esc pressed with E closes the window without waiting to save N's
+// planet. Each generation takes seconds, the keys milliseconds.
+TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "7\n300000\nn\n");
+    const unsigned long window = xsupport::waitForWindow("Orbivane", 120);
+    ASSERT_NE(window, 0u) << program.out();
+    xsupport::FrameWatch watch(window);
+    Image shot;
+    ASSERT_TRUE(watch.next(shot) && watch.next(shot)) << "drawing";
+    std::mt19937 seeds(8);
+    const std::string next = std::to_string(seeds()), after = std::to_string(seeds());
+    press("n");
+    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + next + "\n", 1, 60)) << program.out();
+    press("--delay 0 e m c p");
+    ASSERT_TRUE(waitForOutput(program, "cube faces saved to ", 1, 120)) << program.out(); // the last of the four
+    for (const char* saved : {"Planet (seed 8) exported to Orbivane-8-1.ply\n",
+                              "Planet (seed 8): height map saved to Orbivane-8-1-height.png\n",
+                              "Planet (seed 8): cube faces saved to Orbivane-8-1-{", "Screenshot saved to Orbivane-8-1.png\n"})
+        EXPECT_EQ(countOf(program.out(), saved), 1) << saved << program.out();
+    Image frame;
+    ASSERT_TRUE(readPng("Orbivane-8-1.png", frame));
+    EXPECT_GT(countPlanetPixels(frame), 150000) << "the frame saved shows the planet";
+
+    // Once N's planet is shown, E saves it; then Esc with E during the next N.
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + next + "-1.ply")) << program.out();
+    press("n");
+    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + after + "\n", 1, 60)) << program.out();
+    press("--delay 0 e Escape");
+    EXPECT_TRUE(waitForOutput(program, FIRST_QUESTION, 2, 120)) << program.out();
+    EXPECT_EQ(program.waitForExit(30), 0);
+    EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply")) << program.out();
+    for (const std::string& seed : {next, after})
+        EXPECT_EQ(countOf(program.out(), "Orbivane-" + seed + "-1.ply"), seed == next) << program.out();
+}
+
 // N during a live generation: the old one stops where it is, the new one
 // rises live while the old one's smooth shading may still be under way.
 TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
