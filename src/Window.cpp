@@ -309,9 +309,8 @@ void reportNoWindow()
 
 // Draws until the window is closed or lost to an X error. Keys pressed in the
 // frame that closed it are served on one more frame.
-void runFrames(GLFWwindow* window, PlanetShaders& shaders)
+void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetSequence>& sequence)
 {
-    std::optional<PlanetSequence> sequence;
     if (currentPlanet)
         sequence.emplace(*currentPlanet, runOptions);
     double last = glfwGetTime();
@@ -460,14 +459,18 @@ bool runWindow()
         return false;
     }
     screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = newPlanetRequested = false;
+    // Outlives the window: a planet N is still making is waited for and
+    // dropped once the window has closed, not with the window standing.
+    std::optional<PlanetSequence> sequence;
     {
         PlanetShaders shaders = setupShaders();
-        runFrames(window, shaders);
+        runFrames(window, shaders, sequence);
         // The programs go while their context still exists.
         releasePlanetGraphics();
     }
     glfwDestroyWindow(window);
     glfwTerminate();
+    sequence.reset();
     releaseCurrentPlanet();
     return true;
 }
