@@ -36,10 +36,7 @@ constexpr int WINDOW_HEIGHT = 600;
 int windowSamples = AUTOMATIC_SAMPLES;
 
 // Asked for by the P, E, M and C keys, carried out by the frame loop.
-bool screenshotRequested = false;
-bool exportRequested = false;
-bool mapsRequested = false;
-bool cubeFacesRequested = false;
+SaveRequests saves;
 // Asked for by N: a new planet with the same answers and the next seed.
 bool newPlanetRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
@@ -76,19 +73,19 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
     if (key == GLFW_KEY_ESCAPE)
         glfwSetWindowShouldClose(window, GLFW_TRUE);
     else if (key == GLFW_KEY_P)
-        screenshotRequested = true;
+        saves.screenshot = true;
     else if (key == GLFW_KEY_E)
-        exportRequested = true;
+        saves.mesh = true;
     else if (key == GLFW_KEY_SPACE)
         pauseToggleRequested = !pauseToggleRequested;
     else if (key == GLFW_KEY_HOME || key == GLFW_KEY_R)
         viewResetRequested = true;
     else if (key == GLFW_KEY_M)
-        mapsRequested = true;
+        saves.maps = true;
     else if (key == GLFW_KEY_N)
         newPlanetRequested = true;
     else if (key == GLFW_KEY_C)
-        cubeFacesRequested = true;
+        saves.cubeFaces = true;
     else if (key == GLFW_KEY_F)
         setFacetedLand(!facetedLand());
 }
@@ -193,7 +190,7 @@ void chooseDetail()
     if (!currentPlanet || !currentPlanet->buffers)
         return;
     const int whole = currentPlanet->subdivisions;
-    const bool moving = !screenshotRequested && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
+    const bool moving = !saves.screenshot && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
     const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
     currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
 }
@@ -221,39 +218,12 @@ void checkGlErrors(bool& reported)
     ORB_LOG(Error, "OpenGL error 0x%04x while drawing the planet", error);
 }
 
-bool savesRequested()
-{
-    return screenshotRequested || exportRequested || mapsRequested || cubeFacesRequested;
-}
-
-// The saves the P, E, M and C keys asked for, all from the planet shown; P
-// reads back the frame just drawn.
-void serviceSaves(GLFWwindow* window)
-{
-    if (!currentPlanet)
-        return;
-    // A key whose work finds no memory is reported; the window goes on.
-    runAtBoundary(
-        [window] {
-            if (screenshotRequested)
-                saveScreenshot(window, *currentPlanet);
-            if (exportRequested)
-                exportShown(*currentPlanet);
-            if (mapsRequested)
-                saveMaps(*currentPlanet);
-            if (cubeFacesRequested)
-                saveCubeFaces(*currentPlanet);
-        },
-        {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
-    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = false;
-}
-
 // Work the keys asked for, and the export of a live generation that has ended.
 void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    serviceSaves(window);
+    saves.serve(window, *currentPlanet);
     exportFinishedPlanet(*currentPlanet);
 }
 
@@ -263,13 +233,13 @@ void serviceRequests(GLFWwindow* window)
 // the planet that replaces it.
 void serviceSavesWhileBusy(GLFWwindow* window)
 {
-    if (!savesRequested())
+    if (!currentPlanet || !saves.any())
         return;
-    if (screenshotRequested) {
+    if (saves.screenshot) {
         chooseDetail();
         drawFrame();
     }
-    serviceSaves(window);
+    saves.serve(window, *currentPlanet);
 }
 
 // How often the frame loop looks for the next planet while it is made, in seconds.
@@ -344,7 +314,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetS
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
             return;
         }
-    } while (!glfwWindowShouldClose(window) || (currentPlanet && savesRequested()));
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && saves.any()));
 }
 } // namespace
 
@@ -458,7 +428,8 @@ bool runWindow()
         releaseCurrentPlanet();
         return false;
     }
-    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = newPlanetRequested = false;
+    saves = {};
+    newPlanetRequested = false;
     // Outlives the window: a planet N is still making is waited for and
     // dropped once the window has closed, not with the window standing.
     std::optional<PlanetSequence> sequence;
