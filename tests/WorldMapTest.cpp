@@ -21,21 +21,14 @@
 #include <regex>
 #include <set>
 
-namespace {
-// Set on a thread, its allocations of a MiB or more find no memory: a map made
-// on a helper thread runs out while this thread's still has what it needs.
+// Set on a thread, its allocations of a MiB or more find no memory.
 thread_local bool largeAllocationsFail = false;
-constexpr std::size_t LARGE_ALLOCATION = std::size_t(1) << 20; // bytes
-} // namespace
 
 // Out of line, so that no caller sees new and delete pair malloc with free.
 [[gnu::noinline]] void* operator new(std::size_t bytes)
 {
-    if (largeAllocationsFail && bytes >= LARGE_ALLOCATION)
-        throw std::bad_alloc();
-    if (void* block = std::malloc(bytes ? bytes : 1))
-        return block;
-    throw std::bad_alloc();
+    void* block = largeAllocationsFail && bytes >= (1 << 20) ? nullptr : std::malloc(bytes ? bytes : 1);
+    return block ? block : throw std::bad_alloc();
 }
 
 [[gnu::noinline]] void operator delete(void* block) noexcept
@@ -324,7 +317,8 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
     EXPECT_EQ(height.height, 50u);
     EXPECT_EQ(height.bitDepth, 16);
     EXPECT_EQ(height.colourType, 0) << "greyscale";
-    EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, )"
+    EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
+                                                         R"(batch generation, )"
                                                          R"(radius 0\.9[0-9]{8} to 1\.0[0-9]{7})")))
         << height.text;
     EXPECT_NE(run.out.find("Planet (seed 7): map saved to m.png\n"), std::string::npos) << run.out;
@@ -399,7 +393,8 @@ TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
                        colour = pngFacts(std::string("f-") + face + "-colour.png");
         EXPECT_TRUE(height.width == 16 && height.height == 16 && height.bitDepth == 16 && height.colourType == 0) << face;
         EXPECT_TRUE(colour.width == 16 && colour.height == 16 && colour.bitDepth == 8 && colour.colourType == 2) << face;
-        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, radius ", 0), 0u);
+        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, radius ",
+                                    0), 0u);
     }
     run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
     EXPECT_EQ(run.status, 1);
@@ -443,9 +438,8 @@ TEST(WorldMap, AMapWithoutMemoryIsReportedByItselfBesideTheOneSaved)
     EXPECT_NE(out.find("Could not save the map m.png: not enough memory\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Planet (seed 11): height map saved to h.png\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("they are not saved"), std::string::npos) << out;
-    for (const char* file : {"h.png", "h.pgw", "h.png.aux.xml"})
-        EXPECT_TRUE(std::filesystem::exists(file)) << file;
-    EXPECT_FALSE(std::filesystem::exists("m.png"));
+    for (const char* file : {"h.png", "h.pgw", "h.png.aux.xml", "m.png"})
+        EXPECT_EQ(std::filesystem::exists(file), file[0] == 'h') << file;
 }
 
 // Another program has just claimed the first number for its colour map: the
