@@ -442,11 +442,7 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
 // ends the run with status 1, and only then.
 TEST_F(ProgramWindow, PlanetsMadeByNCountForTheExitStatus)
 {
-    const struct {
-        const char* blocked;
-        int status;
-    } cases[] = {{"", 0}, {"x.ply", 1}, {"x-2.ply", 1}};
-    for (const auto& [blocked, status] : cases) {
+    for (const auto& [blocked, status] : {std::pair{"", 0}, {"x.ply", 1}, {"x-2.ply", 1}}) {
         const std::string folder = std::string("case-") + blocked;
         fs::create_directory(folder);
         if (*blocked)
@@ -481,9 +477,7 @@ TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
                               "Planet (seed 8): height map saved to Orbivane-8-1-height.png\n",
                               "Planet (seed 8): cube faces saved to Orbivane-8-1-{", "Screenshot saved to Orbivane-8-1.png\n"})
         EXPECT_EQ(countOf(program.out(), saved), 1) << saved << program.out();
-    Image frame;
-    ASSERT_TRUE(readPng("Orbivane-8-1.png", frame));
-    EXPECT_GT(countPlanetPixels(frame), 150000) << "the frame saved shows the planet";
+    EXPECT_TRUE(readPng("Orbivane-8-1.png", shot) && countPlanetPixels(shot) > 150000) << "the frame shows the planet";
 
     // Once N's planet is shown, E saves it; then Esc with E during the next N.
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + next + "-1.ply")) << program.out();
@@ -492,9 +486,7 @@ TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
     press("--delay 0 e Escape");
     EXPECT_TRUE(waitForOutput(program, FIRST_QUESTION, 2, 120)) << program.out();
     EXPECT_EQ(program.waitForExit(30), 0);
-    EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply")) << program.out();
-    for (const std::string& seed : {next, after})
-        EXPECT_EQ(countOf(program.out(), "Orbivane-" + seed + "-1.ply"), seed == next) << program.out();
+    EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply") && !fs::exists("Orbivane-" + after + "-1.ply")) << program.out();
 }
 
 // N during a live generation: the old one stops where it is, the new one
