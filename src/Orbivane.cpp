@@ -111,9 +111,9 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     const int triangles = 2 * static_cast<int>(intPow(4.0f, answers->subdivisions) * 20);
     ORB_LOG(Info, "Generating planet with %d triangles and %d iterations...", triangles, answers->iterations);
 
-    expectAskedFiles(runOptions);
     const double t0 = monotonicSeconds();
     if (!makePlanet(*answers)) {
+        oweAskedFiles(runOptions);
         out << "\n\n\n\n" << std::flush;
         return CycleResult::Continue;
     }

@@ -14,6 +14,7 @@
 #include "WorldMap.h"
 
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,7 @@ struct MapOutcome {
 // Writes one map with its world file and coordinate system beside it, the
 // three as one set; what names the map in the messages.
 template <typename Picture>
-MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
 {
     std::string error;
     SafeFile map(target);
@@ -74,6 +75,20 @@ MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std:
     return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
                        (set.undone ? "; none of the three files is saved."
                                    : "; the files named above hold the new planet.")};
+}
+
+// Makes one map's picture by make() and writes it as placeMap does. A map
+// without the memory to be made or written fails alone: the other map of the
+// pair is still saved.
+template <typename MakePicture>
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
+                    const std::string& what)
+{
+    try {
+        return placeMap(make(), target, comment, what);
+    } catch (const std::bad_alloc&) {
+        return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
+    }
 }
 
 bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
@@ -110,9 +125,11 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     const HeightGrid grid = buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
-    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
+    const auto writeColour = [&] {
+        colour = writeMap([&] { return colourMapOf(grid, planet.shape.seaRadius); }, *targets.colour, header, "map");
+    };
     const auto writeHeight = [&](const SaveTarget& target) {
-        height = writeMap(heightMapOf(grid), target,
+        height = writeMap([&] { return heightMapOf(grid); }, target,
                           heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
@@ -251,7 +268,7 @@ bool savesAsked(const Options& options)
     return filesAsked(options) > 0;
 }
 
-void expectAskedFiles(const Options& options)
+void oweAskedFiles(const Options& options)
 {
     run.asked += filesAsked(options);
 }
@@ -261,6 +278,7 @@ void saveAskedFiles(Planet& planet, const Options& options)
     if (!savesAsked(options) || planet.exported || !generationFinished(planet))
         return;
     planet.exported = true;
+    run.asked += filesAsked(options);
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));

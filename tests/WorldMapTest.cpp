@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -19,6 +20,26 @@
 #include <numbers>
 #include <regex>
 #include <set>
+
+// Set on a thread, its allocations of a MiB or more find no memory.
+thread_local bool largeAllocationsFail = false;
+
+// Out of line, so that no caller sees new and delete pair malloc with free.
+[[gnu::noinline]] void* operator new(std::size_t bytes)
+{
+    void* block = largeAllocationsFail && bytes >= (1 << 20) ? nullptr : std::malloc(bytes ? bytes : 1);
+    return block ? block : throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace {
 
@@ -291,12 +312,13 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
     EXPECT_EQ(colour.height, 50u);
     EXPECT_EQ(colour.bitDepth, 8);
     EXPECT_EQ(colour.colourType, 2) << "RGB";
-    EXPECT_EQ(colour.text, "Orbivane planet: seed 7, subdivisions 3, iterations 200");
+    EXPECT_EQ(colour.text, "Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation");
     EXPECT_EQ(height.width, 100u);
     EXPECT_EQ(height.height, 50u);
     EXPECT_EQ(height.bitDepth, 16);
     EXPECT_EQ(height.colourType, 0) << "greyscale";
     EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
+                                                         R"(batch generation, )"
                                                          R"(radius 0\.9[0-9]{8} to 1\.0[0-9]{7})")))
         << height.text;
     EXPECT_NE(run.out.find("Planet (seed 7): map saved to m.png\n"), std::string::npos) << run.out;
@@ -373,7 +395,8 @@ TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
                        colour = pngFacts(std::string("f-") + face + "-colour.png");
         EXPECT_TRUE(height.width == 16 && height.height == 16 && height.bitDepth == 16 && height.colourType == 0) << face;
         EXPECT_TRUE(colour.width == 16 && colour.height == 16 && colour.bitDepth == 8 && colour.colourType == 2) << face;
-        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, radius ", 0), 0u);
+        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, radius ",
+                                    0), 0u);
     }
     run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
     EXPECT_EQ(run.status, 1);
@@ -395,6 +418,30 @@ TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
     EXPECT_FALSE(saved);
     EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("m.png"));
+}
+
+// The colour map finds no memory on its thread while the height map is
+// written: each map is reported by itself, the one saved as saved.
+TEST(WorldMap, AMapWithoutMemoryIsReportedByItselfBesideTheOneSaved)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    setThreadStarter([](std::function<void()> body) {
+        return std::thread([body = std::move(body)] {
+            largeAllocationsFail = true;
+            body();
+        });
+    });
+    testing::internal::CaptureStdout();
+    const bool saved = saveMapsOf(*planet, {SaveTarget::replacing("m.png"), SaveTarget::replacing("h.png")}, 1024);
+    const std::string out = testing::internal::GetCapturedStdout();
+    setThreadStarter({});
+    EXPECT_FALSE(saved);
+    EXPECT_NE(out.find("Could not save the map m.png: not enough memory\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Planet (seed 11): height map saved to h.png\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("they are not saved"), std::string::npos) << out;
+    for (const char* file : {"h.png", "h.pgw", "h.png.aux.xml", "m.png"})
+        EXPECT_EQ(std::filesystem::exists(file), file[0] == 'h') << file;
 }
 
 // Another program has just claimed the first number for its colour map: the

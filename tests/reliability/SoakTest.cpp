@@ -111,7 +111,7 @@ TEST_F(Soak, LosingTheXServerEndsTheProgramWithAMessage)
     EXPECT_NE(program.out().find("The connection to the display was lost; Orbivane ends."), std::string::npos);
     // What there was is saved before the end, and says so.
     const std::string saved = readFile("lost.ply");
-    EXPECT_NE(saved.find(" of 100000, stopped\n"), std::string::npos) << saved.substr(0, 200);
+    EXPECT_NE(saved.find(" of 100000, stopped, live generation\n"), std::string::npos) << saved.substr(0, 200);
     char figure[100];
     std::snprintf(figure, sizeof figure, "ended %.2f s after the server was killed, with status 1 and a message", seconds);
     recordFigure("display: X server lost with the window open", figure);
