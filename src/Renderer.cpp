@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 PlanetShaders::PlanetShaders() = default;
@@ -87,11 +88,12 @@ PlanetShaders setupShaders()
     }
     if (shaderObjectsAvailable()) {
         ORB_LOG(Info, "Compiling shaders:");
-        shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
-                                                resourcePath("res/land.frag").c_str(),
+        // All four from one place: a user's shader is never paired with a stock one.
+        const std::vector<std::string> files =
+            resourcePaths({"res/land.vert", "res/land.frag", "res/water.vert", "res/water.frag"});
+        shaders.land = std::make_unique<Shader>(files[0].c_str(), files[1].c_str(),
                                                 ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
-        shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
-                                                 resourcePath("res/water.frag").c_str(),
+        shaders.water = std::make_unique<Shader>(files[2].c_str(), files[3].c_str(),
                                                  ShaderInsert{ICE_COVER_MARKER, iceCoverGlsl()});
     } else {
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
