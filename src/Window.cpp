@@ -430,8 +430,9 @@ GLFWwindow* openWindow()
 
 bool runWindow()
 {
-    // Without room for the driver no window opens, and the cycle goes on.
-    const bool room = canReserve(WINDOW_DRIVER_BYTES);
+    // With a display but no room for its driver no window opens, and the
+    // cycle goes on; without a display openWindow says why and it ends.
+    const bool room = !glfwInit() || canReserve(WINDOW_DRIVER_BYTES);
     if (!room)
         ORB_LOG(Error, "Not enough memory to show the planet");
     GLFWwindow* window = room ? openWindow() : nullptr;
