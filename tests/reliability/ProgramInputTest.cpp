@@ -3,9 +3,11 @@
 #include "Figures.h"
 #include "ProgramDriver.h"
 #include "TestSupport.h"
+#include "XSupport.h"
 
 #include <gtest/gtest.h>
 #include <random>
+#include <unistd.h>
 
 using namespace driver;
 
@@ -102,7 +104,13 @@ TEST(ProgramInput, CountsBeyondTheMachineAreRefusedWithTheRange)
 TEST(ProgramInput, DisplaysThatCannotBeUsedEndTheProgramCalmly)
 {
     ScopedTempDir dir;
-    for (const std::string prefix : {"env -u DISPLAY", "env DISPLAY=:77", "env DISPLAY=127.0.0.1:77"}) {
+    // Displays checked unserved: no local server, and a port that refuses.
+    const int local = xsupport::unservedDisplayNumber(1000 + getpid() % 5000);
+    ASSERT_GE(local, 0);
+    const xsupport::RefusingTcpDisplay refusing;
+    ASSERT_FALSE(refusing.name().empty());
+    for (const std::string& prefix :
+         {std::string("env -u DISPLAY"), "env DISPLAY=:" + std::to_string(local), "env DISPLAY=" + refusing.name()}) {
         const CommandResult run = runCommand("timeout 60 " + programCommand(prefix), "3\n100\nn\n3\n100\nn\n");
         EXPECT_EQ(run.status, 0) << prefix;
         const std::string last = "opening OpenGL window and initializing OpenGL...\n";
