@@ -25,10 +25,14 @@ trap stop_xvfb EXIT
 start_xvfb() {
   local n
   for n in $(seq 99 130); do
-    [ -e "/tmp/.X$n-lock" ] && continue
+    # A number another server serves: a lock file, or a socket (a file or abstract).
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    grep -q "@/tmp/.X11-unix/X$n\$" /proc/net/unix 2>/dev/null && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 1 100); do
+      # The server that answers must be ours: still running.
+      kill -0 "$xvfb_pid" 2>/dev/null || break
       if xdpyinfo -display ":$n" >/dev/null 2>&1; then
         export DISPLAY=":$n"
         return 0

@@ -6,6 +6,7 @@
 #include "WorldMap.h"
 #include "WorldShape.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <ostream>
@@ -297,8 +298,14 @@ std::optional<std::string> takeSwitch(std::string_view name, Options& options)
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     ParsedCommandLine parsed;
+    // The options seen so far: a second --map would silently replace the first.
+    std::vector<std::string_view> given;
     for (int i = 1; i < argc; ++i) {
         auto [name, value] = splitOption(argv[i]);
+        const std::string_view option = name == "-h" ? "--help" : name;
+        if (std::find(given.begin(), given.end(), option) != given.end())
+            return refuse(err, std::string(option) + " is given more than once");
+        given.push_back(option);
         if ((name == "--help" || name == "--version") && value)
             return refuse(err, std::string(name) + " takes no value");
         if (name == "--help" || name == "-h") {

@@ -16,6 +16,13 @@ constexpr double MEAN_EDGE_TIMES_2_TO_K = 1.21;
 // chosen one lies within a factor of 1.4 of it.
 constexpr double EDGE_PIXELS = 2.0;
 
+// The driver's programs, threads and first frames whatever the planet, and
+// each vertex's share: three vertex buffers, two triangles of indices and a
+// third more for the coarser levels, and what a draw shades. Measured with
+// VmPeak around the window's first frames, with a margin of about a quarter.
+constexpr std::uint64_t DRIVER_BYTES = std::uint64_t(160) << 20;
+constexpr std::uint64_t BYTES_PER_VERTEX = 320;
+
 } // namespace
 
 int weldSubdivisions(const IcosphereWeld& weld)
@@ -43,6 +50,37 @@ std::vector<std::uint32_t> levelTriangles(const IcosphereWeld& weld, int level)
         for (std::size_t k = 0; k < 3; ++k)
             triangles[3 * t + k] = weld.cornerToVertex[3 * (t * span + k * span / 4)];
     return triangles;
+}
+
+LevelMesh levelMesh(const IcosphereWeld& weld, int level)
+{
+    LevelMesh mesh;
+    mesh.triangles = levelTriangles(weld, level);
+    constexpr std::uint32_t UNSEEN = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> number(weld.vertexCount(), UNSEEN);
+    for (std::uint32_t& vertex : mesh.triangles) {
+        if (number[vertex] == UNSEEN) {
+            number[vertex] = static_cast<std::uint32_t>(mesh.weldVertices.size());
+            mesh.weldVertices.push_back(vertex);
+            mesh.corners.push_back(weld.vertexToCorner[vertex]);
+        }
+        vertex = number[vertex];
+    }
+    return mesh;
+}
+
+std::uint64_t drawingBytes(int level)
+{
+    const std::uint64_t vertices = 10 * (std::uint64_t(1) << (2 * level)) + 2;
+    return DRIVER_BYTES + BYTES_PER_VERTEX * vertices;
+}
+
+int finestLevelWithin(int subdivisions, const std::function<bool(std::uint64_t)>& room)
+{
+    int level = subdivisions;
+    while (level >= 0 && !room(drawingBytes(level)))
+        --level;
+    return level;
 }
 
 int levelForScreen(int subdivisions, const ScreenScale& scale)

@@ -3,6 +3,7 @@
 #include "IcosphereWeld.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -25,6 +26,27 @@ int weldSubdivisions(const IcosphereWeld& weld);
 
 // Planets of fewer subdivisions draw fast enough to be drawn whole always.
 constexpr int FIRST_COARSENED_SUBDIVISIONS = 7;
+
+// A coarser level as a mesh of its own, for a planet the GL has no room to
+// hold whole: only that level's vertices, numbered by first appearance in
+// its triangles.
+struct LevelMesh {
+    std::vector<std::uint32_t> triangles;    // this mesh's vertex numbers, three a triangle, as levelTriangles
+    std::vector<std::uint32_t> corners;      // per vertex: the soup corner its position is read from
+    std::vector<std::uint32_t> weldVertices; // per vertex: its number in the full level's weld
+};
+// Level 0 to the weld's subdivisions. Throws std::bad_alloc without the memory.
+LevelMesh levelMesh(const IcosphereWeld& weld, int level);
+
+// Bytes of address space the GL driver (Mesa's llvmpipe measured) takes to
+// compile the planet's two programs and to hold and draw an icosphere of
+// `level` subdivisions whole: its buffers, and the vertices its draws
+// shade (about 170 bytes each).
+std::uint64_t drawingBytes(int level);
+
+// The finest level, from subdivisions down to 0, whose drawingBytes `room`
+// says there is room for; -1 when not even level 0 fits.
+int finestLevelWithin(int subdivisions, const std::function<bool(std::uint64_t)>& room);
 
 // What the view needs to size triangles on the screen.
 struct ScreenScale {

@@ -5,9 +5,11 @@
 #include "Landscape.h"
 #include "Planet.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <istream>
 #include <limits>
@@ -24,10 +26,19 @@ const char* const ITERATIONS_PROMPT =
 const char* const RENDER_PROMPT =
     "Would you like to render the generation (takes a lot longer to generate, but looks cool) (y/n): ";
 
-enum class ReadStatus { Read, Unreadable, OutOfRange, Ended };
+enum class ReadStatus { Read, Unreadable, OutOfRange, TooLong, Ended };
 
 // Characters of an answer that are kept; a longer number cannot be an int.
 constexpr std::size_t TOKEN_KEPT = 32;
+
+// Longest answer line, in bytes before its line end: an answer on a longer
+// line is refused, the rest of the line skipped unstored, and its question
+// asked again.
+constexpr long LINE_LIMIT = 4096;
+
+// Over-long lines refused in a row at one question before the input is taken
+// as ended: no answer is coming from it.
+constexpr int REFUSED_LINES_LIMIT = 8;
 
 // One answer as read: the characters up to the next blank.
 struct Token {
@@ -43,21 +54,63 @@ struct Number {
     int value = 0;
 };
 
-void discardLine(std::istream& in)
+// Bytes of the current line read so far, 0 to LINE_LIMIT + 1; kept with the
+// stream, as the answers of one line may span questions and cycles.
+long& lineColumn(std::istream& in)
 {
-    in.clear();
-    in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-    if (in.eof())
-        in.clear(std::ios::eofbit);
+    static const int slot = std::ios_base::xalloc();
+    return in.iword(slot);
 }
 
-// False when input has ended before an answer. A line without blanks costs no
-// memory beyond TOKEN_KEPT characters.
-bool readToken(std::istream& in, Token& token)
+// Skips the rest of the line in chunks of LINE_LIMIT bytes, storing none, and
+// says whether the line stayed within LINE_LIMIT. LINE_LIMIT NUL bytes in a
+// row stop the skipping short, the line still over the limit: a source of
+// endless NULs (/dev/zero) has no line end, and each such stretch counts as
+// one more refused line.
+bool skipLine(std::istream& in)
 {
-    in >> std::ws;
-    for (int c = in.peek(); c != std::char_traits<char>::eof() && !std::isspace(c); c = in.peek()) {
+    long& column = lineColumn(in);
+    char chunk[LINE_LIMIT + 1];
+    long nuls = 0;
+    for (;;) {
+        if (!in.good())
+            return column <= LINE_LIMIT;
+        in.getline(chunk, sizeof chunk);
+        const bool lineEnded = in.good();
+        in.clear(in.rdstate() & ~std::ios::failbit); // set by a chunk that did not reach the line end
+        const std::streamsize stored = in.gcount() - (lineEnded ? 1 : 0);
+        column = std::min(column + static_cast<long>(stored), LINE_LIMIT + 1);
+        if (!std::memchr(chunk, '\0', static_cast<std::size_t>(stored)))
+            nuls = 0; // text, the common case, at memchr's speed
+        else
+            for (std::streamsize i = 0; i < stored && nuls < LINE_LIMIT; ++i)
+                nuls = chunk[i] == '\0' ? nuls + 1 : 0;
+        if (lineEnded || nuls >= LINE_LIMIT) {
+            const bool within = column <= LINE_LIMIT;
+            column = lineEnded ? 0 : column;
+            return within;
+        }
+    }
+}
+
+// Reads the next answer: Ended when input ends before one, TooLong (the rest
+// of the line skipped) when its line passes LINE_LIMIT first. A line without
+// blanks costs no memory beyond TOKEN_KEPT characters.
+ReadStatus readToken(std::istream& in, Token& token)
+{
+    long& column = lineColumn(in);
+    for (int c = in.peek(); c != std::char_traits<char>::eof(); c = in.peek()) {
+        const bool blank = std::isspace(c);
+        if (blank && !token.text.empty())
+            break;
+        if (c != '\n' && column >= LINE_LIMIT) {
+            skipLine(in);
+            return ReadStatus::TooLong;
+        }
         in.get();
+        column = c == '\n' ? 0 : column + 1;
+        if (blank)
+            continue;
         if (token.text.size() < TOKEN_KEPT) {
             token.text += static_cast<char>(c);
         } else {
@@ -65,7 +118,7 @@ bool readToken(std::istream& in, Token& token)
             token.digitsBeyond = token.digitsBeyond && std::isdigit(c);
         }
     }
-    return !token.text.empty();
+    return token.text.empty() ? ReadStatus::Ended : ReadStatus::Read;
 }
 
 // Digits with an optional sign, and nothing else: a number that runs into
@@ -86,24 +139,53 @@ Number parseInt(const Token& token)
     return number;
 }
 
-// Reads one answer as an int; an unreadable one takes the rest of its line with it.
+// Reads one answer as an int; an unreadable one takes the rest of its line
+// with it, and is TooLong when that line is.
 Number readInt(std::istream& in)
 {
     Token token;
-    if (!readToken(in, token))
-        return Number{};
+    const ReadStatus status = readToken(in, token);
+    if (status != ReadStatus::Read)
+        return Number{status};
     const Number number = parseInt(token);
-    if (number.status == ReadStatus::Unreadable)
-        discardLine(in);
+    if (number.status == ReadStatus::Unreadable && !skipLine(in))
+        return Number{ReadStatus::TooLong};
     return number;
+}
+
+// Says that an answer's over-long line was refused, so that its question is
+// asked again; false, after saying that the input is taken as ended, at the
+// REFUSED_LINES_LIMIT-th line refused in a row.
+bool refuseLongLine(std::istream& in, std::ostream& out, int& refused)
+{
+    if (++refused < REFUSED_LINES_LIMIT) {
+        out << "That line is longer than " << LINE_LIMIT << " bytes; it is skipped." << std::endl;
+        return true;
+    }
+    out << "Too many lines longer than " << LINE_LIMIT << " bytes; the input is taken as ended." << std::endl;
+    in.setstate(std::ios::eofbit);
+    return false;
+}
+
+// Shows prompt and reads one answer as an int, again while its line is
+// refused as over-long; Ended when input ends.
+Number askInt(std::istream& in, std::ostream& out, const char* prompt)
+{
+    for (int refused = 0;;) {
+        out << prompt << std::flush;
+        const Number number = readInt(in);
+        if (number.status != ReadStatus::TooLong)
+            return number;
+        if (!refuseLongLine(in, out, refused))
+            return Number{};
+    }
 }
 
 // Returns false when input ended before anything could be read.
 bool askSubdivisions(std::istream& in, std::ostream& out, int maxCount, int& subdivisions)
 {
     for (;;) {
-        out << SUBDIVISIONS_PROMPT << std::flush;
-        const Number number = readInt(in);
+        const Number number = askInt(in, out, SUBDIVISIONS_PROMPT);
         if (number.status == ReadStatus::Ended)
             return false;
         if (number.status == ReadStatus::Unreadable)
@@ -122,8 +204,7 @@ bool askSubdivisions(std::istream& in, std::ostream& out, int maxCount, int& sub
 bool askIterations(std::istream& in, std::ostream& out, int& iterations)
 {
     for (;;) {
-        out << ITERATIONS_PROMPT << std::flush;
-        const Number number = readInt(in);
+        const Number number = askInt(in, out, ITERATIONS_PROMPT);
         if (number.status == ReadStatus::Ended)
             return false;
         if (number.status == ReadStatus::Unreadable || (number.status == ReadStatus::OutOfRange && !number.negative))
@@ -141,12 +222,17 @@ bool askIterations(std::istream& in, std::ostream& out, int& iterations)
 // answer, but answers after it on the same line are kept ("4 5000 n 5 ...").
 bool askRender(std::istream& in, std::ostream& out, char& render)
 {
-    out << RENDER_PROMPT << std::flush;
-    Token token;
-    if (!readToken(in, token))
-        return false;
-    render = token.text[0];
-    return true;
+    for (int refused = 0;;) {
+        out << RENDER_PROMPT << std::flush;
+        Token token;
+        const ReadStatus status = readToken(in, token);
+        if (status == ReadStatus::Read) {
+            render = token.text[0];
+            return true;
+        }
+        if (status == ReadStatus::Ended || !refuseLongLine(in, out, refused))
+            return false;
+    }
 }
 
 } // namespace

@@ -38,8 +38,10 @@ std::uint64_t availableMemoryBytes();
 // is a token (answers on one line are separated by blanks); one that cannot
 // be read as a whole ("3.7", "4x") keeps its default, and the rest of its
 // line is thrown away. A subdivision count outside 0..maxSubdivisionCount and
-// a negative iteration count are refused and asked again. Returns nothing
-// when input ends at any of the questions.
+// a negative iteration count are refused and asked again, as is an answer on
+// a line longer than 4096 bytes, whose rest is skipped unstored. Returns
+// nothing when input ends at any of the questions, or when 8 lines in a row
+// were too long (or, from a source of endless NUL bytes, 8 stretches of 4096).
 // The answers in given are taken as they are and their questions are not
 // asked; when all three are given, in is not read.
 std::optional<Answers> askQuestions(std::istream& in, std::ostream& out, int maxSubdivisionCount,

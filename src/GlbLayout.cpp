@@ -90,12 +90,14 @@ std::string sceneAndNodes(bool sea)
                : "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0]}],\"nodes\":[{\"name\":\"land\",\"mesh\":0}]";
 }
 
-// What made the planet; a land caught part-way also says how many planes it
-// holds ("applied") and whether its generation was stopped.
+// What made the planet, the mode ("batch" or "live") included; a land caught
+// part-way also says how many planes it holds ("applied") and whether its
+// generation was stopped.
 std::string asset(const MeshInfo& info)
 {
     std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
-                         std::to_string(info.subdivisions) + ",\"iterations\":" + std::to_string(info.iterations);
+                         std::to_string(info.subdivisions) + ",\"iterations\":" + std::to_string(info.iterations) +
+                         ",\"mode\":\"" + (info.live() ? "live" : "batch") + "\"";
     if (info.applied >= 0 && (info.applied < info.iterations || info.stopped))
         extras += ",\"applied\":" + std::to_string(info.applied) + ",\"stopped\":" + (info.stopped ? "true" : "false");
     // headerComment is letters, digits, spaces, commas and a colon: no character JSON escapes.

@@ -12,7 +12,7 @@
 //   radius (land.shape) under the same indices, with a translucent material
 //   (alphaMode BLEND).
 // A node and a default scene hold both; asset.extras has the seed, the
-// subdivisions, the iterations and the header comment. Coordinates are the
+// subdivisions, the iterations, the mode and the header comment. Coordinates are the
 // window's (+Y up), one sea radius a metre. Throws std::bad_alloc when the
 // welded copies cannot be had.
 void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info);

@@ -1,6 +1,7 @@
 #include "Landscape.h"
 
 #include "BigArray.h"
+#include "Console.h"
 #include "FaultTree.h"
 #include "LiveRise.h"
 #include "Planet.h"
@@ -34,7 +35,7 @@ double livePace = 0.0; // seconds of a whole live rise; 0: as fast as it goes
 void printProgress(int percent)
 {
     std::printf("%d%%..  ", percent);
-    std::fflush(stdout);
+    flushConsole();
 }
 
 int progressStep(int iterations)
@@ -148,7 +149,7 @@ void generateBatchBruteForce(Planet& planet, int iterations)
         workers.join();
     }
     std::printf("100%%\n");
-    std::fflush(stdout);
+    flushConsole();
     scaleByCounters(planet.vertices.data(), planet.vertexCount, a.data(), b.data());
 }
 
@@ -177,7 +178,7 @@ public:
     {
         if (next > 0 && !ended) {
             std::printf("\n");
-            std::fflush(stdout);
+            flushConsole();
         }
     }
 
@@ -194,7 +195,7 @@ public:
     {
         advance(1, 1);
         std::printf("100%%\n");
-        std::fflush(stdout);
+        flushConsole();
         ended = true;
     }
 
@@ -305,7 +306,7 @@ void generateLive(LiveJob* job)
         std::printf("100%%\n");
     else if (printed)
         std::printf("\n");
-    std::fflush(stdout);
+    flushConsole();
     job->finished = true;
 }
 

@@ -1,5 +1,7 @@
 #include "LogManager.h"
 
+#include "Console.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -127,5 +129,5 @@ void LogManager::log(const char* sourceFile, int line, int level, const char* fo
 
     std::fwrite(message.data(), 1, message.size(), stdout);
     std::fputs("\n", stdout);
-    std::fflush(stdout);
+    flushConsole();
 }

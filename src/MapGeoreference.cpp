@@ -1,8 +1,6 @@
 #include "MapGeoreference.h"
 
-#include <cerrno>
 #include <charconv>
-#include <unistd.h>
 
 namespace {
 
@@ -23,43 +21,13 @@ bool endsInPng(const std::string& name)
 }
 
 // The sidecar of the map at mapTarget: the map's name (or, numbered, its
-// suffix) turned into the sidecar's by `rename`, at the map's N.
+// suffix) turned into the sidecar's by `rename`.
 template <typename Rename>
-SaveTarget besideMap(const SaveTarget& mapTarget, int n, Rename rename)
+SaveTarget besideMap(const SaveTarget& mapTarget, Rename rename)
 {
     if (!mapTarget.isNumbered)
         return SaveTarget::replacing(rename(mapTarget.path));
-    return SaveTarget::numbered(mapTarget.prefix, rename(mapTarget.suffix), n);
-}
-
-// The N the numbered map was written under, from its name.
-int numberOf(const SaveTarget& mapTarget, const std::string& written)
-{
-    if (!mapTarget.isNumbered || written.size() < mapTarget.prefix.size() + mapTarget.suffix.size())
-        return mapTarget.first;
-    const std::string digits =
-        written.substr(mapTarget.prefix.size(), written.size() - mapTarget.prefix.size() - mapTarget.suffix.size());
-    int n = mapTarget.first;
-    std::from_chars(digits.data(), digits.data() + digits.size(), n);
-    return n;
-}
-
-// Writes text to target. A numbered target must land on N: a file that
-// went elsewhere because N was taken is removed again (EEXIST).
-bool writeSidecar(const SaveTarget& target, int n, const std::string& text, std::string& error)
-{
-    SafeFile file(target);
-    file.write(text);
-    if (!file.commit()) {
-        error = failureText(file.failure);
-        return false;
-    }
-    if (target.isNumbered && file.finalPath != target.prefix + std::to_string(n) + target.suffix) {
-        unlink(file.finalPath.c_str());
-        error = failureText(EEXIST);
-        return false;
-    }
-    return true;
+    return SaveTarget::numbered(mapTarget.prefix, rename(mapTarget.suffix), mapTarget.first, mapTarget.last);
 }
 
 } // namespace
@@ -87,16 +55,8 @@ std::string worldFileName(const std::string& mapName)
     return (endsInPng(mapName) ? mapName.substr(0, mapName.size() - 4) : mapName) + ".pgw";
 }
 
-bool writeGeoreference(const SaveTarget& mapTarget, const std::string& written, int width, int height,
-                       std::string& failedFile, std::string& error)
+std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height)
 {
-    const int n = numberOf(mapTarget, written);
-    const SaveTarget worldFile = besideMap(mapTarget, n, worldFileName);
-    const SaveTarget aux = besideMap(mapTarget, n, [](const std::string& name) { return name + ".aux.xml"; });
-    for (const auto& [target, text] : {std::pair{&worldFile, worldFileText(width, height)}, std::pair{&aux, auxXmlText()}})
-        if (!writeSidecar(*target, n, text, error)) {
-            failedFile = target->isNumbered ? target->prefix + std::to_string(n) + target->suffix : target->path;
-            return false;
-        }
-    return true;
+    return {{besideMap(mapTarget, worldFileName), worldFileText(width, height)},
+            {besideMap(mapTarget, [](const std::string& name) { return name + ".aux.xml"; }), auxXmlText()}};
 }

@@ -3,6 +3,7 @@
 #include "SafeFile.h"
 
 #include <string>
+#include <vector>
 
 // What tells GIS tools (GDAL, QGIS) where a map's pixels lie on the planet,
 // written beside the map: a world file "NAME.pgw" with the pixel size and the
@@ -25,11 +26,14 @@ std::string auxXmlText();
 // "NAME.pgw" for "NAME.png" (".png" in any case); other names get ".pgw" added.
 std::string worldFileName(const std::string& mapName);
 
-// Writes the world file and the .aux.xml of a width x height map just
-// written to `written` through mapTarget, each through SafeFile: beside the
-// name the user gave (a replacing target), or with the same N as the map (a
-// numbered one; a file already there under that N is never replaced). On
-// failure returns false with the file's name in failedFile and the reason in
-// error; the map stays.
-bool writeGeoreference(const SaveTarget& mapTarget, const std::string& written, int width, int height,
-                       std::string& failedFile, std::string& error);
+// A file written beside a map, and its contents.
+struct Sidecar {
+    SaveTarget target;
+    std::string text;
+};
+
+// The world file and the .aux.xml of a width x height map saved through
+// mapTarget: beside the name the user gave (a replacing target), or with the
+// map's N (a numbered one; saved in one SaveSet with the map, which gives
+// them its N).
+std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height);

@@ -1,5 +1,6 @@
 #include "Orbivane.h"
 
+#include "Console.h"
 #include "Dialogue.h"
 #include "Failure.h"
 #include "Landscape.h"
@@ -110,9 +111,9 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     const int triangles = 2 * static_cast<int>(intPow(4.0f, answers->subdivisions) * 20);
     ORB_LOG(Info, "Generating planet with %d triangles and %d iterations...", triangles, answers->iterations);
 
-    expectAskedFiles(runOptions);
     const double t0 = monotonicSeconds();
     if (!makePlanet(*answers)) {
+        oweAskedFiles(runOptions);
         out << "\n\n\n\n" << std::flush;
         return CycleResult::Continue;
     }
@@ -126,14 +127,10 @@ CycleResult runConsoleCycle(std::istream& in, std::ostream& out, const WindowSta
     return CycleResult::Continue;
 }
 
-int orbivaneMain(int argc, char** argv)
+namespace {
+// The program after its console is set up; the exit status.
+int runProgram(int argc, char** argv)
 {
-    ignoreFileSizeSignal(); // before the first record: ulimit -f must not end the program
-    // Before anything opens a file: a closed standard output would otherwise
-    // become the log file or the X connection, and console text would go there.
-    if (const int error = openClosedStandardDescriptors())
-        std::fprintf(stderr, "Orbivane: cannot open /dev/null on a closed standard descriptor: %s\n",
-                     std::strerror(error));
     const ParsedCommandLine parsed = parseCommandLine(argc, argv, std::cout, std::cerr);
     if (parsed.exitStatus >= 0)
         return parsed.exitStatus;
@@ -146,4 +143,20 @@ int orbivaneMain(int argc, char** argv)
     while (runConsoleCycle(std::cin, std::cout, stage) == CycleResult::Continue && !runOptions.answers.all()) {
     }
     return savesAskedFailed() ? 1 : 0;
+}
+} // namespace
+
+int orbivaneMain(int argc, char** argv)
+{
+    ignoreFileSizeSignal(); // before the first record: ulimit -f must not end the program
+    // Before anything opens a file: a closed standard output would otherwise
+    // become the log file or the X connection, and console text would go there.
+    if (const int error = openClosedStandardDescriptors())
+        std::fprintf(stderr, "Orbivane: cannot open /dev/null on a closed standard descriptor: %s\n",
+                     std::strerror(error));
+    const ConsoleStreams console;
+    const int status = runProgram(argc, argv);
+    // Lost console text fails a run that would otherwise succeed, as a lost save does.
+    const bool written = flushConsole();
+    return status == 0 && !written ? 1 : status;
 }

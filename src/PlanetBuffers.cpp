@@ -12,15 +12,27 @@
 
 namespace {
 
+// Whether the GL made what was asked since the last call: an upload that
+// found no memory leaves GL_OUT_OF_MEMORY, and a buffer without storage.
+bool glMadeIt()
+{
+    bool made = true;
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        made = false;
+    return made;
+}
+
 // Fills the bound array buffer with the welded positions: the first copy of
 // every vertex of a soup, written straight into the GL's memory. Returns the
-// bytes sent; 0, with a GL error to say why, when the GL has no room. Each
-// at the radius shape shows it at.
+// bytes sent; 0 when the GL has no room. Each at the radius shape shows it at.
 GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage,
                       const WorldShape& shape = {})
 {
     const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
+    glMadeIt(); // what went before is not this upload's
     glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, usage);
+    if (!glMadeIt())
+        return 0;
     auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
     if (!out)
         return 0;
@@ -29,32 +41,57 @@ GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& verte
     if (shape.relief != 1.0)
         for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
             moveToShownRadius(out + 3 * v, shape);
-    return glUnmapBuffer(GL_ARRAY_BUFFER) ? bytes : 0;
+    return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
 }
 
 } // namespace
 
-PlanetBuffers::PlanetBuffers(Planet& planet)
+PlanetBuffers::PlanetBuffers(Planet& planet, int level)
 {
     const IcosphereWeld& weld = planet.weld;
-    indexCount = static_cast<GLsizei>(weld.cornerToVertex.size());
-
+    soupCorners = weld.cornerToVertex.size();
+    topLevel = chosenLevel = level;
+    if (level < weldSubdivisions(weld)) {
+        try {
+            reduced = levelMesh(weld, level);
+        } catch (const std::bad_alloc&) {
+            made = false;
+            return;
+        }
+    }
     // The soup's own corner order: the same triangles, wound the same way.
-    const auto indexBytes = static_cast<GLsizeiptr>(weld.cornerToVertex.size() * sizeof(std::uint32_t));
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, indexBytes, weld.cornerToVertex.data(), GL_STATIC_DRAW);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    fullLevel = chosenLevel = weldSubdivisions(weld);
-    if (fullLevel >= FIRST_COARSENED_SUBDIVISIONS)
+    sendIndices(reduced ? reduced->triangles : weld.cornerToVertex);
+    if (made && !reduced && level >= FIRST_COARSENED_SUBDIVISIONS)
         sendCoarseLevels(weld);
 
     glBindBuffer(GL_ARRAY_BUFFER, sea.name);
-    const GLsizeiptr vertexBytes = sendWelded(planet.water->vertices.data(), weld.vertexToCorner, GL_STATIC_DRAW);
+    const GLsizeiptr vertexBytes = sendWelded(planet.water->vertices.data(), vertexCorners(planet), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    sent += static_cast<std::uint64_t>(indexBytes + vertexBytes);
-
+    made = made && vertexBytes > 0;
+    sent += static_cast<std::uint64_t>(vertexBytes);
+    if (!made)
+        return;
     uploadLand(planet);
-    startNormals(planet);
+    if (made)
+        startNormals(planet);
+}
+
+const std::vector<std::uint32_t>& PlanetBuffers::vertexCorners(const Planet& planet) const
+{
+    return reduced ? reduced->corners : planet.weld.vertexToCorner;
+}
+
+void PlanetBuffers::sendIndices(const std::vector<std::uint32_t>& triangles)
+{
+    indexCount = static_cast<GLsizei>(triangles.size());
+    const auto bytes = static_cast<GLsizeiptr>(triangles.size() * sizeof(std::uint32_t));
+    glMadeIt();
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices.name);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, bytes, triangles.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    made = glMadeIt();
+    if (made)
+        sent += static_cast<std::uint64_t>(bytes);
 }
 
 void PlanetBuffers::startNormals(Planet& planet)
@@ -74,9 +111,9 @@ void PlanetBuffers::startNormals(Planet& planet)
 // Without the memory, here or in the GL, the planet is always drawn whole.
 void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
 {
-    coarseIndices = std::vector<GlBuffer>(static_cast<std::size_t>(fullLevel));
+    coarseIndices = std::vector<GlBuffer>(static_cast<std::size_t>(topLevel));
     bool complete = true;
-    for (int level = 0; level < fullLevel && complete; ++level) {
+    for (int level = 0; level < topLevel && complete; ++level) {
         std::vector<std::uint32_t> triangles;
         try {
             triangles = levelTriangles(weld, level);
@@ -85,11 +122,12 @@ void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
             continue;
         }
         const auto bytes = static_cast<GLsizeiptr>(triangles.size() * sizeof(std::uint32_t));
+        glMadeIt();
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, coarseIndices[std::size_t(level)].name);
         glBufferData(GL_ELEMENT_ARRAY_BUFFER, bytes, triangles.data(), GL_STATIC_DRAW);
         GLint size = 0;
         glGetBufferParameteriv(GL_ELEMENT_ARRAY_BUFFER, GL_BUFFER_SIZE, &size);
-        complete = size == bytes;
+        complete = glMadeIt() && size == bytes;
         sent += static_cast<std::uint64_t>(bytes);
     }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
@@ -101,16 +139,18 @@ void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
 
 int PlanetBuffers::levelDrawn() const
 {
-    return chosenLevel >= 0 && chosenLevel < static_cast<int>(coarseIndices.size()) ? chosenLevel : fullLevel;
+    return chosenLevel >= 0 && chosenLevel < static_cast<int>(coarseIndices.size()) ? chosenLevel : topLevel;
 }
 
 PlanetBuffers::~PlanetBuffers() = default;
 
 void PlanetBuffers::refreshLand(Planet& planet)
 {
+    if (!made)
+        return;
     if (planet.landVersion.load(std::memory_order_acquire) != uploadedVersion) {
         uploadLand(planet);
-        if (worker)
+        if (made && worker)
             worker->request();
     }
     takeNormals();
@@ -127,13 +167,31 @@ void PlanetBuffers::takeNormals()
         uploadNormals(*fresh);
 }
 
+// The normals of the weld's vertices, or of a coarser level's alone.
 void PlanetBuffers::uploadNormals(const std::vector<float>& values)
 {
-    const auto bytes = static_cast<GLsizeiptr>(values.size() * sizeof(float));
+    std::vector<float> picked;
+    if (reduced) {
+        try {
+            picked.resize(3 * reduced->weldVertices.size());
+        } catch (const std::bad_alloc&) {
+            ORB_LOG(Error, "Not enough memory for the land's smooth shading; the land keeps its former normals.");
+            return;
+        }
+        for (std::size_t v = 0; v < reduced->weldVertices.size(); ++v)
+            std::memcpy(&picked[3 * v], &values[3 * std::size_t(reduced->weldVertices[v])], 3 * sizeof(float));
+    }
+    const std::vector<float>& sending = reduced ? picked : values;
+    const auto bytes = static_cast<GLsizeiptr>(sending.size() * sizeof(float));
+    glMadeIt();
     glBindBuffer(GL_ARRAY_BUFFER, normals.name);
-    glBufferData(GL_ARRAY_BUFFER, bytes, values.data(), GL_DYNAMIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, bytes, sending.data(), GL_DYNAMIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-    normalsSent = true;
+    normalsSent = glMadeIt();
+    if (!normalsSent) {
+        ORB_LOG(Error, "Not enough memory for the land's smooth shading; the land is drawn faceted.");
+        return;
+    }
     sent += static_cast<std::uint64_t>(bytes);
 }
 
@@ -147,12 +205,13 @@ void PlanetBuffers::takeLand(Planet& planet)
     worker.reset(); // it reads the planet going
     normalsSent = false;
     uploadLand(planet);
-    startNormals(planet);
+    if (made)
+        startNormals(planet);
 }
 
 bool PlanetBuffers::fits(const Planet& planet) const
 {
-    return static_cast<std::size_t>(indexCount) == planet.weld.cornerToVertex.size();
+    return soupCorners == planet.weld.cornerToVertex.size();
 }
 
 void PlanetBuffers::uploadLand(Planet& planet)
@@ -161,17 +220,20 @@ void PlanetBuffers::uploadLand(Planet& planet)
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        sent += static_cast<std::uint64_t>(sendWelded(planet.vertices.data(), planet.weld.vertexToCorner, GL_DYNAMIC_DRAW,
-                                                          planet.shape));
+        const GLsizeiptr bytes = sendWelded(planet.vertices.data(), vertexCorners(planet), GL_DYNAMIC_DRAW, planet.shape);
+        made = bytes > 0;
+        sent += static_cast<std::uint64_t>(bytes);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
+    if (!made)
+        return;
     glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
     const int level = levelDrawn();
-    const bool whole = level == fullLevel;
+    const bool whole = level == topLevel;
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, whole ? indices.name : coarseIndices[std::size_t(level)].name);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);

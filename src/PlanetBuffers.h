@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
+
+#include "DetailLevels.h"
 
 class NormalsWorker;
 class Planet;
@@ -27,13 +30,24 @@ public:
 // the GL once; the land once, and again in a frame where a live generation
 // has changed it since, and its normals whenever their thread has new ones.
 // Needs the current window's context for its whole life.
+//
+// Every upload is checked: when the GL could not make a buffer, the buffers
+// are not complete and draw nothing from then on, so the driver never reads
+// a buffer it has no storage for.
 class PlanetBuffers {
 public:
-    // Waits for the land's first smooth normals; without a thread for them
-    // the land has none (hasNormals). The planet must outlive the buffers:
-    // their normals thread reads its land.
-    explicit PlanetBuffers(Planet& planet);
+    // Holds the planet at `level` (0 to its subdivisions; see DetailLevels.h):
+    // the planet whole, or a coarser level of it as a smaller mesh. Waits for
+    // the land's first smooth normals; without a thread for them the land
+    // has none (hasNormals). The planet must outlive the buffers: their
+    // normals thread reads its land.
+    PlanetBuffers(Planet& planet, int level);
     ~PlanetBuffers();
+
+    // Whether every buffer was made; drawing does nothing otherwise.
+    bool complete() const { return made; }
+    // The subdivisions the buffers hold the planet at.
+    int heldLevel() const { return topLevel; }
 
     // Uploads the land again when the generation has moved on since the last
     // upload; reads it under the planet's mutex, so a frame sees every vertex
@@ -74,6 +88,9 @@ public:
     int levelDrawn() const;
 
 private:
+    // Per vertex of the buffers, the soup corner its position is read from.
+    const std::vector<std::uint32_t>& vertexCorners(const Planet& planet) const;
+    void sendIndices(const std::vector<std::uint32_t>& triangles);
     void uploadLand(Planet& planet);
     void uploadNormals(const std::vector<float>& normals);
     // Starts the thread of planet's smooth normals and sends the first.
@@ -84,10 +101,15 @@ private:
 
     GlBuffer land, sea, indices;
     GLsizei indexCount = 0;
+    // The planet's corner count, to tell whether another planet fits.
+    std::size_t soupCorners = 0;
+    // The coarser level held instead of the planet whole; none when whole.
+    std::optional<LevelMesh> reduced;
+    bool made = true;
     // Index buffers of levels 0 to n - 1, for planets drawn coarser while
     // the view moves; none for smaller planets or without the memory.
     std::vector<GlBuffer> coarseIndices;
-    int fullLevel = 0;
+    int topLevel = 0; // the level the buffers hold
     int chosenLevel = 0;
     std::uint64_t uploadedVersion = 0;
     std::uint64_t sent = 0;

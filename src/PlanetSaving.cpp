@@ -9,9 +9,14 @@
 #include "MapGeoreference.h"
 #include "Planet.h"
 #include "ColourMap.h"
+#include "SaveSet.h"
+#include "Screenshot.h"
 #include "WorldMap.h"
 
+#include <memory>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace {
 // The files this run's options asked for and those written; the exit status
@@ -43,18 +48,47 @@ struct MapOutcome {
     std::string text;
 };
 
-// Writes one map with its world file and coordinate system beside it; what
-// names the map in the messages. A map whose sidecar could not be written
-// has failed.
+// Writes one map with its world file and coordinate system beside it, the
+// three as one set; what names the map in the messages.
 template <typename Picture>
-MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
 {
-    std::string error, written, sidecar;
-    if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
+    std::string error;
+    SafeFile map(target);
+    if (!encodePng(map, picture, comment, error, PngCompression::Fast))
         return {false, "Could not save the " + what + " " + target.name() + ": " + error};
-    if (!writeGeoreference(target, written, picture.width, picture.height, sidecar, error))
-        return {false, "Could not save " + sidecar + " beside the " + what + " " + written + ": " + error};
-    return {true, written};
+    SaveSet set;
+    set.add(map);
+    std::vector<std::unique_ptr<SafeFile>> sidecars;
+    for (const Sidecar& sidecar : sidecarsOf(target, picture.width, picture.height)) {
+        sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
+        sidecars.back()->write(sidecar.text);
+        set.add(*sidecars.back());
+    }
+    if (set.commit())
+        return {true, map.finalPath};
+    error = failureText(set.failed->failure);
+    if (set.failed == &map)
+        return {false, "Could not save the " + what + " " + set.failedName + ": " + error};
+    const std::string mapName =
+        target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix : target.name();
+    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
+                       (set.undone ? "; none of the three files is saved."
+                                   : "; the files named above hold the new planet.")};
+}
+
+// Makes one map's picture by make() and writes it as placeMap does. A map
+// without the memory to be made or written fails alone: the other map of the
+// pair is still saved.
+template <typename MakePicture>
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
+                    const std::string& what)
+{
+    try {
+        return placeMap(make(), target, comment, what);
+    } catch (const std::bad_alloc&) {
+        return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
+    }
 }
 
 bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
@@ -91,9 +125,11 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     const HeightGrid grid = buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
-    const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
+    const auto writeColour = [&] {
+        colour = writeMap([&] { return colourMapOf(grid, planet.shape.seaRadius); }, *targets.colour, header, "map");
+    };
     const auto writeHeight = [&](const SaveTarget& target) {
-        height = writeMap(heightMapOf(grid), target,
+        height = writeMap([&] { return heightMapOf(grid); }, target,
                           heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
@@ -111,38 +147,49 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
     return colourWritten + int(targets.height && logged(height, "height map", planet.seed));
 }
 
-// Writes one cube face picture; false (logged) when it could not be.
+// Writes one cube face picture into a new member of faces; false (logged)
+// when it could not be.
 template <typename Picture>
-bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment, std::string* written)
+bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment,
+               std::vector<std::unique_ptr<SafeFile>>& faces, SaveSet& set)
 {
     std::string error;
-    if (writePng(target, picture, comment, error, written, PngCompression::Fast))
+    faces.push_back(std::make_unique<SafeFile>(target));
+    set.add(*faces.back());
+    if (encodePng(*faces.back(), picture, comment, error, PngCompression::Fast))
         return true;
-    ORB_LOG(Error, "Could not save the cube face %s: %s; the faces after it are not saved.", target.name().c_str(),
+    ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", target.name().c_str(),
             error.c_str());
     return false;
 }
 
-// Face by face, so that only one face's pictures are held at a time; stops
-// at the first file that cannot be written.
+// Face by face, so that only one face's pictures are held at a time; the
+// twelve files are one set, saved whole or not at all.
 bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
 {
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
-    const SaveTarget firstTarget = targetFor(std::string("-") + CUBE_FACE_NAMES[0] + ".png");
-    std::string first;
-    const auto target = [&](const std::string& ending) { return sameNumberAs(targetFor(ending), firstTarget, first); };
+    std::vector<std::unique_ptr<SafeFile>> faces;
+    SaveSet set;
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
-        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), target(name + ".png"),
-                       heightComment, face == 0 ? &first : nullptr) ||
-            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), target(name + "-colour.png"),
-                       header, nullptr))
+        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
+                       heightComment, faces, set) ||
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), targetFor(name + "-colour.png"),
+                       header, faces, set))
             return false;
     }
+    if (!set.commit()) {
+        ORB_LOG(Error, "Could not save the cube face %s: %s; %s.", set.failedName.c_str(),
+                failureText(set.failed->failure).c_str(),
+                set.undone ? "none of the faces is saved"
+                           : "the faces named above hold the new planet, the others the old");
+        return false;
+    }
+    const std::string& first = faces.front()->finalPath;
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
     ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
             stem.c_str());
@@ -221,7 +268,7 @@ bool savesAsked(const Options& options)
     return filesAsked(options) > 0;
 }
 
-void expectAskedFiles(const Options& options)
+void oweAskedFiles(const Options& options)
 {
     run.asked += filesAsked(options);
 }
@@ -231,6 +278,7 @@ void saveAskedFiles(Planet& planet, const Options& options)
     if (!savesAsked(options) || planet.exported || !generationFinished(planet))
         return;
     planet.exported = true;
+    run.asked += filesAsked(options);
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));

@@ -52,13 +52,14 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size);
 bool savesAsked(const Options& options);
 
 // Counts the files options ask for (--export, --map, --heightmap, and the
-// cube faces as one) as owed by a planet about to be made, whether or not it
-// can be made.
-void expectAskedFiles(const Options& options);
+// cube faces as one) as asked and not written: a planet that could not be
+// made owes them.
+void oweAskedFiles(const Options& options);
 
 // Writes the planet to the files options ask for once its generation has
-// ended, once per planet: the first planet of the run to the names given,
-// the K-th to NAME-K.EXT beside them.
+// ended, once per planet, whichever way it was made (a console cycle, or N
+// in the window): the first planet of the run to the names given, the K-th
+// to NAME-K.EXT beside them. Its files count as asked as its saves start.
 void saveAskedFiles(Planet& planet, const Options& options);
 
 // Whether a file options asked for was not written in this run: the run

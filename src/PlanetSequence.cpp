@@ -5,6 +5,7 @@
 #include "Landscape.h"
 #include "LogManager.h"
 #include "Planet.h"
+#include "PlanetSaving.h"
 #include "PlanetShaping.h"
 
 #include <string>
@@ -33,7 +34,7 @@ bool PlanetSequence::request(Planet& shown)
     const bool live = shown.liveJob != nullptr;
     ORB_LOG(Info, "New planet: seed %u", seed);
     done = false;
-    return runAtBoundary(
+    const bool started = runAtBoundary(
         [&] {
             worker = std::make_unique<ThreadGroup>();
             worker->start([this, subdivisions, iterations, live, seed] {
@@ -50,6 +51,9 @@ bool PlanetSequence::request(Planet& shown)
             running = true;
         },
         {"Not enough memory to start a new planet.", "Could not start making a new planet"});
+    if (!started)
+        oweAskedFiles(options);
+    return started;
 }
 
 std::unique_ptr<Planet> PlanetSequence::take()
@@ -58,5 +62,7 @@ std::unique_ptr<Planet> PlanetSequence::take()
         return nullptr;
     running = false;
     worker->join();
+    if (!made)
+        oweAskedFiles(options);
     return std::move(made);
 }

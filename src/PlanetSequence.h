@@ -27,7 +27,9 @@ public:
     // Starts making the next planet like shown, unless one is being made
     // already: stops shown's live generation (the generator is shared),
     // logs "New planet: seed S" and starts the worker. Returns whether it
-    // started; a worker that cannot start is reported.
+    // started; a worker that cannot start is reported, and the files the
+    // options ask for are owed (oweAskedFiles), as they are by a planet that
+    // could not be made.
     bool request(Planet& shown);
 
     // Whether a planet is being made and not yet taken.

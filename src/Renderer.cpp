@@ -1,7 +1,9 @@
 #include "Renderer.h"
 
+#include "DetailLevels.h"
 #include "Failure.h"
 #include "LogManager.h"
+#include "MemoryReserve.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "ResourcePath.h"
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 PlanetShaders::PlanetShaders() = default;
@@ -17,40 +20,92 @@ PlanetShaders::~PlanetShaders() = default;
 PlanetShaders::PlanetShaders(PlanetShaders&&) noexcept = default;
 PlanetShaders& PlanetShaders::operator=(PlanetShaders&&) noexcept = default;
 
-PlanetShaders setupShaders()
+namespace {
+
+// Said once for a planet the window shows nothing of.
+constexpr const char* NO_ROOM_TO_SHOW = "Not enough memory to show the planet";
+
+// The finest level of the planet the driver has room to draw, with its
+// programs; -1 when not even the coarsest. Asked before anything is made,
+// so that the driver never runs out of memory where it cannot say so (its
+// shader compiler aborts, its draws crash).
+int levelWithRoom(const Planet& planet)
 {
-    PlanetShaders shaders;
-    if (shaderObjectsAvailable()) {
-        ORB_LOG(Info, "Compiling shaders:");
-        shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
-                                                resourcePath("res/land.frag").c_str(),
-                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
-        shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
-                                                 resourcePath("res/water.frag").c_str(),
-                                                 ShaderInsert{ICE_COVER_MARKER, iceCoverGlsl()});
-    } else {
-        ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
-                       "the planet is drawn with the fixed pipeline.");
-    }
-    attachPlanetGraphics(shaders);
-    return shaders;
+    return finestLevelWithin(weldSubdivisions(planet.weld), canReserve);
 }
 
-void attachPlanetGraphics(PlanetShaders& shaders)
+// The planet's buffers at the finest level from `level` down whose every
+// buffer the GL made; null when none.
+std::unique_ptr<PlanetBuffers> buffersFrom(Planet& planet, int level)
+{
+    for (; level >= 0; --level) {
+        auto buffers = std::make_unique<PlanetBuffers>(planet, level);
+        if (buffers->complete())
+            return buffers;
+    }
+    return nullptr;
+}
+
+// Says when the planet is drawn coarser than whole, or not at all.
+void reportShown(const Planet& planet, const PlanetBuffers* buffers)
+{
+    const int whole = weldSubdivisions(planet.weld);
+    if (!buffers)
+        ORB_LOG(Error, "%s", NO_ROOM_TO_SHOW);
+    else if (buffers->heldLevel() < whole)
+        ORB_LOG(Error, "Not enough memory to show the planet whole; it is drawn at %d subdivisions.",
+                buffers->heldLevel());
+}
+
+// attachPlanetGraphics with the finest level to try already found.
+void attachFrom(PlanetShaders& shaders, int level)
 {
     if (!currentPlanet) {
         shaders.buffers.reset();
         return;
     }
-    if (shaders.buffers && shaders.buffers->fits(*currentPlanet))
+    if (shaders.buffers && shaders.buffers->fits(*currentPlanet) && shaders.buffers->heldLevel() <= level)
         shaders.buffers->takeLand(*currentPlanet);
-    else {
-        shaders.buffers.reset();
-        shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
-    }
+    else
+        shaders.buffers.reset(); // its memory is the new planet's
+    if (!shaders.buffers || !shaders.buffers->complete())
+        shaders.buffers = buffersFrom(*currentPlanet, level);
+    reportShown(*currentPlanet, shaders.buffers.get());
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();
+}
+
+} // namespace
+
+PlanetShaders setupShaders()
+{
+    PlanetShaders shaders;
+    const int level = currentPlanet ? levelWithRoom(*currentPlanet) : 0;
+    if (level < 0) {
+        ORB_LOG(Error, "%s", NO_ROOM_TO_SHOW);
+        return shaders;
+    }
+    if (shaderObjectsAvailable()) {
+        ORB_LOG(Info, "Compiling shaders:");
+        // All four from one place: a user's shader is never paired with a stock one.
+        const std::vector<std::string> files =
+            resourcePaths({"res/land.vert", "res/land.frag", "res/water.vert", "res/water.frag"});
+        shaders.land = std::make_unique<Shader>(files[0].c_str(), files[1].c_str(),
+                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
+        shaders.water = std::make_unique<Shader>(files[2].c_str(), files[3].c_str(),
+                                                 ShaderInsert{ICE_COVER_MARKER, iceCoverGlsl()});
+    } else {
+        ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
+                       "the planet is drawn with the fixed pipeline.");
+    }
+    attachFrom(shaders, level);
+    return shaders;
+}
+
+void attachPlanetGraphics(PlanetShaders& shaders)
+{
+    attachFrom(shaders, currentPlanet ? levelWithRoom(*currentPlanet) : 0);
 }
 
 void releasePlanetGraphics()
@@ -183,7 +238,13 @@ void renderPlanet()
     if (!planet || !planet->buffers)
         return;
     PlanetBuffers& buffers = *planet->buffers;
+    const bool shown = buffers.complete();
     buffers.refreshLand(*planet);
+    if (!buffers.complete()) {
+        if (shown)
+            ORB_LOG(Error, "%s", NO_ROOM_TO_SHOW);
+        return;
+    }
     glPushMatrix();
     glRotatef(planet->angle[0], 1, 0, 0);
     glRotatef(planet->angle[1], 0, 1, 0);

@@ -3,13 +3,17 @@
 #include <string>
 #include <vector>
 
-// The places a resource such as "res/land.vert" is looked for, in order: the
-// working directory; the copy the build tree keeps beside the program
-// (<program's folder>/res/...); the installed copy
-// (<prefix>/share/orbivane/res/... for <prefix>/bin/orbivane).
-std::vector<std::string> resourceCandidates(const std::string& relative);
+// The folders resources such as "res/land.vert" are looked for in, in order:
+// the working directory (""); the build tree's copy beside the program (the
+// program's folder, holding res/...); the installed copy
+// (<prefix>/share/orbivane for <prefix>/bin/orbivane).
+std::vector<std::string> resourceFolders();
 
-// The first of those places that holds the resource. When none does, one
-// line on standard error names every place looked in, and the name comes back
-// unchanged so that the error of whoever reads it names what was looked for.
-std::string resourcePath(const std::string& relative);
+// The resources named (relative, such as "res/land.vert"), every one from
+// the first of folders that holds them all, so that files made to go
+// together (a vertex and a fragment shader) never come from two places.
+// When no folder holds them all, one line on standard error names them and
+// every folder looked in, and the names come back unchanged, so that the
+// error of whoever reads one names what was looked for.
+std::vector<std::string> resourcePaths(const std::vector<std::string>& relatives,
+                                       const std::vector<std::string>& folders = resourceFolders());

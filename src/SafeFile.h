@@ -1,5 +1,10 @@
 #pragma once
 
+#include "NewFile.h"
+#include "OldFile.h"
+#include "SafePath.h"
+#include "SignalCleanup.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -9,8 +14,9 @@
 struct SaveTarget {
     // The file at path, replaced whole. A symlink at path is the user's own:
     // it stays, and the file it leads to is replaced. As the kernel does with
-    // fs.protected_symlinks, a link in a sticky world-writable folder (/tmp)
-    // is followed only when its owner is the folder's or the running user.
+    // fs.protected_symlinks, a link there or on the way in a sticky
+    // world-writable folder (/tmp) is followed only when its owner is the
+    // folder's or the running user.
     static SaveTarget replacing(const std::string& path);
 
     // prefix + N + suffix with the first N from `first` (1 or more) to `last`
@@ -33,29 +39,24 @@ struct SaveTarget {
     // The name in messages: the path, or the numbered name with the first N
     // that names nothing now.
     std::string name() const;
-
-    // The folder the file goes into and (for replacing) its name in there,
-    // with a user's symlink followed; "." for a bare name.
-    std::string folder() const;
 };
 
-// The one way this program writes a file: the bytes go into a temporary file
-// in the target's folder that has no name yet (O_TMPFILE), are flushed and
-// fsynced, and only then get a name: a fresh ".NAME.XXXXXX" that is renamed
-// onto the target, or the numbered name itself. Whatever ends the process
-// before that leaves nothing behind. Where the file system has no unnamed
-// files, ".NAME.XXXXXX" is created at once (exclusively, never through a
-// symlink) and a signal that ends the process removes it first. A failure
-// removes the temporary file and leaves any old file as it was. A replaced
-// file's mode (and, run as root, its owner and group) goes to the new file;
-// its other hard links keep the old contents, which the log says. Writes
+// The one way this program writes a file. The path is walked one folder at
+// a time (SafePath.h), so that no other user's link on the way can send the
+// file elsewhere, and every later step happens in the folder found. The bytes
+// go into a file there that has no name yet (NewFile.h), are flushed and
+// fsynced, take over what the old file had (OldFile.h), and only then is the
+// file put in place: renamed onto the target, or linked to the numbered name
+// itself. Whatever ends the process before that leaves nothing behind. A
+// failure removes the new file and leaves any old file as it was; a replaced
+// file's other hard links keep the old contents, which the log says. Writes
 // after the first failure are dropped; its errno is kept for the report.
+// Files that must appear together are committed as one SaveSet.
 class SafeFile {
 public:
-    // Opens the temporary file; failed() tells whether that worked. Throws
+    // Opens the new file; failed() tells whether that worked. Throws
     // std::bad_alloc when the buffer cannot be had.
     explicit SafeFile(const SaveTarget& target);
-    ~SafeFile(); // removes the temporary file unless committed
     SafeFile(const SafeFile&) = delete;
     SafeFile& operator=(const SafeFile&) = delete;
 
@@ -66,43 +67,39 @@ public:
     // Remembers a failure found by the caller (ENOMEM, say); the first one counts.
     void fail(int error) noexcept;
 
-    // Flushes, fsyncs and puts the file in place; false (with failure() set)
-    // when any step, or any write before, failed.
+    // Flushes, fsyncs and puts the file in place: a set of one. False (with
+    // failure() set) when any step, or any write before, failed.
     bool commit();
 
     bool failed() const { return failure != 0; }
     int failure = 0;       // errno of the first failure, 0 while all is well
-    std::string finalPath; // after a successful commit: the file written
+    std::string finalPath; // once in place: the file written
 
 private:
-    // What the file being replaced had, taken when the SafeFile is made.
-    struct Replaced {
-        bool exists = false;
-        unsigned mode = 0; // permission bits only: set-id bits are never carried over
-        unsigned owner = 0, group = 0;
-        unsigned long links = 1;
-    };
+    friend class SaveSet;
 
-    void noteReplaced();
-    void openTemp(const std::string& name);
+    // The steps of a commit, each returning failure: the bytes made durable
+    // with the old file's attributes; the file put in place (number: the N
+    // of a set's numbered files, 0 until the first takes one; keepOld: the
+    // old file is kept aside until settle); taken back (false, logged, where
+    // it could not be); made final.
+    int prepare() noexcept;
+    int place(int& number, bool keepOld);
+    int placeNumbered(int& number);
+    bool undo() noexcept;
+    void settle() noexcept;
+
     void flush() noexcept;
-    void giveOldAttributes() noexcept;
-    void placeNumbered();
-    void replaceTarget();
+    std::string inFolder(const std::string& name) const;
 
     SaveTarget target;
-    Replaced replaced;
-    std::string tempPath; // the temporary file's name while it has one
-    int fd = -1;
-    bool unnamed = false; // fd is an O_TMPFILE file, nameless until commit
+    FilePlace where; // numbered: the prefix's folder, and its name part as the name
+    OldFile old;
+    signalcleanup::Entry signalEntry; // before file: released after file removes its hidden name
+    NewFile file;
     std::unique_ptr<char[]> buffer;
     std::size_t used = 0;
-    bool signalSlot = false; // this file is the one the signal handler removes
 };
-
-// Makes every SafeFile use the named temporary file, as on a file system
-// without O_TMPFILE; for tests of that path. Off unless switched on.
-void useNamedTemporaryFilesOnly(bool namedOnly);
 
 // Makes a write beyond the file size limit (ulimit -f) fail with EFBIG, to be
 // reported like any other write error, instead of ending the process with

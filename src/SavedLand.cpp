@@ -75,7 +75,9 @@ std::string headerComment(const MeshInfo& info)
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
                        std::to_string(info.subdivisions) + ", iterations ";
     if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
-        return text + std::to_string(info.iterations) + shapeComment(info.shape);
-    text += std::to_string(info.applied) + " of " + std::to_string(info.iterations);
-    return (info.stopped ? text + ", stopped" : text) + shapeComment(info.shape);
+        text += std::to_string(info.iterations);
+    else
+        text += std::to_string(info.applied) + " of " + std::to_string(info.iterations) +
+                (info.stopped ? ", stopped" : "");
+    return text + (info.live() ? ", live generation" : ", batch generation") + shapeComment(info.shape);
 }

@@ -18,15 +18,20 @@ struct MeshInfo {
     std::uint32_t seed;
     int subdivisions;
     int iterations;      // fault planes asked for
-    int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
+    int applied = -1;    // planes the land of a live generation holds; -1: a batch generation, all of them
     bool stopped = false; // the generation was stopped before its end
     WorldShape shape{};   // the sea and relief the land is saved with
+
+    // Whether the land was raised live, plane by plane, rather than in batch:
+    // the two step differently, so one seed gives different land in each.
+    bool live() const { return applied >= 0; }
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
-// "... iterations K of I, stopped" for one stopped early; then the shape's
-// comment (", sea radius S, relief F") when it is not the default.
+// "... iterations K of I, stopped" for one stopped early; then the mode
+// (", batch generation" or ", live generation") and the shape's comment
+// (", sea radius S, relief F") when it is not the default.
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and

@@ -67,14 +67,36 @@ bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
     return true;
 }
 
-bool writeImage(const SaveTarget& target, const PngRows& image, const std::string& comment, std::string& error,
-                std::string* written)
+bool encodeImage(SafeFile& file, const PngRows& image, const std::string& comment, std::string& error)
 {
-    SafeFile file(target);
     if (!file.failed() && !writeRows(file, image, comment) && !file.failed()) {
         error = "the PNG encoder failed";
         return false;
     }
+    if (file.failed())
+        error = failureText(file.failure);
+    return !file.failed();
+}
+
+PngRows rowsOf(const Image& image, PngCompression compression)
+{
+    return {image.width, image.height, 8, PNG_COLOR_TYPE_RGB, image.rgb.data(),
+            static_cast<std::size_t>(image.width) * 3, compression};
+}
+
+PngRows rowsOf(const GreyImage16& image, PngCompression compression)
+{
+    return {image.width, image.height, 16, PNG_COLOR_TYPE_GRAY, reinterpret_cast<const unsigned char*>(image.grey.data()),
+            static_cast<std::size_t>(image.width) * 2, compression};
+}
+
+template <typename Picture>
+bool writeImage(const SaveTarget& target, const Picture& image, const std::string& comment, std::string& error,
+                std::string* written, PngCompression compression)
+{
+    SafeFile file(target);
+    if (!encodePng(file, image, comment, error, compression))
+        return false;
     if (!file.commit()) {
         error = failureText(file.failure);
         return false;
@@ -86,21 +108,28 @@ bool writeImage(const SaveTarget& target, const PngRows& image, const std::strin
 
 } // namespace
 
+bool encodePng(SafeFile& file, const Image& image, const std::string& comment, std::string& error,
+               PngCompression compression)
+{
+    return encodeImage(file, rowsOf(image, compression), comment, error);
+}
+
+bool encodePng(SafeFile& file, const GreyImage16& image, const std::string& comment, std::string& error,
+               PngCompression compression)
+{
+    return encodeImage(file, rowsOf(image, compression), comment, error);
+}
+
 bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
               std::string* written, PngCompression compression)
 {
-    const PngRows rows{image.width, image.height, 8, PNG_COLOR_TYPE_RGB, image.rgb.data(),
-                       static_cast<std::size_t>(image.width) * 3, compression};
-    return writeImage(target, rows, comment, error, written);
+    return writeImage(target, image, comment, error, written, compression);
 }
 
 bool writePng(const SaveTarget& target, const GreyImage16& image, const std::string& comment, std::string& error,
               std::string* written, PngCompression compression)
 {
-    const PngRows rows{image.width, image.height, 16, PNG_COLOR_TYPE_GRAY,
-                       reinterpret_cast<const unsigned char*>(image.grey.data()), static_cast<std::size_t>(image.width) * 2,
-                       compression};
-    return writeImage(target, rows, comment, error, written);
+    return writeImage(target, image, comment, error, written, compression);
 }
 
 bool readPng(const std::string& path, Image& image)

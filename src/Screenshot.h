@@ -36,5 +36,13 @@ bool writePng(const SaveTarget& target, const Image& image, const std::string& c
 bool writePng(const SaveTarget& target, const GreyImage16& image, const std::string& comment, std::string& error,
               std::string* written = nullptr, PngCompression compression = PngCompression::Small);
 
+// The same PNGs written into file, which is left for its caller to commit
+// (alone or in a SaveSet); false, with the reason in error, when the encoder
+// or the file failed.
+bool encodePng(SafeFile& file, const Image& image, const std::string& comment, std::string& error,
+               PngCompression compression = PngCompression::Small);
+bool encodePng(SafeFile& file, const GreyImage16& image, const std::string& comment, std::string& error,
+               PngCompression compression = PngCompression::Small);
+
 // Reads an 8-bit RGB or RGBA PNG (alpha dropped); false when it cannot.
 bool readPng(const std::string& path, Image& image);

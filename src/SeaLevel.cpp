@@ -27,12 +27,18 @@ double areaOf(const float* p)
     return 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
 }
 
-// Every triangle's height and area, the highest first.
-std::vector<Piece> piecesByHeight(const IcosphereWeld& weld, const float* land, const float* sea)
+// Every welded vertex's radius, |x, y, z| in double precision.
+std::vector<double> vertexRadii(const IcosphereWeld& weld, const float* land)
 {
     std::vector<double> radius(weld.vertexCount());
     for (std::size_t v = 0; v < radius.size(); ++v)
         radius[v] = lengthOf(land + 3 * std::size_t(weld.vertexToCorner[v]));
+    return radius;
+}
+
+// Every triangle's height and area, the highest first.
+std::vector<Piece> piecesByHeight(const IcosphereWeld& weld, const std::vector<double>& radius, const float* sea)
+{
     std::vector<Piece> pieces(weld.faceCount());
     for (std::size_t t = 0; t < pieces.size(); ++t) {
         const std::uint32_t* corner = &weld.cornerToVertex[3 * t];
@@ -72,7 +78,8 @@ double triangleHeight(double a, double b, double c)
 
 SeaLevel seaLevelForLand(const IcosphereWeld& weld, const float* land, const float* sea, double share)
 {
-    const std::vector<Piece> pieces = piecesByHeight(weld, land, sea);
+    const std::vector<double> radius = vertexRadii(weld, land);
+    const std::vector<Piece> pieces = piecesByHeight(weld, radius, sea);
     double total = 0.0, largest = 0.0;
     for (const Piece& piece : pieces) {
         total += piece.area;
@@ -91,8 +98,17 @@ SeaLevel seaLevelForLand(const IcosphereWeld& weld, const float* land, const flo
             best = k, bestArea = area;
     }
     // One generation step beyond the extremes when all or nothing is land.
+    // Asked for no land or all of it, the sea clears every vertex, not only
+    // the triangles' means: no peak stands out of it, no pit lies dry.
     constexpr double STEP = 1.0 / 1500.0;
-    const double low = best < pieces.size() ? pieces[best].height : pieces.back().height - STEP;
-    const double high = best > 0 ? pieces[best - 1].height : pieces.front().height + STEP;
+    double low = best < pieces.size() ? pieces[best].height : pieces.back().height - STEP;
+    double high = best > 0 ? pieces[best - 1].height : pieces.front().height + STEP;
+    if (share <= 0.0) {
+        low = *std::max_element(radius.begin(), radius.end());
+        high = low + STEP;
+    } else if (share >= 1.0) {
+        high = *std::min_element(radius.begin(), radius.end());
+        low = high - STEP;
+    }
     return {shortestBetween(low, high), bestArea / total, largest / total};
 }

@@ -10,7 +10,9 @@
 // the surface: the area of its undeformed copy on the sea sphere. Exact to
 // the triangle: the share reached differs from the share asked by less than
 // the largest triangle's share, unless triangles of one equal height must be
-// taken or left together.
+// taken or left together. A share of 0 puts the sea above the highest
+// vertex and a share of 1 below the lowest, so that no corner of a triangle
+// left or taken breaks it.
 struct SeaLevel {
     double seaRadius = 1.0;         // strictly between the highest height left and the lowest taken
     double landShare = 0.0;         // 0 to 1: the share of the surface above seaRadius

@@ -2,23 +2,43 @@
 
 #include <string>
 
-// The one named temporary file that a signal ending the process removes
-// before it takes its usual course: one slot, process-wide, used by SafeFile.
-// Covers every signal whose default action ends the process (SIGHUP, SIGINT,
-// SIGQUIT, SIGPIPE, SIGALRM, SIGTERM, SIGUSR1, ... and the real-time ones),
-// but only those still at their default action, so a signal the program
-// ignores or handles itself keeps its disposition.
+// What a signal that ends the process undoes before it takes its usual
+// course: the named temporary files of the saves under way, and the steps of
+// a set of files being put in place. Covers every signal whose default
+// action ends the process (SIGHUP, SIGINT, SIGQUIT, SIGPIPE, SIGALRM,
+// SIGTERM, SIGUSR1, ... and the real-time ones), but only those still at
+// their default action, so a signal the program ignores or handles itself
+// keeps its disposition. Used by SafeFile.
 namespace signalcleanup {
 
-// Takes the slot and installs the handlers; false when another file holds it.
-bool claim();
+// Entries at once: one per file being saved.
+constexpr int ENTRIES = 32;
 
-// The file the handler removes, set before the file is made so that no
-// moment exists where it is there and the handler does not know it; an empty
-// path for none. Only the slot's holder calls this.
-void pointAt(const std::string& path);
+// Takes a free entry, installing the handlers with the first one taken; -1
+// when all are taken (that file then has no cleanup).
+int claim();
 
-// Gives every signal its previous action back and frees the slot.
-void release();
+// What the handler does for entry, relative to the folder descriptor
+// `folder` (which must stay open while it is pointed at): with restoreTo
+// empty, removes name; else renames name back to restoreTo (an old file kept
+// aside while a set is placed). An empty name: nothing. Set before the step
+// it undoes can leave anything behind. Only the entry's holder calls this.
+void pointAt(int entry, int folder, const std::string& name, const std::string& restoreTo = "");
+
+// Frees the entry; with the last one, every signal gets its previous action back.
+void release(int entry);
+
+// An entry held while the object lives; get() is -1 when none was free.
+class Entry {
+public:
+    Entry() : index(claim()) {}
+    ~Entry() { release(index); }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+    int get() const { return index; }
+
+private:
+    int index;
+};
 
 } // namespace signalcleanup

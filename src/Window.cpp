@@ -5,6 +5,7 @@
 #include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
+#include "MemoryReserve.h"
 #include "MeshExport.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
@@ -16,6 +17,7 @@
 #include "WindowSaves.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
@@ -32,14 +34,16 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
+// Address space the GL driver takes to load and make a window's context:
+// Mesa's llvmpipe took 450 MB (its libraries, threads and their heaps).
+// With less it may crash inside glfwCreateWindow.
+constexpr std::uint64_t WINDOW_DRIVER_BYTES = std::uint64_t(512) << 20;
+
 // Samples a pixel the next window asks for; 0: no multisampling.
 int windowSamples = AUTOMATIC_SAMPLES;
 
 // Asked for by the P, E, M and C keys, carried out by the frame loop.
-bool screenshotRequested = false;
-bool exportRequested = false;
-bool mapsRequested = false;
-bool cubeFacesRequested = false;
+SaveRequests saves;
 // Asked for by N: a new planet with the same answers and the next seed.
 bool newPlanetRequested = false;
 // Asked for by Space (two presses in one poll cancel) and Home or R.
@@ -76,19 +80,19 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
     if (key == GLFW_KEY_ESCAPE)
         glfwSetWindowShouldClose(window, GLFW_TRUE);
     else if (key == GLFW_KEY_P)
-        screenshotRequested = true;
+        saves.screenshot = true;
     else if (key == GLFW_KEY_E)
-        exportRequested = true;
+        saves.mesh = true;
     else if (key == GLFW_KEY_SPACE)
         pauseToggleRequested = !pauseToggleRequested;
     else if (key == GLFW_KEY_HOME || key == GLFW_KEY_R)
         viewResetRequested = true;
     else if (key == GLFW_KEY_M)
-        mapsRequested = true;
+        saves.maps = true;
     else if (key == GLFW_KEY_N)
         newPlanetRequested = true;
     else if (key == GLFW_KEY_C)
-        cubeFacesRequested = true;
+        saves.cubeFaces = true;
     else if (key == GLFW_KEY_F)
         setFacetedLand(!facetedLand());
 }
@@ -193,7 +197,7 @@ void chooseDetail()
     if (!currentPlanet || !currentPlanet->buffers)
         return;
     const int whole = currentPlanet->subdivisions;
-    const bool moving = !screenshotRequested && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
+    const bool moving = !saves.screenshot && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
     const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
     currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
 }
@@ -226,21 +230,23 @@ void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    // A key whose work finds no memory is reported; the window goes on.
-    runAtBoundary(
-        [window] {
-            if (screenshotRequested)
-                saveScreenshot(window, *currentPlanet);
-            if (exportRequested)
-                exportShown(*currentPlanet);
-            if (mapsRequested)
-                saveMaps(*currentPlanet);
-            if (cubeFacesRequested)
-                saveCubeFaces(*currentPlanet);
-        },
-        {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
-    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = false;
+    saves.serve(window, *currentPlanet);
     exportFinishedPlanet(*currentPlanet);
+}
+
+// While N's planet is made no frame is drawn, but the planet on the screen is
+// still the one the keys mean: their saves are served from it at once, P's
+// from its frame drawn again (it stands still meanwhile), never later from
+// the planet that replaces it.
+void serviceSavesWhileBusy(GLFWwindow* window)
+{
+    if (!currentPlanet || !saves.any())
+        return;
+    if (saves.screenshot) {
+        chooseDetail();
+        drawFrame();
+    }
+    saves.serve(window, *currentPlanet);
 }
 
 // How often the frame loop looks for the next planet while it is made, in seconds.
@@ -280,9 +286,8 @@ void reportNoWindow()
 
 // Draws until the window is closed or lost to an X error. Keys pressed in the
 // frame that closed it are served on one more frame.
-void runFrames(GLFWwindow* window, PlanetShaders& shaders)
+void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetSequence>& sequence)
 {
-    std::optional<PlanetSequence> sequence;
     if (currentPlanet)
         sequence.emplace(*currentPlanet, runOptions);
     double last = glfwGetTime();
@@ -296,6 +301,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
         if (sequence && serviceNewPlanet(*sequence, shaders)) {
             // The frame on the screen stays while the next planet is made:
             // on two cores, drawing would take the generation's time.
+            serviceSavesWhileBusy(window);
             glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
             continue;
         }
@@ -315,8 +321,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders)
             ORB_LOG(Error, "The window was lost to an X error (%s); it is closed.", xError.c_str());
             return;
         }
-    } while (!glfwWindowShouldClose(window) ||
-             (currentPlanet && (screenshotRequested || exportRequested || mapsRequested || cubeFacesRequested)));
+    } while (!glfwWindowShouldClose(window) || (currentPlanet && saves.any()));
 }
 } // namespace
 
@@ -423,22 +428,32 @@ GLFWwindow* openWindow()
 
 bool runWindow()
 {
-    GLFWwindow* window = openWindow();
+    // With a display but no room for its driver no window opens, and the
+    // cycle goes on; without a display openWindow says why and it ends.
+    const bool room = !glfwInit() || canReserve(WINDOW_DRIVER_BYTES);
+    if (!room)
+        ORB_LOG(Error, "Not enough memory to show the planet");
+    GLFWwindow* window = room ? openWindow() : nullptr;
     if (!window) {
         glfwTerminate();
         finishGenerationForExport();
         releaseCurrentPlanet();
-        return false;
+        return !room;
     }
-    screenshotRequested = exportRequested = mapsRequested = cubeFacesRequested = newPlanetRequested = false;
+    saves = {};
+    newPlanetRequested = false;
+    // Outlives the window: a planet N is still making is waited for and
+    // dropped once the window has closed, not with the window standing.
+    std::optional<PlanetSequence> sequence;
     {
         PlanetShaders shaders = setupShaders();
-        runFrames(window, shaders);
+        runFrames(window, shaders, sequence);
         // The programs go while their context still exists.
         releasePlanetGraphics();
     }
     glfwDestroyWindow(window);
     glfwTerminate();
+    sequence.reset();
     releaseCurrentPlanet();
     return true;
 }

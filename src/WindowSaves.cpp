@@ -1,5 +1,6 @@
 #include "WindowSaves.h"
 
+#include "Failure.h"
 #include "FrameReadback.h"
 #include "LogManager.h"
 #include "CubeFaces.h"
@@ -73,4 +74,21 @@ void saveCubeFaces(Planet& planet)
     saveCubeFacesOf(planet, [&](const std::string& ending) {
         return namedByTheProgram(planet, ending.c_str(), n);
     }, CUBE_SIZE_DEFAULT);
+}
+
+void SaveRequests::serve(GLFWwindow* window, Planet& planet)
+{
+    runAtBoundary(
+        [&] {
+            if (screenshot)
+                saveScreenshot(window, planet);
+            if (mesh)
+                exportShown(planet);
+            if (maps)
+                saveMaps(planet);
+            if (cubeFaces)
+                saveCubeFaces(planet);
+        },
+        {"Not enough memory to save from the window; it goes on.", "Could not save from the window"});
+    *this = {};
 }

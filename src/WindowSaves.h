@@ -23,3 +23,18 @@ void saveMaps(Planet& planet);
 // "Orbivane-SEED-N-px.png", "Orbivane-SEED-N-px-colour.png" and so on, one N
 // for all twelve.
 void saveCubeFaces(Planet& planet);
+
+// The saves the P, E, M and C keys asked for and not yet served.
+struct SaveRequests {
+    bool screenshot = false; // P
+    bool mesh = false;       // E
+    bool maps = false;       // M
+    bool cubeFaces = false;  // C
+
+    bool any() const { return screenshot || mesh || maps || cubeFaces; }
+
+    // Serves every save asked for, all from planet, the one shown (P reads
+    // back the frame just drawn), and clears them. A save that finds no
+    // memory or no thread is reported; the window goes on.
+    void serve(GLFWwindow* window, Planet& planet);
+};

@@ -122,6 +122,25 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
     }
 }
 
+// A second use of an option would silently replace the first: x.png of
+// --map x.png --map y.png would never be written.
+TEST(CommandLine, ARepeatedOptionIsRefusedByName)
+{
+    const std::vector<std::vector<const char*>> repeats = { // the first option is repeated
+        {"--map", "x.png", "--map", "y.png"}, {"--export=a.ply", "--seed", "1", "--export", "a.ply"},
+        {"--seed", "1", "--seed=2"}, {"--land", "30", "--relief", "2", "--land", "40"}, {"--relief=2", "--relief=2"},
+        {"--heightmap", "h.png", "--heightmap", "g.png"}, {"--map-width", "16", "--map-width", "32"},
+        {"--cube-faces", "a", "--cube-faces", "b"}, {"--cube-size", "16", "--cube-size", "32"},
+    };
+    for (const auto& args : repeats) {
+        const std::string option = std::string(args[0]).substr(0, std::string(args[0]).find('='));
+        const Parsed parsed = parse(args);
+        EXPECT_EQ(parsed.result.exitStatus, 2) << option;
+        EXPECT_EQ(parsed.out, "") << option;
+        EXPECT_EQ(parsed.err, "orbivane: " + option + " is given more than once\n\n" + usageText());
+    }
+}
+
 // Two options that would write one file: the later write would silently
 // replace the earlier. Told before any question, as other bad options are.
 TEST(CommandLine, OptionsThatNameOneFileAreRefused)

@@ -166,6 +166,64 @@ TEST(Dialogue, OutOfRangeSubdivisionsAreRefusedAndAskedAgain)
     EXPECT_FALSE(ask("9\n", 8).answers) << "end of input after a refusal still ends the dialogue";
 }
 
+TEST(Dialogue, AnAnswerOnALineLongerThan4096BytesIsRefusedAndAskedAgain)
+{
+    using std::string;
+    const std::tuple<string, Answers, int> cases[] = { // input, answers, lines refused
+        {string(4097, 'x') + "\n3\n10\nn\n", {3, 10, 'n'}, 1},
+        {string(1 << 20, 'x') + "\n3\n10\nn\n", {3, 10, 'n'}, 1},
+        {string(4095, ' ') + "3\n10\nn\n", {3, 10, 'n'}, 0}, // 4096 bytes with the answer
+        {string(4096, ' ') + "3\n7\n10\nn\n", {7, 10, 'n'}, 1},
+        {"abc " + string(5000, 'z') + "\n5\n10\nn\n", {5, 10, 'n'}, 1}, // an unreadable answer's line
+        {"3\n" + string(5000, '9') + "\n10\nn\n", {3, 10, 'n'}, 1},
+        {"3 10 " + string(5000, 'y') + "\nn\n", {3, 10, 'n'}, 1}, // the earlier answers' line counts
+        {string(10000, '\0') + "\n3\n10\nn\n", {3, 10, 'n'}, 2}, // each 4096 NULs in a row count as one
+    };
+    for (const auto& [input, want, refused] : cases) {
+        const Asked asked = ask(input);
+        ASSERT_TRUE(asked.answers) << input.substr(0, 8);
+        EXPECT_EQ(std::tuple(asked.answers->subdivisions, asked.answers->iterations, asked.answers->render),
+                  std::tuple(want.subdivisions, want.iterations, want.render)) << input.substr(0, 8);
+        EXPECT_EQ(countOf(asked.out, "That line is longer than 4096 bytes; it is skipped.\n"), refused);
+    }
+}
+
+// Endless NUL bytes after head, as /dev/zero gives; counts the bytes taken.
+struct Zeros : std::streambuf {
+    explicit Zeros(std::string text) : head(std::move(text))
+    {
+        setg(head.data(), head.data(), head.data() + head.size());
+    }
+    int_type underflow() override
+    {
+        taken += sizeof zeros;
+        setg(zeros, zeros, zeros + sizeof zeros);
+        return 0;
+    }
+    std::string head;
+    char zeros[4096] = {};
+    long long taken = 0;
+};
+
+// /dev/zero has no line end: read for ever, it would hold the program.
+TEST(Dialogue, EndlessNulBytesOrEightLongLinesInARowEndTheInput)
+{
+    const std::string ended = "Too many lines longer than 4096 bytes; the input is taken as ended.\n";
+    for (const char* head : {"", "3\n10\n", "abc "}) {
+        Zeros zeros(head);
+        std::istream in(&zeros);
+        std::ostringstream out;
+        EXPECT_FALSE(askQuestions(in, out, 12)) << head;
+        EXPECT_LT(zeros.taken, 100000) << head;
+        EXPECT_TRUE(out.str().ends_with(ended)) << head;
+    }
+    std::string eight;
+    for (int i = 0; i < 8; ++i)
+        eight += std::string(5000, 'x') + "\n";
+    EXPECT_TRUE(ask(eight + "3\n10\nn\n").out.ends_with(ended));
+    EXPECT_TRUE(ask(eight.substr(5001) + "3\n10\nn\n").answers) << "seven are refused and asked again";
+}
+
 TEST(Dialogue, MemoryBoundsTheSubdivisionCount)
 {
     EXPECT_EQ(maxSubdivisions(0), -1);

@@ -72,7 +72,7 @@ TEST(EndToEnd, SameSeedSameExportedPlanet)
     ASSERT_GT(a.size(), 10000u);
     EXPECT_EQ(a, readFile("b.ply"));
     EXPECT_NE(a, readFile("c.ply"));
-    EXPECT_NE(a.find("seed 42, subdivisions 4, iterations 500"), std::string::npos);
+    EXPECT_NE(a.find("seed 42, subdivisions 4, iterations 500, batch generation"), std::string::npos);
     // The log holds the last run only.
     EXPECT_NE(readFile("Orbivane.log").find("Planet (seed 43) exported to c.ply"), std::string::npos);
 }
@@ -82,7 +82,23 @@ TEST(EndToEnd, LiveGenerationIsExportedWhenItEnds)
     ScopedTempDir dir;
     const CommandResult run = runProgram("2\n50\ny\n", "--seed 7 --export live.obj");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50", 0), 0u);
+    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50, live generation\n", 0), 0u);
+}
+
+// Live and batch generations of one seed step differently: every file says
+// which made it, the mesh's header and extras and the maps' texts.
+TEST(EndToEnd, EveryHeaderSaysWhetherThePlanetRoseLiveOrInBatch)
+{
+    ScopedTempDir dir;
+    for (const std::string mode : {"batch", "live"}) {
+        const CommandResult run = runProgram(mode == "live" ? "2\n50\ny\n" : "2\n50\nn\n",
+                                             "--seed 7 --map-width 16 --map m.png --heightmap h.png --export p.glb");
+        ASSERT_EQ(run.status, 0) << run.out;
+        for (const char* file : {"p.glb", "m.png", "h.png"})
+            EXPECT_NE(readFile(file).find("seed 7, subdivisions 2, iterations 50, " + mode + " generation"),
+                      std::string::npos) << file << " of a " << mode << " planet";
+        EXPECT_NE(readFile("p.glb").find("\"mode\":\"" + mode + "\""), std::string::npos) << mode;
+    }
 }
 
 TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
@@ -93,6 +109,23 @@ TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)
     const std::string log = readFile("Orbivane.log");
     EXPECT_NE(log.find("ERROR   src/PlanetSaving.cpp"), std::string::npos);
     EXPECT_NE(run.out.find("Could not export the planet to no/such/folder/p.ply: "), std::string::npos);
+}
+
+// Console text that cannot be written: said once on standard error, the
+// questions still answered, and the run fails as a failed save does.
+TEST(EndToEnd, StandardOutputThatCannotBeWrittenIsSaidOnceAndFailsTheRun)
+{
+    ScopedTempDir dir;
+    const std::string said = "Cannot write standard output (No space left on device); console messages are lost, "
+                             "and the run ends with status 1.\n";
+    for (const auto& [args, status] : {std::pair{"", 1}, {"--help", 1}, {"--version", 1}, {"--seed 1 --seed 2", 2}}) {
+        const CommandResult run = runProgram("2\n10\nn\n", std::string(args) + " >/dev/full");
+        EXPECT_EQ(run.status, status) << args;
+        const std::size_t at = run.err.find(said);
+        EXPECT_EQ(at != std::string::npos && run.err.find(said, at + 1) == std::string::npos, status == 1) << run.err;
+    }
+    EXPECT_NE(readFile("Orbivane.log").find("Generating planet with 640 triangles and 10 iterations"),
+              std::string::npos) << "the questions were answered";
 }
 
 TEST(EndToEnd, CommandLineThroughTheRealProgram)

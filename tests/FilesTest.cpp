@@ -31,20 +31,37 @@ TEST(TextFile, NothingToReadGivesNull)
     EXPECT_EQ(readTextFile("folder"), nullptr);
 }
 
-TEST(ResourcePath, PrefersTheWorkingDirectory)
+// Files that go together come from one folder: the first that holds them
+// all, never a file missing from one taken alone from the next.
+TEST(ResourcePath, EveryFileFromTheFirstFolderHoldingThemAll)
 {
     ScopedTempDir dir;
-    EXPECT_EQ(resourcePath("res/land.vert"), "res/land.vert") << "unchanged when found nowhere";
-    std::filesystem::create_directory("res");
-    std::ofstream("res/land.vert") << "x";
-    EXPECT_EQ(resourcePath("res/land.vert"), "res/land.vert");
+    namespace fs = std::filesystem;
+    const std::vector<std::string> names{"res/land.vert", "res/land.frag"};
+    const std::vector<std::string> folders{"", "built", "installed"};
+    for (const std::string folder : {"built", "installed"})
+        for (const std::string& name : names) {
+            fs::create_directories(fs::path(folder) / "res");
+            std::ofstream(fs::path(folder) / name) << "x";
+        }
+    fs::create_directory("res");
+    std::ofstream("res/land.vert") << "x"; // the user's, without its pair
+    const std::vector<std::string> built{"built/res/land.vert", "built/res/land.frag"};
+    EXPECT_EQ(resourcePaths(names, folders), built);
+    std::ofstream("res/land.frag") << "x";
+    EXPECT_EQ(resourcePaths(names, folders), names) << "the working directory's, once it holds both";
+    fs::remove("built/res/land.vert");
+    fs::remove("res/land.frag");
+    const std::vector<std::string> installed{"installed/res/land.vert", "installed/res/land.frag"};
+    EXPECT_EQ(resourcePaths(names, folders), installed);
+    fs::remove("installed/res/land.frag");
+    EXPECT_EQ(resourcePaths(names, folders), names) << "unchanged when no folder holds them all";
 
-    // Then the build tree's copy beside the program, then the installed one.
-    const auto candidates = resourceCandidates("res/land.vert");
-    ASSERT_EQ(candidates.size(), 3u);
-    const auto program = std::filesystem::read_symlink("/proc/self/exe");
-    EXPECT_EQ(candidates[1], (program.parent_path() / "res/land.vert").string());
-    EXPECT_EQ(candidates[2], (program.parent_path().parent_path() / "share/orbivane/res/land.vert").string());
+    // By default: the working directory, beside the program, then installed.
+    const auto program = fs::read_symlink("/proc/self/exe");
+    const std::vector<std::string> defaults{"", program.parent_path().string(),
+                                            (program.parent_path().parent_path() / "share/orbivane").string()};
+    EXPECT_EQ(resourceFolders(), defaults);
 }
 
 TEST(Png, RoundTripAndUnwritablePath)

@@ -276,7 +276,7 @@ TEST(MeshExportWeld, LandCaughtHalfWayThroughAPlaneStillSavesClosed)
     std::string error;
     ASSERT_TRUE(exportPlanet("mid.ply", *planet, MeshInfo{1, 3, 10, 4}, error)) << error;
     const ReadMesh mesh = readPly("mid.ply");
-    EXPECT_EQ(mesh.comments, std::vector<std::string>{"Orbivane planet: seed 1, subdivisions 3, iterations 4 of 10"});
+    EXPECT_EQ(mesh.comments, std::vector<std::string>{"Orbivane planet: seed 1, subdivisions 3, iterations 4 of 10, live generation"});
     EXPECT_EQ(mesh.positions.size(), 3u * 642);
     // Closed and consistently wound: every directed edge once, and its reverse once.
     std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
@@ -287,14 +287,14 @@ TEST(MeshExportWeld, LandCaughtHalfWayThroughAPlaneStillSavesClosed)
         ASSERT_TRUE(edges.count({b, a})) << "open edge " << a << "-" << b;
 }
 
-TEST(MeshExportFiles, HeadersSayHowFarALiveGenerationGot)
+TEST(MeshExportFiles, HeadersSayTheModeAndHowFarALiveGenerationGot)
 {
     const std::pair<MeshInfo, const char*> cases[] = {
-        {{7, 2, 50}, "iterations 50"},
-        {{7, 2, 50, 50}, "iterations 50"},
-        {{7, 2, 50, 12}, "iterations 12 of 50"},
-        {{7, 2, 50, 12, true}, "iterations 12 of 50, stopped"},
-        {{7, 2, 50, 0, true}, "iterations 0 of 50, stopped"},
+        {{7, 2, 50}, "iterations 50, batch generation"},
+        {{7, 2, 50, 50}, "iterations 50, live generation"},
+        {{7, 2, 50, 12}, "iterations 12 of 50, live generation"},
+        {{7, 2, 50, 12, true}, "iterations 12 of 50, stopped, live generation"},
+        {{7, 2, 50, 0, true}, "iterations 0 of 50, stopped, live generation"},
     };
     for (const auto& [info, tail] : cases)
         EXPECT_EQ(headerComment(info), std::string("Orbivane planet: seed 7, subdivisions 2, ") + tail);
@@ -309,7 +309,7 @@ TEST(MeshExportFiles, PlyAndObjReadBackAsTheWeldedMesh)
     ASSERT_TRUE(exportPlanet("planet.ply", *planet, info, error)) << error;
     ASSERT_TRUE(exportPlanet("planet.OBJ", *planet, info, error)) << error;
     const IndexedMesh welded = weldedMesh(*planet);
-    const std::string comment = "Orbivane planet: seed 42, subdivisions 3, iterations 200";
+    const std::string comment = "Orbivane planet: seed 42, subdivisions 3, iterations 200, batch generation";
     for (const auto& [name, mesh] : {std::pair{"PLY", readPly("planet.ply")}, {"OBJ", readObj("planet.OBJ")}}) {
         EXPECT_EQ(mesh.comments, std::vector<std::string>{comment}) << name;
         expectSameBits(mesh.positions, welded.positions, name);
@@ -327,7 +327,7 @@ TEST(MeshExportFiles, HeadersCarrySeedSubdivisionsAndIterations)
     ASSERT_TRUE(exportPlanet("sphere.ply", *planet, info, error)) << error;
     ASSERT_TRUE(exportPlanet("sphere.obj", *planet, info, error)) << error;
     const std::string header = "ply\nformat binary_little_endian 1.0\n"
-                               "comment Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456\n"
+                               "comment Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456, batch generation\n"
                                "element vertex 12\nproperty float x\nproperty float y\nproperty float z\n"
                                "property float nx\nproperty float ny\nproperty float nz\n"
                                "property uchar red\nproperty uchar green\nproperty uchar blue\n"
@@ -337,7 +337,7 @@ TEST(MeshExportFiles, HeadersCarrySeedSubdivisionsAndIterations)
     EXPECT_EQ(ply.size(), header.size() + 12 * 27 + 20 * 13);
     const auto lines = readLines("sphere.obj");
     ASSERT_EQ(lines.size(), 1u + 12 + 12 + 20);
-    EXPECT_EQ(lines[0], "# Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456");
+    EXPECT_EQ(lines[0], "# Orbivane planet: seed 4294967295, subdivisions 0, iterations 123456, batch generation");
     EXPECT_EQ(lines[1].substr(0, 2), "v ");
     EXPECT_EQ(lines[13].substr(0, 3), "vn ");
     EXPECT_EQ(lines[25].substr(0, 2), "f ");
@@ -517,12 +517,13 @@ TEST(MeshExportGlb, ExtrasSayWhatMadeThePlanetAndHowMuchOfItTheLandHolds)
     ScopedTempDir dir;
     auto planet = generatedPlanet(0, 0);
     const std::pair<MeshInfo, const char*> cases[] = {
-        {{42, 3, 2000}, R"("seed":42,"subdivisions":3,"iterations":2000,)"
-                        R"("comment":"Orbivane planet: seed 42, subdivisions 3, iterations 2000"})"},
-        {{7, 0, 50, 12}, R"("seed":7,"subdivisions":0,"iterations":50,"applied":12,"stopped":false,)"
-                         R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 12 of 50"})"},
-        {{7, 0, 50, 0, true}, R"("iterations":50,"applied":0,"stopped":true,)"
-                              R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 0 of 50, stopped"})"},
+        {{42, 3, 2000}, R"("seed":42,"subdivisions":3,"iterations":2000,"mode":"batch",)"
+                        R"("comment":"Orbivane planet: seed 42, subdivisions 3, iterations 2000, batch generation"})"},
+        {{7, 0, 50, 12}, R"("seed":7,"subdivisions":0,"iterations":50,"mode":"live","applied":12,"stopped":false,)"
+                         R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 12 of 50, live generation"})"},
+        {{7, 0, 50, 0, true}, R"("iterations":50,"mode":"live","applied":0,"stopped":true,)"
+                              R"("comment":"Orbivane planet: seed 7, subdivisions 0, iterations 0 of 50, stopped, live )"
+                              R"(generation"})"},
     };
     for (const auto& [info, extras] : cases) {
         std::string error;

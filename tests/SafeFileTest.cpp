@@ -2,14 +2,18 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -193,6 +197,125 @@ TEST(SafeFile, AnotherUsersLinkInAStickySharedFolderIsNotFollowed)
         EXPECT_EQ(c.followed ? "" : failureText(file.failure),
                   c.followed ? "" : "not following a symlink another user owns in a sticky world-writable folder");
     }
+}
+
+// A link planted on the way to the file, not only at its end, is judged as
+// one at the end would be: shared/dir -> private, owned by another user in a
+// sticky 1777 folder, takes no save into the root-only folder.
+TEST(SafeFile, ALinkOnTheWayIsFollowedOnlyWhereOneAtTheEndWouldBe)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link to another user";
+    struct Case { const char* what; uid_t linkOwner; mode_t sharedMode; bool followed; };
+    const Case cases[] = {{"another user's link in a sticky 1777 folder", 65534, 01777, false},
+                          {"the runner's own link there", 0, 01777, true},
+                          {"another user's link in a 0777 folder", 65534, 0777, true}};
+    const std::pair<const char*, SaveTarget> targets[] = {
+        {"replacing", SaveTarget::replacing("shared/dir/victim")},
+        {"creating", SaveTarget::replacing("shared/dir/./new")},
+        {"through the link at the end", SaveTarget::replacing("shared/end")},
+        {"numbered", SaveTarget::numbered("shared/dir/n-", ".png")}};
+    for (const Case& c : cases)
+        for (const auto& [how, target] : targets) {
+            ScopedTempDir dir;
+            fs::create_directories("private");
+            chmod("private", 0700);
+            std::ofstream("private/victim") << "root only";
+            fs::create_directory("shared");
+            chmod("shared", c.sharedMode);
+            fs::create_symlink(dir.path() + "/private", "shared/dir");
+            fs::create_symlink("dir/victim", "shared/end"); // the runner's: refused only for the link before it
+            ASSERT_EQ(lchown("shared/dir", c.linkOwner, c.linkOwner), 0);
+            SafeFile file(target);
+            file.write("planted");
+            EXPECT_EQ(file.commit(), c.followed) << c.what << ", " << how;
+            fs::current_path("private");
+            const std::vector<std::string> inPrivate = entries();
+            fs::current_path(dir.path());
+            if (c.followed)
+                continue;
+            EXPECT_EQ(inPrivate, std::vector<std::string>{"victim"}) << c.what << ", " << how;
+            EXPECT_EQ(readFile("private/victim"), "root only") << c.what << ", " << how;
+            EXPECT_EQ(failureText(file.failure),
+                      "not following a symlink another user owns in a sticky world-writable folder") << how;
+        }
+}
+
+// The attribute that holds a POSIX access control list, and a list with
+// owner rw, user 65534 `nobody` (nothing: shut out), group r, mask r|nobody,
+// other none.
+constexpr const char* ACL_ATTRIBUTE = "system.posix_acl_access";
+std::string shutOutList(std::uint16_t nobody = 0)
+{
+    const auto entry = [](std::uint16_t tag, std::uint16_t permissions, std::uint32_t id) {
+        std::string bytes(8, '\0');
+        std::memcpy(&bytes[0], &tag, 2);
+        std::memcpy(&bytes[2], &permissions, 2);
+        std::memcpy(&bytes[4], &id, 4);
+        return bytes;
+    };
+    const std::uint32_t version = 2;
+    const std::uint32_t none = 0xFFFFFFFF;
+    return std::string(reinterpret_cast<const char*>(&version), 4) + entry(0x01, 6, none) + entry(0x02, nobody, 65534) +
+           entry(0x04, 4, none) + entry(0x10, std::uint16_t(4 | nobody), none) + entry(0x20, 0, none);
+}
+
+std::string accessList(const std::string& path)
+{
+    char bytes[256];
+    const ssize_t length = getxattr(path.c_str(), ACL_ATTRIBUTE, bytes, sizeof bytes);
+    return length < 0 ? "" : std::string(bytes, std::size_t(length));
+}
+
+TEST(SafeFile, AReplacedFileKeepsItsAccessControlList)
+{
+    for (const TempKind& kind : TEMP_KINDS) {
+        ScopedTempDir dir;
+        const UsingTempKind using_(kind);
+        std::ofstream("p.ply") << "old";
+        const std::string list = shutOutList();
+        if (setxattr("p.ply", ACL_ATTRIBUTE, list.data(), list.size(), 0) != 0)
+            GTEST_SKIP() << "the file system of " << dir.path() << " has no access control lists: " << strerror(errno);
+        ASSERT_TRUE(save(SaveTarget::replacing("p.ply"), "new")) << kind.name;
+        EXPECT_EQ(accessList("p.ply"), list) << kind.name << ": user 65534 is still shut out";
+        struct stat status;
+        ASSERT_EQ(stat("p.ply", &status), 0);
+        EXPECT_EQ(status.st_mode & 0777, 0640u) << kind.name;
+        EXPECT_EQ(readFile("p.ply"), "new");
+
+        // The folder's default list, which gives nobody rw, is not given to
+        // the new file where the old one had no list.
+        std::ofstream("q.ply") << "old";
+        ASSERT_EQ(chmod("q.ply", 0640), 0);
+        const std::string grant = shutOutList(6);
+        ASSERT_EQ(setxattr(".", "system.posix_acl_default", grant.data(), grant.size(), 0), 0);
+        ASSERT_TRUE(save(SaveTarget::replacing("q.ply"), "new")) << kind.name;
+        EXPECT_EQ(accessList("q.ply"), "") << kind.name;
+    }
+}
+
+// Where the new file cannot take the old one's list (a ramfs has none),
+// group and others lose every right and the log says so.
+TEST(OldFile, AListThatCannotBeCarriedOverLeavesTheOwnerAlone)
+{
+    ScopedTempDir dir;
+    fs::create_directory("ram");
+    if (geteuid() != 0 || mount("ramfs", "ram", "ramfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "needs root to mount a ramfs";
+    OldFile old;
+    old.exists = true;
+    old.mode = 0644;
+    old.acl = shutOutList();
+    const int fd = open("ram/p.ply", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    old.giveTo(fd, "ram/p.ply");
+    struct stat status;
+    EXPECT_EQ(fstat(fd, &status), 0);
+    close(fd);
+    umount2((dir.path() + "/ram").c_str(), MNT_DETACH);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_NE(readFile("Orbivane.log").find("\"ram/p.ply\" is open to its owner only: the old file's access control list "
+                                            "could not be carried over (Operation not supported)."),
+              std::string::npos);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -19,6 +20,26 @@
 #include <numbers>
 #include <regex>
 #include <set>
+
+// Set on a thread, its allocations of a MiB or more find no memory.
+thread_local bool largeAllocationsFail = false;
+
+// Out of line, so that no caller sees new and delete pair malloc with free.
+[[gnu::noinline]] void* operator new(std::size_t bytes)
+{
+    void* block = largeAllocationsFail && bytes >= (1 << 20) ? nullptr : std::malloc(bytes ? bytes : 1);
+    return block ? block : throw std::bad_alloc();
+}
+
+[[gnu::noinline]] void operator delete(void* block) noexcept
+{
+    std::free(block);
+}
+
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept
+{
+    std::free(block);
+}
 
 namespace {
 
@@ -291,12 +312,13 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
     EXPECT_EQ(colour.height, 50u);
     EXPECT_EQ(colour.bitDepth, 8);
     EXPECT_EQ(colour.colourType, 2) << "RGB";
-    EXPECT_EQ(colour.text, "Orbivane planet: seed 7, subdivisions 3, iterations 200");
+    EXPECT_EQ(colour.text, "Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation");
     EXPECT_EQ(height.width, 100u);
     EXPECT_EQ(height.height, 50u);
     EXPECT_EQ(height.bitDepth, 16);
     EXPECT_EQ(height.colourType, 0) << "greyscale";
     EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
+                                                         R"(batch generation, )"
                                                          R"(radius 0\.9[0-9]{8} to 1\.0[0-9]{7})")))
         << height.text;
     EXPECT_NE(run.out.find("Planet (seed 7): map saved to m.png\n"), std::string::npos) << run.out;
@@ -352,10 +374,12 @@ TEST(WorldMap, AMapWhoseSidecarCannotBeWrittenHasFailed)
     const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("Orbivane-3-", "-map.png"), std::nullopt}, 32);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(saved);
-    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists\n"),
+    EXPECT_NE(out.find("Could not save Orbivane-3-1-map.png.aux.xml beside the map Orbivane-3-1-map.png: File exists; "
+                       "none of the three files is saved.\n"),
               std::string::npos) << out;
     EXPECT_EQ(out.find("map saved"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("Orbivane-3-2-map.png.aux.xml")) << "no sidecar under another number";
+    EXPECT_FALSE(std::filesystem::exists("Orbivane-3-1-map.png")) << "no map without its sidecars";
     EXPECT_EQ(readFile("Orbivane-3-1-map.png.aux.xml"), "someone else's\n");
 }
 
@@ -371,12 +395,13 @@ TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
                        colour = pngFacts(std::string("f-") + face + "-colour.png");
         EXPECT_TRUE(height.width == 16 && height.height == 16 && height.bitDepth == 16 && height.colourType == 0) << face;
         EXPECT_TRUE(colour.width == 16 && colour.height == 16 && colour.bitDepth == 8 && colour.colourType == 2) << face;
-        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, radius ", 0), 0u);
+        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, radius ",
+                                    0), 0u);
     }
     run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Could not save the cube face missing/f-px.png: No such file or directory; the faces after "
-                           "it are not saved.\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Could not save the cube face missing/f-px.png: No such file or directory; none of the faces "
+                           "is saved.\n"), std::string::npos) << run.out;
 }
 
 TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
@@ -393,6 +418,30 @@ TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
     EXPECT_FALSE(saved);
     EXPECT_NE(out.find("Could not start the thread that makes the maps: "), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists("m.png"));
+}
+
+// The colour map finds no memory on its thread while the height map is
+// written: each map is reported by itself, the one saved as saved.
+TEST(WorldMap, AMapWithoutMemoryIsReportedByItselfBesideTheOneSaved)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    setThreadStarter([](std::function<void()> body) {
+        return std::thread([body = std::move(body)] {
+            largeAllocationsFail = true;
+            body();
+        });
+    });
+    testing::internal::CaptureStdout();
+    const bool saved = saveMapsOf(*planet, {SaveTarget::replacing("m.png"), SaveTarget::replacing("h.png")}, 1024);
+    const std::string out = testing::internal::GetCapturedStdout();
+    setThreadStarter({});
+    EXPECT_FALSE(saved);
+    EXPECT_NE(out.find("Could not save the map m.png: not enough memory\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Planet (seed 11): height map saved to h.png\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("they are not saved"), std::string::npos) << out;
+    for (const char* file : {"h.png", "h.pgw", "h.png.aux.xml", "m.png"})
+        EXPECT_EQ(std::filesystem::exists(file), file[0] == 'h') << file;
 }
 
 // Another program has just claimed the first number for its colour map: the
@@ -418,6 +467,34 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     for (const char* face : CUBE_FACE_NAMES)
         EXPECT_TRUE(std::filesystem::exists(std::string("P-2-") + face + "-colour.png") &&
                     !std::filesystem::exists(std::string("P-1-") + face + "-colour.png")) << face;
+}
+
+// A map with its sidecars, and the twelve cube faces, are each one set: when
+// its last member cannot be placed (a folder in the way), every old member
+// stays as it was, no new one appears and no temporary file is left.
+TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
+{
+    ScopedTempDir dir;
+    auto planet = planetOf(2, 10);
+    for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
+        std::ofstream(name) << "old " << name;
+    std::filesystem::create_directory("m.png.aux.xml");
+    std::filesystem::create_directory("f-nz-colour.png");
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt}, 16));
+    EXPECT_FALSE(saveCubeFacesOf(*planet, [](const std::string& ending) { return SaveTarget::replacing("f" + ending); }, 16));
+    const std::string out = testing::internal::GetCapturedStdout();
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, (std::set<std::string>{"Orbivane.log", "f-nz-colour.png", "f-px.png", "m.png", "m.png.aux.xml",
+                                            "m.pgw"})) << out;
+    for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
+        EXPECT_EQ(readFile(name), "old " + name);
+    EXPECT_NE(out.find("Could not save m.png.aux.xml beside the map m.png: Is a directory; none of the three files is "
+                       "saved.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Could not save the cube face f-nz-colour.png: Is a directory; none of the faces is saved.\n"),
+              std::string::npos) << out;
 }
 
 } // namespace

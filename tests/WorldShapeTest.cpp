@@ -61,7 +61,7 @@ TEST(LandAndRelief, ExportsHoldTheShareAskedAndTheStretchedRadii)
     ASSERT_EQ(run("").status, 0);
     const PlyFile generated = readPlyFile("p.ply");
     ASSERT_TRUE(generated.whole);
-    ASSERT_EQ(generated.comment, "Orbivane planet: seed 42, subdivisions 4, iterations 3000");
+    ASSERT_EQ(generated.comment, "Orbivane planet: seed 42, subdivisions 4, iterations 3000, batch generation");
     const auto [plainLow, plainHigh] = heightMapRadii("h.png");
     const struct {
         std::optional<double> land;
@@ -124,6 +124,23 @@ TEST(SeaLevel, TakesWholeTrianglesFromTheHighestDown)
             above += triangleHeight(r[0], r[1], r[2]) > level.seaRadius;
         }
         EXPECT_NEAR(above / 20.0, level.landShare, 1e-6) << asked << ": the radius splits the triangles as counted";
+    }
+}
+
+// No vertex stands out of the sea of 0 % land, none lies dry under that of
+// 100 %, by its own radius or by the map's (over its sea sphere vertex's).
+TEST(SeaLevel, NoVertexBreaksTheSeaOfNoLandOrAllLand)
+{
+    for (const int subdivisions : {1, 6}) {
+        const auto planet = quietPlanet(2, subdivisions, 3000);
+        const float *land = planet->vertices.data(), *sea = planet->water->vertices.data();
+        const double low = seaLevelForLand(planet->weld, land, sea, 1).seaRadius;
+        const double high = seaLevelForLand(planet->weld, land, sea, 0).seaRadius;
+        for (std::size_t c = 0; c < planet->vertices.size(); c += 3) {
+            const double r = std::hypot(double(land[c]), double(land[c + 1]), double(land[c + 2]));
+            const double mapped = r / std::hypot(double(sea[c]), double(sea[c + 1]), double(sea[c + 2]));
+            ASSERT_TRUE(std::min(r, mapped) > low && std::max(r, mapped) < high) << subdivisions << ": corner " << c / 3;
+        }
     }
 }
 

@@ -3,9 +3,11 @@
 #include "Figures.h"
 #include "ProgramDriver.h"
 #include "TestSupport.h"
+#include "XSupport.h"
 
 #include <gtest/gtest.h>
 #include <random>
+#include <unistd.h>
 
 using namespace driver;
 
@@ -66,6 +68,26 @@ TEST(ProgramInput, AFailedAllocationIsReportedAndTheNextCycleRuns)
     recordFigure("memory: failed allocation", "9 subdivisions under a 300 MB address-space limit: reported, next cycle ran");
 }
 
+// /dev/zero never gives a line end; a gigabyte line does, at last. Neither
+// is kept: both are read under an address-space limit of a fifth of a line.
+TEST(ProgramInput, EndlessAndGigabyteLinesEndInBoundedMemory)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#endif
+    ScopedTempDir dir;
+    const std::pair<std::string, std::string> cases[] = { // input, what the console then says
+        {"cat /dev/zero", "Too many lines longer than 4096 bytes; the input is taken as ended.\n"},
+        {"{ head -c 1073741824 /dev/zero | tr '\\0' x; printf '\\n2\\n10\\nn\\n'; }",
+         "skipped.\n" + FIRST_QUESTION + "2 subdivisions gives 640 triangles."}};
+    for (const auto& [input, said] : cases) {
+        const CommandResult run = runCommand(input + " | (ulimit -v 300000; timeout 120 " + programCommand() + ")");
+        EXPECT_EQ(run.status, 0) << input << "\n" << run.err;
+        EXPECT_NE(run.out.find(said), std::string::npos) << input << "\n" << run.out.substr(0, 2000);
+    }
+    recordFigure("input: /dev/zero and a 1 GiB line", "each ended under a 300 MB address-space limit");
+}
+
 TEST(ProgramInput, CountsBeyondTheMachineAreRefusedWithTheRange)
 {
     ScopedTempDir dir;
@@ -82,7 +104,13 @@ TEST(ProgramInput, CountsBeyondTheMachineAreRefusedWithTheRange)
 TEST(ProgramInput, DisplaysThatCannotBeUsedEndTheProgramCalmly)
 {
     ScopedTempDir dir;
-    for (const std::string prefix : {"env -u DISPLAY", "env DISPLAY=:77", "env DISPLAY=127.0.0.1:77"}) {
+    // Displays checked unserved: no local server, and a port that refuses.
+    const int local = xsupport::unservedDisplayNumber(1000 + getpid() % 5000);
+    ASSERT_GE(local, 0);
+    const xsupport::RefusingTcpDisplay refusing;
+    ASSERT_FALSE(refusing.name().empty());
+    for (const std::string& prefix :
+         {std::string("env -u DISPLAY"), "env DISPLAY=:" + std::to_string(local), "env DISPLAY=" + refusing.name()}) {
         const CommandResult run = runCommand("timeout 60 " + programCommand(prefix), "3\n100\nn\n3\n100\nn\n");
         EXPECT_EQ(run.status, 0) << prefix;
         const std::string last = "opening OpenGL window and initializing OpenGL...\n";

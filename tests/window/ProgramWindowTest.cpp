@@ -437,6 +437,58 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
     EXPECT_EQ(readFile("Orbivane-" + seed + "-1.ply"), readFile("batch.ply"));
 }
 
+// N's planets count for the exit status as the questions' do: a file of any
+// planet of the run that was not written (here a folder stands in its way)
+// ends the run with status 1, and only then.
+TEST_F(ProgramWindow, PlanetsMadeByNCountForTheExitStatus)
+{
+    for (const auto& [blocked, status] : {std::pair{"", 0}, {"x.ply", 1}, {"x-2.ply", 1}}) {
+        const std::string folder = std::string("case-") + blocked;
+        fs::create_directory(folder);
+        if (*blocked)
+            fs::create_directory(folder + "/" + blocked);
+        BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8", "--export", folder + "/x.ply"}, "3\n100\nn\n");
+        Image shot;
+        ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+        ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), folder + "/x-2.ply") > 0; })) << program.out();
+        ASSERT_TRUE(escapeUntilAsked(program, 2));
+        EXPECT_EQ(program.waitForExit(30), status) << blocked << "\n" << program.out();
+    }
+}
+
+// Keys pressed while N's planet is made save the planet on the screen, at
+// once; Esc pressed with E closes the window without waiting to save N's
+// planet. Each generation takes seconds, the keys milliseconds.
+TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "7\n300000\nn\n");
+    const unsigned long window = xsupport::waitForWindow("Orbivane", 120);
+    ASSERT_NE(window, 0u) << program.out();
+    xsupport::FrameWatch watch(window);
+    Image shot;
+    ASSERT_TRUE(watch.next(shot) && watch.next(shot)) << "drawing";
+    std::mt19937 seeds(8);
+    const std::string next = std::to_string(seeds()), after = std::to_string(seeds());
+    press("n");
+    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + next + "\n", 1, 60)) << program.out();
+    press("--delay 0 e m c p");
+    ASSERT_TRUE(waitForOutput(program, "cube faces saved to ", 1, 120)) << program.out(); // the last of the four
+    for (const char* saved : {"Planet (seed 8) exported to Orbivane-8-1.ply\n",
+                              "Planet (seed 8): height map saved to Orbivane-8-1-height.png\n",
+                              "Planet (seed 8): cube faces saved to Orbivane-8-1-{", "Screenshot saved to Orbivane-8-1.png\n"})
+        EXPECT_EQ(countOf(program.out(), saved), 1) << saved << program.out();
+    EXPECT_TRUE(readPng("Orbivane-8-1.png", shot) && countPlanetPixels(shot) > 150000) << "the frame shows the planet";
+
+    // Once N's planet is shown, E saves it; then Esc with E during the next N.
+    ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + next + "-1.ply")) << program.out();
+    press("n");
+    ASSERT_TRUE(waitForOutput(program, "New planet: seed " + after + "\n", 1, 60)) << program.out();
+    press("--delay 0 e Escape");
+    EXPECT_TRUE(waitForOutput(program, FIRST_QUESTION, 2, 120)) << program.out();
+    EXPECT_EQ(program.waitForExit(30), 0);
+    EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply") && !fs::exists("Orbivane-" + after + "-1.ply")) << program.out();
+}
+
 // N during a live generation: the old one stops where it is, the new one
 // rises live while the old one's smooth shading may still be under way.
 TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
@@ -447,7 +499,8 @@ TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
     ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed ") > 0; })) << program.out();
     const std::string seed = std::to_string(std::mt19937(8)());
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
-    EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000\n"), std::string::npos) << "caught rising";
+    EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000, live generation\n"), std::string::npos)
+        << "caught rising";
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
 }

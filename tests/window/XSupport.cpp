@@ -4,13 +4,57 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xdamage.h>
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace xsupport {
+
+int unservedDisplayNumber(int first)
+{
+    // Every Unix socket bound on the machine, abstract ones with a leading @.
+    std::string bound;
+    std::ifstream sockets("/proc/net/unix");
+    for (std::string line; std::getline(sockets, line);)
+        bound += line.substr(line.rfind(' ') + 1) + "\n";
+    for (int number = first; number <= first + 1000; ++number) {
+        const std::string n = std::to_string(number);
+        const std::string socket = "/tmp/.X11-unix/X" + n;
+        std::error_code error;
+        if (!std::filesystem::exists("/tmp/.X" + n + "-lock", error) && !std::filesystem::exists(socket, error) &&
+            bound.find(socket + "\n") == std::string::npos)
+            return number;
+    }
+    return -1;
+}
+
+RefusingTcpDisplay::RefusingTcpDisplay()
+{
+    socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    for (int number = 100 + getpid() % 2000; socket >= 0 && number < 10000 && display.empty(); ++number) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(6000 + number));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            display = "127.0.0.1:" + std::to_string(number);
+    }
+}
+
+RefusingTcpDisplay::~RefusingTcpDisplay()
+{
+    if (socket >= 0)
+        close(socket);
+}
+
 namespace {
 
 struct DisplayCloser {

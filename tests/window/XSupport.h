@@ -8,6 +8,28 @@
 // Small Xlib helpers for tests that drive the real program's window.
 namespace xsupport {
 
+// A local display number, from `first` on, that no X server serves now: no
+// lock file /tmp/.X<N>-lock, and no socket /tmp/.X11-unix/X<N>, as a file
+// or in the abstract namespace. -1 when none up to first + 1000.
+int unservedDisplayNumber(int first);
+
+// A TCP display on this machine ("127.0.0.1:N") that refuses every
+// connection while the object lives: its port, 6000 + N, is bound here and
+// never listened on, so no server can take it meanwhile. Empty name when
+// no such port was free.
+class RefusingTcpDisplay {
+public:
+    RefusingTcpDisplay();
+    ~RefusingTcpDisplay();
+    RefusingTcpDisplay(const RefusingTcpDisplay&) = delete;
+    RefusingTcpDisplay& operator=(const RefusingTcpDisplay&) = delete;
+    const std::string& name() const { return display; }
+
+private:
+    int socket = -1;
+    std::string display;
+};
+
 // The id of the visible top-level window titled exactly title, or 0 once
 // timeoutSeconds have passed without one (0: one look).
 unsigned long waitForWindow(const std::string& title, double timeoutSeconds);
