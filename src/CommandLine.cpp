@@ -147,8 +147,8 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 
 std::string usageText()
 {
-    return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--no-window]\n"
-           "                [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+    return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--live-seconds S]\n"
+           "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
@@ -165,6 +165,8 @@ std::string usageText()
            "  --iterations N        answer the second question: 0 to 2147483647\n"
            "  --live, --batch       answer the third: watch the land rise, or generate it first\n"
            "  --no-window           make and save the planets without opening a window\n"
+           "  --live-seconds S      spread a live generation over S seconds (0 to 86400; 0, the default:\n"
+           "                        as fast as the machine goes)\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
            "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
@@ -227,6 +229,11 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
             return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
                    std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
         options.cubeSize = *size;
+    } else if (name == "--live-seconds") {
+        const std::optional<double> seconds = parseNumber(value, 0.0, 86400.0, false);
+        if (!seconds)
+            return "--live-seconds takes a number of seconds from 0 to 86400, not " + quoted;
+        options.liveSeconds = *seconds;
     } else if (name == "--land") {
         options.landPercent = parseNumber(value, 0.0, 100.0, false);
         if (!options.landPercent)
@@ -267,7 +274,7 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 
 bool takesValue(std::string_view name)
 {
-    for (const char* known : {"--subdivisions", "--iterations", "--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
+    for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
                               "--cube-faces", "--cube-size"})
         if (name == known)
             return true;

@@ -21,6 +21,7 @@ struct Options {
     double relief = 1.0;               // heights from the sea stretched by this, above 0 up to 10
     GivenAnswers answers;              // --subdivisions, --iterations, --live or --batch: not asked
     bool noWindow = false;             // make and save the planets, never open a window
+    double liveSeconds = 0.0;          // a live rise spread over this many seconds, 0 to 86400; 0: at full speed
 };
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.

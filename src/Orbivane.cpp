@@ -136,6 +136,7 @@ int runProgram(int argc, char** argv)
         return parsed.exitStatus;
     runOptions = parsed.options;
     setFixedSeed(runOptions.seed);
+    setLiveSeconds(runOptions.liveSeconds);
     if (!givenSubdivisionsFit(std::cerr))
         return 2;
     const WindowStage stage = runOptions.noWindow ? WindowStage(runWithoutWindow) : WindowStage(runWindow);

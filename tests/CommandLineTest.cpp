@@ -111,7 +111,7 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
         {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
         {"--subdivisions", "13"}, {"--subdivisions", "-1"}, {"--subdivisions", "4.5"}, {"--iterations", "-5"},
-        {"--iterations", "2147483648"}, {"--iterations"}, {"--live=yes"}, {"--no-window=1"}, {"--live", "--batch"},
+        {"--iterations", "2147483648"}, {"--iterations"}, {"--live=yes"}, {"--no-window=1"}, {"--live", "--batch"}, {"--live-seconds", "-1"}, {"--live-seconds", "86401"}, {"--live-seconds", "1e2"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
