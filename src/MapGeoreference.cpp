@@ -71,15 +71,20 @@ std::string worldFileText(int width, int height)
            "\n";
 }
 
-std::string coordinateSystemWkt()
+std::string coordinateSystemWkt(double radiusMetres)
 {
-    return "GEOGCS[\"Orbivane planet\",DATUM[\"Orbivane sea sphere\",SPHEROID[\"Orbivane sea sphere\",1,0]],"
-           "PRIMEM[\"Longitude 0 (+x)\",0],UNIT[\"degree\",0.0174532925199433]]";
+    return "GEOGCS[\"Orbivane planet\",DATUM[\"Orbivane sea sphere\",SPHEROID[\"Orbivane sea sphere\"," +
+           shortest(radiusMetres) + ",0]],PRIMEM[\"Longitude 0 (+x)\",0],UNIT[\"degree\",0.0174532925199433]]";
 }
 
-std::string auxXmlText()
+std::string auxXmlText(const MapMetadata& metadata)
 {
-    return "<PAMDataset>\n  <SRS>" + coordinateSystemWkt() + "</SRS>\n</PAMDataset>\n";
+    std::string text = "<PAMDataset>\n  <SRS>" + coordinateSystemWkt(metadata.radiusMetres) + "</SRS>\n";
+    if (const auto& band = metadata.band)
+        text += "  <PAMRasterBand band=\"1\">\n    <Description>" + std::string(band->description) +
+                "</Description>\n    <UnitType>" + band->unit + "</UnitType>\n    <Offset>" + shortest(band->offset) +
+                "</Offset>\n    <Scale>" + shortest(band->scale) + "</Scale>\n  </PAMRasterBand>\n";
+    return text + "</PAMDataset>\n";
 }
 
 std::string worldFileName(const std::string& mapName)
@@ -88,12 +93,12 @@ std::string worldFileName(const std::string& mapName)
 }
 
 bool writeGeoreference(const SaveTarget& mapTarget, const std::string& written, int width, int height,
-                       std::string& failedFile, std::string& error)
+                       std::string& failedFile, std::string& error, const MapMetadata& metadata)
 {
     const int n = numberOf(mapTarget, written);
     const SaveTarget worldFile = besideMap(mapTarget, n, worldFileName);
     const SaveTarget aux = besideMap(mapTarget, n, [](const std::string& name) { return name + ".aux.xml"; });
-    for (const auto& [target, text] : {std::pair{&worldFile, worldFileText(width, height)}, std::pair{&aux, auxXmlText()}})
+    for (const auto& [target, text] : {std::pair{&worldFile, worldFileText(width, height)}, std::pair{&aux, auxXmlText(metadata)}})
         if (!writeSidecar(*target, n, text, error)) {
             failedFile = target->isNumbered ? target->prefix + std::to_string(n) + target->suffix : target->path;
             return false;

@@ -10,6 +10,8 @@
 void settleShape(Planet& planet, const Options& options)
 {
     planet.shape.relief = options.relief;
+    planet.radiusKm = options.radiusKm;
+    planet.highestMetres = options.highestMetres;
     if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished))
         return;
     planet.shapeSettled = true;

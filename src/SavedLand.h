@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Climate.h"
+#include "ClimateView.h"
 #include "IcosphereWeld.h"
 #include "TerrainColours.h"
 #include "WorldShape.h"
@@ -21,12 +23,15 @@ struct MeshInfo {
     int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
     bool stopped = false; // the generation was stopped before its end
     WorldShape shape{};   // the sea and relief the land is saved with
+    double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
+    double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
 // "... iterations K of I, stopped" for one stopped early; then the shape's
-// comment (", sea radius S, relief F") when it is not the default.
+// comment (", sea radius S, relief F") when it is not the default; then,
+// when the size is known, ", planet radius R km, F metres per unit".
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
@@ -41,7 +46,13 @@ struct LandView {
     const float* welded = nullptr;
     const float* sea = nullptr;
     WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
+    ClimateView view = ClimateView::Heights; // what the vertex colours show
+    const Climate* climate = nullptr;        // per welded vertex; needed by every view but heights
 };
+
+// The colour of welded vertex v at xyz (as saved) in land's view: vertexColour
+// in the heights view, else climateVertexColour of its climate.
+Rgb landColour(const LandView& land, std::size_t v, const float* xyz);
 
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's
 // vertex order, and per vertex the unit outward normal (landNormals).

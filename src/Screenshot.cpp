@@ -28,6 +28,8 @@ struct PngRows {
     const unsigned char* pixels;
     std::size_t rowBytes;
     PngCompression compression;
+    const unsigned char* palette = nullptr; // RGB entries of a palette image
+    int paletteEntries = 0;
 };
 
 // libpng reports errors by longjmp; nothing with a destructor may live
@@ -47,6 +49,8 @@ bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
     png_set_write_fn(png, &file, writeBytes, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (image.palette)
+        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(image.palette), image.paletteEntries);
     png_text text{};
     text.compression = PNG_TEXT_COMPRESSION_NONE;
     text.key = const_cast<char*>("Comment");
@@ -100,6 +104,15 @@ bool writePng(const SaveTarget& target, const GreyImage16& image, const std::str
     const PngRows rows{image.width, image.height, 16, PNG_COLOR_TYPE_GRAY,
                        reinterpret_cast<const unsigned char*>(image.grey.data()), static_cast<std::size_t>(image.width) * 2,
                        compression};
+    return writeImage(target, rows, comment, error, written);
+}
+
+bool writePng(const SaveTarget& target, const IndexedImage& image, const std::string& comment, std::string& error,
+              std::string* written, PngCompression compression)
+{
+    const PngRows rows{image.width, image.height, 8, PNG_COLOR_TYPE_PALETTE, image.index.data(),
+                       static_cast<std::size_t>(image.width), compression, image.palette.data(),
+                       static_cast<int>(image.palette.size() / 3)};
     return writeImage(target, rows, comment, error, written);
 }
 
