@@ -109,3 +109,8 @@ std::string seaIceGlsl()
     return "const" + colour.substr(colour.find(" vec3")) + "\nfloat seaIce(float biome)\n{\n    return " +
            classTest("biome", Biome::SeaIce) + " ? 1.0 : 0.0;\n}\n";
 }
+
+std::string viewNumbersGlsl()
+{
+    return "const int HEIGHTS_VIEW = " + std::to_string(int(ClimateView::Heights)) + ";\n";
+}

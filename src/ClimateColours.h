@@ -53,6 +53,10 @@ inline constexpr const char* SEA_ICE_MARKER = "// @seaIce";
 // the ClimateView's number; the same colours as climateVertexColour.
 std::string climateColourGlsl();
 
+// GLSL 1.20 source of `const int HEIGHTS_VIEW`, the heights view's number
+// as the shaders' uniform `view` gives it.
+std::string viewNumbersGlsl();
+
 // GLSL 1.20 source of `float seaIce(float biome)`, 1 for the sea ice's class
 // number and 0 for any other, and `const vec3 seaIceColour`.
 std::string seaIceGlsl();
