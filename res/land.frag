@@ -52,14 +52,12 @@ void main()
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
     // The climate views colour the land above the sea by the climate, and
-    // the floor under it as the heights do, without the polar cap.
-    vec3 base;
-    if (view == HEIGHTS_VIEW)
-        base = terrainColour(height * STEPS_PER_UNIT, latitude);
-    else if (height < 0.0)
-        base = terrainColour(height * STEPS_PER_UNIT, 0.0);
-    else
-        base = viewColour;
+    // the floor under it as the heights do, without the polar cap. One call
+    // of terrainColour and a choice: a software renderer runs both sides of
+    // a branch.
+    bool heights = view == HEIGHTS_VIEW;
+    vec3 base = terrainColour(height * STEPS_PER_UNIT, heights ? latitude : 0.0);
+    base = mix(base, viewColour, float(!heights && height >= 0.0));
     vec3 colour = base * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
