@@ -4,6 +4,7 @@
 #include "IcosphereWeld.h"
 #include "PhysicalScale.h"
 #include "VertexNeighbours.h"
+#include "WindSweep.h"
 
 #include <vector>
 
@@ -13,17 +14,6 @@ struct Climate {
     std::vector<float> rain;        // mm a year, per welded vertex, the sea's own rain over the sea
     std::vector<Biome> biome;       // per welded vertex
 };
-
-// Where the prevailing wind blows at a latitude (degrees, -90 to 90): its
-// eastward and northward parts, a direction (|east, north| = 1). Easterly
-// trades below 30°, westerlies from 30° to 60°, polar easterlies beyond;
-// the trades and the polar easterlies blow towards the equator, the
-// westerlies away from it.
-struct Wind {
-    float east;
-    float north;
-};
-Wind prevailingWind(float latitudeDegrees);
 
 // The annual mean at sea level over the open sea, °C, at a latitude in
 // degrees: about 27 °C on the equator, -25 °C at the poles.
