@@ -1,5 +1,7 @@
 #include "Climate.h"
 
+#include "ThreadGroup.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -8,7 +10,7 @@
 
 namespace {
 
-constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+constexpr float DEGREES = 180.0f / 3.14159265358979f;
 
 // Temperature.
 constexpr float CONTINENTAL_KM = 800.0f;    // distance from the sea over which the interior's climate sets in
@@ -39,6 +41,16 @@ constexpr float LEE_FLOOR = 0.15f;         // ... down to this share of the lift
 constexpr float RECYCLED_WHEN_WARM = 0.6f; // share of the rain on warm land the plants give back to the air
 constexpr int PASSES = 3;
 
+// Runs f(i) for every i below n, the work shared by threads.
+template <class F>
+void forEach(std::size_t n, int threads, F f)
+{
+    splitAcross(n, threads, [&f](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            f(i);
+    });
+}
+
 // Per welded vertex: where it stands.
 struct Surface {
     std::vector<float> up;        // unit direction, x, y, z
@@ -48,49 +60,36 @@ struct Surface {
     std::vector<std::uint8_t> sea;
 };
 
-Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale)
+Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale, int threads)
 {
     Surface s{std::vector<float>(3 * n), std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
               std::vector<std::uint8_t>(n)};
-    for (std::size_t v = 0; v < n; ++v) {
+    forEach(n, threads, [&](std::size_t v) {
         const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2];
         const double r = std::sqrt(x * x + y * y + z * z);
         const double inverse = r > 0.0 ? 1.0 / r : 0.0;
         s.up[3 * v] = r > 0.0 ? float(x * inverse) : 1.0f;
         s.up[3 * v + 1] = float(y * inverse);
         s.up[3 * v + 2] = float(z * inverse);
-        s.latitude[v] = float(std::asin(std::clamp(y * inverse, -1.0, 1.0)) * DEGREES);
+        s.latitude[v] = std::asin(std::clamp(s.up[3 * v + 1], -1.0f, 1.0f)) * DEGREES;
         s.sea[v] = !(r > scale.seaRadius);
         const float metres = float(scale.elevationMetres(r));
         s.elevation[v] = s.sea[v] ? 0.0f : metres;
         s.depth[v] = s.sea[v] ? -metres : 0.0f;
-    }
+    });
     return s;
-}
-
-// The mean length of an edge on the sea's surface, km.
-float meanEdgeKm(const VertexNeighbours& nb, const Surface& s, const PhysicalScale& scale)
-{
-    double sum = 0.0;
-    for (std::size_t v = 0; v < nb.vertexCount(); ++v)
-        for (const std::uint32_t* j = nb.begin(v); j != nb.end(v); ++j) {
-            const float* a = &s.up[3 * v];
-            const float* b = &s.up[3 * *j];
-            sum += std::hypot(double(a[0] - b[0]), double(a[1] - b[1]), double(a[2] - b[2]));
-        }
-    return nb.ids.empty() ? 0.0f : float(sum / double(nb.ids.size()) * scale.kmPerRadian());
 }
 
 // Per vertex: km to the nearest sea vertex, in edges of mean length (0 on the
 // sea; every vertex far inland when there is no sea).
-std::vector<float> coastDistanceKm(const VertexNeighbours& nb, const Surface& s, float edgeKm)
+std::vector<float> coastDistanceKm(const VertexNeighbours& nb, const std::vector<std::uint8_t>& sea, float edgeKm)
 {
     const std::size_t n = nb.vertexCount();
     constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::uint32_t> hops(n, UNREACHED), queue;
     queue.reserve(n);
     for (std::size_t v = 0; v < n; ++v)
-        if (s.sea[v]) {
+        if (sea[v]) {
             hops[v] = 0;
             queue.push_back(std::uint32_t(v));
         }
@@ -106,6 +105,23 @@ std::vector<float> coastDistanceKm(const VertexNeighbours& nb, const Surface& s,
     for (std::size_t v = 0; v < n; ++v)
         km[v] = hops[v] == UNREACHED ? 100.0f * CONTINENTAL_KM : float(hops[v]) * edgeKm;
     return km;
+}
+
+// values, by vertex, in the wind's order.
+template <class T>
+std::vector<T> byPosition(const std::vector<T>& values, const WindField& wind)
+{
+    std::vector<T> out(wind.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = values[wind.order[i]];
+    return out;
+}
+
+// The surface by position, without its directions.
+Surface surfaceByPosition(const Surface& s, const WindField& wind)
+{
+    return {{}, byPosition(s.latitude, wind), byPosition(s.elevation, wind), byPosition(s.depth, wind),
+            byPosition(s.sea, wind)};
 }
 
 // How much milder the sea's surface is for its depth (metres), °C, where
@@ -133,23 +149,22 @@ std::vector<float> relativeDepth(const Surface& s)
     return deeper;
 }
 
-// Per vertex, °C: land from its latitude, distance from the sea and height;
-// the sea's surface from its latitude and the air the wind brings, which
-// keeps some of the warmth or cold of the land it crossed.
-std::vector<float> temperatures(const VertexNeighbours& nb, const Surface& s, const WindField& wind, float edgeKm)
+// Per position, °C: land from its latitude, distance from the sea and
+// height; the sea's surface from its latitude, its depth and the air the wind
+// brings, which keeps some of the warmth or cold of the land it crossed.
+std::vector<float> temperatures(const Surface& s, const WindField& wind, const std::vector<float>& coastKm, int threads)
 {
-    const std::vector<float> coastKm = coastDistanceKm(nb, s, edgeKm);
     const std::size_t n = s.latitude.size();
     std::vector<float> t(n), zonal(n), keep(n);
-    for (std::size_t v = 0; v < n; ++v) {
+    forEach(n, threads, [&](std::size_t v) {
         zonal[v] = seaLevelTemperature(s.latitude[v]);
         const float inland = 1.0f - std::exp(-coastKm[v] / CONTINENTAL_KM);
         // The land's departure from the open sea's mean, height included.
         t[v] = inland * CONTINENTAL_SPREAD * (zonal[v] - CONTINENTAL_PIVOT_C) - LAPSE_C_PER_KM * s.elevation[v] / 1000.0f;
         keep[v] = std::exp(-wind.hopKm[v] / (s.sea[v] ? AIR_MEMORY_OVER_SEA_KM : AIR_TAKES_LAND_KM));
-    }
+    });
     std::vector<float> air(n, 0.0f); // the air's departure from the open sea's mean, °C
-    sweepAlongWind(nb, wind, air, PASSES, [&](std::uint32_t v, float incoming) {
+    sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
         return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
     });
     const std::vector<float> deeper = relativeDepth(s);
@@ -168,11 +183,11 @@ float lift(float latitude)
     return 0.08f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
 }
 
-// The humidity the sea brings its air to, a share of saturation: low where
-// the air sinks.
-float seaHumidity(float latitude)
+// The humidity the sea brings its air to, a share of saturation, where the
+// lift is rising: low where the air sinks.
+float seaHumidity(float rising)
 {
-    return 0.45f + 0.45f * std::min(1.0f, lift(latitude));
+    return 0.45f + 0.45f * std::min(1.0f, rising);
 }
 
 // What the air does at each vertex, fixed by the land.
@@ -184,40 +199,42 @@ struct Exchange {
     std::vector<float> renewal;   // sea: share of the deficit the sea fills; land: share of the rain given back
 };
 
-float rainShare(float latitude, float slope, float hopKm)
+// rising: lift at the latitude; slope: m of rise per km along the wind.
+float rainShare(float rising, float slope, float hopKm)
 {
-    float rate = RAIN_PER_KM * lift(latitude) * (1.0f + UPLIFT_PER_SLOPE * std::max(0.0f, slope));
+    float rate = RAIN_PER_KM * rising * (1.0f + UPLIFT_PER_SLOPE * std::max(0.0f, slope));
     if (slope < 0.0f)
         rate *= std::max(LEE_FLOOR, 1.0f + LEE_PER_SLOPE * slope);
     const float x = rate * hopKm;
     return x / (1.0f + x);
 }
 
-Exchange exchangeOf(const VertexNeighbours& nb, const Surface& s, const WindField& wind, const std::vector<float>& t)
+Exchange exchangeOf(const Surface& s, const WindField& wind, const std::vector<float>& t, int threads)
 {
-    const std::size_t n = nb.vertexCount();
+    const std::size_t n = wind.size();
     Exchange e{std::vector<float>(n), std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
                std::vector<float>(n)};
-    for (std::size_t v = 0; v < n; ++v) {
+    forEach(n, threads, [&](std::size_t v) {
         float upwindElevation = 0.0f;
-        for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k)
-            upwindElevation += wind.weight[k] * s.elevation[nb.ids[k]];
+        for (std::uint32_t k = wind.start[v]; k < wind.start[v + 1]; ++k)
+            upwindElevation += wind.weight[k] * s.elevation[wind.from[k]];
         const float hop = wind.hopKm[v];
-        e.rainShare[v] = rainShare(s.latitude[v], (s.elevation[v] - upwindElevation) / hop, hop);
-        e.condensed[v] = hop * std::min(1.0f, lift(s.latitude[v])) / (hop + CONDENSATION_KM);
+        const float rising = lift(s.latitude[v]);
+        e.rainShare[v] = rainShare(rising, (s.elevation[v] - upwindElevation) / hop, hop);
+        e.condensed[v] = hop * std::min(1.0f, rising) / (hop + CONDENSATION_KM);
         e.saturated[v] = SATURATED_FLUX_AT_27C * std::exp(MOISTURE_PER_C * (t[v] - 27.0f));
-        e.humid[v] = e.saturated[v] * seaHumidity(s.latitude[v]);
+        e.humid[v] = e.saturated[v] * seaHumidity(rising);
         e.renewal[v] = s.sea[v] ? 1.0f - std::exp(-hop / EVAPORATION_KM)
                                 : RECYCLED_WHEN_WARM * std::clamp((t[v] + 5.0f) / 30.0f, 0.0f, 1.0f);
-    }
+    });
     return e;
 }
 
 // The rain of the last pass of the moisture along the wind, mm a year.
-std::vector<float> rainOf(const VertexNeighbours& nb, const Surface& s, const WindField& wind, const Exchange& e)
+std::vector<float> rainOf(const Surface& s, const WindField& wind, const Exchange& e)
 {
-    std::vector<float> moisture(e.humid), rain(nb.vertexCount(), 0.0f);
-    sweepAlongWind(nb, wind, moisture, PASSES, [&](std::uint32_t v, float incoming) {
+    std::vector<float> moisture(e.humid), rain(wind.size(), 0.0f);
+    sweepAlongWind(wind, moisture, PASSES, [&](std::size_t v, float incoming) {
         const float excess = std::max(0.0f, incoming - e.saturated[v]) * e.condensed[v];
         const float fallen = excess + (incoming - excess) * e.rainShare[v];
         rain[v] = fallen / wind.hopKm[v];
@@ -240,19 +257,24 @@ float seaLevelTemperature(float latitudeDegrees)
 }
 
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
-                       const PhysicalScale& scale)
+                       const PhysicalScale& scale, int threads)
 {
     if (weld.vertexCount() != neighbours.vertexCount())
         throw std::invalid_argument("computeClimate: the neighbours are not the weld's");
     const std::size_t n = neighbours.vertexCount();
-    const Surface s = surfaceOf(welded, n, scale);
-    const float edgeKm = meanEdgeKm(neighbours, s, scale);
-    const WindField wind = windField(neighbours, s.up.data(), s.latitude.data(), float(scale.kmPerRadian()), edgeKm);
-    Climate c;
-    c.temperature = temperatures(neighbours, s, wind, edgeKm);
-    c.rain = rainOf(neighbours, s, wind, exchangeOf(neighbours, s, wind, c.temperature));
-    c.biome.resize(n);
-    for (std::size_t v = 0; v < n; ++v)
-        c.biome[v] = classifyBiome(c.temperature[v], c.rain[v], s.sea[v]);
+    const Surface byVertex = surfaceOf(welded, n, scale, threads);
+    const WindField wind =
+        windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
+    const Surface s = surfaceByPosition(byVertex, wind);
+    const std::vector<float> coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+    const std::vector<float> t = temperatures(s, wind, coastKm, threads);
+    const std::vector<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
+    Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};
+    forEach(n, threads, [&](std::size_t i) {
+        const std::uint32_t v = wind.order[i];
+        c.temperature[v] = t[i];
+        c.rain[v] = rain[i];
+        c.biome[v] = classifyBiome(t[i], rain[i], s.sea[i]);
+    });
     return c;
 }

@@ -22,10 +22,15 @@ float seaLevelTemperature(float latitudeDegrees);
 // How much colder the air is per kilometre above the sea, °C.
 inline constexpr float LAPSE_C_PER_KM = 6.5f;
 
+// Threads computeClimate shares its work among unless told otherwise.
+inline constexpr int CLIMATE_THREADS = 2;
+
 // A vertex is land when its radius is above scale.seaRadius. welded: x, y, z
 // per welded vertex, in the weld's order; +y is north. neighbours: of weld.
-// The same land gives the same climate, byte for byte. Throws
-// std::invalid_argument when neighbours are not weld's, std::bad_alloc when
-// the working arrays (about 60 bytes a vertex) cannot be had.
+// The same land gives the same climate, byte for byte, for any count of
+// threads (1 or more; a thread that cannot start leaves its share to the
+// caller's). Throws std::invalid_argument when neighbours are not weld's,
+// std::bad_alloc when the working arrays (about 100 bytes a vertex) cannot be
+// had.
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
-                       const PhysicalScale& scale);
+                       const PhysicalScale& scale, int threads = CLIMATE_THREADS);

@@ -1,11 +1,13 @@
 #include "WindSweep.h"
 
+#include "ThreadGroup.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double PI = 3.14159265358979323846;
+constexpr float PI = 3.14159265358979f;
 
 float distance(const float* a, const float* b)
 {
@@ -28,50 +30,106 @@ void windVector(const float* u, float latitude, float* out)
         out[k] = w.east * east[k] + w.north * north[k];
 }
 
-// Vertex v's upwind neighbours, weighted by how squarely they lie upwind.
-void upwindOf(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v, float kmPerUnit,
-              WindField& field)
+// Stable counting sort of items by key (0 to keys - 1).
+std::vector<std::uint32_t> sortedByKey(const std::vector<std::uint32_t>& items, const std::vector<std::uint32_t>& key,
+                                       std::size_t keys)
+{
+    std::vector<std::uint32_t> start(keys + 1, 0), out(items.size());
+    for (const std::uint32_t item : items)
+        ++start[key[item] + 1];
+    for (std::size_t k = 0; k < keys; ++k)
+        start[k + 1] += start[k];
+    for (const std::uint32_t item : items)
+        out[start[key[item]]++] = item;
+    return out;
+}
+
+// The wind's order: rows of latitude about an edge high, each wind band's
+// from its upwind edge on (the trades' from 30° towards the equator, the
+// westerlies' from 30° towards 60°, the polar easterlies' from the pole
+// towards 60°), and along each row with the wind, by longitude in columns
+// about a quarter of an edge wide on the equator.
+std::vector<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
+{
+    const std::size_t columns = std::max<std::size_t>(64, 4 * std::size_t(std::sqrt(double(n))));
+    const std::size_t rowsPerBand = std::max<std::size_t>(4, std::size_t(std::sqrt(double(n))) / 8);
+    std::vector<std::uint32_t> column(n), row(n), order(n);
+    for (std::size_t v = 0; v < n; ++v) {
+        const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
+        const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
+        const Wind wind = prevailingWind(latitude[v]);
+        column[v] = std::uint32_t(wind.east > 0.0f ? c : columns - 1 - c);
+        const float a = std::fabs(latitude[v]);
+        const std::size_t band = (a < 30.0f ? 0 : a < 60.0f ? 1 : 2) + (latitude[v] < 0.0f ? 3 : 0);
+        const float fromUpwindEdge = a < 30.0f ? 30.0f - a : a < 60.0f ? a - 30.0f : 90.0f - a; // 0 to 30°
+        row[v] = std::uint32_t(band * rowsPerBand +
+                               std::min(rowsPerBand - 1, std::size_t(fromUpwindEdge / 30.0f * float(rowsPerBand))));
+        order[v] = std::uint32_t(v);
+    }
+    return sortedByKey(sortedByKey(order, column, columns), row, 6 * rowsPerBand);
+}
+
+// Per slot of the neighbour table: how squarely the neighbour lies upwind
+// (0 when it does not), summing to 1 over a vertex's slots; per vertex: how
+// far upwind, in model units, how many neighbours lie upwind and the length
+// of its edges.
+struct SlotWeights {
+    std::vector<float> weight;
+    std::vector<float> hop;
+    std::vector<std::uint8_t> upwind;
+    std::vector<float> edges;
+};
+
+void weighSlots(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v, SlotWeights& w)
 {
     float wind[3];
     windVector(&up[3 * v], latitude[v], wind);
-    float total = 0.0f, hop = 0.0f;
+    float total = 0.0f, hop = 0.0f, edges = 0.0f;
+    std::uint8_t count = 0;
     const float* a = &up[3 * v];
     for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k) {
         const float* b = &up[3 * nb.ids[k]];
         const float length = distance(a, b);
+        edges += length;
         const float along = ((b[0] - a[0]) * wind[0] + (b[1] - a[1]) * wind[1] + (b[2] - a[2]) * wind[2]) / length;
-        if (!(along < 0.0f))
-            continue;
-        field.weight[k] = -along;
-        total += -along;
-        hop += -along * length;
+        w.weight[k] = along < 0.0f ? -along : 0.0f;
+        total += w.weight[k];
+        hop += w.weight[k] * length;
+        count += along < 0.0f;
     }
-    if (!(total > 0.0f))
-        return;
-    for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k)
-        field.weight[k] /= total;
-    field.hopKm[v] = hop / total * kmPerUnit;
+    for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1] && total > 0.0f; ++k)
+        w.weight[k] /= total;
+    w.hop[v] = total > 0.0f ? hop / total : 0.0f;
+    w.upwind[v] = count;
+    w.edges[v] = edges;
 }
 
-// A counting sort by longitude, in buckets about a quarter of an edge wide on
-// the equator; within a bucket, by vertex number.
-std::vector<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
+SlotWeights slotWeights(const VertexNeighbours& nb, const float* up, const float* latitude, int threads)
 {
-    const std::size_t buckets = std::max<std::size_t>(64, 4 * std::size_t(std::sqrt(double(n))));
-    std::vector<std::uint32_t> bucket(n), start(2 * buckets + 1, 0);
-    for (std::size_t v = 0; v < n; ++v) {
-        const double longitude = std::atan2(-double(up[3 * v + 2]), double(up[3 * v])); // -pi to pi, growing eastward
-        const std::size_t b = std::min(buckets - 1, std::size_t((longitude + PI) / (2.0 * PI) * double(buckets)));
-        const bool eastward = prevailingWind(latitude[v]).east > 0.0f;
-        bucket[v] = std::uint32_t(eastward ? b : 2 * buckets - 1 - b);
-        ++start[bucket[v] + 1];
+    const std::size_t n = nb.vertexCount();
+    SlotWeights w{std::vector<float>(nb.ids.size()), std::vector<float>(n), std::vector<std::uint8_t>(n),
+                  std::vector<float>(n)};
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v)
+            weighSlots(nb, up, latitude, v, w);
+    });
+    return w;
+}
+
+// The upwind entries of the positions from begin to end, from the slots.
+void fillEntries(const VertexNeighbours& nb, const SlotWeights& w, const std::vector<std::uint32_t>& position,
+                 float kmPerUnit, std::size_t begin, std::size_t end, WindField& field)
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::uint32_t v = field.order[i];
+        std::uint32_t entry = field.start[i];
+        for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k)
+            if (w.weight[k] > 0.0f) {
+                field.from[entry] = position[nb.ids[k]];
+                field.weight[entry++] = w.weight[k];
+            }
+        field.hopKm[i] = w.hop[v] > 0.0f ? w.hop[v] * kmPerUnit : field.meanEdgeKm;
     }
-    for (std::size_t b = 0; b < 2 * buckets; ++b)
-        start[b + 1] += start[b];
-    std::vector<std::uint32_t> order(n);
-    for (std::size_t v = 0; v < n; ++v)
-        order[start[bucket[v]]++] = std::uint32_t(v);
-    return order;
 }
 
 } // namespace
@@ -87,13 +145,26 @@ Wind prevailingWind(float latitudeDegrees)
     return {east, hemisphere * poleward};
 }
 
-WindField windField(const VertexNeighbours& nb, const float* up, const float* latitude, float kmPerUnit, float edgeKm)
+WindField windField(const VertexNeighbours& nb, const float* up, const float* latitude, float kmPerUnit, int threads)
 {
+    const std::size_t n = nb.vertexCount();
+    const SlotWeights w = slotWeights(nb, up, latitude, threads);
     WindField field;
-    field.weight.assign(nb.ids.size(), 0.0f);
-    field.hopKm.assign(nb.vertexCount(), edgeKm);
-    for (std::size_t v = 0; v < nb.vertexCount(); ++v)
-        upwindOf(nb, up, latitude, v, kmPerUnit, field);
-    field.order = windOrder(up, latitude, nb.vertexCount());
+    field.order = windOrder(up, latitude, n);
+    std::vector<std::uint32_t> position(n);
+    field.start.assign(n + 1, 0);
+    double edges = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        position[field.order[i]] = std::uint32_t(i);
+        field.start[i + 1] = field.start[i] + w.upwind[field.order[i]];
+        edges += w.edges[i];
+    }
+    field.meanEdgeKm = nb.ids.empty() ? 0.0f : float(edges / double(nb.ids.size())) * kmPerUnit;
+    field.from.resize(field.start[n]);
+    field.weight.resize(field.start[n]);
+    field.hopKm.resize(n);
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        fillEntries(nb, w, position, kmPerUnit, begin, end, field);
+    });
     return field;
 }
