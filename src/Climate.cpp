@@ -24,6 +24,7 @@ constexpr float SEA_TAKES_AIR = 0.5f;       // share of the air's difference the
 // sea's depth that it is deeper than the mean (up to DEEP_WATER_SPAN).
 constexpr float DEEP_WATER_C = 2.0f;
 constexpr float DEEP_WATER_SPAN = 2.0f;
+constexpr double DEPTH_DEVIATION_LEAST_M = 200.0;
 
 // Moisture is carried as a flux along the wind: mm a year of rain times the
 // km over which it falls. Over the sea the air takes up water towards its
@@ -133,7 +134,9 @@ float deepWater(float zonal, float deeper)
 }
 
 // Per vertex: how much deeper than the sea's mean depth it is, in standard
-// deviations of the depth (0 on land, and on a sea of one depth).
+// deviations of the depth, or of DEPTH_DEVIATION_LEAST_M when they are less
+// (0 on land): a sea floor flat but for the rounding of its positions stays
+// flat.
 std::vector<float> relativeDepth(const Surface& s)
 {
     double sum = 0.0, squares = 0.0, count = 0.0;
@@ -144,8 +147,8 @@ std::vector<float> relativeDepth(const Surface& s)
     const double deviation = count > 0.0 ? std::sqrt(std::max(0.0, squares / count - mean * mean)) : 0.0;
     std::vector<float> deeper(s.depth.size(), 0.0f);
     for (std::size_t v = 0; v < s.depth.size(); ++v)
-        if (s.sea[v] && deviation > 0.0)
-            deeper[v] = float((s.depth[v] - mean) / deviation);
+        if (s.sea[v])
+            deeper[v] = float((s.depth[v] - mean) / std::max(deviation, DEPTH_DEVIATION_LEAST_M));
     return deeper;
 }
 
