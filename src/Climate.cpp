@@ -54,17 +54,17 @@ void forEach(std::size_t n, int threads, F f)
 
 // Per welded vertex: where it stands.
 struct Surface {
-    std::vector<float> up;        // unit direction, x, y, z
-    std::vector<float> latitude;  // degrees
-    std::vector<float> elevation; // metres above the sea; 0 over the sea (its surface)
-    std::vector<float> depth;     // metres below the sea; 0 on land
-    std::vector<std::uint8_t> sea;
+    BigArray<float> up;        // unit direction, x, y, z
+    BigArray<float> latitude;  // degrees
+    BigArray<float> elevation; // metres above the sea; 0 over the sea (its surface)
+    BigArray<float> depth;     // metres below the sea; 0 on land
+    BigArray<std::uint8_t> sea;
 };
 
 Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale, int threads)
 {
-    Surface s{std::vector<float>(3 * n), std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
-              std::vector<std::uint8_t>(n)};
+    Surface s{BigArray<float>(3 * n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
+              BigArray<std::uint8_t>(n)};
     forEach(n, threads, [&](std::size_t v) {
         const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2];
         const double r = std::sqrt(x * x + y * y + z * z);
@@ -83,26 +83,27 @@ Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale
 
 // Per vertex: km to the nearest sea vertex, in edges of mean length (0 on the
 // sea; every vertex far inland when there is no sea).
-std::vector<float> coastDistanceKm(const VertexNeighbours& nb, const std::vector<std::uint8_t>& sea, float edgeKm)
+BigArray<float> coastDistanceKm(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea, float edgeKm)
 {
     const std::size_t n = nb.vertexCount();
     constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> hops(n, UNREACHED), queue;
-    queue.reserve(n);
+    BigArray<std::uint32_t> hops(n), queue(n);
+    std::fill(hops.begin(), hops.end(), UNREACHED);
+    std::size_t tail = 0;
     for (std::size_t v = 0; v < n; ++v)
         if (sea[v]) {
             hops[v] = 0;
-            queue.push_back(std::uint32_t(v));
+            queue[tail++] = std::uint32_t(v);
         }
-    for (std::size_t head = 0; head < queue.size(); ++head) {
+    for (std::size_t head = 0; head < tail; ++head) {
         const std::uint32_t v = queue[head];
         for (const std::uint32_t* j = nb.begin(v); j != nb.end(v); ++j)
             if (hops[*j] == UNREACHED) {
                 hops[*j] = hops[v] + 1;
-                queue.push_back(*j);
+                queue[tail++] = *j;
             }
     }
-    std::vector<float> km(n);
+    BigArray<float> km(n);
     for (std::size_t v = 0; v < n; ++v)
         km[v] = hops[v] == UNREACHED ? 100.0f * CONTINENTAL_KM : float(hops[v]) * edgeKm;
     return km;
@@ -110,9 +111,9 @@ std::vector<float> coastDistanceKm(const VertexNeighbours& nb, const std::vector
 
 // values, by vertex, in the wind's order.
 template <class T>
-std::vector<T> byPosition(const std::vector<T>& values, const WindField& wind)
+BigArray<T> byPosition(const BigArray<T>& values, const WindField& wind)
 {
-    std::vector<T> out(wind.size());
+    BigArray<T> out(wind.size());
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = values[wind.order[i]];
     return out;
@@ -137,7 +138,7 @@ float deepWater(float zonal, float deeper)
 // deviations of the depth, or of DEPTH_DEVIATION_LEAST_M when they are less
 // (0 on land): a sea floor flat but for the rounding of its positions stays
 // flat.
-std::vector<float> relativeDepth(const Surface& s)
+BigArray<float> relativeDepth(const Surface& s)
 {
     double sum = 0.0, squares = 0.0, count = 0.0;
     for (std::size_t v = 0; v < s.depth.size(); ++v)
@@ -145,7 +146,7 @@ std::vector<float> relativeDepth(const Surface& s)
             sum += s.depth[v], squares += double(s.depth[v]) * s.depth[v], count += 1.0;
     const double mean = count > 0.0 ? sum / count : 0.0;
     const double deviation = count > 0.0 ? std::sqrt(std::max(0.0, squares / count - mean * mean)) : 0.0;
-    std::vector<float> deeper(s.depth.size(), 0.0f);
+    BigArray<float> deeper(s.depth.size());
     for (std::size_t v = 0; v < s.depth.size(); ++v)
         if (s.sea[v])
             deeper[v] = float((s.depth[v] - mean) / std::max(deviation, DEPTH_DEVIATION_LEAST_M));
@@ -155,10 +156,10 @@ std::vector<float> relativeDepth(const Surface& s)
 // Per position, °C: land from its latitude, distance from the sea and
 // height; the sea's surface from its latitude, its depth and the air the wind
 // brings, which keeps some of the warmth or cold of the land it crossed.
-std::vector<float> temperatures(const Surface& s, const WindField& wind, const std::vector<float>& coastKm, int threads)
+BigArray<float> temperatures(const Surface& s, const WindField& wind, const BigArray<float>& coastKm, int threads)
 {
     const std::size_t n = s.latitude.size();
-    std::vector<float> t(n), zonal(n), keep(n);
+    BigArray<float> t(n), zonal(n), keep(n);
     forEach(n, threads, [&](std::size_t v) {
         zonal[v] = seaLevelTemperature(s.latitude[v]);
         const float inland = 1.0f - std::exp(-coastKm[v] / CONTINENTAL_KM);
@@ -166,11 +167,11 @@ std::vector<float> temperatures(const Surface& s, const WindField& wind, const s
         t[v] = inland * CONTINENTAL_SPREAD * (zonal[v] - CONTINENTAL_PIVOT_C) - LAPSE_C_PER_KM * s.elevation[v] / 1000.0f;
         keep[v] = std::exp(-wind.hopKm[v] / (s.sea[v] ? AIR_MEMORY_OVER_SEA_KM : AIR_TAKES_LAND_KM));
     });
-    std::vector<float> air(n, 0.0f); // the air's departure from the open sea's mean, °C
+    BigArray<float> air(n); // the air's departure from the open sea's mean, °C
     sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
         return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
     });
-    const std::vector<float> deeper = relativeDepth(s);
+    const BigArray<float> deeper = relativeDepth(s);
     for (std::size_t v = 0; v < n; ++v)
         t[v] = zonal[v] + (s.sea[v] ? SEA_TAKES_AIR * air[v] + deepWater(zonal[v], deeper[v]) : t[v]);
     return t;
@@ -195,11 +196,11 @@ float seaHumidity(float rising)
 
 // What the air does at each vertex, fixed by the land.
 struct Exchange {
-    std::vector<float> saturated; // moisture flux the air holds at saturation there
-    std::vector<float> humid;     // sea: the flux the sea brings the air to
-    std::vector<float> rainShare; // share of the incoming moisture that rains out there, 0 to 1
-    std::vector<float> condensed; // share of the moisture beyond saturation that rains out there
-    std::vector<float> renewal;   // sea: share of the deficit the sea fills; land: share of the rain given back
+    BigArray<float> saturated; // moisture flux the air holds at saturation there
+    BigArray<float> humid;     // sea: the flux the sea brings the air to
+    BigArray<float> rainShare; // share of the incoming moisture that rains out there, 0 to 1
+    BigArray<float> condensed; // share of the moisture beyond saturation that rains out there
+    BigArray<float> renewal;   // sea: share of the deficit the sea fills; land: share of the rain given back
 };
 
 // rising: lift at the latitude; slope: m of rise per km along the wind.
@@ -212,11 +213,11 @@ float rainShare(float rising, float slope, float hopKm)
     return x / (1.0f + x);
 }
 
-Exchange exchangeOf(const Surface& s, const WindField& wind, const std::vector<float>& t, int threads)
+Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<float>& t, int threads)
 {
     const std::size_t n = wind.size();
-    Exchange e{std::vector<float>(n), std::vector<float>(n), std::vector<float>(n), std::vector<float>(n),
-               std::vector<float>(n)};
+    Exchange e{BigArray<float>(n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
+               BigArray<float>(n)};
     forEach(n, threads, [&](std::size_t v) {
         float upwindElevation = 0.0f;
         for (std::uint32_t k = wind.start[v]; k < wind.start[v + 1]; ++k)
@@ -234,9 +235,10 @@ Exchange exchangeOf(const Surface& s, const WindField& wind, const std::vector<f
 }
 
 // The rain of the last pass of the moisture along the wind, mm a year.
-std::vector<float> rainOf(const Surface& s, const WindField& wind, const Exchange& e)
+BigArray<float> rainOf(const Surface& s, const WindField& wind, const Exchange& e)
 {
-    std::vector<float> moisture(e.humid), rain(wind.size(), 0.0f);
+    BigArray<float> moisture(wind.size()), rain(wind.size());
+    std::copy(e.humid.begin(), e.humid.end(), moisture.begin());
     sweepAlongWind(wind, moisture, PASSES, [&](std::size_t v, float incoming) {
         const float excess = std::max(0.0f, incoming - e.saturated[v]) * e.condensed[v];
         const float fallen = excess + (incoming - excess) * e.rainShare[v];
@@ -269,9 +271,9 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     const WindField wind =
         windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
     const Surface s = surfaceByPosition(byVertex, wind);
-    const std::vector<float> coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
-    const std::vector<float> t = temperatures(s, wind, coastKm, threads);
-    const std::vector<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
+    const BigArray<float> coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+    const BigArray<float> t = temperatures(s, wind, coastKm, threads);
+    const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
     Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};
     forEach(n, threads, [&](std::size_t i) {
         const std::uint32_t v = wind.order[i];

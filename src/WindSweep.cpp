@@ -31,10 +31,11 @@ void windVector(const float* u, float latitude, float* out)
 }
 
 // Stable counting sort of items by key (0 to keys - 1).
-std::vector<std::uint32_t> sortedByKey(const std::vector<std::uint32_t>& items, const std::vector<std::uint32_t>& key,
+BigArray<std::uint32_t> sortedByKey(const BigArray<std::uint32_t>& items, const BigArray<std::uint32_t>& key,
                                        std::size_t keys)
 {
-    std::vector<std::uint32_t> start(keys + 1, 0), out(items.size());
+    std::vector<std::uint32_t> start(keys + 1, 0);
+    BigArray<std::uint32_t> out(items.size());
     for (const std::uint32_t item : items)
         ++start[key[item] + 1];
     for (std::size_t k = 0; k < keys; ++k)
@@ -49,11 +50,11 @@ std::vector<std::uint32_t> sortedByKey(const std::vector<std::uint32_t>& items, 
 // westerlies' from 30° towards 60°, the polar easterlies' from the pole
 // towards 60°), and along each row with the wind, by longitude in columns
 // about a quarter of an edge wide on the equator.
-std::vector<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
+BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
 {
     const std::size_t columns = std::max<std::size_t>(64, 4 * std::size_t(std::sqrt(double(n))));
     const std::size_t rowsPerBand = std::max<std::size_t>(4, std::size_t(std::sqrt(double(n))) / 8);
-    std::vector<std::uint32_t> column(n), row(n), order(n);
+    BigArray<std::uint32_t> column(n), row(n), order(n);
     for (std::size_t v = 0; v < n; ++v) {
         const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
         const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
@@ -74,10 +75,10 @@ std::vector<std::uint32_t> windOrder(const float* up, const float* latitude, std
 // far upwind, in model units, how many neighbours lie upwind and the length
 // of its edges.
 struct SlotWeights {
-    std::vector<float> weight;
-    std::vector<float> hop;
-    std::vector<std::uint8_t> upwind;
-    std::vector<float> edges;
+    BigArray<float> weight;
+    BigArray<float> hop;
+    BigArray<std::uint8_t> upwind;
+    BigArray<float> edges;
 };
 
 void weighSlots(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v, SlotWeights& w)
@@ -107,8 +108,8 @@ void weighSlots(const VertexNeighbours& nb, const float* up, const float* latitu
 SlotWeights slotWeights(const VertexNeighbours& nb, const float* up, const float* latitude, int threads)
 {
     const std::size_t n = nb.vertexCount();
-    SlotWeights w{std::vector<float>(nb.ids.size()), std::vector<float>(n), std::vector<std::uint8_t>(n),
-                  std::vector<float>(n)};
+    SlotWeights w{BigArray<float>(nb.ids.size()), BigArray<float>(n), BigArray<std::uint8_t>(n),
+                  BigArray<float>(n)};
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t v = begin; v < end; ++v)
             weighSlots(nb, up, latitude, v, w);
@@ -117,7 +118,7 @@ SlotWeights slotWeights(const VertexNeighbours& nb, const float* up, const float
 }
 
 // The upwind entries of the positions from begin to end, from the slots.
-void fillEntries(const VertexNeighbours& nb, const SlotWeights& w, const std::vector<std::uint32_t>& position,
+void fillEntries(const VertexNeighbours& nb, const SlotWeights& w, const BigArray<std::uint32_t>& position,
                  float kmPerUnit, std::size_t begin, std::size_t end, WindField& field)
 {
     for (std::size_t i = begin; i < end; ++i) {
@@ -151,8 +152,8 @@ WindField windField(const VertexNeighbours& nb, const float* up, const float* la
     const SlotWeights w = slotWeights(nb, up, latitude, threads);
     WindField field;
     field.order = windOrder(up, latitude, n);
-    std::vector<std::uint32_t> position(n);
-    field.start.assign(n + 1, 0);
+    BigArray<std::uint32_t> position(n);
+    field.start = BigArray<std::uint32_t>(n + 1);
     double edges = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         position[field.order[i]] = std::uint32_t(i);
@@ -160,9 +161,9 @@ WindField windField(const VertexNeighbours& nb, const float* up, const float* la
         edges += w.edges[i];
     }
     field.meanEdgeKm = nb.ids.empty() ? 0.0f : float(edges / double(nb.ids.size())) * kmPerUnit;
-    field.from.resize(field.start[n]);
-    field.weight.resize(field.start[n]);
-    field.hopKm.resize(n);
+    field.from = BigArray<std::uint32_t>(field.start[n]);
+    field.weight = BigArray<float>(field.start[n]);
+    field.hopKm = BigArray<float>(n);
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
         fillEntries(nb, w, position, kmPerUnit, begin, end, field);
     });

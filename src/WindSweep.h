@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BigArray.h"
 #include "VertexNeighbours.h"
 
 #include <cstddef>
@@ -22,11 +23,11 @@ Wind prevailingWind(float latitudeDegrees);
 // then where it blows west by falling longitude; a vertex's place in that
 // order is its position, and everything here is by position.
 struct WindField {
-    std::vector<std::uint32_t> order; // per position: its vertex
-    std::vector<std::uint32_t> start; // per position, and one past the last: where its upwind entries begin
-    std::vector<std::uint32_t> from;  // per upwind entry: the neighbour's position
-    std::vector<float> weight;        // per upwind entry: the share of the air coming from it; 1 over a position's entries
-    std::vector<float> hopKm;         // per position: how far upwind its entries lie, weighted, km
+    BigArray<std::uint32_t> order; // per position: its vertex
+    BigArray<std::uint32_t> start; // per position, and one past the last: where its upwind entries begin
+    BigArray<std::uint32_t> from;  // per upwind entry: the neighbour's position
+    BigArray<float> weight;        // per upwind entry: the share of the air coming from it; 1 over a position's entries
+    BigArray<float> hopKm;         // per position: how far upwind its entries lie, weighted, km
     float meanEdgeKm = 0.0f;          // the mean length of an edge on the sea's surface
 
     std::size_t size() const { return order.size(); }
@@ -44,7 +45,7 @@ WindField windField(const VertexNeighbours& nb, const float* up, const float* la
 // what it carries on. passes over every position; the wind's circuits around
 // the globe close from the second on. carried: per position.
 template <class Step>
-void sweepAlongWind(const WindField& wind, std::vector<float>& carried, int passes, Step step)
+void sweepAlongWind(const WindField& wind, BigArray<float>& carried, int passes, Step step)
 {
     for (int pass = 0; pass < passes; ++pass)
         for (std::size_t i = 0; i < wind.size(); ++i) {
