@@ -84,6 +84,7 @@ struct PlanetFigures {
     Sums desertLatitude, rainforestLatitude;
     double rainforestArea = 0, rainforestNearEquator = 0;
     int landClasses = 0;
+    double classArea[std::size_t(Biome::Count)] = {};
     double iceEdgeSpread[2] = {0, 0}; // degrees: north, south
 };
 
@@ -108,8 +109,6 @@ double iceEdgeSpread(const Globe& g, const Climate& c, int sign)
         while (band < 90 && (all[sector * 90 + band] == 0 || ice[sector * 90 + band] >= 0.5 * all[sector * 90 + band]))
             ++band;
         lowest = std::min(lowest, 90.0 - band), highest = std::max(highest, 90.0 - band);
-        if (std::getenv("CLIMATE_EDGES"))
-            std::printf("%d ", 90 - band);
     }
     return highest - lowest;
 }
@@ -138,6 +137,7 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
     std::set<Biome> classes;
     for (std::size_t v = 0; v < g.area.size(); ++v) {
         const double a = g.area[v], lat = std::fabs(g.latitude[v]);
+        f.classArea[std::size_t(c.biome[v])] += a;
         if (c.biome[v] == Biome::Ocean || c.biome[v] == Biome::SeaIce)
             continue;
         classes.insert(c.biome[v]);
@@ -163,21 +163,6 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
         }
     }
     f.landClasses = int(classes.size());
-    if (std::getenv("CLIMATE_BANDS")) {
-        for (int b = -90; b < 90; b += 10) {
-            Sums land, seaRain, t, tSea, e, ice;
-            for (std::size_t v = 0; v < g.area.size(); ++v) {
-                if (g.latitude[v] < b || g.latitude[v] >= b + 10) continue;
-                const bool sea = c.biome[v] == Biome::Ocean || c.biome[v] == Biome::SeaIce;
-                (sea ? seaRain : land).add(c.rain[v], g.area[v]);
-                (sea ? tSea : t).add(c.temperature[v], g.area[v]);
-                if (!sea) e.add(elevation[v], g.area[v]);
-                ice.add(c.biome[v] == Biome::Ice || c.biome[v] == Biome::SeaIce, g.area[v]);
-            }
-            std::printf("  %4d  land %.2f  rain %5.0f sea %5.0f  T %5.1f sea %5.1f  elev %5.0f  ice %.2f\n", b,
-                        land.area / (land.area + seaRain.area), land.mean(), seaRain.mean(), t.mean(), tSea.mean(), e.mean(), ice.mean());
-        }
-    }
     f.iceEdgeSpread[0] = iceEdgeSpread(g, c, 1);
     f.iceEdgeSpread[1] = iceEdgeSpread(g, c, -1);
     return f;
@@ -204,6 +189,8 @@ int main(int argc, char** argv)
                                 {&all.midLatitudes, &f.midLatitudes}, {&all.windward, &f.windward}, {&all.lee, &f.lee},
                                 {&all.desertLatitude, &f.desertLatitude}, {&all.rainforestLatitude, &f.rainforestLatitude}})
             to->rain += from->rain, to->area += from->area;
+        for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+            all.classArea[b] += f.classArea[b];
         all.rainforestArea += f.rainforestArea, all.rainforestNearEquator += f.rainforestNearEquator;
         manyClasses += f.landClasses >= 9;
         leastIceSpread = std::min({leastIceSpread, f.iceEdgeSpread[0], f.iceEdgeSpread[1]});
@@ -217,4 +204,12 @@ int main(int argc, char** argv)
     std::printf("  tropical rainforest's mean latitude           %.1f°  (within 15°); %.1f%% of it within 15°\n",
                 all.rainforestLatitude.mean(), 100.0 * all.rainforestNearEquator / all.rainforestArea);
     std::printf("  least spread of the ice edge around a pole    %.1f°  (at least 5°)\n", leastIceSpread);
+    double land = 0, surface = 0;
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+        surface += all.classArea[b], land += b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce) ? 0 : all.classArea[b];
+    std::printf("\nShares of the surface (sea classes) and of the land (the others):\n");
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b) {
+        const bool sea = b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce);
+        std::printf("  %-26s %5.1f%%\n", BIOME_CLASSES[b].name, 100.0 * all.classArea[b] / (sea ? surface : land));
+    }
 }
