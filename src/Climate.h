@@ -4,6 +4,7 @@
 #include "IcosphereWeld.h"
 #include "PhysicalScale.h"
 #include "VertexNeighbours.h"
+#include "WindSweep.h"
 
 #include <vector>
 
@@ -14,17 +15,6 @@ struct Climate {
     std::vector<Biome> biome;       // per welded vertex
 };
 
-// Where the prevailing wind blows at a latitude (degrees, -90 to 90): its
-// eastward and northward parts, a direction (|east, north| = 1). Easterly
-// trades below 30°, westerlies from 30° to 60°, polar easterlies beyond;
-// the trades and the polar easterlies blow towards the equator, the
-// westerlies away from it.
-struct Wind {
-    float east;
-    float north;
-};
-Wind prevailingWind(float latitudeDegrees);
-
 // The annual mean at sea level over the open sea, °C, at a latitude in
 // degrees: about 27 °C on the equator, -25 °C at the poles.
 float seaLevelTemperature(float latitudeDegrees);
@@ -32,10 +22,15 @@ float seaLevelTemperature(float latitudeDegrees);
 // How much colder the air is per kilometre above the sea, °C.
 inline constexpr float LAPSE_C_PER_KM = 6.5f;
 
+// Threads computeClimate shares its work among unless told otherwise.
+inline constexpr int CLIMATE_THREADS = 2;
+
 // A vertex is land when its radius is above scale.seaRadius. welded: x, y, z
 // per welded vertex, in the weld's order; +y is north. neighbours: of weld.
-// The same land gives the same climate, byte for byte. Throws
-// std::invalid_argument when neighbours are not weld's, std::bad_alloc when
-// the working arrays (about 60 bytes a vertex) cannot be had.
+// The same land gives the same climate, byte for byte, for any count of
+// threads (1 or more; a thread that cannot start leaves its share to the
+// caller's). Throws std::invalid_argument when neighbours are not weld's,
+// std::bad_alloc when the working arrays (about 100 bytes a vertex) cannot be
+// had.
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
-                       const PhysicalScale& scale);
+                       const PhysicalScale& scale, int threads = CLIMATE_THREADS);

@@ -1,0 +1,171 @@
+#include "WindSweep.h"
+
+#include "ThreadGroup.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float PI = 3.14159265358979f;
+
+float distance(const float* a, const float* b)
+{
+    const float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The wind at unit direction u and latitude (degrees) as a vector in space.
+void windVector(const float* u, float latitude, float* out)
+{
+    float east[3] = {u[2], 0.0f, -u[0]}; // the north pole's direction x up
+    const float length = std::sqrt(east[0] * east[0] + east[2] * east[2]);
+    if (length > 0.0f)
+        east[0] /= length, east[2] /= length;
+    else
+        east[0] = 1.0f, east[2] = 0.0f;
+    const float north[3] = {u[1] * east[2], u[2] * east[0] - u[0] * east[2], -u[1] * east[0]};
+    const Wind w = prevailingWind(latitude);
+    for (int k = 0; k < 3; ++k)
+        out[k] = w.east * east[k] + w.north * north[k];
+}
+
+// Stable counting sort of items by key (0 to keys - 1).
+BigArray<std::uint32_t> sortedByKey(const BigArray<std::uint32_t>& items, const BigArray<std::uint32_t>& key,
+                                       std::size_t keys)
+{
+    std::vector<std::uint32_t> start(keys + 1, 0);
+    BigArray<std::uint32_t> out(items.size());
+    for (const std::uint32_t item : items)
+        ++start[key[item] + 1];
+    for (std::size_t k = 0; k < keys; ++k)
+        start[k + 1] += start[k];
+    for (const std::uint32_t item : items)
+        out[start[key[item]]++] = item;
+    return out;
+}
+
+// The wind's order: rows of latitude about an edge high, each wind band's
+// from its upwind edge on (the trades' from 30° towards the equator, the
+// westerlies' from 30° towards 60°, the polar easterlies' from the pole
+// towards 60°), and along each row with the wind, by longitude in columns
+// about a quarter of an edge wide on the equator.
+BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
+{
+    const std::size_t columns = std::max<std::size_t>(64, 4 * std::size_t(std::sqrt(double(n))));
+    const std::size_t rowsPerBand = std::max<std::size_t>(4, std::size_t(std::sqrt(double(n))) / 8);
+    BigArray<std::uint32_t> column(n), row(n), order(n);
+    for (std::size_t v = 0; v < n; ++v) {
+        const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
+        const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
+        const Wind wind = prevailingWind(latitude[v]);
+        column[v] = std::uint32_t(wind.east > 0.0f ? c : columns - 1 - c);
+        const float a = std::fabs(latitude[v]);
+        const std::size_t band = (a < 30.0f ? 0 : a < 60.0f ? 1 : 2) + (latitude[v] < 0.0f ? 3 : 0);
+        const float fromUpwindEdge = a < 30.0f ? 30.0f - a : a < 60.0f ? a - 30.0f : 90.0f - a; // 0 to 30°
+        row[v] = std::uint32_t(band * rowsPerBand +
+                               std::min(rowsPerBand - 1, std::size_t(fromUpwindEdge / 30.0f * float(rowsPerBand))));
+        order[v] = std::uint32_t(v);
+    }
+    return sortedByKey(sortedByKey(order, column, columns), row, 6 * rowsPerBand);
+}
+
+// Per slot of the neighbour table: how squarely the neighbour lies upwind
+// (0 when it does not), summing to 1 over a vertex's slots; per vertex: how
+// far upwind, in model units, how many neighbours lie upwind and the length
+// of its edges.
+struct SlotWeights {
+    BigArray<float> weight;
+    BigArray<float> hop;
+    BigArray<std::uint8_t> upwind;
+    BigArray<float> edges;
+};
+
+void weighSlots(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v, SlotWeights& w)
+{
+    float wind[3];
+    windVector(&up[3 * v], latitude[v], wind);
+    float total = 0.0f, hop = 0.0f, edges = 0.0f;
+    std::uint8_t count = 0;
+    const float* a = &up[3 * v];
+    for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k) {
+        const float* b = &up[3 * nb.ids[k]];
+        const float length = distance(a, b);
+        edges += length;
+        const float along = ((b[0] - a[0]) * wind[0] + (b[1] - a[1]) * wind[1] + (b[2] - a[2]) * wind[2]) / length;
+        w.weight[k] = along < 0.0f ? -along : 0.0f;
+        total += w.weight[k];
+        hop += w.weight[k] * length;
+        count += along < 0.0f;
+    }
+    for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1] && total > 0.0f; ++k)
+        w.weight[k] /= total;
+    w.hop[v] = total > 0.0f ? hop / total : 0.0f;
+    w.upwind[v] = count;
+    w.edges[v] = edges;
+}
+
+SlotWeights slotWeights(const VertexNeighbours& nb, const float* up, const float* latitude, int threads)
+{
+    const std::size_t n = nb.vertexCount();
+    SlotWeights w{BigArray<float>(nb.ids.size()), BigArray<float>(n), BigArray<std::uint8_t>(n),
+                  BigArray<float>(n)};
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v)
+            weighSlots(nb, up, latitude, v, w);
+    });
+    return w;
+}
+
+// The upwind entries of the positions from begin to end, from the slots.
+void fillEntries(const VertexNeighbours& nb, const SlotWeights& w, const BigArray<std::uint32_t>& position,
+                 float kmPerUnit, std::size_t begin, std::size_t end, WindField& field)
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::uint32_t v = field.order[i];
+        std::uint32_t entry = field.start[i];
+        for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k)
+            if (w.weight[k] > 0.0f) {
+                field.from[entry] = position[nb.ids[k]];
+                field.weight[entry++] = w.weight[k];
+            }
+        field.hopKm[i] = w.hop[v] > 0.0f ? w.hop[v] * kmPerUnit : field.meanEdgeKm;
+    }
+}
+
+} // namespace
+
+Wind prevailingWind(float latitudeDegrees)
+{
+    const float a = std::fabs(latitudeDegrees);
+    const float hemisphere = latitudeDegrees < 0.0f ? -1.0f : 1.0f;
+    // Eastward and poleward parts as 1 : 0.35, normalised.
+    const bool westerly = a >= 30.0f && a < 60.0f;
+    const float east = westerly ? 0.943858f : -0.943858f;
+    const float poleward = westerly ? 0.330350f : -0.330350f;
+    return {east, hemisphere * poleward};
+}
+
+WindField windField(const VertexNeighbours& nb, const float* up, const float* latitude, float kmPerUnit, int threads)
+{
+    const std::size_t n = nb.vertexCount();
+    const SlotWeights w = slotWeights(nb, up, latitude, threads);
+    WindField field;
+    field.order = windOrder(up, latitude, n);
+    BigArray<std::uint32_t> position(n);
+    field.start = BigArray<std::uint32_t>(n + 1);
+    double edges = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        position[field.order[i]] = std::uint32_t(i);
+        field.start[i + 1] = field.start[i] + w.upwind[field.order[i]];
+        edges += w.edges[i];
+    }
+    field.meanEdgeKm = nb.ids.empty() ? 0.0f : float(edges / double(nb.ids.size())) * kmPerUnit;
+    field.from = BigArray<std::uint32_t>(field.start[n]);
+    field.weight = BigArray<float>(field.start[n]);
+    field.hopKm = BigArray<float>(n);
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        fillEntries(nb, w, position, kmPerUnit, begin, end, field);
+    });
+    return field;
+}
