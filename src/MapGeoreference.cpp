@@ -98,7 +98,8 @@ bool writeGeoreference(const SaveTarget& mapTarget, const std::string& written, 
     const int n = numberOf(mapTarget, written);
     const SaveTarget worldFile = besideMap(mapTarget, n, worldFileName);
     const SaveTarget aux = besideMap(mapTarget, n, [](const std::string& name) { return name + ".aux.xml"; });
-    for (const auto& [target, text] : {std::pair{&worldFile, worldFileText(width, height)}, std::pair{&aux, auxXmlText(metadata)}})
+    for (const auto& [target, text] :
+         {std::pair{&worldFile, worldFileText(width, height)}, std::pair{&aux, auxXmlText(metadata)}})
         if (!writeSidecar(*target, n, text, error)) {
             failedFile = target->isNumbered ? target->prefix + std::to_string(n) + target->suffix : target->path;
             return false;

@@ -51,8 +51,8 @@ struct MapOutcome {
 // names the map in the messages. A map whose sidecar could not be written
 // has failed.
 template <typename Picture>
-MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what,
-                    const MapMetadata& metadata)
+MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std::string& comment,
+                    const std::string& what, const MapMetadata& metadata)
 {
     std::string error, written, sidecar;
     if (!writePng(target, picture, comment, error, &written, PngCompression::Fast))
@@ -214,7 +214,8 @@ bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std:
         const bool temperature = std::string(kind) == "temperature";
         metadata.band = temperature ? TEMPERATURE_BAND : RAIN_BAND;
         const std::string what = std::string(kind) + " map";
-        const GreyImage16 map = climateMapOf(radii, width, temperature ? climate.temperature : climate.rain, *metadata.band);
+        const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
+        const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
         const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
         if (!logged(writeMap(map, target, header, what, metadata), what.c_str(), seed))
             return false;

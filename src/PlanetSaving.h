@@ -36,9 +36,8 @@ struct MapTargets {
 
 // Makes the maps of planet, width pixels wide, from its land at the end of
 // the plane under way, the colour map showing view, and writes them to
-// targets; logs each outcome. When
-// both targets are numbered, the height map takes exactly the number the
-// colour map took. Returns whether every map asked for was written.
+// targets; logs each outcome. When both targets are numbered, the height map
+// takes exactly the number the colour map took. Returns whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view = ClimateView::Heights);
 
 // Where each cube face goes, by the end of its name: "-px.png" for the +X
@@ -46,17 +45,18 @@ bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateVie
 using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 
 // Makes the six height and six colour faces of planet (CubeFaces.h), size
-// pixels square, the colours showing view, and writes them, stopping at the first that cannot be
-// written; logs the outcome.
-// Returns whether all twelve were written.
-bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view = ClimateView::Heights);
+// pixels square, the colours showing view, and writes them, stopping at the
+// first that cannot be written; logs the outcome. Returns whether all twelve
+// were written.
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
+                     ClimateView view = ClimateView::Heights);
 
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
 // Counts the files options ask for (--export, --map, --heightmap, and the
-// cube faces, the biome map with its legend and the climate maps each as one) as owed by a planet about to be made, whether or not it
-// can be made.
+// cube faces, the biome map with its legend and the climate maps each as
+// one) as owed by a planet about to be made, whether or not it can be made.
 void expectAskedFiles(const Options& options);
 
 // Writes the planet to the files options ask for once its generation has

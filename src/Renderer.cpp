@@ -23,9 +23,10 @@ PlanetShaders setupShaders()
     PlanetShaders shaders;
     if (shaderObjectsAvailable()) {
         ORB_LOG(Info, "Compiling shaders:");
+        const std::string landColours = terrainColourGlsl() + viewNumbersGlsl();
         shaders.land = std::make_unique<Shader>(resourcePath("res/land.vert").c_str(),
                                                 resourcePath("res/land.frag").c_str(),
-                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl() + viewNumbersGlsl()},
+                                                ShaderInsert{TERRAIN_COLOUR_MARKER, landColours},
                                                 ShaderInsert{CLIMATE_COLOUR_MARKER, climateColourGlsl()});
         shaders.water = std::make_unique<Shader>(resourcePath("res/water.vert").c_str(),
                                                  resourcePath("res/water.frag").c_str(),
