@@ -40,7 +40,7 @@ constexpr float UPLIFT_PER_SLOPE = 0.35f;  // extra lift per m of rise a km alon
 constexpr float LEE_PER_SLOPE = 0.12f;     // less lift per m of fall a km ...
 constexpr float LEE_FLOOR = 0.15f;         // ... down to this share of the lift
 constexpr float RECYCLED_WHEN_WARM = 0.6f; // share of the rain on warm land the plants give back to the air
-constexpr int PASSES = 3;
+constexpr int PASSES = 4;
 
 // Runs f(i) for every i below n, the work shared by threads.
 template <class F>
@@ -184,7 +184,7 @@ float lift(float latitude)
 {
     const float a = std::fabs(latitude);
     const float equator = a / 13.0f, front = (a - 55.0f) / 13.0f;
-    return 0.08f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
+    return 0.05f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
 }
 
 // The humidity the sea brings its air to, a share of saturation, where the

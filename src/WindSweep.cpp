@@ -45,29 +45,32 @@ BigArray<std::uint32_t> sortedByKey(const BigArray<std::uint32_t>& items, const 
     return out;
 }
 
-// The wind's order: rows of latitude about an edge high, each wind band's
-// from its upwind edge on (the trades' from 30° towards the equator, the
-// westerlies' from 30° towards 60°, the polar easterlies' from the pole
-// towards 60°), and along each row with the wind, by longitude in columns
-// about a quarter of an edge wide on the equator.
-BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n)
+// The wind's order: band by band (the trades, the westerlies and the polar
+// easterlies of the north, then of the south); within a band along the wind
+// by longitude, in columns about a quarter of an edge wide on the equator;
+// within a column from the band's upwind edge on (the trades' from 30°
+// towards the equator, the westerlies' from 30° towards 60°, the polar
+// easterlies' from the pole towards 60°), in rows about half an edge high.
+// Every upwind neighbour but those across a band's edge or the column where
+// the wind's circuit starts then comes first.
+BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::size_t n, int threads)
 {
     const std::size_t columns = std::max<std::size_t>(64, 4 * std::size_t(std::sqrt(double(n))));
-    const std::size_t rowsPerBand = std::max<std::size_t>(4, std::size_t(std::sqrt(double(n))) / 8);
-    BigArray<std::uint32_t> column(n), row(n), order(n);
-    for (std::size_t v = 0; v < n; ++v) {
-        const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
-        const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
-        const Wind wind = prevailingWind(latitude[v]);
-        column[v] = std::uint32_t(wind.east > 0.0f ? c : columns - 1 - c);
-        const float a = std::fabs(latitude[v]);
-        const std::size_t band = (a < 30.0f ? 0 : a < 60.0f ? 1 : 2) + (latitude[v] < 0.0f ? 3 : 0);
-        const float fromUpwindEdge = a < 30.0f ? 30.0f - a : a < 60.0f ? a - 30.0f : 90.0f - a; // 0 to 30°
-        row[v] = std::uint32_t(band * rowsPerBand +
-                               std::min(rowsPerBand - 1, std::size_t(fromUpwindEdge / 30.0f * float(rowsPerBand))));
-        order[v] = std::uint32_t(v);
-    }
-    return sortedByKey(sortedByKey(order, column, columns), row, 6 * rowsPerBand);
+    const std::size_t rows = std::max<std::size_t>(4, std::size_t(std::sqrt(double(n))) / 4);
+    BigArray<std::uint32_t> band(n), column(n), row(n), order(n);
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t v = begin; v < end; ++v) {
+            const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
+            const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
+            column[v] = std::uint32_t(prevailingWind(latitude[v]).east > 0.0f ? c : columns - 1 - c);
+            const float a = std::fabs(latitude[v]);
+            band[v] = std::uint32_t((a < 30.0f ? 0 : a < 60.0f ? 1 : 2) + (latitude[v] < 0.0f ? 3 : 0));
+            const float fromUpwindEdge = a < 30.0f ? 30.0f - a : a < 60.0f ? a - 30.0f : 90.0f - a; // 0 to 30°
+            row[v] = std::uint32_t(std::min(rows - 1, std::size_t(fromUpwindEdge / 30.0f * float(rows))));
+            order[v] = std::uint32_t(v);
+        }
+    });
+    return sortedByKey(sortedByKey(sortedByKey(order, row, rows), column, columns), band, 6);
 }
 
 // Per slot of the neighbour table: how squarely the neighbour lies upwind
@@ -151,7 +154,7 @@ WindField windField(const VertexNeighbours& nb, const float* up, const float* la
     const std::size_t n = nb.vertexCount();
     const SlotWeights w = slotWeights(nb, up, latitude, threads);
     WindField field;
-    field.order = windOrder(up, latitude, n);
+    field.order = windOrder(up, latitude, n, threads);
     BigArray<std::uint32_t> position(n);
     field.start = BigArray<std::uint32_t>(n + 1);
     double edges = 0.0;
