@@ -30,6 +30,13 @@ void windVector(const float* u, float latitude, float* out)
         out[k] = w.east * east[k] + w.north * north[k];
 }
 
+// Which of count equal parts of [0, 1] share lies in; the first for
+// anything below 0 or not a number, the last for anything from 1 on.
+std::size_t partOf(float share, std::size_t count)
+{
+    return share > 0.0f ? std::min(count - 1, std::size_t(std::min(share, 1.0f) * float(count))) : 0;
+}
+
 // Stable counting sort of items by key (0 to keys - 1).
 BigArray<std::uint32_t> sortedByKey(const BigArray<std::uint32_t>& items, const BigArray<std::uint32_t>& key,
                                        std::size_t keys)
@@ -61,12 +68,12 @@ BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::s
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t v = begin; v < end; ++v) {
             const float longitude = std::atan2(-up[3 * v + 2], up[3 * v]); // -pi to pi, growing eastward
-            const std::size_t c = std::min(columns - 1, std::size_t((longitude + PI) / (2.0f * PI) * float(columns)));
+            const std::size_t c = partOf((longitude + PI) / (2.0f * PI), columns);
             column[v] = std::uint32_t(prevailingWind(latitude[v]).east > 0.0f ? c : columns - 1 - c);
             const float a = std::fabs(latitude[v]);
             band[v] = std::uint32_t((a < 30.0f ? 0 : a < 60.0f ? 1 : 2) + (latitude[v] < 0.0f ? 3 : 0));
             const float fromUpwindEdge = a < 30.0f ? 30.0f - a : a < 60.0f ? a - 30.0f : 90.0f - a; // 0 to 30°
-            row[v] = std::uint32_t(std::min(rows - 1, std::size_t(fromUpwindEdge / 30.0f * float(rows))));
+            row[v] = std::uint32_t(partOf(fromUpwindEdge / 30.0f, rows));
             order[v] = std::uint32_t(v);
         }
     });
