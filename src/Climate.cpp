@@ -267,11 +267,16 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     if (weld.vertexCount() != neighbours.vertexCount())
         throw std::invalid_argument("computeClimate: the neighbours are not the weld's");
     const std::size_t n = neighbours.vertexCount();
-    const Surface byVertex = surfaceOf(welded, n, scale, threads);
-    const WindField wind =
-        windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
-    const Surface s = surfaceByPosition(byVertex, wind);
-    const BigArray<float> coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+    WindField wind;
+    Surface s;
+    BigArray<float> coastKm;
+    {
+        // By vertex only until the wind's order is known.
+        const Surface byVertex = surfaceOf(welded, n, scale, threads);
+        wind = windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
+        s = surfaceByPosition(byVertex, wind);
+        coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+    }
     const BigArray<float> t = temperatures(s, wind, coastKm, threads);
     const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
     Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};
