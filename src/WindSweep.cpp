@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -80,66 +81,56 @@ BigArray<std::uint32_t> windOrder(const float* up, const float* latitude, std::s
     return sortedByKey(sortedByKey(sortedByKey(order, row, rows), column, columns), band, 6);
 }
 
-// Per slot of the neighbour table: how squarely the neighbour lies upwind
-// (0 when it does not), summing to 1 over a vertex's slots; per vertex: how
-// far upwind, in model units, how many neighbours lie upwind and the length
-// of its edges.
-struct SlotWeights {
-    BigArray<float> weight;
-    BigArray<float> hop;
-    BigArray<std::uint8_t> upwind;
-    BigArray<float> edges;
-};
-
-void weighSlots(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v, SlotWeights& w)
+// Vertex v's upwind neighbours: per slot of its neighbours, how squarely
+// each lies upwind (0 when it does not), summing to 1; hop: how far upwind,
+// weighted, in model units (0 with none); edges: the length of its edges.
+// Returns how many lie upwind. weight: room for the vertex's slots.
+std::uint32_t weighUpwind(const VertexNeighbours& nb, const float* up, const float* latitude, std::size_t v,
+                          float* weight, float& hop, float& edges)
 {
     float wind[3];
     windVector(&up[3 * v], latitude[v], wind);
-    float total = 0.0f, hop = 0.0f, edges = 0.0f;
-    std::uint8_t count = 0;
+    float total = 0.0f;
+    std::uint32_t count = 0;
+    hop = 0.0f, edges = 0.0f;
     const float* a = &up[3 * v];
     for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k) {
         const float* b = &up[3 * nb.ids[k]];
         const float length = distance(a, b);
         edges += length;
         const float along = ((b[0] - a[0]) * wind[0] + (b[1] - a[1]) * wind[1] + (b[2] - a[2]) * wind[2]) / length;
-        w.weight[k] = along < 0.0f ? -along : 0.0f;
-        total += w.weight[k];
-        hop += w.weight[k] * length;
+        float& w = weight[k - nb.offsets[v]];
+        w = along < 0.0f ? -along : 0.0f;
+        total += w;
+        hop += w * length;
         count += along < 0.0f;
     }
-    for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1] && total > 0.0f; ++k)
-        w.weight[k] /= total;
-    w.hop[v] = total > 0.0f ? hop / total : 0.0f;
-    w.upwind[v] = count;
-    w.edges[v] = edges;
+    for (std::uint32_t k = 0; k < nb.offsets[v + 1] - nb.offsets[v] && total > 0.0f; ++k)
+        weight[k] /= total;
+    hop = total > 0.0f ? hop / total : 0.0f;
+    return count;
 }
 
-SlotWeights slotWeights(const VertexNeighbours& nb, const float* up, const float* latitude, int threads)
-{
-    const std::size_t n = nb.vertexCount();
-    SlotWeights w{BigArray<float>(nb.ids.size()), BigArray<float>(n), BigArray<std::uint8_t>(n),
-                  BigArray<float>(n)};
-    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t v = begin; v < end; ++v)
-            weighSlots(nb, up, latitude, v, w);
-    });
-    return w;
-}
+// The most neighbours a welded vertex has.
+constexpr std::uint32_t MOST_NEIGHBOURS = 6;
 
-// The upwind entries of the positions from begin to end, from the slots.
-void fillEntries(const VertexNeighbours& nb, const SlotWeights& w, const BigArray<std::uint32_t>& position,
-                 float kmPerUnit, std::size_t begin, std::size_t end, WindField& field)
+// The upwind entries of the positions from begin to end.
+void fillEntries(const VertexNeighbours& nb, const float* up, const float* latitude,
+                 const BigArray<std::uint32_t>& position, float kmPerUnit, std::size_t begin, std::size_t end,
+                 WindField& field)
 {
+    float weight[MOST_NEIGHBOURS];
     for (std::size_t i = begin; i < end; ++i) {
         const std::uint32_t v = field.order[i];
+        float hop, edges;
+        weighUpwind(nb, up, latitude, v, weight, hop, edges);
         std::uint32_t entry = field.start[i];
         for (std::uint32_t k = nb.offsets[v]; k < nb.offsets[v + 1]; ++k)
-            if (w.weight[k] > 0.0f) {
+            if (weight[k - nb.offsets[v]] > 0.0f) {
                 field.from[entry] = position[nb.ids[k]];
-                field.weight[entry++] = w.weight[k];
+                field.weight[entry++] = weight[k - nb.offsets[v]];
             }
-        field.hopKm[i] = w.hop[v] > 0.0f ? w.hop[v] * kmPerUnit : field.meanEdgeKm;
+        field.hopKm[i] = hop > 0.0f ? hop * kmPerUnit : field.meanEdgeKm;
     }
 }
 
@@ -159,7 +150,18 @@ Wind prevailingWind(float latitudeDegrees)
 WindField windField(const VertexNeighbours& nb, const float* up, const float* latitude, float kmPerUnit, int threads)
 {
     const std::size_t n = nb.vertexCount();
-    const SlotWeights w = slotWeights(nb, up, latitude, threads);
+    for (std::size_t v = 0; v < n; ++v)
+        if (nb.offsets[v + 1] - nb.offsets[v] > MOST_NEIGHBOURS)
+            throw std::invalid_argument("windField: a vertex with more than six neighbours");
+    // First how many entries each vertex has, and the edges' lengths; the
+    // entries themselves once their places are known.
+    BigArray<std::uint8_t> count(n);
+    BigArray<float> edgeLengths(n);
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        float weight[MOST_NEIGHBOURS], hop;
+        for (std::size_t v = begin; v < end; ++v)
+            count[v] = std::uint8_t(weighUpwind(nb, up, latitude, v, weight, hop, edgeLengths[v]));
+    });
     WindField field;
     field.order = windOrder(up, latitude, n, threads);
     BigArray<std::uint32_t> position(n);
@@ -167,15 +169,15 @@ WindField windField(const VertexNeighbours& nb, const float* up, const float* la
     double edges = 0.0;
     for (std::size_t i = 0; i < n; ++i) {
         position[field.order[i]] = std::uint32_t(i);
-        field.start[i + 1] = field.start[i] + w.upwind[field.order[i]];
-        edges += w.edges[i];
+        field.start[i + 1] = field.start[i] + count[field.order[i]];
+        edges += edgeLengths[i];
     }
     field.meanEdgeKm = nb.ids.empty() ? 0.0f : float(edges / double(nb.ids.size())) * kmPerUnit;
     field.from = BigArray<std::uint32_t>(field.start[n]);
     field.weight = BigArray<float>(field.start[n]);
     field.hopKm = BigArray<float>(n);
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
-        fillEntries(nb, w, position, kmPerUnit, begin, end, field);
+        fillEntries(nb, up, latitude, position, kmPerUnit, begin, end, field);
     });
     return field;
 }
