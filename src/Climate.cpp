@@ -81,12 +81,13 @@ Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale
     return s;
 }
 
-// Per vertex: km to the nearest sea vertex, in edges of mean length (0 on the
-// sea; every vertex far inland when there is no sea).
-BigArray<float> coastDistanceKm(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea, float edgeKm)
+constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
+
+// Per vertex: edges to the nearest sea vertex (0 on the sea; UNREACHED
+// everywhere when there is no sea).
+BigArray<std::uint32_t> coastHops(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea)
 {
     const std::size_t n = nb.vertexCount();
-    constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
     BigArray<std::uint32_t> hops(n), queue(n);
     std::fill(hops.begin(), hops.end(), UNREACHED);
     std::size_t tail = 0;
@@ -103,9 +104,18 @@ BigArray<float> coastDistanceKm(const VertexNeighbours& nb, const BigArray<std::
                 queue[tail++] = *j;
             }
     }
-    BigArray<float> km(n);
-    for (std::size_t v = 0; v < n; ++v)
-        km[v] = hops[v] == UNREACHED ? 100.0f * CONTINENTAL_KM : float(hops[v]) * edgeKm;
+    return hops;
+}
+
+// Per position: km to the nearest sea vertex, in edges of mean length; far
+// inland when there is no sea.
+BigArray<float> coastDistanceKm(const BigArray<std::uint32_t>& hops, const WindField& wind)
+{
+    BigArray<float> km(wind.size());
+    for (std::size_t i = 0; i < km.size(); ++i) {
+        const std::uint32_t h = hops[wind.order[i]];
+        km[i] = h == UNREACHED ? 100.0f * CONTINENTAL_KM : float(h) * wind.meanEdgeKm;
+    }
     return km;
 }
 
@@ -273,9 +283,18 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     {
         // By vertex only until the wind's order is known.
         const Surface byVertex = surfaceOf(welded, n, scale, threads);
-        wind = windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
+        BigArray<std::uint32_t> hops;
+        // The search from the coast beside the wind's field: neither needs the other.
+        splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t part = begin; part < end; ++part)
+                if (part == 0)
+                    wind = windField(neighbours, byVertex.up.data(), byVertex.latitude.data(),
+                                     float(scale.kmPerRadian()), threads);
+                else
+                    hops = coastHops(neighbours, byVertex.sea);
+        });
         s = surfaceByPosition(byVertex, wind);
-        coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+        coastKm = coastDistanceKm(hops, wind);
     }
     const BigArray<float> t = temperatures(s, wind, coastKm, threads);
     const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
