@@ -113,26 +113,41 @@ double iceEdgeSpread(const Globe& g, const Climate& c, int sign)
     return highest - lowest;
 }
 
-PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
+// A seeded planet's land, as the program makes it with --land 30, and its climate.
+struct SeededClimate {
+    std::unique_ptr<Planet> planet;
+    std::vector<float> welded;
+    VertexNeighbours nb;
+    PhysicalScale scale;
+    Climate climate;
+    std::vector<double> elevation; // metres above the sea, 0 over it
+};
+
+SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
 {
-    const auto planet = quietPlanet(seed, subdivisions, 5000);
+    SeededClimate s{quietPlanet(seed, subdivisions, 5000), {}, {}, {}, {}, {}};
     Options options;
     options.landPercent = 30.0;
     {
         QuietStdout quiet;
-        settleShape(*planet, options);
+        settleShape(*s.planet, options);
     }
-    std::vector<float> welded;
-    gatherWelded(planet->weld, planet->vertices.data(), welded);
-    const VertexNeighbours nb = vertexNeighbours(planet->weld);
-    const PhysicalScale scale = physicalScaleOf(welded.data(), planet->weld.vertexCount(), planet->shape.seaRadius, 6371.0, 8000.0);
-    const Climate c = computeClimate(planet->weld, nb, welded.data(), scale);
-    const Globe g = globeOf(planet->weld, welded);
-    std::vector<double> elevation(g.area.size());
-    for (std::size_t v = 0; v < elevation.size(); ++v)
-        elevation[v] = std::max(0.0, scale.elevationMetres(std::sqrt(double(welded[3 * v]) * welded[3 * v] +
-                                                                    double(welded[3 * v + 1]) * welded[3 * v + 1] +
-                                                                    double(welded[3 * v + 2]) * welded[3 * v + 2])));
+    gatherWelded(s.planet->weld, s.planet->vertices.data(), s.welded);
+    s.nb = vertexNeighbours(s.planet->weld);
+    s.scale = physicalScaleOf(s.welded.data(), s.planet->weld.vertexCount(), s.planet->shape.seaRadius, 6371.0, 8000.0);
+    s.climate = computeClimate(s.planet->weld, s.nb, s.welded.data(), s.scale);
+    for (std::size_t v = 0; v < s.welded.size() / 3; ++v) {
+        const double x = s.welded[3 * v], y = s.welded[3 * v + 1], z = s.welded[3 * v + 2];
+        s.elevation.push_back(std::max(0.0, s.scale.elevationMetres(std::sqrt(x * x + y * y + z * z))));
+    }
+    return s;
+}
+
+PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
+{
+    const SeededClimate s = seededClimate(seed, subdivisions);
+    const Climate& c = s.climate;
+    const Globe g = globeOf(s.planet->weld, s.welded);
     PlanetFigures f;
     std::set<Biome> classes;
     for (std::size_t v = 0; v < g.area.size(); ++v) {
@@ -147,8 +162,8 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
             f.subtropics.add(c.rain[v], a);
         else if (lat >= 45 && lat < 60)
             f.midLatitudes.add(c.rain[v], a);
-        if (elevation[v] > 1000.0) {
-            const double rise = riseAlongWind(nb, g, elevation, v);
+        if (s.elevation[v] > 1000.0) {
+            const double rise = riseAlongWind(s.nb, g, s.elevation, v);
             if (rise > 0)
                 f.windward.add(c.rain[v], a);
             else if (rise < 0)
@@ -166,6 +181,27 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
     f.iceEdgeSpread[0] = iceEdgeSpread(g, c, 1);
     f.iceEdgeSpread[1] = iceEdgeSpread(g, c, -1);
     return f;
+}
+
+void printSummary(const PlanetFigures& all, int seeds, int manyClasses, double leastIceSpread)
+{
+    std::printf("\nAll %d planets, area-weighted over the land:\n", seeds);
+    std::printf("  rain 20-30° / rain within 10° of the equator  %.2f  (at most 0.6)\n", all.subtropics.mean() / all.equator.mean());
+    std::printf("  rain 45-60° / rain 20-30°                     %.2f  (at least 1.3)\n", all.midLatitudes.mean() / all.subtropics.mean());
+    std::printf("  rain above 1000 m, windward / lee             %.2f  (at least 1.5)\n", all.windward.mean() / all.lee.mean());
+    std::printf("  planets with at least 9 land classes          %d of %d  (at least 15 of 20)\n", manyClasses, seeds);
+    std::printf("  hot desert's mean latitude                    %.1f°  (15° to 35°)\n", all.desertLatitude.mean());
+    std::printf("  tropical rainforest's mean latitude           %.1f°  (within 15°); %.1f%% of it within 15°\n",
+                all.rainforestLatitude.mean(), 100.0 * all.rainforestNearEquator / all.rainforestArea);
+    std::printf("  least spread of the ice edge around a pole    %.1f°  (at least 5°)\n", leastIceSpread);
+    double land = 0, surface = 0;
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+        surface += all.classArea[b], land += b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce) ? 0 : all.classArea[b];
+    std::printf("\nShares of the surface (sea classes) and of the land (the others):\n");
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b) {
+        const bool sea = b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce);
+        std::printf("  %-26s %5.1f%%\n", BIOME_CLASSES[b].name, 100.0 * all.classArea[b] / (sea ? surface : land));
+    }
 }
 
 } // namespace
@@ -195,21 +231,5 @@ int main(int argc, char** argv)
         manyClasses += f.landClasses >= 9;
         leastIceSpread = std::min({leastIceSpread, f.iceEdgeSpread[0], f.iceEdgeSpread[1]});
     }
-    std::printf("\nAll %d planets, area-weighted over the land:\n", seeds);
-    std::printf("  rain 20-30° / rain within 10° of the equator  %.2f  (at most 0.6)\n", all.subtropics.mean() / all.equator.mean());
-    std::printf("  rain 45-60° / rain 20-30°                     %.2f  (at least 1.3)\n", all.midLatitudes.mean() / all.subtropics.mean());
-    std::printf("  rain above 1000 m, windward / lee             %.2f  (at least 1.5)\n", all.windward.mean() / all.lee.mean());
-    std::printf("  planets with at least 9 land classes          %d of %d  (at least 15 of 20)\n", manyClasses, seeds);
-    std::printf("  hot desert's mean latitude                    %.1f°  (15° to 35°)\n", all.desertLatitude.mean());
-    std::printf("  tropical rainforest's mean latitude           %.1f°  (within 15°); %.1f%% of it within 15°\n",
-                all.rainforestLatitude.mean(), 100.0 * all.rainforestNearEquator / all.rainforestArea);
-    std::printf("  least spread of the ice edge around a pole    %.1f°  (at least 5°)\n", leastIceSpread);
-    double land = 0, surface = 0;
-    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
-        surface += all.classArea[b], land += b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce) ? 0 : all.classArea[b];
-    std::printf("\nShares of the surface (sea classes) and of the land (the others):\n");
-    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b) {
-        const bool sea = b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce);
-        std::printf("  %-26s %5.1f%%\n", BIOME_CLASSES[b].name, 100.0 * all.classArea[b] / (sea ? surface : land));
-    }
+    printSummary(all, seeds, manyClasses, leastIceSpread);
 }

@@ -40,7 +40,7 @@ constexpr float UPLIFT_PER_SLOPE = 0.35f;  // extra lift per m of rise a km alon
 constexpr float LEE_PER_SLOPE = 0.12f;     // less lift per m of fall a km ...
 constexpr float LEE_FLOOR = 0.15f;         // ... down to this share of the lift
 constexpr float RECYCLED_WHEN_WARM = 0.6f; // share of the rain on warm land the plants give back to the air
-constexpr int PASSES = 3;
+constexpr int PASSES = 4;
 
 // Runs f(i) for every i below n, the work shared by threads.
 template <class F>
@@ -81,12 +81,13 @@ Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale
     return s;
 }
 
-// Per vertex: km to the nearest sea vertex, in edges of mean length (0 on the
-// sea; every vertex far inland when there is no sea).
-BigArray<float> coastDistanceKm(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea, float edgeKm)
+constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
+
+// Per vertex: edges to the nearest sea vertex (0 on the sea; UNREACHED
+// everywhere when there is no sea).
+BigArray<std::uint32_t> coastHops(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea)
 {
     const std::size_t n = nb.vertexCount();
-    constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
     BigArray<std::uint32_t> hops(n), queue(n);
     std::fill(hops.begin(), hops.end(), UNREACHED);
     std::size_t tail = 0;
@@ -103,9 +104,18 @@ BigArray<float> coastDistanceKm(const VertexNeighbours& nb, const BigArray<std::
                 queue[tail++] = *j;
             }
     }
-    BigArray<float> km(n);
-    for (std::size_t v = 0; v < n; ++v)
-        km[v] = hops[v] == UNREACHED ? 100.0f * CONTINENTAL_KM : float(hops[v]) * edgeKm;
+    return hops;
+}
+
+// Per position: km to the nearest sea vertex, in edges of mean length; far
+// inland when there is no sea.
+BigArray<float> coastDistanceKm(const BigArray<std::uint32_t>& hops, const WindField& wind)
+{
+    BigArray<float> km(wind.size());
+    for (std::size_t i = 0; i < km.size(); ++i) {
+        const std::uint32_t h = hops[wind.order[i]];
+        km[i] = h == UNREACHED ? 100.0f * CONTINENTAL_KM : float(h) * wind.meanEdgeKm;
+    }
     return km;
 }
 
@@ -184,7 +194,7 @@ float lift(float latitude)
 {
     const float a = std::fabs(latitude);
     const float equator = a / 13.0f, front = (a - 55.0f) / 13.0f;
-    return 0.08f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
+    return 0.05f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
 }
 
 // The humidity the sea brings its air to, a share of saturation, where the
@@ -267,11 +277,25 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     if (weld.vertexCount() != neighbours.vertexCount())
         throw std::invalid_argument("computeClimate: the neighbours are not the weld's");
     const std::size_t n = neighbours.vertexCount();
-    const Surface byVertex = surfaceOf(welded, n, scale, threads);
-    const WindField wind =
-        windField(neighbours, byVertex.up.data(), byVertex.latitude.data(), float(scale.kmPerRadian()), threads);
-    const Surface s = surfaceByPosition(byVertex, wind);
-    const BigArray<float> coastKm = byPosition(coastDistanceKm(neighbours, byVertex.sea, wind.meanEdgeKm), wind);
+    WindField wind;
+    Surface s;
+    BigArray<float> coastKm;
+    {
+        // By vertex only until the wind's order is known.
+        const Surface byVertex = surfaceOf(welded, n, scale, threads);
+        BigArray<std::uint32_t> hops;
+        // The search from the coast beside the wind's field: neither needs the other.
+        splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
+            for (std::size_t part = begin; part < end; ++part)
+                if (part == 0)
+                    wind = windField(neighbours, byVertex.up.data(), byVertex.latitude.data(),
+                                     float(scale.kmPerRadian()), threads);
+                else
+                    hops = coastHops(neighbours, byVertex.sea);
+        });
+        s = surfaceByPosition(byVertex, wind);
+        coastKm = coastDistanceKm(hops, wind);
+    }
     const BigArray<float> t = temperatures(s, wind, coastKm, threads);
     const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
     Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};

@@ -16,9 +16,10 @@ struct PhysicalScale {
 };
 
 // Height above the sea, in model units, that a planet with no land above its
-// sea is scaled as if its highest land stood at: 100 fault planes' steps,
-// about what the highest land of a planet of 5000 planes rises to.
-inline constexpr double FALLBACK_RELIEF_UNITS = 100.0 / 1500.0;
+// sea is scaled as if its highest land stood at: 180 fault planes' steps,
+// about what the highest land of a planet of 5000 planes rises to above
+// radius 1 (130 to 280 steps for seeds 1 to 5 at 7 subdivisions).
+inline constexpr double FALLBACK_RELIEF_UNITS = 180.0 / 1500.0;
 
 // The scale that puts the highest welded vertex at highestMetres. A planet
 // with no vertex above the sea (or no vertex) gets the factor that would put

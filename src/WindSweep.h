@@ -36,7 +36,9 @@ struct WindField {
 // up: unit x, y, z per vertex (+y north); latitude: degrees per vertex;
 // kmPerUnit: km per model unit on the sea's surface. A vertex with no
 // neighbour upwind (none on a planet) keeps what it carries. threads: how
-// many share the work; the field is the same for any count.
+// many share the work; the field is the same for any count. Throws
+// std::invalid_argument when a vertex has more than six neighbours (none of a
+// weld's has).
 WindField windField(const VertexNeighbours& nb, const float* up, const float* latitude, float kmPerUnit, int threads);
 
 // Carries a quantity along the wind, Gauss-Seidel in the wind's order:

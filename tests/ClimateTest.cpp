@@ -2,6 +2,7 @@
 #include "LandNormals.h"
 #include "Planet.h"
 #include "TestSupport.h"
+#include "ThreadGroup.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -196,6 +198,11 @@ TEST(Climate, TheSameLandGivesTheSameClimateAtAnyThreadCount)
         EXPECT_EQ(std::memcmp(one.rain.data(), many.rain.data(), bytes), 0) << threads;
         EXPECT_EQ(one.biome, many.biome) << threads;
     }
+    // Threads that cannot start leave their share to the caller's.
+    setThreadStarter([](std::function<void()>) -> std::thread { throw std::system_error(EAGAIN, std::generic_category()); });
+    const Climate alone = computeClimate(planet->weld, neighbours, welded.data(), scale, 3);
+    setThreadStarter({});
+    EXPECT_EQ(alone.rain, one.rain);
 }
 
 } // namespace
