@@ -8,7 +8,9 @@
 //            (bench/previous-look-res), one sample a pixel;
 //   buffers  the program's drawing: welded, indexed buffer objects, the
 //            shipped shaders, 4 samples a pixel (as on a hardware renderer);
-//   1 sample the same without multisampling (as on a software renderer);
+//   1 sample the same without multisampling (as on a software renderer), in
+//            the biomes view, the window's default;
+//   heights  the same in the heights view;
 //   bound    the same buffers with one-line shaders, 4 samples a pixel: what
 //            the renderer itself costs for this many triangles;
 //   dragging the program's drawing, one sample a pixel, at the coarser level
@@ -26,6 +28,7 @@
 #include "Landscape.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
+#include "PlanetShaping.h"
 #include "Renderer.h"
 #include "Rotation.h"
 #include "Shader.h"
@@ -59,8 +62,9 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Previous, Buffers, SingleSample, Bound, Dragging };
-const char* const MODE_NAMES[] = {"former", "previous look", "buffers", "buffers, 1 sample", "bound", "dragging"};
+enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, Bound, Dragging };
+const char* const MODE_NAMES[] = {"former",   "previous look", "buffers", "buffers, 1 sample, biomes",
+                                  "buffers, 1 sample, heights", "bound", "dragging"};
 
 // The earlier shaders coloured by height alone: the bands at the equator.
 const char* const PREVIOUS_TERRAIN_COLOUR =
@@ -156,6 +160,7 @@ Result measure(Mode mode, double seconds)
     Result result;
     const Clock::time_point opened = Clock::now();
     GLFWwindow* window = openBenchWindow(mode == Mode::Buffers || mode == Mode::Bound ? MULTISAMPLES : 0);
+    setClimateView(mode == Mode::HeightsView ? ClimateView::Heights : ClimateView::Biomes);
     // The former heap: freed memory above 128 KiB went back to the kernel.
     mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
     {
@@ -302,7 +307,9 @@ int main(int argc, char** argv)
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::Bound, Mode::Dragging}) {
+        settleShape(*currentPlanet, runOptions); // its climate can be made
+        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::HeightsView, Mode::Bound,
+                          Mode::Dragging}) {
             if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
                 continue;
             const Result r = measure(mode, seconds);

@@ -4,6 +4,7 @@
 // screen-space derivatives of the eye position.
 
 uniform bool faceted; // each triangle flat, as the mesh is
+uniform int view;     // what the land is coloured by: ClimateView's number
 
 varying vec3 eyePosition;
 varying vec3 radial;
@@ -12,6 +13,7 @@ varying float height;
 varying vec3 sunlight;
 varying float haze;
 varying float latitude;
+varying vec3 viewColour;
 
 const float STEPS_PER_UNIT = 1500.0;
 
@@ -49,7 +51,14 @@ void main()
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
-    vec3 colour = terrainColour(height * STEPS_PER_UNIT, latitude) * light;
+    // The climate views colour the land above the sea by the climate, and
+    // the floor under it as the heights do, without the polar cap. One call
+    // of terrainColour and a choice: a software renderer runs both sides of
+    // a branch.
+    bool heights = view == HEIGHTS_VIEW;
+    vec3 base = terrainColour(height * STEPS_PER_UNIT, heights ? latitude : 0.0);
+    base = mix(base, viewColour, float(!heights && height >= 0.0));
+    vec3 colour = base * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
 }

@@ -5,6 +5,7 @@
 
 uniform float seaRadius;   // the sea sphere's radius; 1 is the generated sea level
 uniform float reliefScale; // the colour bands see heights divided by this; 1 as generated
+uniform int view;          // what the land is coloured by: ClimateView's number
 
 varying vec3 eyePosition;  // eye space, for the facet normal and the view
 varying vec3 radial;       // eye-space direction from the planet's centre
@@ -13,6 +14,8 @@ varying float height;      // above the sea, in sea radii, divided by reliefScal
 varying vec3 sunlight;     // the sun's colour here: 0 at night, reddened at dusk
 varying float haze;        // 0 to 1: the air seen edge-on towards the limb
 varying float latitude;    // its sine: model-space y over the radius (+y is north)
+varying vec3 viewColour;   // the climate view's colour of the land here, from the climate
+                           // (texture coordinate 1: temperature, rain, class number)
 
 // The day side's edge, in the cosine of the sun's height above the horizon
 // of the smooth sphere: dusk spans about 20 degrees across the terminator.
@@ -24,6 +27,8 @@ const float DUSK_TO = 0.22;
 // stays with the camera whatever the distance and the user's turn.
 const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4));
 
+// @climateColour
+
 void main()
 {
     vec4 eye = gl_ModelViewMatrix * gl_Vertex;
@@ -33,6 +38,7 @@ void main()
     height = (length(gl_Vertex.xyz) - seaRadius) / reliefScale;
     latitude = gl_Vertex.y / length(gl_Vertex.xyz);
     gl_Position = gl_ProjectionMatrix * eye;
+    viewColour = climateColour(view, gl_MultiTexCoord1.xyz);
 
     // Smooth across the sphere, so worked out per vertex.
     vec3 up = normalize(radial);

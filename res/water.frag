@@ -10,6 +10,7 @@
 
 uniform float seaRadius;
 uniform float airRadius;
+uniform int view; // what the land is coloured by: ClimateView's number
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
@@ -17,6 +18,7 @@ varying vec3 sunlight;
 varying float latitude;
 varying float depth;
 varying vec3 centre;
+varying float frozen;
 
 // @iceCover
 
@@ -55,9 +57,12 @@ vec4 sea()
     colour += vec3(1.0, 0.96, 0.86) * glint * sunlight;
     colour = mix(colour, SKY * (0.2 + sunlight), 0.55 * fresnel);
     float alpha = clamp(mix(0.6, 0.94, smoothstep(2.0, 30.0, depth)) + fresnel + glint, 0.0, 1.0);
-    // The polar cap: lit as the land is, and opaque.
-    float ice = iceCover(latitude);
-    colour = mix(colour, iceColour * (STARLIGHT + sunlight * (0.2 + 0.85 * diffuse)), ice);
+    // The polar cap in the heights view, the climate's sea ice in the
+    // others: lit as the land is, and opaque.
+    bool heights = view == HEIGHTS_VIEW;
+    float ice = heights ? iceCover(latitude) : frozen;
+    vec3 tint = heights ? iceColour : seaIceColour;
+    colour = mix(colour, tint * (STARLIGHT + sunlight * (0.2 + 0.85 * diffuse)), ice);
     return vec4(colour, mix(alpha, 1.0, ice));
 }
 

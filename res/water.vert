@@ -6,6 +6,7 @@
 uniform float seaRadius;   // the sea sphere's radius; 1 is the generated sea level
 uniform float reliefScale; // depths are seen divided by this; 1 as generated
 uniform float airRadius;   // 0 for the sea; otherwise the air's outer radius, in sea radii
+uniform int view;          // what the land is coloured by: ClimateView's number
 
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
@@ -13,8 +14,11 @@ varying vec3 sunlight; // the sun's colour here: 0 at night, reddened at dusk
 varying float latitude; // its sine: model-space y over the radius (+y is north)
 varying float depth;   // of the sea here, in generation steps (1/1500 of the radius)
 varying vec3 centre;   // the planet's centre, eye space
+varying float frozen;  // 1 where the climate (texture coordinate 1's class) freezes the sea
 
 const float STEPS_PER_UNIT = 1500.0;
+
+// @seaIce
 
 // As the land has them (res/land.vert), so sea and shore darken together.
 const float DUSK_FROM = -0.12;
@@ -54,6 +58,7 @@ void main()
     depth = (seaRadius - length(gl_MultiTexCoord0.xyz)) * STEPS_PER_UNIT / reliefScale;
     gl_Position = gl_ProjectionMatrix * eye;
     latitude = gl_Vertex.y / length(gl_Vertex.xyz);
+    frozen = seaIce(gl_MultiTexCoord1.z);
 
     float sunHeight = dot(normalize(eyeNormal), SUN);
     float day = smoothstep(DUSK_FROM, DUSK_TO, sunHeight);

@@ -103,11 +103,17 @@ int laterPlanetNumber(const std::string& path, const std::string& first)
 std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
 {
     const std::pair<const char*, const std::string*> paths[] = {
-        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath}};
+        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
+        {"--biome-map", &options.biomeMapPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
             files.emplace_back(option, *path);
+    if (!options.biomeMapPath.empty())
+        files.emplace_back("--biome-map", biomeLegendPath(options.biomeMapPath));
+    if (!options.climateMapsPrefix.empty())
+        for (const char* kind : CLIMATE_MAP_NAMES)
+            files.emplace_back("--climate-maps", options.climateMapsPrefix + "-" + kind + ".png");
     if (!options.cubeFacesPrefix.empty())
         for (const char* face : CUBE_FACE_NAMES)
             for (const char* kind : {".png", "-colour.png"})
@@ -150,6 +156,8 @@ std::string usageText()
     return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--live-seconds S]\n"
            "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
+           "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
+           "                [--climate-maps PREFIX]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -178,6 +186,15 @@ std::string usageText()
            "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
            "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
            "                        in the window, the maps and the exports\n"
+           "  --radius-km R         the planet's radius in km (above 0, up to 1000000; default 6371)\n"
+           "  --highest METRES      the height of its highest land above the sea (above 0, up to 100000;\n"
+           "                        default 8000); the climate and the files' headers use both\n"
+           "  --view VIEW           what the saved colours show, and the window first: biomes (default),\n"
+           "                        heights, temperature or rain\n"
+           "  --biome-map FILE.png  write every planet's biome classes as an 8-bit palette map, the legend as FILE.json\n"
+           "  --climate-maps PREFIX\n"
+           "                        write every planet's temperature (degrees C) and rain (mm a year) as 16-bit\n"
+           "                        maps PREFIX-temperature.png and PREFIX-rain.png\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -189,6 +206,7 @@ std::string usageText()
            "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
            "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "  F    show the land by its facets, each triangle flat, or smooth again\n"
+           "  V    show the next view: biomes, heights, temperature, rain\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"
@@ -234,6 +252,16 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
         if (!seconds)
             return "--live-seconds takes a number of seconds from 0 to 86400, not " + quoted;
         options.liveSeconds = *seconds;
+    } else if (name == "--radius-km") {
+        const std::optional<double> radius = parseNumber(value, 0.0, RADIUS_KM_MAX, true);
+        if (!radius)
+            return "--radius-km takes a number above 0, up to 1000000, not " + quoted;
+        options.radiusKm = *radius;
+    } else if (name == "--highest") {
+        const std::optional<double> highest = parseNumber(value, 0.0, HIGHEST_METRES_MAX, true);
+        if (!highest)
+            return "--highest takes a number of metres above 0, up to 100000, not " + quoted;
+        options.highestMetres = *highest;
     } else if (name == "--land") {
         options.landPercent = parseNumber(value, 0.0, 100.0, false);
         if (!options.landPercent)
@@ -262,10 +290,20 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (value.empty() || value.back() == '/')
             return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
         options.cubeFacesPrefix = value;
-    } else if (name == "--map" || name == "--heightmap") {
+    } else if (name == "--climate-maps") {
+        if (value.empty() || value.back() == '/')
+            return "--climate-maps takes the start of the maps' file names, such as maps/planet, not " + quoted;
+        options.climateMapsPrefix = value;
+    } else if (name == "--view") {
+        const std::optional<ClimateView> view = viewNamed(value);
+        if (!view)
+            return "--view takes biomes, heights, temperature or rain, not " + quoted;
+        options.view = *view;
+    } else if (name == "--map" || name == "--heightmap" || name == "--biome-map") {
         if (!isPngPath(value))
             return std::string(name) + " takes a file name ending in .png, not " + quoted;
-        (name == "--map" ? options.mapPath : options.heightMapPath) = value;
+        (name == "--map" ? options.mapPath : name == "--heightmap" ? options.heightMapPath : options.biomeMapPath) =
+            value;
     } else {
         return takeNumber(name, value, quoted, options);
     }
@@ -274,8 +312,9 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 
 bool takesValue(std::string_view name)
 {
-    for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
-                              "--cube-faces", "--cube-size"})
+    for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
+                              "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
+                              "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps"})
         if (name == known)
             return true;
     return false;
@@ -345,6 +384,11 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
         return refuse(err, clash);
     return parsed;
+}
+
+std::string biomeLegendPath(const std::string& mapPath)
+{
+    return mapPath.substr(0, extensionAt(mapPath)) + ".json";
 }
 
 std::string planetPath(const std::string& path, int planet)

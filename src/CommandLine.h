@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClimateView.h"
 #include "CubeFaces.h"
 #include "Dialogue.h"
 #include "WorldMap.h"
@@ -8,6 +9,13 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+
+// The planet's size as the climate and the files' headers take it: the
+// Earth's radius and about the height of its highest mountain by default.
+constexpr double RADIUS_KM_DEFAULT = 6371.0;
+constexpr double RADIUS_KM_MAX = 1000000.0;
+constexpr double HIGHEST_METRES_DEFAULT = 8000.0;
+constexpr double HIGHEST_METRES_MAX = 100000.0;
 
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
@@ -22,6 +30,11 @@ struct Options {
     GivenAnswers answers;              // --subdivisions, --iterations, --live or --batch: not asked
     bool noWindow = false;             // make and save the planets, never open a window
     double liveSeconds = 0.0;          // a live rise spread over this many seconds, 0 to 86400; 0: at full speed
+    double radiusKm = RADIUS_KM_DEFAULT; // the sea sphere's radius in km, above 0 up to RADIUS_KM_MAX
+    double highestMetres = HIGHEST_METRES_DEFAULT; // the highest land above the sea, m, above 0 up to HIGHEST_METRES_MAX
+    ClimateView view = ClimateView::Biomes; // what the saved colours show
+    std::string biomeMapPath;          // FILE.png of biome class numbers and FILE.json, its legend; empty: none
+    std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
 };
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
@@ -41,3 +54,9 @@ std::string usageText();
 // The file the planet-th planet of a run is saved to under an option's path:
 // path itself for the first, NAME-K.EXT beside it for the K-th.
 std::string planetPath(const std::string& path, int planet);
+
+// The legend beside a biome map: FILE.json for FILE.png.
+std::string biomeLegendPath(const std::string& mapPath);
+
+// The kinds of climate map, as their file names end: PREFIX-temperature.png.
+constexpr const char* CLIMATE_MAP_NAMES[2] = {"temperature", "rain"};

@@ -9,6 +9,16 @@
 
 namespace {
 std::atomic<bool> failureReported{false};
+// errno of the first write through std::cout that failed, 0 while none has:
+// a long text is written past stdout's buffer at once, and its failure would
+// otherwise be seen only later, by the error indicator, without its reason.
+std::atomic<int> firstWriteError{0};
+
+void noteWriteError()
+{
+    int none = 0;
+    firstWriteError.compare_exchange_strong(none, errno != 0 ? errno : EIO);
+}
 } // namespace
 
 bool flushConsole()
@@ -20,7 +30,10 @@ bool flushConsole()
         return true;
     if (!failureReported.exchange(true))
         std::fprintf(stderr, "Cannot write standard output (%s); console messages are lost, and the run ends with "
-                             "status 1.\n", flushed ? "an earlier write failed" : std::strerror(error));
+                             "status 1.\n",
+                     firstWriteError != 0 ? std::strerror(firstWriteError)
+                     : flushed            ? "an earlier write failed"
+                                          : std::strerror(error));
     return false;
 }
 
@@ -53,12 +66,18 @@ ConsoleStreams::Output::int_type ConsoleStreams::Output::overflow(int_type c)
 {
     if (traits_type::eq_int_type(c, traits_type::eof()))
         return traits_type::not_eof(c);
-    return std::fputc(c, stdout) == EOF ? traits_type::eof() : c;
+    if (std::fputc(c, stdout) != EOF)
+        return c;
+    noteWriteError();
+    return traits_type::eof();
 }
 
 std::streamsize ConsoleStreams::Output::xsputn(const char* text, std::streamsize count)
 {
-    return static_cast<std::streamsize>(std::fwrite(text, 1, static_cast<std::size_t>(count), stdout));
+    const std::size_t written = std::fwrite(text, 1, static_cast<std::size_t>(count), stdout);
+    if (written < static_cast<std::size_t>(count))
+        noteWriteError();
+    return static_cast<std::streamsize>(written);
 }
 
 int ConsoleStreams::Output::sync()

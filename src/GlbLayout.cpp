@@ -1,5 +1,7 @@
 #include "GlbLayout.h"
 
+#include "BiomeLegend.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -8,6 +10,7 @@ namespace {
 
 constexpr int FLOAT = 5126;
 constexpr int UNSIGNED_INT = 5125;
+constexpr int UNSIGNED_BYTE = 5121;
 constexpr int ARRAY_BUFFER = 34962;
 constexpr int ELEMENT_ARRAY_BUFFER = 34963;
 // The sea's opacity: enough to tint it, little enough to see the floor.
@@ -39,12 +42,13 @@ std::string boundsOf(const std::vector<float>& xyz)
     return ",\"min\":" + vec(low, 3) + ",\"max\":" + vec(high, 3);
 }
 
+// Every element takes a multiple of 4 bytes: a byte's element is padded to 4.
 void add(GlbLayout& layout, std::uint64_t count, int componentType, const char* type, std::string bounds = {})
 {
     const std::uint64_t components = std::string(type) == "VEC3" ? 3 : 1;
     const int target = componentType == UNSIGNED_INT ? ELEMENT_ARRAY_BUFFER : ARRAY_BUFFER;
     layout.blocks.push_back({layout.binBytes, count, 4 * components * count, componentType, type, target,
-                             std::move(bounds)});
+                             std::move(bounds), componentType == UNSIGNED_BYTE ? 4 : 0});
     layout.binBytes += layout.blocks.back().bytes;
 }
 
@@ -56,6 +60,8 @@ std::string viewsAndAccessors(const GlbLayout& layout)
         const char* comma = i ? "," : "";
         views.append(comma).append("{\"buffer\":0,\"byteOffset\":").append(std::to_string(b.offset));
         views.append(",\"byteLength\":").append(std::to_string(b.bytes));
+        if (b.byteStride)
+            views.append(",\"byteStride\":").append(std::to_string(b.byteStride));
         views.append(",\"target\":").append(std::to_string(b.target)).append("}");
         accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
         accessors.append(",\"componentType\":").append(std::to_string(b.componentType));
@@ -65,13 +71,15 @@ std::string viewsAndAccessors(const GlbLayout& layout)
     return views + "]," + accessors + "]";
 }
 
-std::string meshesAndMaterials(bool sea)
+std::string meshesAndMaterials(const GlbLayout& layout)
 {
+    const bool sea = layout.sea;
     const Rgb& water = TERRAIN.shallowSea.colour;
     const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
                                 SEA_ALPHA};
+    const std::string biomes = layout.biomes ? ",\"_BIOME\":" + std::to_string(layout.blocks.size() - 1) : "";
     std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[{\"attributes\":"
-                       "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2},\"indices\":3,\"material\":0}]}";
+                       "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2" + biomes + "},\"indices\":3,\"material\":0}]}";
     if (sea)
         text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
                 "\"indices\":3,\"material\":1}]}";
@@ -92,22 +100,29 @@ std::string sceneAndNodes(bool sea)
 
 // What made the planet, the mode ("batch" or "live") included; a land caught
 // part-way also says how many planes it holds ("applied") and whether its
-// generation was stopped.
-std::string asset(const MeshInfo& info)
+// generation was stopped; its size when known, and the legend of the classes
+// the land carries.
+std::string asset(const MeshInfo& info, bool biomes)
 {
     std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
                          std::to_string(info.subdivisions) + ",\"iterations\":" + std::to_string(info.iterations) +
                          ",\"mode\":\"" + (info.live() ? "live" : "batch") + "\"";
     if (info.applied >= 0 && (info.applied < info.iterations || info.stopped))
         extras += ",\"applied\":" + std::to_string(info.applied) + ",\"stopped\":" + (info.stopped ? "true" : "false");
-    // headerComment is letters, digits, spaces, commas and a colon: no character JSON escapes.
+    if (info.metresPerUnit > 0.0)
+        extras += ",\"planetRadiusKm\":" + shortestText(info.radiusKm) + ",\"metresPerUnit\":" +
+                  shortestText(info.metresPerUnit);
+    if (biomes)
+        extras += ",\"biomes\":" + biomeLegendJson();
+    // headerComment is letters, digits, spaces, commas, points and a colon: no character JSON escapes.
     extras += ",\"comment\":\"" + headerComment(info) + "\"";
     return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{" + extras + "}}";
 }
 
 } // namespace
 
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea)
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+                    bool biomes)
 {
     GlbLayout layout;
     const std::uint64_t vertices = weld.vertexCount();
@@ -120,13 +135,16 @@ GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, c
         add(layout, vertices, FLOAT, "VEC3");
         layout.sea = true;
     }
+    if (biomes)
+        add(layout, vertices, UNSIGNED_BYTE, "SCALAR");
+    layout.biomes = biomes;
     return layout;
 }
 
 std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
 {
     std::string json = "{";
-    json.append(asset(info)).append(",").append(sceneAndNodes(layout.sea)).append(",");
-    json.append(meshesAndMaterials(layout.sea)).append(",").append(viewsAndAccessors(layout));
+    json.append(asset(info, layout.biomes)).append(",").append(sceneAndNodes(layout.sea)).append(",");
+    json.append(meshesAndMaterials(layout)).append(",").append(viewsAndAccessors(layout));
     return json.append(",\"buffers\":[{\"byteLength\":").append(std::to_string(layout.binBytes)).append("}]}");
 }

@@ -8,30 +8,37 @@
 #include <vector>
 
 // Where each array lies in a .glb's BIN chunk and the JSON that describes it.
-// Blocks are written in this order, each 4-byte aligned (every component is
-// 4 bytes): land POSITION, NORMAL, COLOR_0, the indices, then the sea's
-// POSITION and NORMAL. Buffer view i and accessor i are block i.
+// Blocks are written in this order, each 4-byte aligned: land POSITION,
+// NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL, then the
+// land's biome classes (_BIOME, one byte a vertex in a 4-byte element, as
+// glTF aligns every vertex attribute's elements). Buffer view i and accessor
+// i are block i.
 
 struct GlbBlock {
     std::uint64_t offset;  // bytes from the start of the BIN chunk's data
     std::uint64_t count;   // elements
     std::uint64_t bytes;
-    int componentType;     // 5126 FLOAT or 5125 UNSIGNED_INT
+    int componentType;     // 5126 FLOAT, 5125 UNSIGNED_INT or 5121 UNSIGNED_BYTE
     const char* type;      // "VEC3" or "SCALAR"
     int target;            // 34962 vertex attributes or 34963 indices
     std::string bounds;    // ,"min":[...],"max":[...] for positions; else empty
+    int byteStride = 0;    // bytes from one element to the next when padded; 0: packed
 };
 
 struct GlbLayout {
     std::vector<GlbBlock> blocks;
     std::uint64_t binBytes = 0;
     bool sea = false;
+    bool biomes = false; // the land carries _BIOME, the last block
 };
 
 // The blocks of a planet welded by weld; land and sea: x, y, z per welded
-// vertex (sea null when there is none), for the positions' bounds.
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea);
+// vertex (sea null when there is none), for the positions' bounds; biomes:
+// whether the land's classes go with it.
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+                    bool biomes = false);
 
-// The JSON chunk's text (unpadded): asset with extras, scene, nodes, meshes,
-// materials, accessors, buffer views and the one buffer.
+// The JSON chunk's text (unpadded): asset with extras (with the classes'
+// legend when the land carries them, and the planet's size when known),
+// scene, nodes, meshes, materials, accessors, buffer views and the one buffer.
 std::string glbJson(const GlbLayout& layout, const MeshInfo& info);

@@ -37,12 +37,24 @@ void writeFloats(SafeFile& out, const float* values, std::size_t count)
     }
 }
 
-void writeColours(SafeFile& out, const std::vector<float>& positions, const WorldShape& shape)
+void writeColours(SafeFile& out, const std::vector<float>& positions, const LandView& land)
 {
     for (std::size_t v = 0; v < positions.size() && !out.failed(); v += 3) {
-        const Rgb colour = vertexColour(&positions[v], shape);
+        const Rgb colour = landColour(land, v / 3, &positions[v]);
         const float linear[3] = {linearFromSrgb(colour[0]), linearFromSrgb(colour[1]), linearFromSrgb(colour[2])};
         writeFloats(out, linear, 3);
+    }
+}
+
+// Each class number in the first byte of a 4-byte element.
+void writeBiomes(SafeFile& out, const std::vector<Biome>& biomes)
+{
+    char bytes[4096] = {};
+    for (std::size_t first = 0; first < biomes.size() && !out.failed(); first += sizeof bytes / 4) {
+        const std::size_t n = std::min(biomes.size() - first, sizeof bytes / 4);
+        for (std::size_t k = 0; k < n; ++k)
+            bytes[4 * k] = static_cast<char>(biomes[first + k]);
+        out.write(bytes, 4 * n);
     }
 }
 
@@ -58,13 +70,14 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
 {
     // A .glb states its length in 32 bits: 11 subdivisions fit, 12 do not.
     const std::uint64_t vertices = land.weld.vertexCount(), faces = land.weld.faceCount();
-    if (12 * vertices * (land.sea ? 5 : 3) + 12 * faces + MAX_JSON_BYTES > UINT32_MAX) {
+    if (12 * vertices * (land.sea ? 5 : 3) + 4 * vertices + 12 * faces + MAX_JSON_BYTES > UINT32_MAX) {
         out.fail(EFBIG);
         return;
     }
     const WeldedMesh ground = weldedLand(land);
     const WeldedMesh sea = land.sea ? weldedSea(land) : WeldedMesh{};
-    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr);
+    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr,
+                                       land.climate != nullptr);
     std::string json = glbJson(layout, info);
     json.append((4 - json.size() % 4) % 4, ' ');
     const std::uint64_t total = 12 + 8 + json.size() + 8 + layout.binBytes;
@@ -73,8 +86,10 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
     writeFloats(out, ground.positions.data(), ground.positions.size());
     writeFloats(out, ground.normals.data(), ground.normals.size());
-    writeColours(out, ground.positions, land.shape);
+    writeColours(out, ground.positions, land);
     writeIndices(out, land.weld);
     writeFloats(out, sea.positions.data(), sea.positions.size());
     writeFloats(out, sea.normals.data(), sea.normals.size());
+    if (land.climate)
+        writeBiomes(out, land.climate->biome);
 }

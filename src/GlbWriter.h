@@ -11,7 +11,10 @@
 // - mesh 1, "sea" (when land.sea is set): the undeformed sphere at the sea
 //   radius (land.shape) under the same indices, with a translucent material
 //   (alphaMode BLEND).
-// A node and a default scene hold both; asset.extras has the seed, the
+// - with land.climate, the land's biome class numbers as the attribute
+//   _BIOME (UNSIGNED_BYTE, each in a 4-byte element), the legend in
+//   asset.extras.biomes (BiomeLegend.h);
+// COLOR_0 shows land.view. A node and a default scene hold both; asset.extras has the seed, the
 // subdivisions, the iterations, the mode and the header comment. Coordinates are the
 // window's (+Y up), one sea radius a metre. Throws std::bad_alloc when the
 // welded copies cannot be had.

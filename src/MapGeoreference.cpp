@@ -39,15 +39,20 @@ std::string worldFileText(int width, int height)
            "\n";
 }
 
-std::string coordinateSystemWkt()
+std::string coordinateSystemWkt(double radiusMetres)
 {
-    return "GEOGCS[\"Orbivane planet\",DATUM[\"Orbivane sea sphere\",SPHEROID[\"Orbivane sea sphere\",1,0]],"
-           "PRIMEM[\"Longitude 0 (+x)\",0],UNIT[\"degree\",0.0174532925199433]]";
+    return "GEOGCS[\"Orbivane planet\",DATUM[\"Orbivane sea sphere\",SPHEROID[\"Orbivane sea sphere\"," +
+           shortest(radiusMetres) + ",0]],PRIMEM[\"Longitude 0 (+x)\",0],UNIT[\"degree\",0.0174532925199433]]";
 }
 
-std::string auxXmlText()
+std::string auxXmlText(const MapMetadata& metadata)
 {
-    return "<PAMDataset>\n  <SRS>" + coordinateSystemWkt() + "</SRS>\n</PAMDataset>\n";
+    std::string text = "<PAMDataset>\n  <SRS>" + coordinateSystemWkt(metadata.radiusMetres) + "</SRS>\n";
+    if (const auto& band = metadata.band)
+        text += "  <PAMRasterBand band=\"1\">\n    <Description>" + std::string(band->description) +
+                "</Description>\n    <UnitType>" + band->unit + "</UnitType>\n    <Offset>" + shortest(band->offset) +
+                "</Offset>\n    <Scale>" + shortest(band->scale) + "</Scale>\n  </PAMRasterBand>\n";
+    return text + "</PAMDataset>\n";
 }
 
 std::string worldFileName(const std::string& mapName)
@@ -55,8 +60,8 @@ std::string worldFileName(const std::string& mapName)
     return (endsInPng(mapName) ? mapName.substr(0, mapName.size() - 4) : mapName) + ".pgw";
 }
 
-std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height)
+std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height, const MapMetadata& metadata)
 {
     return {{besideMap(mapTarget, worldFileName), worldFileText(width, height)},
-            {besideMap(mapTarget, [](const std::string& name) { return name + ".aux.xml"; }), auxXmlText()}};
+            {besideMap(mapTarget, [](const std::string& name) { return name + ".aux.xml"; }), auxXmlText(metadata)}};
 }

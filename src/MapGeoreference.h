@@ -2,6 +2,7 @@
 
 #include "SafeFile.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,28 @@
 // decimal that reads back as the same double.
 std::string worldFileText(int width, int height);
 
-// A geographic coordinate system in WKT on the planet's sea sphere (radius
-// 1: the planet has no scale of its own), longitude 0 through +x.
-std::string coordinateSystemWkt();
+// A 16-bit map's physical values: offset + scale x sample, in unit.
+struct MapBand {
+    double offset;
+    double scale;
+    const char* unit;        // GDAL's UnitType
+    const char* description; // what the band holds
+};
 
-// The PAM dataset GDAL reads: <PAMDataset><SRS>WKT</SRS></PAMDataset>.
-std::string auxXmlText();
+// What a map's .aux.xml says besides where its pixels lie.
+struct MapMetadata {
+    double radiusMetres = 1.0;   // the sea sphere's radius; 1 for a planet of no size
+    std::optional<MapBand> band; // for a map of physical values
+};
+
+// A geographic coordinate system in WKT on the planet's sea sphere of
+// radiusMetres, longitude 0 through +x.
+std::string coordinateSystemWkt(double radiusMetres = 1.0);
+
+// The PAM dataset GDAL reads: <PAMDataset><SRS>WKT</SRS></PAMDataset>, and
+// for a band its <PAMRasterBand band="1"> with <Description>, <UnitType>,
+// <Offset> and <Scale>, so GDAL gives the physical value of a sample.
+std::string auxXmlText(const MapMetadata& metadata = {});
 
 // "NAME.pgw" for "NAME.png" (".png" in any case); other names get ".pgw" added.
 std::string worldFileName(const std::string& mapName);
@@ -32,8 +49,9 @@ struct Sidecar {
     std::string text;
 };
 
-// The world file and the .aux.xml of a width x height map saved through
-// mapTarget: beside the name the user gave (a replacing target), or with the
-// map's N (a numbered one; saved in one SaveSet with the map, which gives
-// them its N).
-std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height);
+// The world file and the .aux.xml (with metadata) of a width x height map
+// saved through mapTarget: beside the name the user gave (a replacing
+// target), or with the map's N (a numbered one; saved in one SaveSet with the
+// map, which gives them its N).
+std::vector<Sidecar> sidecarsOf(const SaveTarget& mapTarget, int width, int height,
+                                const MapMetadata& metadata = {});

@@ -40,7 +40,7 @@ void writeObj(SafeFile& out, const LandView& land, const MeshInfo& info)
     out.write("# " + headerComment(info) + "\n");
     for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v) {
         const float* p = &mesh.positions[3 * v];
-        const Rgb colour = vertexColour(p, land.shape);
+        const Rgb colour = landColour(land, v, p);
         const float record[6] = {p[0], p[1], p[2], colour[0], colour[1], colour[2]};
         putObjLine(out, "v", record, 6);
     }

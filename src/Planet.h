@@ -16,6 +16,7 @@
 class PlanetBuffers;
 class Shader;
 struct LiveJob;
+struct PlanetClimate;
 
 using Vec3 = std::array<float, 3>;
 
@@ -83,6 +84,11 @@ public:
     bool exported = false;         // written to the --export and map files already
     WorldShape shape;              // the sea and relief it is shown, mapped and saved with
     bool shapeSettled = false;     // its sea level is set: the generation has ended
+    double radiusKm = 6371.0;      // the sea's radius, km (--radius-km)
+    double highestMetres = 8000.0; // where its highest land stands, m (--highest)
+    // The climate of its final land, made once when first asked for (PlanetClimate.h).
+    std::mutex climateMutex;
+    std::shared_ptr<const PlanetClimate> climate;
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

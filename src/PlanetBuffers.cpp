@@ -1,5 +1,6 @@
 #include "PlanetBuffers.h"
 
+#include "ClimateWorker.h"
 #include "DetailLevels.h"
 #include "LogManager.h"
 #include "NormalsWorker.h"
@@ -72,8 +73,10 @@ PlanetBuffers::PlanetBuffers(Planet& planet, int level)
     if (!made)
         return;
     uploadLand(planet);
-    if (made)
+    if (made) {
         startNormals(planet);
+        startClimate(planet, true);
+    }
 }
 
 const std::vector<std::uint32_t>& PlanetBuffers::vertexCorners(const Planet& planet) const
@@ -92,6 +95,70 @@ void PlanetBuffers::sendIndices(const std::vector<std::uint32_t>& triangles)
     made = glMadeIt();
     if (made)
         sent += static_cast<std::uint64_t>(bytes);
+}
+
+void PlanetBuffers::startClimate(Planet& planet, bool wait)
+{
+    // A planet drawn coarser for want of memory is shown by its heights: its
+    // climate is made for the whole weld.
+    if (climateTried || !planet.shapeSettled || reduced)
+        return;
+    climateTried = true;
+    try {
+        climateWorker = std::make_unique<ClimateWorker>(planet);
+    } catch (const std::system_error& error) {
+        ORB_LOG(Error, "No thread for the planet's climate (%s); the land is shown by its heights.", error.what());
+        return;
+    }
+    if (wait)
+        if (const auto first = climateWorker->waitAndTake())
+            uploadClimate(*first);
+    takeClimate();
+}
+
+void PlanetBuffers::takeClimate()
+{
+    if (!climateWorker)
+        return;
+    if (climateWorker->takeFailure()) {
+        ORB_LOG(Error, "Not enough memory for the planet's climate; the land is shown by its heights.");
+        climateWorker.reset();
+        return;
+    }
+    if (const auto made = climateWorker->take()) {
+        uploadClimate(*made);
+        climateWorker.reset();
+    }
+}
+
+void PlanetBuffers::uploadClimate(const std::vector<float>& values)
+{
+    const auto bytes = static_cast<GLsizeiptr>(values.size() * sizeof(float));
+    glMadeIt();
+    glBindBuffer(GL_ARRAY_BUFFER, climate.name);
+    glBufferData(GL_ARRAY_BUFFER, bytes, values.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    climateSent = glMadeIt();
+    if (climateSent)
+        sent += static_cast<std::uint64_t>(bytes);
+    else
+        ORB_LOG(Warning, "Not enough memory for the planet's climate in the GL; the land is shown by its heights.");
+}
+
+void PlanetBuffers::bindClimate(bool bind) const
+{
+    if (!climateSent)
+        return;
+    glClientActiveTexture(GL_TEXTURE1);
+    if (bind) {
+        glBindBuffer(GL_ARRAY_BUFFER, climate.name);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        glTexCoordPointer(3, GL_FLOAT, 0, nullptr);
+        glBindBuffer(GL_ARRAY_BUFFER, 0);
+    } else {
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
+    glClientActiveTexture(GL_TEXTURE0);
 }
 
 void PlanetBuffers::startNormals(Planet& planet)
@@ -154,6 +221,8 @@ void PlanetBuffers::refreshLand(Planet& planet)
             worker->request();
     }
     takeNormals();
+    startClimate(planet, false);
+    takeClimate();
 }
 
 // Uploads the newest normals the thread has finished, if any.
@@ -198,15 +267,19 @@ void PlanetBuffers::uploadNormals(const std::vector<float>& values)
 void PlanetBuffers::stopReadingPlanet()
 {
     worker.reset();
+    climateWorker.reset();
 }
 
 void PlanetBuffers::takeLand(Planet& planet)
 {
     worker.reset(); // it reads the planet going
-    normalsSent = false;
+    climateWorker.reset();
+    normalsSent = climateSent = climateTried = false;
     uploadLand(planet);
-    if (made)
+    if (made) {
         startNormals(planet);
+        startClimate(planet, true);
+    }
 }
 
 bool PlanetBuffers::fits(const Planet& planet) const
@@ -259,7 +332,9 @@ void PlanetBuffers::drawLand(bool fixedPipeline) const
         glEnableClientState(GL_NORMAL_ARRAY);
         glNormalPointer(GL_FLOAT, 0, nullptr);
     }
+    bindClimate(!fixedPipeline);
     draw(land, fixedPipeline && !normalsSent);
+    bindClimate(false);
     if (normalsSent)
         glDisableClientState(GL_NORMAL_ARRAY);
 }
@@ -270,10 +345,13 @@ void PlanetBuffers::drawSea(bool fixedPipeline) const
         glBindBuffer(GL_ARRAY_BUFFER, land.name);
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glTexCoordPointer(3, GL_FLOAT, 0, nullptr);
+        bindClimate(true);
     }
     draw(sea, fixedPipeline);
-    if (!fixedPipeline)
+    if (!fixedPipeline) {
+        bindClimate(false);
         glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    }
 }
 
 void PlanetBuffers::drawShell() const

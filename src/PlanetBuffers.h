@@ -9,6 +9,7 @@
 
 #include "DetailLevels.h"
 
+class ClimateWorker;
 class NormalsWorker;
 class Planet;
 struct IcosphereWeld;
@@ -28,7 +29,9 @@ public:
 // the icosphere's triangles in the order and winding it emits them (clockwise
 // seen from outside); beside the land, its smooth normals. The sea goes to
 // the GL once; the land once, and again in a frame where a live generation
-// has changed it since, and its normals whenever their thread has new ones.
+// has changed it since, and its normals whenever their thread has new ones;
+// once the land is final and its shape settled, its climate, made by a
+// thread of its own, as texture coordinate 1 (ClimateWorker.h).
 // Needs the current window's context for its whole life.
 //
 // Every upload is checked: when the GL could not make a buffer, the buffers
@@ -38,9 +41,10 @@ class PlanetBuffers {
 public:
     // Holds the planet at `level` (0 to its subdivisions; see DetailLevels.h):
     // the planet whole, or a coarser level of it as a smaller mesh. Waits for
-    // the land's first smooth normals; without a thread for them the land
-    // has none (hasNormals). The planet must outlive the buffers: their
-    // normals thread reads its land.
+    // the land's first smooth normals, and for its climate when the land is
+    // final (a coarser mesh is shown by its heights); without a thread for
+    // them the land has none (hasNormals, hasClimate). The planet must outlive
+    // the buffers: their threads read its land.
     PlanetBuffers(Planet& planet, int level);
     ~PlanetBuffers();
 
@@ -59,8 +63,8 @@ public:
     void takeLand(Planet& planet);
     bool fits(const Planet& planet) const;
 
-    // Stops the thread that reads the planet for its smooth normals, before
-    // the planet goes; the normals sent stay until takeLand.
+    // Stops the threads that read the planet for its smooth normals and its
+    // climate, before the planet goes; what they sent stays until takeLand.
     void stopReadingPlanet();
 
     // fixedPipeline: without a program, the fixed pipeline lights the
@@ -69,13 +73,17 @@ public:
     // With smooth normals, the land sends them beside its positions.
     void drawLand(bool fixedPipeline) const;
     // A program sees the land under each sea vertex as texture coordinate 0
-    // (x, y, z): how deep the sea is there.
+    // (x, y, z): how deep the sea is there. Land and sea see the climate,
+    // once sent, as texture coordinate 1.
     void drawSea(bool fixedPipeline) const;
     // The sea's unit sphere alone, for a program that scales it.
     void drawShell() const;
 
     // Whether the land has smooth normals to send.
     bool hasNormals() const { return normalsSent; }
+
+    // Whether the climate has been sent: the climate views can be drawn.
+    bool hasClimate() const { return climateSent; }
 
     // Bytes sent to the GL so far: vertex and index data.
     std::uint64_t bytesSent() const { return sent; }
@@ -96,6 +104,11 @@ private:
     // Starts the thread of planet's smooth normals and sends the first.
     void startNormals(Planet& planet);
     void takeNormals();
+    // Starts the climate's thread once the land is final, waiting for it when asked.
+    void startClimate(Planet& planet, bool wait);
+    void takeClimate();
+    void uploadClimate(const std::vector<float>& values);
+    void bindClimate(bool bind) const;
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
     void sendCoarseLevels(const IcosphereWeld& weld);
 
@@ -117,4 +130,9 @@ private:
     GlBuffer normals;
     bool normalsSent = false;
     std::unique_ptr<NormalsWorker> worker;
+    // The climate: temperature, rain and class per welded vertex.
+    GlBuffer climate;
+    bool climateSent = false;
+    bool climateTried = false; // its thread was started (or could not be) for this land
+    std::unique_ptr<ClimateWorker> climateWorker;
 };

@@ -1,5 +1,7 @@
 #include "PlanetSaving.h"
 
+#include "BiomeLegend.h"
+#include "ClimateMaps.h"
 #include "CommandLine.h"
 #include "CubeFaces.h"
 #include "Failure.h"
@@ -8,6 +10,7 @@
 #include "LogManager.h"
 #include "MapGeoreference.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
 #include "ColourMap.h"
 #include "SaveSet.h"
 #include "Screenshot.h"
@@ -34,11 +37,12 @@ bool mapsAsked(const Options& options)
     return !options.mapPath.empty() || !options.heightMapPath.empty();
 }
 
-// The cube faces count as one file: all twelve are written or the save failed.
+// The cube faces count as one file: all twelve are written or the save
+// failed; so do the biome map with its legend, and the two climate maps.
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
-           !options.cubeFacesPrefix.empty();
+           !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -48,10 +52,12 @@ struct MapOutcome {
     std::string text;
 };
 
-// Writes one map with its world file and coordinate system beside it, the
-// three as one set; what names the map in the messages.
+// Writes one map with its world file and coordinate system beside it, and
+// any extra files that belong to it (a legend), all as one set; what names
+// the map in the messages.
 template <typename Picture>
-MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment, const std::string& what)
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment,
+                    const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
 {
     std::string error;
     SafeFile map(target);
@@ -60,7 +66,9 @@ MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std:
     SaveSet set;
     set.add(map);
     std::vector<std::unique_ptr<SafeFile>> sidecars;
-    for (const Sidecar& sidecar : sidecarsOf(target, picture.width, picture.height)) {
+    std::vector<Sidecar> beside = sidecarsOf(target, picture.width, picture.height, metadata);
+    beside.insert(beside.end(), extra.begin(), extra.end());
+    for (const Sidecar& sidecar : beside) {
         sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
         sidecars.back()->write(sidecar.text);
         set.add(*sidecars.back());
@@ -73,7 +81,9 @@ MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std:
     const std::string mapName =
         target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix : target.name();
     return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
-                       (set.undone ? "; none of the three files is saved."
+                       (set.undone ? (beside.size() == 2 ? "; none of the three files is saved."
+                                                         : "; none of its " + std::to_string(beside.size() + 1) +
+                                                               " files is saved.")
                                    : "; the files named above hold the new planet.")};
 }
 
@@ -82,10 +92,10 @@ MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std:
 // pair is still saved.
 template <typename MakePicture>
 MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
-                    const std::string& what)
+                    const std::string& what, const MapMetadata& metadata)
 {
     try {
-        return placeMap(make(), target, comment, what);
+        return placeMap(make(), target, comment, what, metadata);
     } catch (const std::bad_alloc&) {
         return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
     }
@@ -119,18 +129,30 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
 // pair, whose height map must wait for the number the colour map takes; the
 // outcomes are logged in a fixed order afterwards. Returns how many of the
 // maps asked for were written.
-int writeMaps(Planet& planet, const MapTargets& targets, int width)
+int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     const LandSnapshot land(planet);
-    const HeightGrid grid = buildHeightGrid(planet, land, width);
-    const std::string header = headerComment(meshInfoOf(planet, land));
+    const LandRadii radii(planet, land);
+    const HeightGrid grid = buildHeightGrid(radii, width);
+    const MeshInfo info = meshInfoOf(planet, land);
+    const std::string header = headerComment(info);
+    const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    std::vector<float> channels;
+    if (targets.colour && needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] {
-        colour = writeMap([&] { return colourMapOf(grid, planet.shape.seaRadius); }, *targets.colour, header, "map");
+        colour = writeMap(
+            [&] {
+                return channels.empty() ? colourMapOf(grid, planet.shape.seaRadius)
+                                        : climateColourMapOf(grid, radii, channels, planet.shape.seaRadius);
+            },
+            *targets.colour, header, "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
-                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map");
+                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map",
+                          metadata);
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
@@ -165,10 +187,18 @@ bool writeFace(const Picture& picture, const SaveTarget& target, const std::stri
 
 // Face by face, so that only one face's pictures are held at a time; the
 // twelve files are one set, saved whole or not at all.
-bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
+bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
 {
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
+    std::vector<float> channels;
+    if (needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, snapshot)->climate, view);
+    const double sea = planet.shape.seaRadius;
+    const auto colourFace = [&](const std::vector<float>& radii, int face) {
+        return channels.empty() ? cubeColourFace(radii, face, size, sea)
+                                : climateCubeColourFace(radii, land, face, size, channels, sea);
+    };
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
     std::vector<std::unique_ptr<SafeFile>> faces;
@@ -178,8 +208,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightComment, faces, set) ||
-            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), targetFor(name + "-colour.png"),
-                       header, faces, set))
+            !writeFace(colourFace(radii, face), targetFor(name + "-colour.png"), header, faces, set))
             return false;
     }
     if (!set.commit()) {
@@ -202,10 +231,77 @@ bool generationFinished(const Planet& planet)
     return !planet.liveJob || planet.liveJob->finished;
 }
 
-int saveMapsCounted(Planet& planet, const MapTargets& targets, int width)
+// Whether a mesh of that name carries the biome classes: a .glb does.
+bool carriesBiomes(std::string name)
+{
+    for (char& c : name)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return name.ends_with(".glb");
+}
+
+// The biome map at path with its legend beside it (path's FILE.json); false
+// (logged) when either is not written.
+bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::string& header,
+                   const MapMetadata& metadata, std::uint32_t seed)
+{
+    const Sidecar legend{SaveTarget::replacing(biomeLegendPath(path)), biomeLegendJson(2) + "\n"};
+    if (!logged(placeMap(map, SaveTarget::replacing(path), header, "biome map", metadata, {legend}), "biome map", seed))
+        return false;
+    ORB_LOG(Info, "Planet (seed %u): biome legend saved to %s", seed, legend.target.path.c_str());
+    return true;
+}
+
+// Both climate maps of prefix, the planet-th planet's; stops at the first
+// that is not written.
+bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
+                      int width, const std::string& header, MapMetadata metadata, std::uint32_t seed)
+{
+    for (const char* kind : CLIMATE_MAP_NAMES) {
+        const bool temperature = std::string(kind) == "temperature";
+        metadata.band = temperature ? TEMPERATURE_BAND : RAIN_BAND;
+        const std::string what = std::string(kind) + " map";
+        const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
+        const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
+        const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
+        if (!logged(placeMap(map, target, header, what, metadata), what.c_str(), seed))
+            return false;
+    }
+    return true;
+}
+
+// The biome map and the climate maps options ask for, of the number-th
+// planet; how many of the two sets were written whole.
+std::size_t writeClimateFiles(Planet& planet, const Options& options, int number)
+{
+    const LandSnapshot land(planet);
+    const LandRadii radii(planet, land);
+    const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, land);
+    const MeshInfo info = meshInfoOf(planet, land);
+    const std::string header = headerComment(info);
+    const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    std::size_t written = 0;
+    if (!options.biomeMapPath.empty())
+        written += writeBiomeMap(biomeMapOf(radii, options.mapWidth, climate->climate.biome),
+                                 planetPath(options.biomeMapPath, number), header, metadata, planet.seed);
+    if (!options.climateMapsPrefix.empty())
+        written += writeClimateMaps(radii, climate->climate, options.climateMapsPrefix, number, options.mapWidth,
+                                    header, metadata, planet.seed);
+    return written;
+}
+
+std::size_t saveClimateFilesOf(Planet& planet, const Options& options, int number)
+{
+    std::size_t written = 0;
+    runAtBoundary([&] { written = writeClimateFiles(planet, options, number); },
+                  {"Not enough memory for the climate maps of the planet; they are not saved.",
+                   "Could not start the thread that makes the climate maps"});
+    return written;
+}
+
+int saveMapsCounted(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     int written = 0;
-    runAtBoundary([&] { written = writeMaps(planet, targets, width); },
+    runAtBoundary([&] { written = writeMaps(planet, targets, width, view); },
                   {"Not enough memory for the maps of the planet; they are not saved.",
                    "Could not start the thread that makes the maps"});
     return written;
@@ -227,6 +323,8 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.radiusKm = planet.radiusKm;
+    info.metresPerUnit = physicalScaleOf(planet, land).metresPerUnit;
     if (planet.liveJob) {
         info.applied = land.applied();
         info.stopped = land.stopped();
@@ -234,13 +332,19 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     return info;
 }
 
-bool exportPlanetTo(Planet& planet, const SaveTarget& target)
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
     LandView land{planet.weld, planet.vertices.data(), snapshot.copied(),
                   planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
+    land.view = view;
+    std::shared_ptr<const PlanetClimate> climate;
+    if (needsClimate(view) || carriesBiomes(target.name())) {
+        climate = climateOf(planet, snapshot);
+        land.climate = &climate->climate;
+    }
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
@@ -249,15 +353,16 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
     return true;
 }
 
-bool saveMapsOf(Planet& planet, const MapTargets& targets, int width)
+bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
-    return saveMapsCounted(planet, targets, width) == int(targets.colour.has_value()) + int(targets.height.has_value());
+    return saveMapsCounted(planet, targets, width, view) ==
+           int(targets.colour.has_value()) + int(targets.height.has_value());
 }
 
-bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size)
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
 {
     bool written = false;
-    const bool ran = runAtBoundary([&] { written = writeCubeFaces(planet, targetFor, size); },
+    const bool ran = runAtBoundary([&] { written = writeCubeFaces(planet, targetFor, size, view); },
                                    {"Not enough memory for the cube faces of the planet; they are not saved.",
                                     "Could not start the thread that makes the cube faces"});
     return ran && written;
@@ -281,19 +386,22 @@ void saveAskedFiles(Planet& planet, const Options& options)
     run.asked += filesAsked(options);
     const int number = ++run.planets;
     if (!options.exportPath.empty())
-        run.written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)));
+        run.written +=
+            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view);
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())
             targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
         if (!options.heightMapPath.empty())
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
-        run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
+        run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));
-        }, options.cubeSize);
+        }, options.cubeSize, options.view);
+    if (!options.biomeMapPath.empty() || !options.climateMapsPrefix.empty())
+        run.written += saveClimateFilesOf(planet, options, number);
 }
 
 bool savesAskedFailed()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClimateView.h"
 #include "MeshExport.h"
 #include "SafeFile.h"
 
@@ -23,8 +24,9 @@ MeshInfo meshInfoOf(const Planet& planet);
 MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
 
 // Writes planet to target as its land stands at the end of the plane under
-// way (a live generation goes on meanwhile); logs the outcome.
-bool exportPlanetTo(Planet& planet, const SaveTarget& target);
+// way (a live generation goes on meanwhile), its vertex colours showing
+// view (a .glb carries the biome classes in every view); logs the outcome.
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights);
 
 // Where the maps of a planet go; an empty one is not made.
 struct MapTargets {
@@ -33,27 +35,28 @@ struct MapTargets {
 };
 
 // Makes the maps of planet, width pixels wide, from its land at the end of
-// the plane under way, and writes them to targets; logs each outcome. When
-// both targets are numbered, the height map takes exactly the number the
-// colour map took. Returns whether every map asked for was written.
-bool saveMapsOf(Planet& planet, const MapTargets& targets, int width);
+// the plane under way, the colour map showing view, and writes them to
+// targets; logs each outcome. When both targets are numbered, the height map
+// takes exactly the number the colour map took. Returns whether every map asked for was written.
+bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view = ClimateView::Heights);
 
 // Where each cube face goes, by the end of its name: "-px.png" for the +X
 // height face, "-px-colour.png" for its colours, and so on.
 using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 
 // Makes the six height and six colour faces of planet (CubeFaces.h), size
-// pixels square, and writes them, stopping at the first that cannot be
-// written; logs the outcome.
-// Returns whether all twelve were written.
-bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size);
+// pixels square, the colours showing view, and writes them, stopping at the
+// first that cannot be written; logs the outcome. Returns whether all twelve
+// were written.
+bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
+                     ClimateView view = ClimateView::Heights);
 
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
 // Counts the files options ask for (--export, --map, --heightmap, and the
-// cube faces as one) as asked and not written: a planet that could not be
-// made owes them.
+// cube faces, the biome map with its legend and the climate maps each as
+// one) as asked and not written: a planet that could not be made owes them.
 void oweAskedFiles(const Options& options);
 
 // Writes the planet to the files options ask for once its generation has

@@ -10,6 +10,11 @@
 void settleShape(Planet& planet, const Options& options)
 {
     planet.shape.relief = options.relief;
+    // Written only when they change: a thread may be reading them for the climate.
+    if (planet.radiusKm != options.radiusKm)
+        planet.radiusKm = options.radiusKm;
+    if (planet.highestMetres != options.highestMetres)
+        planet.highestMetres = options.highestMetres;
     if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished))
         return;
     planet.shapeSettled = true;

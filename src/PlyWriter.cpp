@@ -17,14 +17,14 @@ std::string plyHeader(const IcosphereWeld& weld, const MeshInfo& info)
            std::to_string(weld.faceCount()) + "\nproperty list uchar uint vertex_indices\nend_header\n";
 }
 
-void writeVertex(SafeFile& out, const float* position, const float* normal, const WorldShape& shape)
+void writeVertex(SafeFile& out, const float* position, const float* normal, const Rgb& colour)
 {
     char record[VERTEX_BYTES];
     for (int k = 0; k < 3; ++k) {
         putU32(record + 4 * k, std::bit_cast<std::uint32_t>(position[k]));
         putU32(record + 12 + 4 * k, std::bit_cast<std::uint32_t>(normal[k]));
     }
-    putRgb8(vertexColour(position, shape), reinterpret_cast<unsigned char*>(record + 24));
+    putRgb8(colour, reinterpret_cast<unsigned char*>(record + 24));
     out.write(record, sizeof record);
 }
 
@@ -36,7 +36,7 @@ void writePly(SafeFile& out, const LandView& land, const MeshInfo& info)
     const WeldedMesh mesh = weldedLand(land);
     out.write(plyHeader(weld, info));
     for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v)
-        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v], land.shape);
+        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v], landColour(land, v, &mesh.positions[3 * v]));
     for (std::size_t f = 0; f < weld.faceCount() && !out.failed(); ++f) {
         char record[13] = {3};
         for (int k = 0; k < 3; ++k)

@@ -1,5 +1,6 @@
 #include "Renderer.h"
 
+#include "ClimateColours.h"
 #include "DetailLevels.h"
 #include "Failure.h"
 #include "LogManager.h"
@@ -92,9 +93,12 @@ PlanetShaders setupShaders()
         const std::vector<std::string> files =
             resourcePaths({"res/land.vert", "res/land.frag", "res/water.vert", "res/water.frag"});
         shaders.land = std::make_unique<Shader>(files[0].c_str(), files[1].c_str(),
-                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl()});
+                                                ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl() + viewNumbersGlsl()},
+                                                ShaderInsert{CLIMATE_COLOUR_MARKER, climateColourGlsl()});
         shaders.water = std::make_unique<Shader>(files[2].c_str(), files[3].c_str(),
-                                                 ShaderInsert{ICE_COVER_MARKER, iceCoverGlsl()});
+                                                 ShaderInsert{ICE_COVER_MARKER,
+                                                              iceCoverGlsl() + seaIceGlsl() + viewNumbersGlsl()},
+                                                 ShaderInsert{SEA_ICE_MARKER, seaIceGlsl()});
     } else {
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "
                        "the planet is drawn with the fixed pipeline.");
@@ -122,6 +126,16 @@ void releasePlanetGraphics()
 namespace {
 // Key F: the land drawn by its facets rather than smooth.
 bool facets = false;
+// Key V: what the land is coloured by.
+ClimateView chosenView = ClimateView::Biomes;
+
+// Sets an int uniform of the program in use; a name it does not use is passed over.
+void setUniform(const Shader& shader, const char* name, int value)
+{
+    const GLint location = glGetUniformLocationARB(shader.program, name);
+    if (location >= 0)
+        glUniform1iARB(location, value);
+}
 
 // Sets a float uniform of the program in use; a name the program does not
 // use is passed over.
@@ -145,12 +159,11 @@ void setShapeUniforms(const Shader& shader, const WorldShape& shape, float airRa
 }
 
 // Land without smooth normals is drawn faceted whatever the key chose.
-void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted)
+void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, ClimateView view)
 {
     setShapeUniforms(land, shape, 0.0f);
-    const GLint location = glGetUniformLocationARB(land.program, "faceted");
-    if (location >= 0)
-        glUniform1iARB(location, faceted);
+    setUniform(land, "faceted", int(faceted));
+    setUniform(land, "view", int(view));
 }
 
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
@@ -232,6 +245,16 @@ bool facetedLand()
     return facets;
 }
 
+void setClimateView(ClimateView view)
+{
+    chosenView = view;
+}
+
+ClimateView climateView()
+{
+    return chosenView;
+}
+
 void renderPlanet()
 {
     Planet* planet = currentPlanet.get();
@@ -250,14 +273,18 @@ void renderPlanet()
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
+    // The climate views wait for the climate: a live generation's rising land shows its heights.
+    const ClimateView view = buffers.hasClimate() ? chosenView : ClimateView::Heights;
     drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {
         if (!fixed)
-            setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals());
+            setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals(), view);
         buffers.drawLand(fixed);
     });
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
-        if (!fixed)
+        if (!fixed) {
             setShapeUniforms(*planet->water->shader, planet->shape, 0.0f);
+            setUniform(*planet->water->shader, "view", int(view));
+        }
         // The fixed pipeline draws the unit sphere where the sea stands.
         const auto sea = static_cast<GLfloat>(planet->shape.seaRadius);
         if (fixed) {

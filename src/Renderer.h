@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ClimateView.h"
 #include "WorldShape.h"
 
 #include <memory>
@@ -55,6 +56,11 @@ void drawAirGlow(const Shader* water, const WorldShape& shape = {});
 // Each window starts smooth; land without smooth normals is always faceted.
 void setFacetedLand(bool faceted);
 bool facetedLand();
+
+// What the land is coloured by (key V); each window starts with --view's.
+// A climate view is drawn as the heights until the planet's climate is sent.
+void setClimateView(ClimateView view);
+ClimateView climateView();
 
 // Puts next in the place of currentPlanet (released as the window stage
 // releases it), turned as that one was, with its own buffer objects made

@@ -1,5 +1,6 @@
 #include "SavedLand.h"
 
+#include "ClimateColours.h"
 #include "LandNormals.h"
 
 #include <algorithm>
@@ -53,6 +54,14 @@ Rgb vertexColour(const float* xyz, const WorldShape& shape)
     return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius);
 }
 
+Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
+{
+    if (!land.climate || !needsClimate(land.view))
+        return vertexColour(xyz, land.shape);
+    const Climate& c = *land.climate;
+    return climateVertexColour(land.view, c.temperature[v], c.rain[v], c.biome[v]);
+}
+
 float linearFromSrgb(float channel)
 {
     return channel <= 0.04045f ? channel / 12.92f : std::pow((channel + 0.055f) / 1.055f, 2.4f);
@@ -70,6 +79,16 @@ void putU32(char* out, std::uint32_t value)
         out[k] = static_cast<char>(value >> (8 * k) & 0xFF);
 }
 
+namespace {
+std::string sizeComment(const MeshInfo& info)
+{
+    if (!(info.metresPerUnit > 0.0))
+        return {};
+    return ", planet radius " + shortestText(info.radiusKm) + " km, " + shortestText(info.metresPerUnit) +
+           " metres per unit";
+}
+} // namespace
+
 std::string headerComment(const MeshInfo& info)
 {
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
@@ -79,5 +98,6 @@ std::string headerComment(const MeshInfo& info)
     else
         text += std::to_string(info.applied) + " of " + std::to_string(info.iterations) +
                 (info.stopped ? ", stopped" : "");
-    return text + (info.live() ? ", live generation" : ", batch generation") + shapeComment(info.shape);
+    return text + (info.live() ? ", live generation" : ", batch generation") + shapeComment(info.shape) +
+           sizeComment(info);
 }

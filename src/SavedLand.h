@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Climate.h"
+#include "ClimateView.h"
 #include "IcosphereWeld.h"
 #include "TerrainColours.h"
 #include "WorldShape.h"
@@ -25,13 +27,16 @@ struct MeshInfo {
     // Whether the land was raised live, plane by plane, rather than in batch:
     // the two step differently, so one seed gives different land in each.
     bool live() const { return applied >= 0; }
+    double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
+    double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
 // "... iterations K of I, stopped" for one stopped early; then the mode
-// (", batch generation" or ", live generation") and the shape's comment
-// (", sea radius S, relief F") when it is not the default.
+// (", batch generation" or ", live generation"), the shape's comment
+// (", sea radius S, relief F") when it is not the default, and, when the
+// size is known, ", planet radius R km, F metres per unit".
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
@@ -46,7 +51,13 @@ struct LandView {
     const float* welded = nullptr;
     const float* sea = nullptr;
     WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
+    ClimateView view = ClimateView::Heights; // what the vertex colours show
+    const Climate* climate = nullptr;        // per welded vertex; needed by every view but heights
 };
+
+// The colour of welded vertex v at xyz (as saved) in land's view: vertexColour
+// in the heights view, else climateVertexColour of its climate.
+Rgb landColour(const LandView& land, std::size_t v, const float* xyz);
 
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's
 // vertex order, and per vertex the unit outward normal (landNormals).

@@ -28,6 +28,8 @@ struct PngRows {
     const unsigned char* pixels;
     std::size_t rowBytes;
     PngCompression compression;
+    const unsigned char* palette = nullptr; // RGB entries of a palette image
+    int paletteEntries = 0;
 };
 
 // libpng reports errors by longjmp; nothing with a destructor may live
@@ -47,6 +49,8 @@ bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
     png_set_write_fn(png, &file, writeBytes, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (image.palette)
+        png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(image.palette), image.paletteEntries);
     png_text text{};
     text.compression = PNG_TEXT_COMPRESSION_NONE;
     text.key = const_cast<char*>("Comment");
@@ -90,6 +94,13 @@ PngRows rowsOf(const GreyImage16& image, PngCompression compression)
             static_cast<std::size_t>(image.width) * 2, compression};
 }
 
+PngRows rowsOf(const IndexedImage& image, PngCompression compression)
+{
+    return {image.width, image.height, 8, PNG_COLOR_TYPE_PALETTE, image.index.data(),
+            static_cast<std::size_t>(image.width), compression, image.palette.data(),
+            static_cast<int>(image.palette.size() / 3)};
+}
+
 template <typename Picture>
 bool writeImage(const SaveTarget& target, const Picture& image, const std::string& comment, std::string& error,
                 std::string* written, PngCompression compression)
@@ -130,6 +141,18 @@ bool writePng(const SaveTarget& target, const GreyImage16& image, const std::str
               std::string* written, PngCompression compression)
 {
     return writeImage(target, image, comment, error, written, compression);
+}
+
+bool writePng(const SaveTarget& target, const IndexedImage& image, const std::string& comment, std::string& error,
+              std::string* written, PngCompression compression)
+{
+    return writeImage(target, image, comment, error, written, compression);
+}
+
+bool encodePng(SafeFile& file, const IndexedImage& image, const std::string& comment, std::string& error,
+               PngCompression compression)
+{
+    return encodeImage(file, rowsOf(image, compression), comment, error);
 }
 
 bool readPng(const std::string& path, Image& image)

@@ -20,6 +20,15 @@ struct GreyImage16 {
     std::vector<std::uint16_t> grey;
 };
 
+// An 8-bit palette image: each pixel a number into palette (3 bytes an
+// entry, at most 256 entries), rows from the top.
+struct IndexedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> index;
+    std::vector<unsigned char> palette;
+};
+
 // How hard the encoder works: Small tries every row filter at zlib's default
 // level; Fast (large, smooth pictures such as maps) filters each row against
 // the one above and deflates at the fastest level, several times quicker
@@ -42,6 +51,11 @@ bool writePng(const SaveTarget& target, const GreyImage16& image, const std::str
 bool encodePng(SafeFile& file, const Image& image, const std::string& comment, std::string& error,
                PngCompression compression = PngCompression::Small);
 bool encodePng(SafeFile& file, const GreyImage16& image, const std::string& comment, std::string& error,
+               PngCompression compression = PngCompression::Small);
+// The same for an 8-bit palette PNG.
+bool writePng(const SaveTarget& target, const IndexedImage& image, const std::string& comment, std::string& error,
+              std::string* written = nullptr, PngCompression compression = PngCompression::Small);
+bool encodePng(SafeFile& file, const IndexedImage& image, const std::string& comment, std::string& error,
                PngCompression compression = PngCompression::Small);
 
 // Reads an 8-bit RGB or RGBA PNG (alpha dropped); false when it cannot.

@@ -62,12 +62,13 @@ bool shaderObjectsAvailable()
     return GLEW_ARB_shader_objects && GLEW_ARB_vertex_shader && GLEW_ARB_fragment_shader;
 }
 
-Shader::Shader(const char* vertexPath, const char* fragmentPath, const ShaderInsert& fragmentInsert)
+Shader::Shader(const char* vertexPath, const char* fragmentPath, const ShaderInsert& fragmentInsert,
+               const ShaderInsert& vertexInsert)
 {
     vertexShader = glCreateShaderObjectARB(GL_VERTEX_SHADER_ARB);
     fragmentShader = glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
 
-    const std::unique_ptr<char[]> vertexText = readTextFile(vertexPath);
+    const std::unique_ptr<char[]> vertexText = withInsert(readTextFile(vertexPath), vertexInsert);
     const std::unique_ptr<char[]> fragmentText = withInsert(readTextFile(fragmentPath), fragmentInsert);
 
     const bool haveVertex = compileFrom(vertexShader, vertexPath, vertexText.get());

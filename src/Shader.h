@@ -21,7 +21,8 @@ struct ShaderInsert {
 // what the driver says about the program is logged.
 class Shader {
 public:
-    Shader(const char* vertexPath, const char* fragmentPath, const ShaderInsert& fragmentInsert = {});
+    Shader(const char* vertexPath, const char* fragmentPath, const ShaderInsert& fragmentInsert = {},
+           const ShaderInsert& vertexInsert = {});
     // Needs the context that made the objects.
     virtual ~Shader();
     Shader(const Shader&) = delete;

@@ -43,24 +43,6 @@ Rgb blend(const Rgb& below, const ColourBand& band, float steps)
     return mix(below, band.colour, smoothStep(band.from, band.to, steps));
 }
 
-// The shortest text that reads back as the same float, always with a point
-// or an exponent: GLSL 1.20 reads "2" as an int.
-std::string glslFloat(float value)
-{
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    std::string literal(text, end);
-    if (literal.find_first_of(".e") == std::string::npos)
-        literal += ".0";
-    return literal;
-}
-
-std::string glslVec3(const char* name, const Rgb& colour)
-{
-    return std::string("    vec3 ") + name + " = vec3(" + glslFloat(colour[0]) + ", " + glslFloat(colour[1]) + ", " +
-           glslFloat(colour[2]) + ");\n";
-}
-
 std::string glslSmoothstep(const ColourBand& band, const char* lowered = "")
 {
     return "smoothstep(" + glslFloat(band.from) + lowered + ", " + glslFloat(band.to) + lowered + ", steps)";
@@ -88,6 +70,22 @@ Rgb landColour(float steps, float fall)
 
 } // namespace
 
+std::string glslFloat(float value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    std::string literal(text, end);
+    if (literal.find_first_of(".e") == std::string::npos)
+        literal += ".0";
+    return literal;
+}
+
+std::string glslVec3(const char* name, const Rgb& colour)
+{
+    return std::string("    vec3 ") + name + " = vec3(" + glslFloat(colour[0]) + ", " + glslFloat(colour[1]) + ", " +
+           glslFloat(colour[2]) + ");\n";
+}
+
 float iceCover(float latitude)
 {
     return smoothStep(TERRAIN.ice.capFrom, TERRAIN.ice.capTo, std::fabs(latitude));
@@ -100,9 +98,19 @@ Rgb terrainColour(float steps, float latitude)
     return mix(c, TERRAIN.ice.colour, iceCover(latitude));
 }
 
+Rgb openSeaColour(float steps)
+{
+    return blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps);
+}
+
 Rgb seaColour(float steps, float latitude)
 {
-    return mix(blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps), TERRAIN.ice.colour, iceCover(latitude));
+    return mix(openSeaColour(steps), TERRAIN.ice.colour, iceCover(latitude));
+}
+
+Rgb mixColours(const Rgb& x, const Rgb& y, float a)
+{
+    return mix(x, y, a);
 }
 
 void putRgb8(const Rgb& colour, unsigned char* out)

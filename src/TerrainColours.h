@@ -56,8 +56,21 @@ Rgb terrainColour(float steps, float latitude);
 // depth, under the polar cap near the poles.
 Rgb seaColour(float steps, float latitude);
 
+// The map's open sea, without the polar cap: seaColour at the equator.
+Rgb openSeaColour(float steps);
+
+// GLSL's mix(x, y, a) in single precision.
+Rgb mixColours(const Rgb& x, const Rgb& y, float a);
+
 // colour as three 8-bit channels at out, each rounded from 0 to 1 (clamped).
 void putRgb8(const Rgb& colour, unsigned char* out);
+
+// The shortest text that reads back as the same float, always with a point
+// or an exponent: GLSL 1.20 reads "2" as an int.
+std::string glslFloat(float value);
+
+// "    vec3 NAME = vec3(R, G, B);\n", each channel as glslFloat writes it.
+std::string glslVec3(const char* name, const Rgb& colour);
 
 // The line of res/land.frag that the generated iceCover and terrainColour
 // replace, and the line of res/water.frag that the generated iceCover does.

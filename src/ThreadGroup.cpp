@@ -1,5 +1,7 @@
 #include "ThreadGroup.h"
 
+#include <algorithm>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -78,3 +80,23 @@ void ThreadGroup::joinAll() noexcept
         if (thread.joinable())
             thread.join();
 }
+
+void splitAcross(std::size_t count, int parts, const std::function<void(std::size_t begin, std::size_t end)>& body)
+{
+    parts = std::max(parts, 1);
+    const auto bound = [count, parts](int k) { return count / std::size_t(parts) * std::size_t(k) +
+                                                      count % std::size_t(parts) * std::size_t(k) / std::size_t(parts); };
+    ThreadGroup group;
+    int started = 1;
+    try {
+        for (; started < parts; ++started)
+            group.start([&body, begin = bound(started), end = bound(started + 1)] { body(begin, end); });
+    } catch (const std::system_error&) {
+        // The ranges left run here.
+    }
+    for (int k = started; k < parts; ++k)
+        body(bound(k), bound(k + 1));
+    body(bound(0), bound(1));
+    group.join();
+}
+

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -52,3 +53,11 @@ private:
     std::exception_ptr error; // the first body's exception, under errorMutex
     std::vector<std::thread> threads;
 };
+
+// Runs body(begin, end) over [0, count) cut into `parts` consecutive ranges
+// (at least one): each on a thread of its own but the first, which the
+// calling thread takes, as do the ranges whose thread cannot start. The
+// bounds depend on count and parts only, so a body whose results depend on
+// its own range alone gives the same results for any parts. Rethrows the
+// first exception a body threw once every range has ended.
+void splitAcross(std::size_t count, int parts, const std::function<void(std::size_t begin, std::size_t end)>& body);

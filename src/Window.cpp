@@ -95,6 +95,10 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         saves.cubeFaces = true;
     else if (key == GLFW_KEY_F)
         setFacetedLand(!facetedLand());
+    else if (key == GLFW_KEY_V) {
+        setClimateView(nextView(climateView()));
+        ORB_LOG(Info, "View: %s", viewName(climateView()));
+    }
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -411,6 +415,7 @@ GLFWwindow* openWindow()
     view.reset();
     hand.reset();
     setFacetedLand(false);
+    setClimateView(runOptions.view);
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);

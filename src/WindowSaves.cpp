@@ -7,6 +7,7 @@
 #include "MeshExport.h"
 #include "Planet.h"
 #include "PlanetSaving.h"
+#include "Renderer.h"
 #include "SafeFile.h"
 #include "Screenshot.h"
 #include "WorldMap.h"
@@ -52,7 +53,7 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
 
 void exportShown(Planet& planet)
 {
-    exportPlanetTo(planet, namedByTheProgram(planet, ".ply"));
+    exportPlanetTo(planet, namedByTheProgram(planet, ".ply"), climateView());
 }
 
 void saveMaps(Planet& planet)
@@ -61,7 +62,7 @@ void saveMaps(Planet& planet)
                                                                    "-height.pgw", "-map.png.aux.xml",
                                                                    "-height.png.aux.xml"});
     saveMapsOf(planet, {namedByTheProgram(planet, "-map.png", n), namedByTheProgram(planet, "-height.png", n)},
-               MAP_WIDTH_DEFAULT);
+               MAP_WIDTH_DEFAULT, climateView());
 }
 
 void saveCubeFaces(Planet& planet)
@@ -73,7 +74,7 @@ void saveCubeFaces(Planet& planet)
     const int n = SaveTarget::firstFreeNumber(namePrefix(planet), endings);
     saveCubeFacesOf(planet, [&](const std::string& ending) {
         return namedByTheProgram(planet, ending.c_str(), n);
-    }, CUBE_SIZE_DEFAULT);
+    }, CUBE_SIZE_DEFAULT, climateView());
 }
 
 void SaveRequests::serve(GLFWwindow* window, Planet& planet)

@@ -6,7 +6,8 @@ struct GLFWwindow;
 // What the P, E, M and C keys save from the planet shown, under names the
 // program makes itself: "Orbivane-SEED-N" and an ending, with the first N
 // that names nothing yet, so nothing is ever replaced or written through a
-// symlink. Each outcome is logged.
+// symlink. Each outcome is logged. The colours saved show the window's view
+// (key V).
 
 // P: the back buffer as it is now, the frame about to be shown, as
 // "Orbivane-SEED-N.png". Needs the window's context.

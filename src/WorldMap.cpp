@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <numbers>
 
 namespace {
@@ -91,6 +92,7 @@ struct Hierarchy {
     }
 
     float radiusAt(const Dir& d, Path& path) const;
+    std::size_t locate(const Dir& d, Path& path) const;
     int faceOf(const Dir& d, int guess) const;
     void descend(const Dir& d, Path& path, int from) const;
     float interpolate(const Dir& d, std::size_t leaf, const Dir (&p)[3]) const;
@@ -150,6 +152,13 @@ void Hierarchy::descend(const Dir& d, Path& path, int from) const
 
 float Hierarchy::radiusAt(const Dir& d, Path& path) const
 {
+    const std::size_t leaf = locate(d, path);
+    return interpolate(d, leaf, path.p[depth]);
+}
+
+// The leaf triangle holding d, its corners left in path.p[depth].
+std::size_t Hierarchy::locate(const Dir& d, Path& path) const
+{
     int level = path.levels;
     while (level > 0 && !holds(d, path.p[level]))
         --level;
@@ -160,7 +169,7 @@ float Hierarchy::radiusAt(const Dir& d, Path& path) const
         level = 0;
     }
     descend(d, path, level);
-    return interpolate(d, path.first[depth], path.p[depth]);
+    return path.first[depth];
 }
 
 // The corners' radii weighted by where d's ray crosses leaf triangle p; a
@@ -202,6 +211,29 @@ void fillRows(const Hierarchy& hierarchy, const RowDirections& row, int columns,
     }
 }
 
+// Rows [from, to) of a corners lookup: each pixel's leaf corners and their
+// weights, a hair below 0 on an edge counted as 0, over their sum.
+void fillCornerRows(const Hierarchy& hierarchy, const RowDirections& row, int columns, const RowCorners& use,
+                    int from, int to)
+{
+    std::vector<std::array<double, 3>> directions(columns);
+    std::vector<PixelCorners> corners(columns);
+    Path path;
+    for (int j = from; j < to; ++j) {
+        row(j, directions.data());
+        for (int i = 0; i < columns; ++i) {
+            const std::size_t leaf = hierarchy.locate(directions[i], path);
+            const Dir w = weights(directions[i], path.p[hierarchy.depth]);
+            const double total = std::max(w[0], 0.0) + std::max(w[1], 0.0) + std::max(w[2], 0.0);
+            for (int k = 0; k < 3; ++k) {
+                corners[i].vertex[k] = hierarchy.cornerToVertex[3 * leaf + k];
+                corners[i].weight[k] = static_cast<float>(std::max(w[k], 0.0) / total);
+            }
+        }
+        use(j, corners.data());
+    }
+}
+
 // The subdivisions that give a face `leaves` leaves: log4 of it.
 int levelsBelow(std::size_t leaves)
 {
@@ -240,11 +272,28 @@ LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : planet(pl
     maxRadius = static_cast<float>(*high);
 }
 
-void LandRadii::lookUp(int columns, int rows, const RowDirections& row, float* radius) const
+namespace {
+Hierarchy hierarchyOf(const Planet& planet, const std::vector<double>& radii)
 {
     const std::size_t leavesPerFace = planet.weld.faceCount() / 20;
-    const Hierarchy hierarchy{planet.water->vertices.data(), planet.weld.cornerToVertex.data(), radii.data(),
-                              leavesPerFace, levelsBelow(leavesPerFace)};
+    return {planet.water->vertices.data(), planet.weld.cornerToVertex.data(), radii.data(), leavesPerFace,
+            levelsBelow(leavesPerFace)};
+}
+} // namespace
+
+void LandRadii::lookUpCorners(int columns, int rows, const RowDirections& row, const RowCorners& use) const
+{
+    const Hierarchy hierarchy = hierarchyOf(planet, radii);
+    const int half = rows / 2;
+    ThreadGroup helper;
+    helper.start([&] { fillCornerRows(hierarchy, row, columns, use, half, rows); });
+    fillCornerRows(hierarchy, row, columns, use, 0, half);
+    helper.join();
+}
+
+void LandRadii::lookUp(int columns, int rows, const RowDirections& row, float* radius) const
+{
+    const Hierarchy hierarchy = hierarchyOf(planet, radii);
     const int half = rows / 2;
     ThreadGroup helper;
     helper.start([&] { fillRows(hierarchy, row, columns, minRadius, maxRadius, radius, half, rows); });
@@ -259,25 +308,34 @@ HeightGrid buildHeightGrid(Planet& planet, int width)
 
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& snapshot, int width)
 {
-    const LandRadii land(planet, snapshot);
+    return buildHeightGrid(LandRadii(planet, snapshot), width);
+}
+
+RowDirections mapRows(int width)
+{
+    // The directions are mapDirection's, each column's longitude and each
+    // row's latitude computed once.
+    auto cosLon = std::make_shared<std::vector<double>>(width), sinLon = std::make_shared<std::vector<double>>(width);
+    for (int i = 0; i < width; ++i) {
+        (*cosLon)[i] = std::cos(longitude(i, width));
+        (*sinLon)[i] = std::sin(longitude(i, width));
+    }
+    return [cosLon, sinLon, width](int j, std::array<double, 3>* directions) {
+        const double cosLat = std::cos(latitude(j, width / 2)), sinLat = std::sin(latitude(j, width / 2));
+        for (int i = 0; i < width; ++i)
+            directions[i] = {cosLat * (*cosLon)[i], sinLat, -cosLat * (*sinLon)[i]};
+    };
+}
+
+HeightGrid buildHeightGrid(const LandRadii& land, int width)
+{
     HeightGrid grid;
     grid.width = std::clamp(width, MAP_WIDTH_MIN, MAP_WIDTH_MAX);
     grid.height = grid.width / 2;
     grid.radius.resize(static_cast<std::size_t>(grid.width) * grid.height);
     grid.minRadius = land.minRadius;
     grid.maxRadius = land.maxRadius;
-    std::vector<double> cosLon(grid.width), sinLon(grid.width);
-    for (int i = 0; i < grid.width; ++i) {
-        cosLon[i] = std::cos(longitude(i, grid.width));
-        sinLon[i] = std::sin(longitude(i, grid.width));
-    }
-    // The directions are mapDirection's, each column's longitude and each
-    // row's latitude computed once.
-    land.lookUp(grid.width, grid.height, [&](int j, std::array<double, 3>* directions) {
-        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
-        for (int i = 0; i < grid.width; ++i)
-            directions[i] = {cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]};
-    }, grid.radius.data());
+    land.lookUp(grid.width, grid.height, mapRows(grid.width), grid.radius.data());
     return grid;
 }
 

@@ -4,6 +4,7 @@
 #include "WorldShape.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,6 +40,20 @@ std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land);
 // directions of row j, one per column. Called from two threads at once.
 using RowDirections = std::function<void(int j, std::array<double, 3>* directions)>;
 
+// The land triangle a direction passes through: its three welded vertices
+// and their weights where the ray crosses it (0 or more, summing to 1).
+struct PixelCorners {
+    std::uint32_t vertex[3];
+    float weight[3];
+};
+
+// What a corners lookup hands on: row j's corners, one per column. Called
+// from two threads at once, for different rows.
+using RowCorners = std::function<void(int j, const PixelCorners* corners)>;
+
+// mapDirection's directions, row by row, for a map width wide.
+RowDirections mapRows(int width);
+
 // The land's radius seen from the centre in any direction: the land triangle
 // whose undeformed copy the direction passes through, found down the
 // icosphere's own subdivision, and the corners' radii interpolated where the
@@ -58,6 +73,11 @@ public:
     // running).
     void lookUp(int columns, int rows, const RowDirections& row, float* radius) const;
 
+    // The triangle under each direction of rows x columns, found as lookUp
+    // finds it, handed to use row by row: for values kept per welded vertex
+    // (the climate). Throws as lookUp does.
+    void lookUpCorners(int columns, int rows, const RowDirections& row, const RowCorners& use) const;
+
     float minRadius = 1.0f; // the smallest and largest vertex radius
     float maxRadius = 1.0f;
 
@@ -73,6 +93,9 @@ HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int w
 
 // The same for the planet's land as it stands at the end of the plane under way.
 HeightGrid buildHeightGrid(Planet& planet, int width);
+
+// The same from land's radii.
+HeightGrid buildHeightGrid(const LandRadii& land, int width);
 
 // A height map's sample for radius: round((r - rmin) / (rmax - rmin) *
 // 65535), 0 when the planet is flat (rmax == rmin).

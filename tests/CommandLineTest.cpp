@@ -83,6 +83,29 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     EXPECT_EQ(parse({"--relief", "0.001"}).result.options.relief, 0.001);
 }
 
+TEST(CommandLine, ClimateOptionsAndTheirDefaults)
+{
+    const Options defaults = parse({}).result.options;
+    EXPECT_EQ(defaults.radiusKm, 6371.0);
+    EXPECT_EQ(defaults.highestMetres, 8000.0);
+    EXPECT_EQ(defaults.view, ClimateView::Biomes);
+    EXPECT_TRUE(defaults.biomeMapPath.empty() && defaults.climateMapsPrefix.empty());
+
+    const Parsed parsed = parse({"--radius-km", "3389.5", "--highest=21900", "--view", "rain", "--biome-map",
+                                 "maps/B.PNG", "--climate-maps=maps/c"});
+    ASSERT_EQ(parsed.result.exitStatus, -1) << parsed.err;
+    const Options& options = parsed.result.options;
+    EXPECT_EQ(options.radiusKm, 3389.5);
+    EXPECT_EQ(options.highestMetres, 21900.0);
+    EXPECT_EQ(options.view, ClimateView::Rain);
+    EXPECT_EQ(options.biomeMapPath, "maps/B.PNG");
+    EXPECT_EQ(biomeLegendPath(options.biomeMapPath), "maps/B.json");
+    EXPECT_EQ(options.climateMapsPrefix, "maps/c");
+    for (const char* view : {"biomes", "heights", "temperature", "rain"})
+        EXPECT_EQ(viewName(parse({"--view", view}).result.options.view), std::string(view));
+    EXPECT_EQ(parse({"--radius-km", "1000000", "--highest", "100000"}).result.exitStatus, -1);
+}
+
 TEST(CommandLine, HelpAndVersionExitWithZero)
 {
     Parsed parsed = parse({"--help"});
@@ -90,7 +113,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
     EXPECT_EQ(parsed.out, usageText());
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
-                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S"})
+                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
+                             "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V "})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -112,6 +136,10 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
         {"--subdivisions", "13"}, {"--subdivisions", "-1"}, {"--subdivisions", "4.5"}, {"--iterations", "-5"},
         {"--iterations", "2147483648"}, {"--iterations"}, {"--live=yes"}, {"--no-window=1"}, {"--live", "--batch"}, {"--live-seconds", "-1"}, {"--live-seconds", "86401"}, {"--live-seconds", "1e2"},
+        {"--radius-km", "0"}, {"--radius-km", "-6371"}, {"--radius-km", "1000001"}, {"--radius-km", "6371km"},
+        {"--radius-km", "nan"}, {"--highest", "0"}, {"--highest", "100001"}, {"--highest", "8e3"}, {"--highest"},
+        {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
+        {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -163,6 +191,9 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
         {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
         {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the twelve faces
+        {"--biome-map", "b.png", "--map", "b.png"},
+        {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
+        {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);

@@ -82,7 +82,7 @@ TEST(EndToEnd, LiveGenerationIsExportedWhenItEnds)
     ScopedTempDir dir;
     const CommandResult run = runProgram("2\n50\ny\n", "--seed 7 --export live.obj");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50, live generation\n", 0), 0u);
+    EXPECT_EQ(readFile("live.obj").rfind("# Orbivane planet: seed 7, subdivisions 2, iterations 50, live generation, planet radius ", 0), 0u);
 }
 
 // Live and batch generations of one seed step differently: every file says

@@ -312,13 +312,15 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
     EXPECT_EQ(colour.height, 50u);
     EXPECT_EQ(colour.bitDepth, 8);
     EXPECT_EQ(colour.colourType, 2) << "RGB";
-    EXPECT_EQ(colour.text, "Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation");
+    EXPECT_TRUE(std::regex_match(colour.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
+                                                         R"(batch generation, planet radius 6371 km, [0-9.]+ metres per unit)")))
+        << colour.text;
     EXPECT_EQ(height.width, 100u);
     EXPECT_EQ(height.height, 50u);
     EXPECT_EQ(height.bitDepth, 16);
     EXPECT_EQ(height.colourType, 0) << "greyscale";
     EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
-                                                         R"(batch generation, )"
+                                                         R"(batch generation, planet radius 6371 km, [0-9.]+ metres per unit, )"
                                                          R"(radius 0\.9[0-9]{8} to 1\.0[0-9]{7})")))
         << height.text;
     EXPECT_NE(run.out.find("Planet (seed 7): map saved to m.png\n"), std::string::npos) << run.out;
@@ -395,8 +397,8 @@ TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
                        colour = pngFacts(std::string("f-") + face + "-colour.png");
         EXPECT_TRUE(height.width == 16 && height.height == 16 && height.bitDepth == 16 && height.colourType == 0) << face;
         EXPECT_TRUE(colour.width == 16 && colour.height == 16 && colour.bitDepth == 8 && colour.colourType == 2) << face;
-        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, radius ",
-                                    0), 0u);
+        EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, "
+                                    "planet radius 6371 km, ", 0), 0u);
     }
     run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
     EXPECT_EQ(run.status, 1);

@@ -487,6 +487,29 @@ TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
     EXPECT_TRUE(waitForOutput(program, FIRST_QUESTION, 2, 120)) << program.out();
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply") && !fs::exists("Orbivane-" + after + "-1.ply")) << program.out();
+// V cycles the views, each logged as it is shown: paused, each settled
+// picture differs from the one before, and the fourth press brings back the
+// first picture.
+TEST_F(ProgramWindow, VCyclesTheViews)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "3"}, "4\n2000\nn\n");
+    Image shot;
+    const unsigned long window = waitForPlanet(shot);
+    ASSERT_NE(window, 0u) << program.out();
+    xsupport::FrameWatch watch(window);
+    press("space");
+    Image pictures[5];
+    ASSERT_TRUE(watch.settled(pictures[0])) << "paused";
+    const char* const views[] = {"heights", "temperature", "rain", "biomes"};
+    for (int k = 0; k < 4; ++k) {
+        const std::string logged = std::string("View: ") + views[k] + "\n";
+        ASSERT_TRUE(pressUntil("v", [&] { return countOf(program.out(), logged) > 0; })) << program.out();
+        ASSERT_TRUE(watch.settled(pictures[k + 1], &pictures[k])) << views[k] << " changes the picture";
+    }
+    EXPECT_TRUE(pictures[4].rgb == pictures[0].rgb) << "biomes again";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    EXPECT_EQ(countOf(readFile("Orbivane.log"), ": View: "), 4);
 }
 
 // N during a live generation: the old one stops where it is, the new one

@@ -1,5 +1,6 @@
 // GL tests in this process, on the X server named by DISPLAY.
 #include "ClientArrayDrawing.h"
+#include "ClimateColours.h"
 #include "FrameReadback.h"
 #include "ProgramDriver.h"
 #include "Landscape.h"
@@ -347,7 +348,8 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
     EXPECT_NE(source.find("const float STEPS_PER_UNIT = " + std::to_string(int(STEPS_PER_UNIT)) + ".0;"),
               std::string::npos);
     Shader handWritten("res/land.vert", "res/land.frag",
-                             ShaderInsert{TERRAIN_COLOUR_MARKER, HAND_WRITTEN_TERRAIN_COLOUR});
+                       ShaderInsert{TERRAIN_COLOUR_MARKER, HAND_WRITTEN_TERRAIN_COLOUR + viewNumbersGlsl()},
+                       ShaderInsert{CLIMATE_COLOUR_MARKER, climateColourGlsl()});
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(handWritten.linked && shaders.land->linked);
     const float angles[][3] = {{0, 0, 0}, {40, 100, 20}, {180, 250, 300}, {0, 0, -70}, {0, 0, 75}};

@@ -1,0 +1,62 @@
+// The climate's time: temperature, rain and biomes of seed 2's planet (5000
+// planes, the sea where --land 30 puts it) at 7, 8 and 9 subdivisions, from
+// the welded land and its neighbours (made once, as the caller has them),
+// the physical scale included.
+//
+//   orbivane_climate_bench --benchmark_repetitions=5 --benchmark_counters_tabular=true
+
+#include "BenchSupport.h"
+#include "Climate.h"
+#include "CommandLine.h"
+#include "LandNormals.h"
+#include "PlanetShaping.h"
+#include "VertexNeighbours.h"
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+struct Land {
+    std::unique_ptr<Planet> planet;
+    std::vector<float> welded;
+    VertexNeighbours neighbours;
+};
+
+const Land& landOf(int subdivisions)
+{
+    static std::map<int, Land> made;
+    Land& land = made[subdivisions];
+    if (!land.planet) {
+        land.planet = quietPlanet(2, subdivisions, 5000);
+        Options options;
+        options.landPercent = 30.0;
+        QuietStdout quiet;
+        settleShape(*land.planet, options);
+        gatherWelded(land.planet->weld, land.planet->vertices.data(), land.welded);
+        land.neighbours = vertexNeighbours(land.planet->weld);
+    }
+    return land;
+}
+
+void ClimateBench(benchmark::State& state)
+{
+    const Land& land = landOf(int(state.range(0)));
+    const std::size_t n = land.planet->weld.vertexCount();
+    for (auto _ : state) {
+        const PhysicalScale scale = physicalScaleOf(land.welded.data(), n, land.planet->shape.seaRadius, 6371.0, 8000.0);
+        const Climate climate = computeClimate(land.planet->weld, land.neighbours, land.welded.data(), scale);
+        benchmark::DoNotOptimize(climate.biome.data());
+    }
+    state.counters["vertices"] = double(n);
+    state.counters["ns per vertex"] =
+        benchmark::Counter(double(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+} // namespace
+
+BENCHMARK(ClimateBench)->DenseRange(7, 9)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

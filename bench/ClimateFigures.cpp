@@ -1,0 +1,235 @@
+// The climate's figures over many planets: rain by latitude band, windward
+// against lee rain on high land, the biome classes, where the hot deserts and
+// the tropical rainforests lie, and how far the ice edge wanders around each
+// pole. Each planet: 5000 planes, the sea where --land 30 puts it, the
+// default physical scale.
+//
+//   orbivane_climate_figures [SEEDS [SUBDIVISIONS]]   (default 20 seeds, 7)
+
+#include "BenchSupport.h"
+#include "Climate.h"
+#include "CommandLine.h"
+#include "LandNormals.h"
+#include "PlanetShaping.h"
+#include "VertexNeighbours.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
+namespace {
+
+constexpr double DEGREES = 180.0 / 3.14159265358979323846;
+
+struct Globe {
+    std::vector<double> area;     // each vertex's share of the surface: a third of its faces' areas on the unit sphere
+    std::vector<double> latitude; // degrees
+    std::vector<double> longitude;
+    std::vector<std::array<double, 3>> up;
+};
+
+Globe globeOf(const IcosphereWeld& weld, const std::vector<float>& welded)
+{
+    const std::size_t n = weld.vertexCount();
+    Globe g{std::vector<double>(n, 0.0), std::vector<double>(n), std::vector<double>(n), std::vector<std::array<double, 3>>(n)};
+    for (std::size_t v = 0; v < n; ++v) {
+        const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2], r = std::sqrt(x * x + y * y + z * z);
+        g.up[v] = {x / r, y / r, z / r};
+        g.latitude[v] = std::asin(std::clamp(y / r, -1.0, 1.0)) * DEGREES;
+        g.longitude[v] = std::atan2(-z, x) * DEGREES;
+    }
+    for (std::size_t t = 0; t < weld.faceCount(); ++t) {
+        const auto &a = g.up[weld.cornerToVertex[3 * t]], &b = g.up[weld.cornerToVertex[3 * t + 1]],
+                   &c = g.up[weld.cornerToVertex[3 * t + 2]];
+        const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        const double area = 0.5 * std::hypot(u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]);
+        for (int k = 0; k < 3; ++k)
+            g.area[weld.cornerToVertex[3 * t + k]] += area / 3.0;
+    }
+    return g;
+}
+
+// Rise of the land along the wind at v, metres: downwind neighbours' mean elevation less upwind ones'.
+double riseAlongWind(const VertexNeighbours& nb, const Globe& g, const std::vector<double>& elevation, std::size_t v)
+{
+    const auto& u = g.up[v];
+    double east[3] = {u[2], 0.0, -u[0]};
+    const double length = std::hypot(east[0], east[2]);
+    east[0] /= length, east[2] /= length;
+    const double north[3] = {u[1] * east[2], u[2] * east[0] - u[0] * east[2], -u[1] * east[0]};
+    const Wind wind = prevailingWind(float(g.latitude[v]));
+    double down = 0, downWeight = 0, up = 0, upWeight = 0;
+    for (const std::uint32_t* j = nb.begin(v); j != nb.end(v); ++j) {
+        const auto& p = g.up[*j];
+        double along = 0;
+        for (int k = 0; k < 3; ++k)
+            along += (p[k] - u[k]) * (wind.east * east[k] + wind.north * north[k]);
+        (along > 0 ? down : up) += std::fabs(along) * elevation[*j];
+        (along > 0 ? downWeight : upWeight) += std::fabs(along);
+    }
+    return down / downWeight - up / upWeight;
+}
+
+struct Sums {
+    double rain = 0, area = 0;
+    void add(double r, double a) { rain += r * a, area += a; }
+    double mean() const { return area > 0 ? rain / area : 0; }
+};
+
+struct PlanetFigures {
+    Sums equator, subtropics, midLatitudes, windward, lee;
+    Sums desertLatitude, rainforestLatitude;
+    double rainforestArea = 0, rainforestNearEquator = 0;
+    int landClasses = 0;
+    double classArea[std::size_t(Biome::Count)] = {};
+    double iceEdgeSpread[2] = {0, 0}; // degrees: north, south
+};
+
+// Around one pole (sign 1 north, -1 south): per 10° of longitude, the first
+// 1° band from the pole where less than half the surface is ice; the spread
+// of those latitudes.
+double iceEdgeSpread(const Globe& g, const Climate& c, int sign)
+{
+    std::vector<double> ice(36 * 90, 0.0), all(36 * 90, 0.0);
+    for (std::size_t v = 0; v < g.area.size(); ++v) {
+        const double fromPole = 90.0 - sign * g.latitude[v];
+        if (fromPole >= 90.0)
+            continue;
+        const std::size_t cell = std::min(35, int((g.longitude[v] + 180.0) / 10.0)) * 90 + int(fromPole);
+        all[cell] += g.area[v];
+        if (c.biome[v] == Biome::Ice || c.biome[v] == Biome::SeaIce)
+            ice[cell] += g.area[v];
+    }
+    double lowest = 90, highest = 0;
+    for (int sector = 0; sector < 36; ++sector) {
+        int band = 0;
+        while (band < 90 && (all[sector * 90 + band] == 0 || ice[sector * 90 + band] >= 0.5 * all[sector * 90 + band]))
+            ++band;
+        lowest = std::min(lowest, 90.0 - band), highest = std::max(highest, 90.0 - band);
+    }
+    return highest - lowest;
+}
+
+// A seeded planet's land, as the program makes it with --land 30, and its climate.
+struct SeededClimate {
+    std::unique_ptr<Planet> planet;
+    std::vector<float> welded;
+    VertexNeighbours nb;
+    PhysicalScale scale;
+    Climate climate;
+    std::vector<double> elevation; // metres above the sea, 0 over it
+};
+
+SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
+{
+    SeededClimate s{quietPlanet(seed, subdivisions, 5000), {}, {}, {}, {}, {}};
+    Options options;
+    options.landPercent = 30.0;
+    {
+        QuietStdout quiet;
+        settleShape(*s.planet, options);
+    }
+    gatherWelded(s.planet->weld, s.planet->vertices.data(), s.welded);
+    s.nb = vertexNeighbours(s.planet->weld);
+    s.scale = physicalScaleOf(s.welded.data(), s.planet->weld.vertexCount(), s.planet->shape.seaRadius, 6371.0, 8000.0);
+    s.climate = computeClimate(s.planet->weld, s.nb, s.welded.data(), s.scale);
+    for (std::size_t v = 0; v < s.welded.size() / 3; ++v) {
+        const double x = s.welded[3 * v], y = s.welded[3 * v + 1], z = s.welded[3 * v + 2];
+        s.elevation.push_back(std::max(0.0, s.scale.elevationMetres(std::sqrt(x * x + y * y + z * z))));
+    }
+    return s;
+}
+
+PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
+{
+    const SeededClimate s = seededClimate(seed, subdivisions);
+    const Climate& c = s.climate;
+    const Globe g = globeOf(s.planet->weld, s.welded);
+    PlanetFigures f;
+    std::set<Biome> classes;
+    for (std::size_t v = 0; v < g.area.size(); ++v) {
+        const double a = g.area[v], lat = std::fabs(g.latitude[v]);
+        f.classArea[std::size_t(c.biome[v])] += a;
+        if (c.biome[v] == Biome::Ocean || c.biome[v] == Biome::SeaIce)
+            continue;
+        classes.insert(c.biome[v]);
+        if (lat < 10)
+            f.equator.add(c.rain[v], a);
+        else if (lat >= 20 && lat < 30)
+            f.subtropics.add(c.rain[v], a);
+        else if (lat >= 45 && lat < 60)
+            f.midLatitudes.add(c.rain[v], a);
+        if (s.elevation[v] > 1000.0) {
+            const double rise = riseAlongWind(s.nb, g, s.elevation, v);
+            if (rise > 0)
+                f.windward.add(c.rain[v], a);
+            else if (rise < 0)
+                f.lee.add(c.rain[v], a);
+        }
+        if (c.biome[v] == Biome::HotDesert)
+            f.desertLatitude.add(lat, a);
+        if (c.biome[v] == Biome::TropicalRainforest) {
+            f.rainforestLatitude.add(lat, a);
+            f.rainforestArea += a;
+            f.rainforestNearEquator += lat <= 15 ? a : 0;
+        }
+    }
+    f.landClasses = int(classes.size());
+    f.iceEdgeSpread[0] = iceEdgeSpread(g, c, 1);
+    f.iceEdgeSpread[1] = iceEdgeSpread(g, c, -1);
+    return f;
+}
+
+void printSummary(const PlanetFigures& all, int seeds, int manyClasses, double leastIceSpread)
+{
+    std::printf("\nAll %d planets, area-weighted over the land:\n", seeds);
+    std::printf("  rain 20-30° / rain within 10° of the equator  %.2f  (at most 0.6)\n", all.subtropics.mean() / all.equator.mean());
+    std::printf("  rain 45-60° / rain 20-30°                     %.2f  (at least 1.3)\n", all.midLatitudes.mean() / all.subtropics.mean());
+    std::printf("  rain above 1000 m, windward / lee             %.2f  (at least 1.5)\n", all.windward.mean() / all.lee.mean());
+    std::printf("  planets with at least 9 land classes          %d of %d  (at least 15 of 20)\n", manyClasses, seeds);
+    std::printf("  hot desert's mean latitude                    %.1f°  (15° to 35°)\n", all.desertLatitude.mean());
+    std::printf("  tropical rainforest's mean latitude           %.1f°  (within 15°); %.1f%% of it within 15°\n",
+                all.rainforestLatitude.mean(), 100.0 * all.rainforestNearEquator / all.rainforestArea);
+    std::printf("  least spread of the ice edge around a pole    %.1f°  (at least 5°)\n", leastIceSpread);
+    double land = 0, surface = 0;
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+        surface += all.classArea[b], land += b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce) ? 0 : all.classArea[b];
+    std::printf("\nShares of the surface (sea classes) and of the land (the others):\n");
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b) {
+        const bool sea = b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce);
+        std::printf("  %-26s %5.1f%%\n", BIOME_CLASSES[b].name, 100.0 * all.classArea[b] / (sea ? surface : land));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int seeds = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int subdivisions = argc > 2 ? std::atoi(argv[2]) : 7;
+    std::printf("seed  rain<10°  20-30°  45-60°  20-30/eq  45-60/20-30  windward  lee  ratio  classes  desert°  forest°  ice N°  ice S°\n");
+    PlanetFigures all;
+    int manyClasses = 0;
+    double leastIceSpread = 90;
+    for (int seed = 1; seed <= seeds; ++seed) {
+        const PlanetFigures f = figuresOf(std::uint32_t(seed), subdivisions);
+        std::printf("%4d  %8.0f  %6.0f  %6.0f  %8.2f  %11.2f  %8.0f  %3.0f  %5.2f  %7d  %7.1f  %7.1f  %6.1f  %6.1f\n", seed,
+                    f.equator.mean(), f.subtropics.mean(), f.midLatitudes.mean(), f.subtropics.mean() / f.equator.mean(),
+                    f.midLatitudes.mean() / f.subtropics.mean(), f.windward.mean(), f.lee.mean(),
+                    f.windward.mean() / f.lee.mean(), f.landClasses, f.desertLatitude.mean(), f.rainforestLatitude.mean(),
+                    f.iceEdgeSpread[0], f.iceEdgeSpread[1]);
+        for (auto [to, from] : {std::pair{&all.equator, &f.equator}, {&all.subtropics, &f.subtropics},
+                                {&all.midLatitudes, &f.midLatitudes}, {&all.windward, &f.windward}, {&all.lee, &f.lee},
+                                {&all.desertLatitude, &f.desertLatitude}, {&all.rainforestLatitude, &f.rainforestLatitude}})
+            to->rain += from->rain, to->area += from->area;
+        for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+            all.classArea[b] += f.classArea[b];
+        all.rainforestArea += f.rainforestArea, all.rainforestNearEquator += f.rainforestNearEquator;
+        manyClasses += f.landClasses >= 9;
+        leastIceSpread = std::min({leastIceSpread, f.iceEdgeSpread[0], f.iceEdgeSpread[1]});
+    }
+    printSummary(all, seeds, manyClasses, leastIceSpread);
+}

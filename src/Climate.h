@@ -1,0 +1,36 @@
+#pragma once
+
+#include "Biomes.h"
+#include "IcosphereWeld.h"
+#include "PhysicalScale.h"
+#include "VertexNeighbours.h"
+#include "WindSweep.h"
+
+#include <vector>
+
+// The planet's climate, computed on top of the land without changing it.
+struct Climate {
+    std::vector<float> temperature; // °C, annual mean at the surface (sea vertices: at the sea's surface), per welded vertex
+    std::vector<float> rain;        // mm a year, per welded vertex, the sea's own rain over the sea
+    std::vector<Biome> biome;       // per welded vertex
+};
+
+// The annual mean at sea level over the open sea, °C, at a latitude in
+// degrees: about 27 °C on the equator, -25 °C at the poles.
+float seaLevelTemperature(float latitudeDegrees);
+
+// How much colder the air is per kilometre above the sea, °C.
+inline constexpr float LAPSE_C_PER_KM = 6.5f;
+
+// Threads computeClimate shares its work among unless told otherwise.
+inline constexpr int CLIMATE_THREADS = 2;
+
+// A vertex is land when its radius is above scale.seaRadius. welded: x, y, z
+// per welded vertex, in the weld's order; +y is north. neighbours: of weld.
+// The same land gives the same climate, byte for byte, for any count of
+// threads (1 or more; a thread that cannot start leaves its share to the
+// caller's). Throws std::invalid_argument when neighbours are not weld's,
+// std::bad_alloc when the working arrays (about 120 bytes a vertex) cannot be
+// had.
+Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
+                       const PhysicalScale& scale, int threads = CLIMATE_THREADS);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+
+// Metres and kilometres for a planet whose sea radius is 1 model unit.
+struct PhysicalScale {
+    double radiusKm = 6371.0;      // --radius-km: the sea's radius
+    double highestMetres = 8000.0; // --highest: where the highest land stands
+    double seaRadius = 1.0;        // model units: where the sea stands (1, or the one --land chose)
+    double metresPerUnit = 0.0;    // the one factor: elevation in metres = (r - seaRadius) * metresPerUnit, sea floor too
+
+    // Metres above the sea (negative below it) of a point at radius, model units.
+    double elevationMetres(double radius) const;
+    // Kilometres along the sea's surface per radian.
+    double kmPerRadian() const { return radiusKm; }
+};
+
+// Height above the sea, in model units, that a planet with no land above its
+// sea is scaled as if its highest land stood at: 180 fault planes' steps,
+// about what the highest land of a planet of 5000 planes rises to above
+// radius 1 (130 to 280 steps for seeds 1 to 5 at 7 subdivisions).
+inline constexpr double FALLBACK_RELIEF_UNITS = 180.0 / 1500.0;
+
+// The scale that puts the highest welded vertex at highestMetres. A planet
+// with no vertex above the sea (or no vertex) gets the factor that would put
+// land FALLBACK_RELIEF_UNITS above the sea at highestMetres, so its sea floor
+// still has depths in metres of the usual size.
+// welded: x, y, z per welded vertex.
+PhysicalScale physicalScaleOf(const float* welded, std::size_t vertexCount, double seaRadius, double radiusKm,
+                              double highestMetres);

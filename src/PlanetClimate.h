@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Climate.h"
+#include "PhysicalScale.h"
+
+#include <memory>
+#include <vector>
+
+class LandSnapshot;
+class Planet;
+
+// A planet's climate as its saves and its window take it: computed from the
+// land as generated (a relief stretches the shown land, not the climate),
+// with the sea where the planet's shape puts it and the planet's size.
+struct PlanetClimate {
+    PhysicalScale scale;
+    Climate climate;
+};
+
+// x, y, z per welded vertex of land, a snapshot of planet's.
+std::vector<float> weldedPositions(const Planet& planet, const LandSnapshot& land);
+
+// The planet's scale for land, a snapshot of its land.
+PhysicalScale physicalScaleOf(const Planet& planet, const LandSnapshot& land);
+
+// The climate of land, a snapshot of planet's. The final land's, once the
+// planet's shape is settled, is computed once and kept on the planet (a
+// second caller meanwhile waits for it); land caught part-way through a
+// live generation gets its own. Throws std::bad_alloc without memory.
+std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land);
