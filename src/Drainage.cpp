@@ -2,26 +2,74 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <tuple>
+#include <new>
 
 namespace {
 
 constexpr std::uint32_t NONE = 0xFFFFFFFFu;
 
-// A vertex waiting in the flood: its filled height, then the order it was
-// found in, so that a flat is crossed outward from where it was entered.
-using Waiting = std::tuple<double, std::uint64_t, std::uint32_t>;
+// The vertices waiting in the flood, by filled height (on HEIGHT_QUANTUM's
+// grid, one bucket a level) and within a level in the order they were found,
+// so that a flat is crossed outward from where it was entered. Every vertex
+// waits once; the flood never takes a level below the one it is at.
+class Buckets {
+public:
+    // The buckets from lowest to highest; throws std::bad_alloc for a land
+    // whose heights span more than about 700 sea radii.
+    static std::size_t countFor(double lowest, double highest)
+    {
+        const double levels = (highest - lowest) / HEIGHT_QUANTUM + 1.0;
+        if (!(levels <= double(1u << 26)))
+            throw std::bad_alloc();
+        return std::size_t(levels) + 1;
+    }
+    // Its lists lie at lists, all NONE: count heads, count tails, then one
+    // link a vertex.
+    Buckets(double lowest, std::size_t count, std::uint32_t* lists)
+        : base(lowest), count(count), head(lists), tail(lists + count), next(lists + 2 * count)
+    {
+    }
+    void push(std::uint32_t v, double level)
+    {
+        const std::size_t b = std::size_t(std::llround((level - base) / HEIGHT_QUANTUM));
+        if (tail[b] == NONE)
+            head[b] = v;
+        else
+            next[tail[b]] = v;
+        tail[b] = v;
+    }
+    // The next vertex, or NONE when none waits.
+    std::uint32_t pop()
+    {
+        while (at < count && head[at] == NONE)
+            ++at;
+        if (at == count)
+            return NONE;
+        const std::uint32_t v = head[at];
+        head[at] = next[v];
+        if (head[at] == NONE)
+            tail[at] = NONE;
+        return v;
+    }
+
+private:
+    double base;
+    std::size_t count, at = 0;
+    std::uint32_t *head, *tail, *next;
+};
 
 struct Flood {
     const DrainageInput& in;
     Drainage& out;
-    std::vector<std::uint8_t> found; // pushed once
-    std::vector<std::uint32_t> rank; // pop order, NONE before
-    std::vector<Waiting> heap;
-    std::uint64_t sequence = 0;
+    const std::vector<double>& direction; // unit x, y, z per vertex
+    // Per vertex its place in the flood's order once taken; WAITING
+    // between being found and being taken, NONE before.
+    std::uint32_t* rank;
+    Buckets waiting;
 
     bool isSea(std::uint32_t v) const { return out.sea[v] != 0; }
+    static constexpr std::uint32_t WAITING = NONE - 1;
+    bool taken(std::uint32_t v) const { return rank[v] < WAITING; }
     void push(std::uint32_t v, double level);
     double distance(std::uint32_t a, std::uint32_t b) const;
     void seed();
@@ -31,24 +79,18 @@ struct Flood {
 
 void Flood::push(std::uint32_t v, double level)
 {
-    found[v] = 1;
+    rank[v] = WAITING;
     out.filled[v] = level;
-    heap.emplace_back(level, sequence++, v);
-    std::push_heap(heap.begin(), heap.end(), std::greater<>());
+    waiting.push(v, level);
 }
 
 // Chord between the directions of a and b on the unit sphere.
 double Flood::distance(std::uint32_t a, std::uint32_t b) const
 {
-    const float* p = in.positions + 3 * std::size_t(a);
-    const float* q = in.positions + 3 * std::size_t(b);
-    const double ra = out.height[a], rb = out.height[b];
-    double sum = 0.0;
-    for (int k = 0; k < 3; ++k) {
-        const double d = p[k] / ra - q[k] / rb;
-        sum += d * d;
-    }
-    return std::sqrt(sum);
+    const double* p = &direction[3 * std::size_t(a)];
+    const double* q = &direction[3 * std::size_t(b)];
+    const double x = p[0] - q[0], y = p[1] - q[1], z = p[2] - q[2];
+    return std::sqrt(x * x + y * y + z * z);
 }
 
 // Sea vertices are sinks; land beside the sea drains into its lowest sea
@@ -89,7 +131,7 @@ void Flood::chooseReceiver(std::uint32_t v)
     std::uint32_t best = NONE;
     double bestSlope = 0.0;
     for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w) {
-        if (rank[*w] == NONE || isSea(*w))
+        if (!taken(*w) || isSea(*w))
             continue;
         const double slope = (out.filled[v] - out.filled[*w]) / distance(v, *w);
         if (best == NONE || slope > bestSlope || (slope == bestSlope && rank[*w] < rank[best])) {
@@ -103,17 +145,15 @@ void Flood::chooseReceiver(std::uint32_t v)
 void Flood::run()
 {
     std::uint32_t popped = 0;
-    while (!heap.empty()) {
-        std::pop_heap(heap.begin(), heap.end(), std::greater<>());
-        const auto [level, order, v] = heap.back();
-        heap.pop_back();
+    for (std::uint32_t v = waiting.pop(); v != NONE; v = waiting.pop()) {
+        const double level = out.filled[v];
         if (out.receiver[v] == NONE)
             chooseReceiver(v);
         rank[v] = popped++;
         if (out.receiver[v] != v)
             out.stack.push_back(v);
         for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w)
-            if (!found[*w] && !isSea(*w))
+            if (rank[*w] == NONE && !isSea(*w))
                 push(*w, std::max(out.height[*w], level));
     }
 }
@@ -155,8 +195,8 @@ std::vector<std::uint32_t> lakeFrom(const DrainageInput& in, Drainage& d, std::u
     return members;
 }
 
-// Describes the lake of members, or unmarks them when it is too shallow.
-void describeLake(Drainage& d, const std::vector<std::uint32_t>& members)
+// Describes the lake of members; false when it is too shallow to be one.
+bool describeLake(Drainage& d, const std::vector<std::uint32_t>& members)
 {
     Lake lake;
     lake.level = d.filled[members[0]];
@@ -173,84 +213,103 @@ void describeLake(Drainage& d, const std::vector<std::uint32_t>& members)
             lake.outlet = r;
         }
     }
-    if (lake.deepest >= LAKE_DEPTH_MIN) {
-        d.lakes.push_back(lake);
-        return;
-    }
-    for (const std::uint32_t v : members)
-        d.lakeOf[v] = Drainage::NO_LAKE;
+    if (lake.deepest < LAKE_DEPTH_MIN)
+        return false;
+    d.lakes.push_back(lake);
+    return true;
 }
 
 void findLakes(const DrainageInput& in, Drainage& d)
 {
+    constexpr std::uint32_t SHALLOW = Drainage::NO_LAKE - 1; // flooded, but no lake
     d.lakeOf.assign(d.vertexCount(), Drainage::NO_LAKE);
-    std::vector<std::uint8_t> seen(d.vertexCount(), 0);
+    d.lakes.clear();
     for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
-        if (seen[v] || !flooded(d, v))
+        if (d.lakeOf[v] != Drainage::NO_LAKE || !flooded(d, v))
             continue;
         const std::vector<std::uint32_t> members = lakeFrom(in, d, v, std::uint32_t(d.lakes.size()));
-        for (const std::uint32_t m : members)
-            seen[m] = 1;
-        describeLake(d, members);
+        if (!describeLake(d, members))
+            for (const std::uint32_t m : members)
+                d.lakeOf[m] = SHALLOW;
     }
+    for (std::uint32_t& lake : d.lakeOf)
+        lake = lake == SHALLOW ? Drainage::NO_LAKE : lake;
 }
 
 } // namespace
 
-std::vector<double> vertexAreas(const IcosphereWeld& weld, const float* positions)
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
 {
     const std::size_t n = weld.vertexCount();
-    std::vector<double> area(n, 0.0);
+    SphereGeometry out{std::vector<double>(3 * n), std::vector<double>(n, 0.0)};
+    for (std::size_t v = 0; v < n; ++v) {
+        const float* q = positions + 3 * v;
+        const double r = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2]);
+        for (int c = 0; c < 3; ++c)
+            out.direction[3 * v + c] = r > 0.0 ? q[c] / r : 0.0;
+    }
     for (std::size_t t = 0; t < weld.faceCount(); ++t) {
-        double p[3][3];
-        for (int k = 0; k < 3; ++k) {
-            const float* q = positions + 3 * std::size_t(weld.cornerToVertex[3 * t + k]);
-            const double r = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2]);
-            for (int c = 0; c < 3; ++c)
-                p[k][c] = r > 0.0 ? q[c] / r : 0.0;
-        }
-        double e1[3], e2[3];
-        for (int c = 0; c < 3; ++c) {
-            e1[c] = p[1][c] - p[0][c];
-            e2[c] = p[2][c] - p[0][c];
-        }
+        const double* p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = &out.direction[3 * std::size_t(weld.cornerToVertex[3 * t + k])];
+        const double e1[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+        const double e2[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
         const double x = e1[1] * e2[2] - e1[2] * e2[1], y = e1[2] * e2[0] - e1[0] * e2[2],
                      z = e1[0] * e2[1] - e1[1] * e2[0];
         const double third = std::sqrt(x * x + y * y + z * z) / 6.0;
         for (int k = 0; k < 3; ++k)
-            area[weld.cornerToVertex[3 * t + k]] += third;
+            out.area[weld.cornerToVertex[3 * t + k]] += third;
     }
     // The flat faces fall short of the sphere; scale them onto it.
     double total = 0.0;
-    for (const double a : area)
+    for (const double a : out.area)
         total += a;
     const double scale = total > 0.0 ? 4.0 * 3.14159265358979323846 / total : 0.0;
-    for (double& a : area)
+    for (double& a : out.area)
         a *= scale;
-    return area;
+    return out;
 }
 
-Drainage drainLand(const DrainageInput& input)
+void drainLand(const DrainageInput& input, Drainage& out)
 {
     const std::size_t n = input.weld.vertexCount();
-    Drainage out;
     out.height.resize(n);
     out.sea.resize(n);
+    double lowest = HUGE_VAL, highest = -HUGE_VAL;
     for (std::size_t v = 0; v < n; ++v) {
         const float* p = input.positions + 3 * v;
         const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
         out.sea[v] = radius <= input.seaRadius;
         out.height[v] = std::round(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
+        if (!out.sea[v]) {
+            lowest = std::min(lowest, out.height[v]);
+            highest = std::max(highest, out.height[v]);
+        }
     }
+    if (lowest > highest)
+        lowest = highest = 0.0;
     out.filled = out.height;
-    out.area = vertexAreas(input.weld, input.positions);
+    SphereGeometry own;
+    if (!input.geometry)
+        own = sphereGeometry(input.weld, input.positions);
+    const SphereGeometry& geometry = input.geometry ? *input.geometry : own;
+    out.area = geometry.area;
     out.receiver.assign(n, NONE);
+    out.stack.clear();
     out.stack.reserve(n);
-    Flood flood{input, out, std::vector<std::uint8_t>(n, 0), std::vector<std::uint32_t>(n, NONE), {}, 0};
-    flood.heap.reserve(n / 8 + 16);
+    out.landRain = 0.0;
+    const std::size_t buckets = Buckets::countFor(lowest, highest);
+    out.work.assign(n + 2 * buckets + n, NONE);
+    Flood flood{input, out, geometry.direction, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
     flood.seed();
     flood.run();
     accumulate(input, out);
     findLakes(input, out);
+}
+
+Drainage drainLand(const DrainageInput& input)
+{
+    Drainage out;
+    drainLand(input, out);
     return out;
 }

@@ -35,15 +35,29 @@ struct Lake {
     double inflow = 0.0;         // the flow leaving it through the outlet (as Drainage::flow)
 };
 
+// What drainage needs of the land that its heights leave as they are.
+struct SphereGeometry {
+    std::vector<double> direction; // unit x, y, z per welded vertex
+    // Each vertex's share of the unit sphere: a third of every face around
+    // it, the faces' corners taken at their directions; all sum to 4 pi.
+    std::vector<double> area;
+};
+
+// The geometry of the welded land positions (x, y, z per welded vertex).
+// Throws std::bad_alloc.
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions);
+
 // What drainage works from: the welded land (x, y, z per welded vertex in the
 // weld's order), its neighbours and the sea. rain, when given, is mm a year
-// per welded vertex (0 or more); otherwise UNIFORM_RAIN everywhere.
+// per welded vertex (0 or more); otherwise UNIFORM_RAIN everywhere. Heights
+// are rounded to HEIGHT_QUANTUM.
 struct DrainageInput {
     const IcosphereWeld& weld;
     const VertexNeighbours& neighbours;
     const float* positions;
     double seaRadius = 1.0;
     const float* rain = nullptr;
+    const SphereGeometry* geometry = nullptr; // of these positions; worked out when not given
 };
 
 struct Drainage {
@@ -54,7 +68,7 @@ struct Drainage {
     std::vector<double> height;
     std::vector<std::uint8_t> sea; // 1 where the radius, as it stands, is at or below the sea's
     std::vector<double> filled;   // the surface water flows over: height, depressions raised to their spill
-    std::vector<double> area;     // the vertex's share of the unit sphere (all sum to 4 pi)
+    std::vector<double> area;     // as SphereGeometry::area
     // Per vertex the neighbour its water flows to; a sink (a sea vertex, or
     // on a world without sea its lowest vertex) is its own receiver.
     std::vector<std::uint32_t> receiver;
@@ -67,6 +81,7 @@ struct Drainage {
     std::vector<std::uint32_t> lakeOf; // per vertex: index into lakes, or NO_LAKE
     std::vector<Lake> lakes;           // in the order of their lowest vertex's number
     double landRain = 0.0;             // rain on all land vertices, as flow counts it
+    std::vector<std::uint32_t> work;   // the flood's working memory, kept for the next drainLand into this
 
     std::size_t vertexCount() const { return height.size(); }
     bool isSink(std::uint32_t v) const { return receiver[v] == v; }
@@ -74,9 +89,10 @@ struct Drainage {
 };
 
 // Drains the land of input. Throws std::bad_alloc when the arrays (about 80
-// bytes a vertex) cannot be had.
+// bytes a vertex) cannot be had, or the land's heights span more than 2^26
+// quanta (about 700 sea radii).
 Drainage drainLand(const DrainageInput& input);
 
-// Each vertex's share of the unit sphere: a third of every face around it,
-// the face's corners taken at their directions from the centre.
-std::vector<double> vertexAreas(const IcosphereWeld& weld, const float* positions);
+// The same into out, whose memory is kept from call to call.
+void drainLand(const DrainageInput& input, Drainage& out);
+
