@@ -57,12 +57,19 @@ MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std:
     return {true, written};
 }
 
-bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
+// "seed S" for the saving records, with ", erosion N steps" for eroded land.
+std::string planetLabel(const Planet& planet)
+{
+    std::string label = "seed " + std::to_string(planet.seed);
+    return planet.erosionSteps > 0 ? label + ", erosion " + std::to_string(planet.erosionSteps) + " steps" : label;
+}
+
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, const Planet& planet)
 {
     if (!outcome)
         return true;
     if (outcome->written)
-        ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, outcome->text.c_str());
+        ORB_LOG(Info, "Planet (%s): %s saved to %s", planetLabel(planet).c_str(), what, outcome->text.c_str());
     else
         ORB_LOG(Error, "%s", outcome->text.c_str());
     return outcome->written;
@@ -107,8 +114,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
             writeHeight(*targets.height);
         helper.join();
     }
-    const int colourWritten = targets.colour && logged(colour, "map", planet.seed);
-    return colourWritten + int(targets.height && logged(height, "height map", planet.seed));
+    const int colourWritten = targets.colour && logged(colour, "map", planet);
+    return colourWritten + int(targets.height && logged(height, "height map", planet));
 }
 
 // Writes one cube face picture; false (logged) when it could not be.
@@ -144,7 +151,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
             return false;
     }
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planetLabel(planet).c_str(),
             stem.c_str());
     return true;
 }
@@ -169,6 +176,7 @@ MeshInfo meshInfoOf(const Planet& planet)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = planet.liveJob->applied.load();
         info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
@@ -180,6 +188,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = land.applied();
         info.stopped = land.stopped();
@@ -198,7 +207,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
-    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, written.c_str());
+    ORB_LOG(Info, "Planet (%s) exported to %s", planetLabel(planet).c_str(), written.c_str());
     return true;
 }
 
