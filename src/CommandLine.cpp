@@ -3,6 +3,7 @@
 #include "CubeFaces.h"
 #include "FileIdentity.h"
 #include "MeshExport.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
 
@@ -101,7 +102,8 @@ int laterPlanetNumber(const std::string& path, const std::string& first)
 std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
 {
     const std::pair<const char*, const std::string*> paths[] = {
-        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath}};
+        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
+        {"--rivers", &options.riversPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -147,7 +149,7 @@ std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
-           "                [--erosion STEPS]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -170,6 +172,7 @@ std::string usageText()
            "                        in the window, the maps and the exports\n"
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
+           "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -243,6 +246,10 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!isExportPath(std::string(value)))
             return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
+    } else if (name == "--rivers") {
+        if (!isGeoJsonPath(std::string(value)))
+            return "--rivers takes a file name ending in .geojson, not " + quoted;
+        options.riversPath = value;
     } else if (name == "--cube-faces") {
         if (value.empty() || value.back() == '/')
             return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
@@ -260,7 +267,7 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 bool takesValue(std::string_view name)
 {
     for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
-                              "--cube-faces", "--cube-size", "--erosion"})
+                              "--cube-faces", "--cube-size", "--erosion", "--rivers"})
         if (name == known)
             return true;
     return false;

@@ -9,6 +9,8 @@
 #include "MapGeoreference.h"
 #include "Planet.h"
 #include "ColourMap.h"
+#include "LandNormals.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 
 #include <string>
@@ -33,7 +35,7 @@ bool mapsAsked(const Options& options)
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
-           !options.cubeFacesPrefix.empty();
+           !options.cubeFacesPrefix.empty() + !options.riversPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -225,6 +227,31 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size)
     return ran && written;
 }
 
+bool saveRiversOf(Planet& planet, const SaveTarget& target)
+{
+    std::string error, written;
+    bool saved = false;
+    const bool ran = runAtBoundary(
+        [&] {
+            const LandSnapshot snapshot(planet);
+            std::vector<float> positions(3 * planet.weld.vertexCount());
+            for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
+                std::copy_n(snapshot.position(v), 3, &positions[3 * v]);
+            const LandWater water = landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+            saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
+                                   &written);
+        },
+        {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
+    if (!ran)
+        return false;
+    if (!saved) {
+        ORB_LOG(Error, "Could not save the rivers to %s: %s", target.name().c_str(), error.c_str());
+        return false;
+    }
+    ORB_LOG(Info, "Planet (%s): rivers saved to %s", planetLabel(planet).c_str(), written.c_str());
+    return true;
+}
+
 bool savesAsked(const Options& options)
 {
     return filesAsked(options) > 0;
@@ -251,6 +278,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
     }
+    if (!options.riversPath.empty())
+        run.written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)));
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));

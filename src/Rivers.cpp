@@ -82,3 +82,13 @@ RiverNetwork findRivers(const Drainage& d, double threshold)
     }
     return network;
 }
+
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius)
+{
+    LandWater water;
+    water.geometry = sphereGeometry(weld, positions);
+    const VertexNeighbours neighbours = vertexNeighbours(weld);
+    drainLand({weld, neighbours, positions, seaRadius, nullptr, &water.geometry}, water.drainage);
+    water.network = findRivers(water.drainage, riverThreshold(weld.vertexCount()));
+    return water;
+}

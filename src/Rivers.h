@@ -37,3 +37,15 @@ double riverThreshold(std::size_t vertexCount);
 
 // The rivers of drainage carrying threshold or more. Throws std::bad_alloc.
 RiverNetwork findRivers(const Drainage& drainage, double threshold);
+
+// A land's water: its drainage, its rivers at riverThreshold, and what
+// drained it, for the files and maps.
+struct LandWater {
+    SphereGeometry geometry;
+    Drainage drainage;
+    RiverNetwork network;
+};
+
+// The water of the welded land positions (x, y, z per welded vertex) over a
+// sea of seaRadius. Throws std::bad_alloc.
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius);
