@@ -77,6 +77,20 @@ bool logged(const std::optional<MapOutcome>& outcome, const char* what, const Pl
     return outcome->written;
 }
 
+// The water of land, a snapshot of planet's.
+LandWater waterOf(const Planet& planet, const LandSnapshot& land)
+{
+    std::vector<float> positions(3 * planet.weld.vertexCount());
+    for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
+        std::copy_n(land.position(v), 3, &positions[3 * v]);
+    return landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+}
+
+std::vector<double> freshWaterOf(const Planet& planet, const LandSnapshot& land)
+{
+    return freshWaterShares(waterOf(planet, land));
+}
+
 // Files saved together under numbered names take exactly the number the
 // first of them claimed (written to firstWritten), so two programs saving at
 // once never mix their sets; a target named by the user stays as it is.
@@ -97,7 +111,8 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
 int writeMaps(Planet& planet, const MapTargets& targets, int width)
 {
     const LandSnapshot land(planet);
-    const HeightGrid grid = buildHeightGrid(planet, land, width);
+    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
+                                           : buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
@@ -138,6 +153,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
 {
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
+    const LandRadii freshWater(planet, freshWaterOf(planet, snapshot));
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
     const SaveTarget firstTarget = targetFor(std::string("-") + CUBE_FACE_NAMES[0] + ".png");
@@ -146,9 +162,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), target(name + ".png"),
                        heightComment, face == 0 ? &first : nullptr) ||
-            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), target(name + "-colour.png"),
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius, &water), target(name + "-colour.png"),
                        header, nullptr))
             return false;
     }
@@ -234,10 +251,7 @@ bool saveRiversOf(Planet& planet, const SaveTarget& target)
     const bool ran = runAtBoundary(
         [&] {
             const LandSnapshot snapshot(planet);
-            std::vector<float> positions(3 * planet.weld.vertexCount());
-            for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
-                std::copy_n(snapshot.position(v), 3, &positions[3 * v]);
-            const LandWater water = landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+            const LandWater water = waterOf(planet, snapshot);
             saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
                                    &written);
         },
