@@ -6,7 +6,8 @@
 #
 #   scripts/drainage-figures.sh BUILD_DIR [EROSION_STEPS]
 #
-# Needs gdal-bin and python3. Works in a fresh temporary folder.
+# Needs gdal-bin and python3. Works in a fresh temporary folder. SKIP_MODEL=1
+# leaves out the model's part.
 set -euo pipefail
 
 build=$(cd "${1:?usage: drainage-figures.sh BUILD_DIR [EROSION_STEPS]}" && pwd)
@@ -15,7 +16,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 echo "== drainage and erosion ($steps steps), from the model"
-"$build/bench/orbivane_drainage_bench" --figures "$steps" 20
+[ "${SKIP_MODEL:-}" = 1 ] || "$build/bench/orbivane_drainage_bench" --figures "$steps" 20
 
 echo "== the files"
 cd "$work"
@@ -23,6 +24,8 @@ for seed in $(seq 1 20); do
   printf '7\n5000\nn\n' | env -u DISPLAY "$build/orbivane" --seed "$seed" --land 30 --rivers r.geojson \
     --heightmap h.png --map-width 8192 >/dev/null 2>&1 || true
   ogrinfo -ro -al r.geojson >info.txt
+  # An uncompressed copy: a PNG is read again from its start for every point.
+  gdal_translate -q -of GTiff h.png h.tif
   python3 - "$seed" <<'PY'
 import json, re, subprocess, sys
 seed = sys.argv[1]
@@ -34,7 +37,7 @@ info = open("info.txt").read()
 read = len(re.findall(r"^OGRFeature", info, re.M))
 rivers = [f["geometry"]["coordinates"] for f in features if f["properties"]["kind"] == "river"]
 points = "".join(f"{lon} {lat}\n" for line in rivers for lon, lat in line)
-values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.png"], input=points,
+values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.tif"], input=points,
                         capture_output=True, text=True, check=True).stdout.split()
 comment = open("h.png", "rb").read(4096)
 low, high = map(float, re.search(rb"radius ([0-9.]+) to ([0-9.]+)", comment).groups())
