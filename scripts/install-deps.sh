@@ -14,7 +14,7 @@ run_packages=(
   g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
-  # The biome legends (FILE.json, the .glb's extras) are written with it.
+  # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
 )
 test_packages=(

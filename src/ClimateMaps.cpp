@@ -58,6 +58,8 @@ Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const st
             Rgb colour = pixelColour(interpolated(corners[i], channels), grid.radius[p], sea);
             if (grid.radius[p] >= sea)
                 colour = reliefShaded(colour, hillShade(grid, i, j, sea));
+            if (!grid.water.empty() && grid.radius[p] >= sea)
+                colour = withFreshWater(colour, grid.water[p], static_cast<float>(mapDirection(0, j, grid.width)[1]));
             putRgb8(colour, &image.rgb[3 * p]);
         }
     });
@@ -65,7 +67,7 @@ Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const st
 }
 
 Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& land, int face, int size,
-                            const std::vector<float>& channels, double seaRadius)
+                            const std::vector<float>& channels, double seaRadius, const std::vector<float>* water)
 {
     Image image;
     image.width = image.height = size;
@@ -77,8 +79,12 @@ Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& la
     land.lookUpCorners(size, size, rows, [&](int j, const PixelCorners* corners) {
         for (int i = 0; i < size; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * size + i;
-            putRgb8(pixelColour(interpolated(corners[i], channels), radii[p], static_cast<float>(seaRadius)),
-                    &image.rgb[3 * p]);
+            Rgb colour = pixelColour(interpolated(corners[i], channels), radii[p], static_cast<float>(seaRadius));
+            if (water && radii[p] >= seaRadius) {
+                const std::array<double, 3> d = cubeFaceDirection(face, i, j, size);
+                colour = withFreshWater(colour, (*water)[p], static_cast<float>(d[1] / std::hypot(d[0], d[1], d[2])));
+            }
+            putRgb8(colour, &image.rgb[3 * p]);
         }
     });
     return image;

@@ -24,14 +24,17 @@ std::vector<float> viewVertexChannels(const Climate& climate, ClimateView view);
 // The colour map of a climate view: the land in its corners' colours under
 // the heights' hill shading; the sea darker with depth and white where its
 // corners' sea is frozen, unshaded. channels: viewVertexChannels. The grid
-// must come from land.
+// must come from land. Fresh water (the grid's water) over the land, as
+// colourMapOf paints it.
 Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const std::vector<float>& channels,
                          double seaRadius);
 
 // A cube face's colours in a climate view, unshaded (CubeFaces.h); radii:
-// cubeFaceRadii of land.
+// cubeFaceRadii of land; water, when given, the fresh water's share through
+// every pixel, as cubeColourFace takes it.
 Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& land, int face, int size,
-                            const std::vector<float>& channels, double seaRadius);
+                            const std::vector<float>& channels, double seaRadius,
+                            const std::vector<float>* water = nullptr);
 
 // The biome map, width wide and half as high: each pixel the class number
 // of the corner nearest it, the palette BIOME_CLASSES' colours.

@@ -3,6 +3,7 @@
 #include "CubeFaces.h"
 #include "FileIdentity.h"
 #include "MeshExport.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
 
@@ -104,7 +105,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
-        {"--biome-map", &options.biomeMapPath}};
+        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -158,6 +159,7 @@ std::string usageText()
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -195,6 +197,9 @@ std::string usageText()
            "  --climate-maps PREFIX\n"
            "                        write every planet's temperature (degrees C) and rain (mm a year) as 16-bit\n"
            "                        maps PREFIX-temperature.png and PREFIX-rain.png\n"
+           "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
+           "                        before it is shown or saved\n"
+           "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -262,6 +267,11 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
         if (!highest)
             return "--highest takes a number of metres above 0, up to 100000, not " + quoted;
         options.highestMetres = *highest;
+    } else if (name == "--erosion") {
+        const std::optional<int> steps = parseCount(value, 1, EROSION_STEPS_MAX);
+        if (!steps)
+            return "--erosion takes a whole number from 1 to " + std::to_string(EROSION_STEPS_MAX) + ", not " + quoted;
+        options.erosionSteps = *steps;
     } else if (name == "--land") {
         options.landPercent = parseNumber(value, 0.0, 100.0, false);
         if (!options.landPercent)
@@ -286,6 +296,10 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!isExportPath(std::string(value)))
             return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
+    } else if (name == "--rivers") {
+        if (!isGeoJsonPath(std::string(value)))
+            return "--rivers takes a file name ending in .geojson, not " + quoted;
+        options.riversPath = value;
     } else if (name == "--cube-faces") {
         if (value.empty() || value.back() == '/')
             return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
@@ -314,7 +328,8 @@ bool takesValue(std::string_view name)
 {
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
-                              "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps"})
+                              "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
+                              "--rivers"})
         if (name == known)
             return true;
     return false;

@@ -35,10 +35,13 @@ struct Options {
     ClimateView view = ClimateView::Biomes; // what the saved colours show
     std::string biomeMapPath;          // FILE.png of biome class numbers and FILE.json, its legend; empty: none
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
+    std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
+    int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
 };
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
 inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;
+constexpr int EROSION_STEPS_MAX = 1000;
 
 struct ParsedCommandLine {
     Options options;

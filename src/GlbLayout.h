@@ -11,8 +11,8 @@
 // Blocks are written in this order, each 4-byte aligned: land POSITION,
 // NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL, then the
 // land's biome classes (_BIOME, one byte a vertex in a 4-byte element, as
-// glTF aligns every vertex attribute's elements). Buffer view i and accessor
-// i are block i.
+// glTF aligns every vertex attribute's elements), then the rivers' line
+// indices. Buffer view i and accessor i are block i.
 
 struct GlbBlock {
     std::uint64_t offset;  // bytes from the start of the BIN chunk's data
@@ -29,14 +29,16 @@ struct GlbLayout {
     std::vector<GlbBlock> blocks;
     std::uint64_t binBytes = 0;
     bool sea = false;
-    bool biomes = false; // the land carries _BIOME, the last block
+    bool biomes = false; // the land carries _BIOME, the block after the sea's
+    bool rivers = false; // a last block of line indices into the land's positions
 };
 
 // The blocks of a planet welded by weld; land and sea: x, y, z per welded
 // vertex (sea null when there is none), for the positions' bounds; biomes:
-// whether the land's classes go with it.
+// whether the land's classes go with it; riverIndices, the rivers' line
+// indices (none: no rivers mesh).
 GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
-                    bool biomes = false);
+                    bool biomes = false, std::uint64_t riverIndices = 0);
 
 // The JSON chunk's text (unpadded): asset with extras (with the classes'
 // legend when the land carries them, and the planet's size when known),

@@ -89,6 +89,7 @@ public:
     // The climate of its final land, made once when first asked for (PlanetClimate.h).
     std::mutex climateMutex;
     std::shared_ptr<const PlanetClimate> climate;
+    int erosionSteps = 0;          // erosion steps its land has had (--erosion); 0: as generated
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

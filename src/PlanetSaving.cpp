@@ -14,6 +14,8 @@
 #include "ColourMap.h"
 #include "SaveSet.h"
 #include "Screenshot.h"
+#include "LandNormals.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 
 #include <memory>
@@ -42,7 +44,8 @@ bool mapsAsked(const Options& options)
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
-           !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty();
+           !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
+           !options.riversPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -101,15 +104,36 @@ MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std
     }
 }
 
-bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
+// "seed S" for the saving records, with ", erosion N steps" for eroded land.
+std::string planetLabel(const Planet& planet)
+{
+    std::string label = "seed " + std::to_string(planet.seed);
+    return planet.erosionSteps > 0 ? label + ", erosion " + std::to_string(planet.erosionSteps) + " steps" : label;
+}
+
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, const Planet& planet)
 {
     if (!outcome)
         return true;
     if (outcome->written)
-        ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, outcome->text.c_str());
+        ORB_LOG(Info, "Planet (%s): %s saved to %s", planetLabel(planet).c_str(), what, outcome->text.c_str());
     else
         ORB_LOG(Error, "%s", outcome->text.c_str());
     return outcome->written;
+}
+
+// The water of land, a snapshot of planet's.
+LandWater waterOf(const Planet& planet, const LandSnapshot& land)
+{
+    std::vector<float> positions(3 * planet.weld.vertexCount());
+    for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
+        std::copy_n(land.position(v), 3, &positions[3 * v]);
+    return landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+}
+
+std::vector<double> freshWaterOf(const Planet& planet, const LandSnapshot& land)
+{
+    return freshWaterShares(waterOf(planet, land));
 }
 
 // Files saved together under numbered names take exactly the number the
@@ -133,7 +157,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
 {
     const LandSnapshot land(planet);
     const LandRadii radii(planet, land);
-    const HeightGrid grid = buildHeightGrid(radii, width);
+    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
+                                           : buildHeightGrid(radii, width);
     const MeshInfo info = meshInfoOf(planet, land);
     const std::string header = headerComment(info);
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
@@ -165,8 +190,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
             writeHeight(*targets.height);
         helper.join();
     }
-    const int colourWritten = targets.colour && logged(colour, "map", planet.seed);
-    return colourWritten + int(targets.height && logged(height, "height map", planet.seed));
+    const int colourWritten = targets.colour && logged(colour, "map", planet);
+    return colourWritten + int(targets.height && logged(height, "height map", planet));
 }
 
 // Writes one cube face picture into a new member of faces; false (logged)
@@ -195,9 +220,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
     if (needsClimate(view))
         channels = viewVertexChannels(climateOf(planet, snapshot)->climate, view);
     const double sea = planet.shape.seaRadius;
-    const auto colourFace = [&](const std::vector<float>& radii, int face) {
-        return channels.empty() ? cubeColourFace(radii, face, size, sea)
-                                : climateCubeColourFace(radii, land, face, size, channels, sea);
+    const LandRadii freshWater(planet, freshWaterOf(planet, snapshot));
+    const auto colourFace = [&](const std::vector<float>& radii, int face, const std::vector<float>& water) {
+        return channels.empty() ? cubeColourFace(radii, face, size, sea, &water)
+                                : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
     };
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
@@ -206,9 +232,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightComment, faces, set) ||
-            !writeFace(colourFace(radii, face), targetFor(name + "-colour.png"), header, faces, set))
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), header, faces, set))
             return false;
     }
     if (!set.commit()) {
@@ -220,7 +247,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
     }
     const std::string& first = faces.front()->finalPath;
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planetLabel(planet).c_str(),
             stem.c_str());
     return true;
 }
@@ -242,19 +269,19 @@ bool carriesBiomes(std::string name)
 // The biome map at path with its legend beside it (path's FILE.json); false
 // (logged) when either is not written.
 bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::string& header,
-                   const MapMetadata& metadata, std::uint32_t seed)
+                   const MapMetadata& metadata, const Planet& planet)
 {
     const Sidecar legend{SaveTarget::replacing(biomeLegendPath(path)), biomeLegendJson(2) + "\n"};
-    if (!logged(placeMap(map, SaveTarget::replacing(path), header, "biome map", metadata, {legend}), "biome map", seed))
+    if (!logged(placeMap(map, SaveTarget::replacing(path), header, "biome map", metadata, {legend}), "biome map", planet))
         return false;
-    ORB_LOG(Info, "Planet (seed %u): biome legend saved to %s", seed, legend.target.path.c_str());
+    ORB_LOG(Info, "Planet (%s): biome legend saved to %s", planetLabel(planet).c_str(), legend.target.path.c_str());
     return true;
 }
 
 // Both climate maps of prefix, the planet-th planet's; stops at the first
 // that is not written.
 bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
-                      int width, const std::string& header, MapMetadata metadata, std::uint32_t seed)
+                      int width, const std::string& header, MapMetadata metadata, const Planet& planet)
 {
     for (const char* kind : CLIMATE_MAP_NAMES) {
         const bool temperature = std::string(kind) == "temperature";
@@ -263,7 +290,7 @@ bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std:
         const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
         const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
         const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
-        if (!logged(placeMap(map, target, header, what, metadata), what.c_str(), seed))
+        if (!logged(placeMap(map, target, header, what, metadata), what.c_str(), planet))
             return false;
     }
     return true;
@@ -282,10 +309,10 @@ std::size_t writeClimateFiles(Planet& planet, const Options& options, int number
     std::size_t written = 0;
     if (!options.biomeMapPath.empty())
         written += writeBiomeMap(biomeMapOf(radii, options.mapWidth, climate->climate.biome),
-                                 planetPath(options.biomeMapPath, number), header, metadata, planet.seed);
+                                 planetPath(options.biomeMapPath, number), header, metadata, planet);
     if (!options.climateMapsPrefix.empty())
         written += writeClimateMaps(radii, climate->climate, options.climateMapsPrefix, number, options.mapWidth,
-                                    header, metadata, planet.seed);
+                                    header, metadata, planet);
     return written;
 }
 
@@ -312,6 +339,7 @@ MeshInfo meshInfoOf(const Planet& planet)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = planet.liveJob->applied.load();
         info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
@@ -325,6 +353,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     info.shape = planet.shape;
     info.radiusKm = planet.radiusKm;
     info.metresPerUnit = physicalScaleOf(planet, land).metresPerUnit;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = land.applied();
         info.stopped = land.stopped();
@@ -345,11 +374,18 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
         climate = climateOf(planet, snapshot);
         land.climate = &climate->climate;
     }
+    std::vector<std::uint32_t> rivers;
+    if (holdsLines(target.name())) {
+        const bool found = runAtBoundary([&] { rivers = riverSegments(waterOf(planet, snapshot)); },
+                                         {"Not enough memory for the rivers of the planet; it is exported without them.",
+                                          "Could not find the rivers of the planet"});
+        land.rivers = found && !rivers.empty() ? &rivers : nullptr;
+    }
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
-    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, written.c_str());
+    ORB_LOG(Info, "Planet (%s) exported to %s", planetLabel(planet).c_str(), written.c_str());
     return true;
 }
 
@@ -366,6 +402,28 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, 
                                    {"Not enough memory for the cube faces of the planet; they are not saved.",
                                     "Could not start the thread that makes the cube faces"});
     return ran && written;
+}
+
+bool saveRiversOf(Planet& planet, const SaveTarget& target)
+{
+    std::string error, written;
+    bool saved = false;
+    const bool ran = runAtBoundary(
+        [&] {
+            const LandSnapshot snapshot(planet);
+            const LandWater water = waterOf(planet, snapshot);
+            saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
+                                   &written);
+        },
+        {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
+    if (!ran)
+        return false;
+    if (!saved) {
+        ORB_LOG(Error, "Could not save the rivers to %s: %s", target.name().c_str(), error.c_str());
+        return false;
+    }
+    ORB_LOG(Info, "Planet (%s): rivers saved to %s", planetLabel(planet).c_str(), written.c_str());
+    return true;
 }
 
 bool savesAsked(const Options& options)
@@ -396,6 +454,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
+    if (!options.riversPath.empty())
+        run.written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)));
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));

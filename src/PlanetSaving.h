@@ -51,12 +51,17 @@ using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
                      ClimateView view = ClimateView::Heights);
 
+// Writes the rivers, lakes and coasts of planet (RiverFile.h) to target from
+// its land at the end of the plane under way; logs the outcome.
+bool saveRiversOf(Planet& planet, const SaveTarget& target);
+
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Counts the files options ask for (--export, --map, --heightmap, and the
-// cube faces, the biome map with its legend and the climate maps each as
-// one) as asked and not written: a planet that could not be made owes them.
+// Counts the files options ask for (--export, --map, --heightmap, --rivers,
+// and the cube faces, the biome map with its legend and the climate maps
+// each as one) as asked and not written: a planet that could not be made
+// owes them.
 void oweAskedFiles(const Options& options);
 
 // Writes the planet to the files options ask for once its generation has

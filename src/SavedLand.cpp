@@ -93,11 +93,13 @@ std::string headerComment(const MeshInfo& info)
 {
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
                        std::to_string(info.subdivisions) + ", iterations ";
+    const std::string erosion =
+        info.erosionSteps > 0 ? ", erosion " + std::to_string(info.erosionSteps) + " steps" : std::string();
     if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
         text += std::to_string(info.iterations);
     else
         text += std::to_string(info.applied) + " of " + std::to_string(info.iterations) +
                 (info.stopped ? ", stopped" : "");
-    return text + (info.live() ? ", live generation" : ", batch generation") + shapeComment(info.shape) +
+    return text + (info.live() ? ", live generation" : ", batch generation") + erosion + shapeComment(info.shape) +
            sizeComment(info);
 }

@@ -29,14 +29,16 @@ struct MeshInfo {
     bool live() const { return applied >= 0; }
     double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
     double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
+    int erosionSteps = 0;       // erosion steps the land has had (--erosion); 0: as generated
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
 // "... iterations K of I, stopped" for one stopped early; then the mode
-// (", batch generation" or ", live generation"), the shape's comment
-// (", sea radius S, relief F") when it is not the default, and, when the
-// size is known, ", planet radius R km, F metres per unit".
+// (", batch generation" or ", live generation"), ", erosion N steps" for
+// eroded land, the shape's comment (", sea radius S, relief F") when it is
+// not the default, and, when the size is known, ", planet radius R km, F
+// metres per unit".
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
@@ -53,6 +55,9 @@ struct LandView {
     WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
     ClimateView view = ClimateView::Heights; // what the vertex colours show
     const Climate* climate = nullptr;        // per welded vertex; needed by every view but heights
+    // The rivers as pairs of welded vertices, each a river vertex and its
+    // receiver (Rivers.h riverSegments); formats that hold lines write them.
+    const std::vector<std::uint32_t>* rivers = nullptr;
 };
 
 // The colour of welded vertex v at xyz (as saved) in land's view: vertexColour

@@ -39,6 +39,7 @@ struct TerrainPalette {
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
     PolarIce ice;
+    Rgb freshWater; // rivers and lakes on the maps and cube faces
 };
 
 extern const TerrainPalette TERRAIN;
@@ -61,6 +62,11 @@ Rgb openSeaColour(float steps);
 
 // GLSL's mix(x, y, a) in single precision.
 Rgb mixColours(const Rgb& x, const Rgb& y, float a);
+// A map pixel's colour with the rivers and lakes over it: land (its colour,
+// shaded or not) where share, the fresh water looked up through the pixel
+// (Rivers.h freshWaterShares), is below one half; otherwise fresh water
+// under the polar cap.
+Rgb withFreshWater(const Rgb& land, float share, float latitude);
 
 // colour as three 8-bit channels at out, each rounded from 0 to 1 (clamped).
 void putRgb8(const Rgb& colour, unsigned char* out);

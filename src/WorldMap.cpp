@@ -265,7 +265,9 @@ std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land)
 
 LandRadii::LandRadii(Planet& planet) : LandRadii(planet, LandSnapshot(planet)) {}
 
-LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : planet(planet), radii(vertexRadii(planet, land))
+LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : LandRadii(planet, vertexRadii(planet, land)) {}
+
+LandRadii::LandRadii(const Planet& planet, std::vector<double> values) : planet(planet), radii(std::move(values))
 {
     const auto [low, high] = std::minmax_element(radii.begin(), radii.end());
     minRadius = static_cast<float>(*low);
@@ -304,6 +306,15 @@ void LandRadii::lookUp(int columns, int rows, const RowDirections& row, float* r
 HeightGrid buildHeightGrid(Planet& planet, int width)
 {
     return buildHeightGrid(planet, LandSnapshot(planet), width);
+}
+
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water)
+{
+    HeightGrid grid = buildHeightGrid(planet, land, width);
+    const LandRadii shares(planet, std::move(water));
+    grid.water.resize(grid.radius.size());
+    shares.lookUp(grid.width, grid.height, mapRows(grid.width), grid.water.data());
+    return grid;
 }
 
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& snapshot, int width)

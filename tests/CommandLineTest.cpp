@@ -81,6 +81,9 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     }
     EXPECT_EQ(parse({"--relief=10"}).result.options.relief, 10.0);
     EXPECT_EQ(parse({"--relief", "0.001"}).result.options.relief, 0.001);
+    EXPECT_EQ(parse({}).result.options.erosionSteps, 0);
+    EXPECT_EQ(parse({"--erosion", "1"}).result.options.erosionSteps, 1);
+    EXPECT_EQ(parse({"--erosion=1000", "--rivers", "r.GeoJSON"}).result.options.erosionSteps, 1000);
 }
 
 TEST(CommandLine, ClimateOptionsAndTheirDefaults)
@@ -114,7 +117,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
-                             "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V "})
+                             "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
+                             "--erosion STEPS", "--rivers FILE.geojson"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -140,6 +144,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--radius-km", "nan"}, {"--highest", "0"}, {"--highest", "100001"}, {"--highest", "8e3"}, {"--highest"},
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
+        {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -179,6 +185,7 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
     std::filesystem::create_hard_link("old.png", "hard.png");
     std::filesystem::create_symlink("old.png", "soft.png");
     std::filesystem::create_symlink("mesh.ply", "dangling.png");
+    std::filesystem::create_symlink("w.geojson", "water.png");
     const std::string absolute = dir.path() + "/maps/../same.png";
     const std::vector<std::vector<const char*>> same = {
         {"--map", "same.png", "--heightmap", "same.png"},
@@ -194,6 +201,7 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--biome-map", "b.png", "--map", "b.png"},
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
+        {"--rivers", "w.geojson", "--map", "water.png"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);

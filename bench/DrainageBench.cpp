@@ -1,0 +1,206 @@
+// Water over the land: the time to drain a planet (lakes and rivers with it)
+// and of one erosion step at 8 subdivisions; with --figures, the checks over
+// 20 planets of 7 subdivisions, 5000 planes and 30 % land (docs/drainage.md).
+//
+//   orbivane_drainage_bench --benchmark_counters_tabular=true
+//   orbivane_drainage_bench --figures [EROSION_STEPS [SEEDS]]
+
+#include "BenchSupport.h"
+#include "Drainage.h"
+#include "Erosion.h"
+#include "LandNormals.h"
+#include "Planet.h"
+#include "Rivers.h"
+#include "SeaLevel.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+// A planet of seed with its sea where 30 % of the surface is land.
+struct Drained {
+    std::unique_ptr<Planet> planet;
+    VertexNeighbours neighbours;
+    std::vector<float> positions;
+    double seaRadius = 1.0;
+
+    Drained(std::uint32_t seed, int subdivisions) : planet(quietPlanet(seed, subdivisions, 5000))
+    {
+        neighbours = vertexNeighbours(planet->weld);
+        gatherWelded(planet->weld, planet->vertices.data(), positions);
+        seaRadius = seaLevelForLand(planet->weld, planet->vertices.data(), planet->water->vertices.data(), 0.3).seaRadius;
+    }
+    Drainage drain() const { return drainLand({planet->weld, neighbours, positions.data(), seaRadius, nullptr}); }
+};
+
+Drained& planetOf(int subdivisions)
+{
+    static std::map<int, std::unique_ptr<Drained>> made;
+    auto& planet = made[subdivisions];
+    if (!planet)
+        planet = std::make_unique<Drained>(2, subdivisions);
+    return *planet;
+}
+
+void DrainageBench(benchmark::State& state)
+{
+    const Drained& planet = planetOf(int(state.range(0)));
+    std::size_t rivers = 0, lakes = 0;
+    for (auto _ : state) {
+        const Drainage d = planet.drain();
+        const RiverNetwork network = findRivers(d, riverThreshold(d.vertexCount()));
+        rivers = network.rivers.size();
+        lakes = d.lakes.size();
+    }
+    state.counters["rivers"] = double(rivers);
+    state.counters["lakes"] = double(lakes);
+}
+
+// Ten steps an iteration; the counter gives the time of one.
+void ErosionStepBench(benchmark::State& state)
+{
+    const Drained& planet = planetOf(int(state.range(0)));
+    std::vector<float> land = planet.positions;
+    for (auto _ : state)
+        erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, 10);
+    state.counters["step"] = benchmark::Counter(10.0 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+double radiusOf(const float* p)
+{
+    return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+}
+
+double correlation(const std::vector<double>& a, const std::vector<double>& b)
+{
+    double ma = 0, mb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        ma += a[i], mb += b[i];
+    ma /= double(a.size()), mb /= double(a.size());
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        ab += (a[i] - ma) * (b[i] - mb), aa += (a[i] - ma) * (a[i] - ma), bb += (b[i] - mb) * (b[i] - mb);
+    return ab / std::sqrt(aa * bb);
+}
+
+// The welded vertices of land that a coarser icosphere has too, found by
+// their directions: the subdivision makes the same points bit for bit.
+std::vector<std::uint32_t> coarseVertices(const Drained& fine, int coarseSubdivisions)
+{
+    const auto coarse = quietPlanet(1, coarseSubdivisions, 0);
+    std::vector<float> directions;
+    gatherWelded(coarse->weld, coarse->vertices.data(), directions);
+    std::vector<float> fineDirections;
+    gatherWelded(fine.planet->weld, fine.planet->water->vertices.data(), fineDirections);
+    std::unordered_map<std::string, std::uint32_t> at;
+    for (std::uint32_t v = 0; v < fineDirections.size() / 3; ++v)
+        at.emplace(std::string(reinterpret_cast<const char*>(&fineDirections[3 * v]), 12), v);
+    std::vector<std::uint32_t> found;
+    for (std::size_t v = 0; v < directions.size() / 3; ++v)
+        found.push_back(at.at(std::string(reinterpret_cast<const char*>(&directions[3 * v]), 12)));
+    return found;
+}
+
+// Land vertices whose path leaves no sink; rivers rising on the filled
+// surface; the sinks' flow against the rain on land.
+void drainageFigures(const Drained& planet, const Drainage& d, const RiverNetwork& network)
+{
+    std::size_t stranded = 0, rising = 0, land = 0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+        if (d.isSea(v))
+            continue;
+        ++land;
+        std::uint32_t w = v;
+        for (std::size_t k = 0; k <= d.vertexCount() && !d.isSink(w); ++k)
+            w = d.receiver[w];
+        stranded += !d.isSink(w);
+    }
+    double atSinks = 0.0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+        atSinks += d.isSink(v) ? d.flow[v] : 0.0;
+    for (const River& river : network.rivers)
+        for (std::size_t i = 1; i < river.path.size(); ++i)
+            rising += d.filled[river.path[i]] > d.filled[river.path[i - 1]];
+    int highest = 0;
+    for (const River& river : network.rivers)
+        highest = std::max(highest, river.order);
+    std::printf("seed %u: %zu land vertices, %zu stranded; %zu rivers (order up to %d), %zu rising steps; "
+                "%zu lakes; sinks carry %.17g of %.17g (relative difference %.2g)\n",
+                planet.planet->seed, land, stranded, network.rivers.size(), highest, rising, d.lakes.size(), atSinks,
+                d.landRain, std::abs(atSinks - d.landRain) / d.landRain);
+}
+
+// Roughness before and after, the coarse heights' correlation, and the land
+// along rivers of order 3 and more against the land beside them.
+void erosionFigures(Drained& planet, int steps)
+{
+    const std::vector<float> before = planet.positions;
+    const Drainage d = planet.drain();
+    const RiverNetwork network = findRivers(d, riverThreshold(d.vertexCount()));
+    const double roughBefore = landRoughness(planet.neighbours, before, planet.seaRadius);
+    erodeLand(planet.planet->weld, planet.neighbours, planet.positions, planet.seaRadius, steps);
+    const double roughAfter = landRoughness(planet.neighbours, planet.positions, planet.seaRadius);
+    std::vector<double> a, b;
+    for (const std::uint32_t v : coarseVertices(planet, 5))
+        if (radiusOf(&before[3 * v]) > planet.seaRadius) {
+            a.push_back(radiusOf(&before[3 * v]));
+            b.push_back(radiusOf(&planet.positions[3 * v]));
+        }
+    // Along: each river vertex of order 3+ less the mean of its neighbours off the rivers.
+    double lower = 0.0;
+    std::size_t along = 0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+        if (network.order[v] < 3 || d.lakeOf[v] != Drainage::NO_LAKE || d.isSea(v))
+            continue;
+        double beside = 0.0;
+        int count = 0;
+        for (const std::uint32_t* w = planet.neighbours.begin(v); w != planet.neighbours.end(v); ++w)
+            if (!network.order[*w] && !d.isSea(*w))
+                beside += radiusOf(&planet.positions[3 * std::size_t(*w)]), ++count;
+        if (count) {
+            lower += beside / count - radiusOf(&planet.positions[3 * std::size_t(v)]);
+            ++along;
+        }
+    }
+    std::printf("seed %u: erosion %d steps: roughness %.3g -> %.3g (%.1f %% less); coarse correlation %.4f; "
+                "order 3+ rivers lie %.3g steps below the land beside them (%zu vertices)\n",
+                planet.planet->seed, steps, roughBefore, roughAfter, 100.0 * (1.0 - roughAfter / roughBefore),
+                correlation(a, b), along ? lower / double(along) * 1500.0 : 0.0, along);
+}
+
+int figures(int steps, std::uint32_t seeds)
+{
+    for (std::uint32_t seed = 1; seed <= seeds; ++seed) {
+        Drained planet(seed, 7);
+        const Drainage d = planet.drain();
+        drainageFigures(planet, d, findRivers(d, riverThreshold(d.vertexCount())));
+        if (steps > 0)
+            erosionFigures(planet, steps);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+} // namespace
+
+BENCHMARK(DrainageBench)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ErosionStepBench)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "--figures") == 0)
+        return figures(argc >= 3 ? std::atoi(argv[2]) : 50, argc >= 4 ? std::uint32_t(std::atoi(argv[3])) : 20);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

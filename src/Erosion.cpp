@@ -1,0 +1,135 @@
+#include "Erosion.h"
+
+#include "Drainage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double radiusOf(const float* p)
+{
+    return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+}
+
+// The land as the steps work on it: directions and radii in double precision.
+struct Land {
+    const std::vector<double>& direction; // unit x, y, z per vertex
+    std::vector<double> radius;
+    std::vector<double> original; // as the land came: a vertex still there keeps its position bit for bit
+
+    double chord(std::uint32_t a, std::uint32_t b) const
+    {
+        double sum = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            const double d = direction[3 * a + k] - direction[3 * b + k];
+            sum += d * d;
+        }
+        return std::sqrt(sum);
+    }
+    void place(std::vector<float>& positions) const
+    {
+        for (std::size_t i = 0; i < positions.size(); ++i)
+            if (radius[i / 3] != original[i / 3])
+                positions[i] = float(direction[i] * radius[i / 3]);
+    }
+};
+
+// Stream-power cutting, outlets first: each vertex sinks towards its
+// receiver's new height, never below it. A vertex at or below its receiver
+// (in a lake) is left as it is.
+void cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vector<double>& cut)
+{
+    for (const std::uint32_t v : d.stack) {
+        const std::uint32_t r = d.receiver[v];
+        const double base = land.radius[r], old = land.radius[v];
+        if (old <= base)
+            continue;
+        const double area = d.flow[v] / UNIFORM_RAIN;
+        const double power = rates.areaExponent == 0.5 ? std::sqrt(area) : std::pow(area, rates.areaExponent);
+        const double f = rates.cutting * power / land.chord(v, r);
+        land.radius[v] = (old + f * base) / (1.0 + f);
+        cut[v] = (old - land.radius[v]) * d.area[v];
+    }
+}
+
+// Carries what was cut downstream, upstream first, and settles it in the
+// lakes it passes, up to their level.
+void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
+{
+    for (std::size_t i = d.stack.size(); i-- > 0;) {
+        const std::uint32_t v = d.stack[i];
+        if (d.lakeOf[v] != Drainage::NO_LAKE && land.radius[v] < d.filled[v]) {
+            const double room = (d.filled[v] - land.radius[v]) * d.area[v];
+            const double laid = std::min(room, load[v]);
+            land.radius[v] += laid / d.area[v];
+            load[v] -= laid;
+        }
+        load[d.receiver[v]] += load[v];
+    }
+}
+
+// Slopes above the talus angle fall onto each vertex's lowest neighbour,
+// all measured before any moves.
+void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
+                    std::vector<double>& change)
+{
+    std::fill(change.begin(), change.end(), 0.0);
+    for (const std::uint32_t v : d.stack) {
+        std::uint32_t lowest = v;
+        for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
+            if (land.radius[*w] < land.radius[lowest])
+                lowest = *w;
+        if (lowest == v)
+            continue;
+        const double excess = land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
+        if (excess <= 0.0)
+            continue;
+        const double fall = 0.5 * rates.collapse * excess;
+        change[v] -= fall;
+        if (!d.isSea(lowest))
+            change[lowest] += fall;
+    }
+    for (std::size_t v = 0; v < change.size(); ++v)
+        land.radius[v] += change[v];
+}
+
+} // namespace
+
+void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
+               double seaRadius, int steps, const ErosionRates& rates)
+{
+    const std::size_t n = weld.vertexCount();
+    const SphereGeometry geometry = sphereGeometry(weld, positions.data());
+    Land land{geometry.direction, std::vector<double>(n), {}};
+    for (std::size_t v = 0; v < n; ++v)
+        land.radius[v] = radiusOf(&positions[3 * v]);
+    land.original = land.radius;
+    std::vector<double> work(n);
+    Drainage d;
+    for (int step = 0; step < steps; ++step) {
+        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry}, d);
+        std::fill(work.begin(), work.end(), 0.0);
+        cutBeds(d, land, rates, work);
+        settleSediment(d, land, work);
+        collapseSlopes(d, neighbours, land, rates, work);
+        land.place(positions);
+    }
+}
+
+double landRoughness(const VertexNeighbours& neighbours, const std::vector<float>& positions, double seaRadius)
+{
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t v = 0; v < neighbours.vertexCount(); ++v) {
+        const double r = radiusOf(&positions[3 * v]);
+        if (r <= seaRadius)
+            continue;
+        double around = 0.0;
+        for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
+            around += radiusOf(&positions[3 * std::size_t(*w)]);
+        sum += std::abs(r - around / double(neighbours.end(v) - neighbours.begin(v)));
+        ++count;
+    }
+    return count ? sum / double(count) : 0.0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "IcosphereWeld.h"
+#include "VertexNeighbours.h"
+
+#include <vector>
+
+// Water and gravity wearing the land down, step by step. Each step drains
+// the land (Drainage.h) and then:
+//  - rivers cut their beds by the stream-power law dz/dt = -K A^m S (no
+//    uplift: the faults have raised the land already), solved implicitly
+//    down the receiver tree, outlets first, in one pass (after Braun and
+//    Willett), so any step length is stable;
+//  - what they carry away settles in the lakes it reaches, up to their
+//    level; the rest is lost to the sea, whose floor stays as it is;
+//  - slopes steeper than the talus angle collapse half-way towards it,
+//    onto their lowest neighbour.
+// Plain model code; deterministic byte for byte.
+
+struct ErosionRates {
+    double cutting = 0.05;  // K x step length: the share of the bed's drop a river of unit area removes
+    double areaExponent = 0.5; // m: how the cutting grows with the area drained (n, the slope's, is 1)
+    double talus = 0.06;   // the steepest slope that stands: radius per unit of chord on the unit sphere
+    double collapse = 0.5; // share of the excess over the talus slope that falls in one step
+};
+
+// Erodes land (x, y, z per welded vertex, weld's order) for steps steps
+// over a sea of seaRadius; each vertex moves along its direction from the
+// centre, the sea's vertices stay. Throws std::bad_alloc.
+void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
+               double seaRadius, int steps, const ErosionRates& rates = {});
+
+// Mean over the land's vertices of |radius - mean radius of its neighbours|:
+// how rough the land is at the scale of one vertex spacing.
+double landRoughness(const VertexNeighbours& neighbours, const std::vector<float>& positions, double seaRadius);

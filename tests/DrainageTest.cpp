@@ -1,0 +1,254 @@
+// Water over the land: hand-made lands with known answers, and the flow's
+// balance on generated planets.
+#include "Drainage.h"
+#include "Erosion.h"
+#include "LandNormals.h"
+#include "Planet.h"
+#include "Rivers.h"
+#include "TestSupport.h"
+
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <regex>
+
+namespace {
+
+// A land made by hand: the unit icosphere's welded directions, each pushed
+// to the radius a profile gives it.
+struct HandLand {
+    explicit HandLand(int subdivisions) : planet(quietPlanet(1, subdivisions, 0))
+    {
+        gatherWelded(planet->weld, planet->vertices.data(), directions);
+        neighbours = vertexNeighbours(planet->weld);
+    }
+    Drainage drain(const std::function<double(const double*)>& radius, const float* rain = nullptr)
+    {
+        positions = directions;
+        for (std::size_t v = 0; v < positions.size(); v += 3) {
+            const double d[3] = {directions[v], directions[v + 1], directions[v + 2]};
+            const float r = float(radius(d));
+            for (int k = 0; k < 3; ++k)
+                positions[v + k] = directions[v + k] * r;
+        }
+        return drainLand({planet->weld, neighbours, positions.data(), 1.0, rain});
+    }
+    std::unique_ptr<Planet> planet;
+    VertexNeighbours neighbours;
+    std::vector<float> directions, positions;
+};
+
+// Cosine of the angle from d to icosahedron corner c, which is a vertex.
+template <typename T>
+double towards(const T* d, int c)
+{
+    const Vec3& p = ICOSAHEDRON_VERTICES[c];
+    const double length = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+    return (d[0] * p[0] + d[1] * p[1] + d[2] * p[2]) / length;
+}
+
+std::uint32_t sinkOf(const Drainage& d, std::uint32_t v, std::size_t* steps = nullptr)
+{
+    std::size_t count = 0;
+    for (; !d.isSink(v) && count <= d.vertexCount(); ++count)
+        v = d.receiver[v];
+    if (steps)
+        *steps = count;
+    return v;
+}
+
+// Every land vertex reaches a sink downhill on the filled surface, and the
+// sinks hold all the rain on land.
+void expectBalanced(const Drainage& d)
+{
+    double atSinks = 0.0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+        if (d.isSink(v)) {
+            atSinks += d.flow[v];
+            continue;
+        }
+        ASSERT_LE(d.filled[d.receiver[v]], d.filled[v]) << v;
+        ASSERT_TRUE(d.isSink(sinkOf(d, v))) << v;
+    }
+    EXPECT_NEAR(atSinks, d.landRain, 1e-9 * d.landRain);
+}
+
+TEST(Drainage, ConeSendsEveryVertexStraightDownToTheSea)
+{
+    HandLand land(5);
+    const Drainage d = land.drain([](const double* p) { return 1.0 + 0.1 * towards(p, 4); });
+    expectBalanced(d);
+    EXPECT_TRUE(d.lakes.empty());
+    for (const std::uint32_t v : d.stack)
+        EXPECT_LT(d.height[d.receiver[v]], d.height[v]) << v;
+    const RiverNetwork rivers = findRivers(d, riverThreshold(d.vertexCount()));
+    ASSERT_FALSE(rivers.rivers.empty());
+    for (const River& river : rivers.rivers)
+        EXPECT_TRUE(river.end != RiverEnd::Lake);
+}
+
+TEST(Drainage, BowlHoldsALakeUpToItsRim)
+{
+    HandLand land(5);
+    // Up to a rim at 0.8 from corner 4, then down to the bowl's floor.
+    const auto bowl = [](const double* p) {
+        const double t = towards(p, 4);
+        return t <= 0.8 ? 1.0 + 0.1 * t : 1.08 - 0.2 * (t - 0.8);
+    };
+    const Drainage d = land.drain(bowl);
+    expectBalanced(d);
+    ASSERT_EQ(d.lakes.size(), 1u);
+    const Lake& lake = d.lakes[0];
+    std::uint32_t floor = 0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+        floor = towards(&land.directions[3 * v], 4) > towards(&land.directions[3 * floor], 4) ? v : floor;
+    EXPECT_EQ(d.lakeOf[floor], 0u);
+    EXPECT_EQ(d.height[lake.outlet], lake.level);
+    EXPECT_LE(lake.level, 1.08);
+    EXPECT_NEAR(lake.deepest, lake.level - 1.04, HEIGHT_QUANTUM);
+    double basin = 0.0;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+        if (d.lakeOf[v] == 0) {
+            EXPECT_LT(d.height[v], lake.level);
+        }
+        std::uint32_t w = v;
+        while (!d.isSink(w) && d.lakeOf[w] != 0)
+            w = d.receiver[w];
+        basin += d.lakeOf[w] == 0 ? UNIFORM_RAIN * d.area[v] : 0.0;
+    }
+    EXPECT_NEAR(lake.inflow, basin, 1e-9 * basin);
+}
+
+TEST(Drainage, UpperBasinSpillsIntoTheLowerOne)
+{
+    HandLand land(5);
+    // A slope rising from the sea towards corner 4, with one bowl near the
+    // top and one farther down, on the same meridian.
+    const auto slope = [](const double* p) {
+        const double dip = 0.03 * std::max(0.0, 1.0 - (1.0 - towards(p, 4)) / 0.02) +
+                           0.03 * std::max(0.0, 1.0 - (1.0 - (0.6 * p[1] + 0.8 * p[2])) / 0.02);
+        return 1.0 + 0.1 * p[1] - dip;
+    };
+    const Drainage d = land.drain(slope);
+    expectBalanced(d);
+    ASSERT_EQ(d.lakes.size(), 2u);
+    const std::uint32_t upper = d.lakes[0].level > d.lakes[1].level ? 0 : 1, lower = 1 - upper;
+    std::uint32_t v = d.lakes[upper].outlet;
+    while (!d.isSink(v) && d.lakeOf[v] == Drainage::NO_LAKE)
+        v = d.receiver[v];
+    EXPECT_EQ(d.lakeOf[v], lower);
+    EXPECT_GT(d.lakes[lower].inflow, d.lakes[upper].inflow);
+    v = d.lakes[lower].outlet;
+    while (!d.isSink(v))
+        EXPECT_EQ(d.lakeOf[v = d.receiver[v]], Drainage::NO_LAKE);
+}
+
+TEST(Drainage, FlatPlainDrainsByTheShortestWayToTheSea)
+{
+    HandLand land(4);
+    const Drainage d = land.drain([](const double* p) { return p[1] > 0.1 ? 1.05 : 0.99; });
+    expectBalanced(d);
+    EXPECT_TRUE(d.lakes.empty());
+    // Steps to the sea: a breadth-first walk from the sea.
+    std::vector<std::size_t> far(d.vertexCount(), SIZE_MAX);
+    std::vector<std::uint32_t> queue;
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+        if (d.isSea(v)) {
+            far[v] = 0;
+            queue.push_back(v);
+        }
+    for (std::size_t i = 0; i < queue.size(); ++i)
+        for (auto w = land.neighbours.begin(queue[i]); w != land.neighbours.end(queue[i]); ++w)
+            if (far[*w] == SIZE_MAX) {
+                far[*w] = far[queue[i]] + 1;
+                queue.push_back(*w);
+            }
+    for (const std::uint32_t v : d.stack) {
+        std::size_t steps = 0;
+        sinkOf(d, v, &steps);
+        ASSERT_EQ(steps, far[v]) << v;
+    }
+}
+
+TEST(Drainage, GeneratedLandsKeepEveryDropOfRain)
+{
+    for (const std::uint32_t seed : {3u, 17u, 4242u}) {
+        const auto planet = quietPlanet(seed, 5, 2000);
+        std::vector<float> positions, rain(planet->weld.vertexCount());
+        gatherWelded(planet->weld, planet->vertices.data(), positions);
+        for (std::size_t v = 0; v < rain.size(); ++v)
+            rain[v] = float((v * 7919) % 3000);
+        const VertexNeighbours neighbours = vertexNeighbours(planet->weld);
+        const float* const rains[] = {nullptr, rain.data()};
+        for (const float* r : rains) {
+            const Drainage d = drainLand({planet->weld, neighbours, positions.data(), 1.0, r});
+            SCOPED_TRACE(seed);
+            expectBalanced(d);
+            const RiverNetwork network = findRivers(d, riverThreshold(d.vertexCount()));
+            for (const River& river : network.rivers)
+                for (std::size_t i = 1; i < river.path.size(); ++i)
+                    ASSERT_LE(d.filled[river.path[i]], d.filled[river.path[i - 1]]);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Erosion, WearsTheLandTheSameWayEveryTimeAndLeavesTheSea)
+{
+    const auto planet = quietPlanet(7, 5, 2000);
+    const VertexNeighbours neighbours = vertexNeighbours(planet->weld);
+    std::vector<float> before;
+    gatherWelded(planet->weld, planet->vertices.data(), before);
+    std::vector<float> once = before, again = before;
+    erodeLand(planet->weld, neighbours, once, 1.0, 5);
+    erodeLand(planet->weld, neighbours, again, 1.0, 5);
+    EXPECT_EQ(once, again);
+    EXPECT_LT(landRoughness(neighbours, once, 1.0), 0.6 * landRoughness(neighbours, before, 1.0));
+    for (std::size_t v = 0; v < before.size(); v += 3) {
+        const double x = before[v], y = before[v + 1], z = before[v + 2];
+        if (std::sqrt(x * x + y * y + z * z) <= 1.0) {
+            ASSERT_TRUE(std::equal(&before[v], &before[v + 3], &once[v])) << v / 3;
+        }
+    }
+}
+
+// How many features of each kind the GeoJSON's text holds, and all of them.
+std::map<std::string, int> featureKinds(const std::string& text)
+{
+    std::map<std::string, int> kinds;
+    const std::regex kind("\"kind\":\"([a-z]+)\"");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kind); it != std::sregex_iterator(); ++it)
+        ++kinds[(*it)[1]];
+    return kinds;
+}
+
+TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                             " --seed 42 --land 30 --erosion 2 --rivers r.geojson --export p.ply",
+                                         "5\n3000\nn\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Land worn by erosion 2 steps"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Planet (seed 42, erosion 2 steps): rivers saved to r.geojson"), std::string::npos);
+    const std::string header = "Orbivane planet: seed 42, subdivisions 5, iterations 3000, batch generation, erosion 2 steps, sea radius ";
+    EXPECT_EQ(readPlyFile("p.ply").comment.rfind(header, 0), 0u);
+    const std::map<std::string, int> kinds = featureKinds(readFile("r.geojson"));
+    ASSERT_GT(kinds.at("river"), 0);
+    ASSERT_GT(kinds.at("coastline"), 0);
+    ASSERT_GT(kinds.at("lake"), 0);
+    const CommandResult info = runCommand("ogrinfo -ro -al r.geojson");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
+    std::map<std::string, int> read;
+    const std::regex kind("kind \\(String\\) = ([a-z]+)");
+    for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
+        ++read[(*it)[1]];
+    EXPECT_EQ(read, kinds);
+}
+
+} // namespace
