@@ -4,6 +4,8 @@
 // screen-space derivatives of the eye position.
 
 uniform bool faceted; // each triangle flat, as the mesh is
+uniform bool river;       // drawing the rivers over the land: riverColour instead of the land's
+uniform vec3 riverColour; // linear RGB, from the palette the land's colours come from
 
 varying vec3 eyePosition;
 varying vec3 radial;
@@ -49,7 +51,10 @@ void main()
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
-    vec3 colour = terrainColour(height * STEPS_PER_UNIT, latitude) * light;
+    // Rivers freeze under the polar cap as the land and the sea do.
+    vec3 ground = river ? mix(riverColour, iceColour, iceCover(latitude))
+                        : terrainColour(height * STEPS_PER_UNIT, latitude);
+    vec3 colour = ground * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
 }

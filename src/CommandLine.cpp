@@ -178,6 +178,7 @@ std::string usageText()
            "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
            "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "  F    show the land by its facets, each triangle flat, or smooth again\n"
+           "  W    hide or show the rivers and lakes (shown once the land has stopped rising)\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"

@@ -5,6 +5,7 @@
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "ResourcePath.h"
+#include "RiverBuffers.h"
 #include "Shader.h"
 #include "TerrainColours.h"
 
@@ -48,9 +49,14 @@ void attachPlanetGraphics(PlanetShaders& shaders)
         shaders.buffers.reset();
         shaders.buffers = std::make_unique<PlanetBuffers>(*currentPlanet);
     }
+    const bool firstPlanet = !shaders.rivers;
+    if (firstPlanet)
+        shaders.rivers = std::make_unique<RiverBuffers>();
+    shaders.rivers->follow(*currentPlanet, firstPlanet);
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();
+    currentPlanet->rivers = shaders.rivers.get();
 }
 
 void releasePlanetGraphics()
@@ -61,12 +67,17 @@ void releasePlanetGraphics()
     currentPlanet->water->shader = nullptr;
     if (currentPlanet->buffers)
         currentPlanet->buffers->stopReadingPlanet();
+    if (currentPlanet->rivers)
+        currentPlanet->rivers->stopReadingPlanet();
     currentPlanet->buffers = nullptr;
+    currentPlanet->rivers = nullptr;
 }
 
 namespace {
 // Key F: the land drawn by its facets rather than smooth.
 bool facets = false;
+// Key W: the rivers and lakes drawn.
+bool rivers = true;
 
 // Sets a float uniform of the program in use; a name the program does not
 // use is passed over.
@@ -89,13 +100,25 @@ void setShapeUniforms(const Shader& shader, const WorldShape& shape, float airRa
     setUniform(shader, "airRadius", airRadius * std::max(sea, 1.0f));
 }
 
-// Land without smooth normals is drawn faceted whatever the key chose.
-void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted)
+// Sets an int or bool uniform of the program in use; a name the program
+// does not use is passed over.
+void setIntUniform(const Shader& shader, const char* name, int value)
+{
+    const GLint location = glGetUniformLocationARB(shader.program, name);
+    if (location >= 0)
+        glUniform1iARB(location, value);
+}
+
+// Land without smooth normals is drawn faceted whatever the key chose. With
+// river, the land's program draws the rivers: lines, which have no facets.
+void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, bool river = false)
 {
     setShapeUniforms(land, shape, 0.0f);
-    const GLint location = glGetUniformLocationARB(land.program, "faceted");
-    if (location >= 0)
-        glUniform1iARB(location, faceted);
+    setIntUniform(land, "faceted", faceted && !river);
+    setIntUniform(land, "river", river);
+    const GLint colour = glGetUniformLocationARB(land.program, "riverColour");
+    if (river && colour >= 0)
+        glUniform3fARB(colour, TERRAIN.river[0], TERRAIN.river[1], TERRAIN.river[2]);
 }
 
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
@@ -103,6 +126,7 @@ void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted)
 // 0.1 alpha test.
 constexpr GLfloat FIXED_LAND_COLOUR[4] = {0.24f, 0.50f, 0.16f, 1.0f};
 constexpr GLfloat FIXED_SEA_COLOUR[4] = {0.02f, 0.16f, 0.38f, 0.7f};
+const GLfloat FIXED_RIVER_COLOUR[4] = {TERRAIN.river[0], TERRAIN.river[1], TERRAIN.river[2], 1.0f};
 
 // Uses the shader's program when it linked; otherwise (a program that did
 // not link, or none at all) the fixed pipeline with colour as material.
@@ -167,6 +191,40 @@ void drawAirGlow(const Shader* water, const WorldShape& shape)
     glPopAttrib();
 }
 
+namespace {
+// The rivers over the land, a hair above it, with the land's program; then
+// the lakes with the sea's, their corners where they are (the sea at 1).
+void drawRiversAndLakes(const Planet& planet, const PlanetBuffers& buffers, const RiverBuffers& water)
+{
+    glPushMatrix();
+    const float lift = 1.0f + RIVER_LIFT;
+    glScalef(lift, lift, lift);
+    drawWith(planet.landShader, FIXED_RIVER_COLOUR, [&](bool fixed) {
+        if (!fixed)
+            setLandUniforms(*planet.landShader, planet.shape, false, true);
+        water.drawRivers(buffers);
+    });
+    glPopMatrix();
+    drawWith(planet.water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
+        if (!fixed) {
+            setShapeUniforms(*planet.water->shader, planet.shape, 0.0f);
+            setUniform(*planet.water->shader, "seaRadius", 1.0f);
+        }
+        water.drawLakes(fixed);
+    });
+}
+} // namespace
+
+void setRiversShown(bool shown)
+{
+    rivers = shown;
+}
+
+bool riversShown()
+{
+    return rivers;
+}
+
 void setFacetedLand(bool faceted)
 {
     facets = faceted;
@@ -194,6 +252,11 @@ void renderPlanet()
             setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals());
         buffers.drawLand(fixed);
     });
+    if (planet->rivers) {
+        planet->rivers->refresh(*planet);
+        if (rivers && planet->rivers->ready())
+            drawRiversAndLakes(*planet, buffers, *planet->rivers);
+    }
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
         if (!fixed)
             setShapeUniforms(*planet->water->shader, planet->shape, 0.0f);

@@ -18,6 +18,7 @@ const TerrainPalette TERRAIN = {
     {"shallowSea", {0.13f, 0.36f, 0.55f}, -150.0f, 0.0f},
     {0.01f, 0.06f, 0.17f},
     {{0.90f, 0.94f, 0.97f}, 0.962f, 0.972f, 165.0f},
+    {0.16f, 0.40f, 0.80f},
 };
 
 namespace {

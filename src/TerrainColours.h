@@ -39,6 +39,7 @@ struct TerrainPalette {
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
     PolarIce ice;
+    Rgb river; // the rivers drawn over the land, lit as the land is
 };
 
 extern const TerrainPalette TERRAIN;

@@ -69,6 +69,13 @@ double pressY = 0;
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
 
+// Key W: the rivers and lakes shown or hidden, and the log told which.
+void toggleRivers()
+{
+    setRiversShown(!riversShown());
+    ORB_LOG(Info, "Rivers: %s", riversShown() ? "shown" : "hidden");
+}
+
 void handleKey(GLFWwindow* window, int key, int, int action, int)
 {
     if (action != GLFW_PRESS)
@@ -91,6 +98,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         cubeFacesRequested = true;
     else if (key == GLFW_KEY_F)
         setFacetedLand(!facetedLand());
+    else if (key == GLFW_KEY_W)
+        toggleRivers();
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -406,6 +415,7 @@ GLFWwindow* openWindow()
     view.reset();
     hand.reset();
     setFacetedLand(false);
+    setRiversShown(true);
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);
