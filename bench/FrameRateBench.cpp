@@ -9,6 +9,8 @@
 //   buffers  the program's drawing: welded, indexed buffer objects, the
 //            shipped shaders, 4 samples a pixel (as on a hardware renderer);
 //   1 sample the same without multisampling (as on a software renderer);
+//   no rivers the same with W: the rivers and lakes hidden (the look modes
+//            before them, former, previous and bound, draw none either);
 //   bound    the same buffers with one-line shaders, 4 samples a pixel: what
 //            the renderer itself costs for this many triangles;
 //   dragging the program's drawing, one sample a pixel, at the coarser level
@@ -59,8 +61,15 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Previous, Buffers, SingleSample, Bound, Dragging };
-const char* const MODE_NAMES[] = {"former", "previous look", "buffers", "buffers, 1 sample", "bound", "dragging"};
+enum class Mode { Former, Previous, Buffers, SingleSample, NoRivers, Bound, Dragging };
+const char* const MODE_NAMES[] = {"former",       "previous look", "buffers", "buffers, 1 sample",
+                                  "buffers, 1 sample, no rivers", "bound", "dragging"};
+
+// Whether a mode draws the rivers and lakes.
+bool withRivers(Mode mode)
+{
+    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::Dragging;
+}
 
 // The earlier shaders coloured by height alone: the bands at the equator.
 const char* const PREVIOUS_TERRAIN_COLOUR =
@@ -158,6 +167,7 @@ Result measure(Mode mode, double seconds)
     GLFWwindow* window = openBenchWindow(mode == Mode::Buffers || mode == Mode::Bound ? MULTISAMPLES : 0);
     // The former heap: freed memory above 128 KiB went back to the kernel.
     mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
+    setRiversShown(withRivers(mode));
     {
         PlanetShaders shaders = setupShaders();
         std::unique_ptr<Shader> land, water;
@@ -302,7 +312,9 @@ int main(int argc, char** argv)
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::Bound, Mode::Dragging}) {
+        exportFinishedPlanet(*currentPlanet); // settled, as the program's: its rivers are worked out
+        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::NoRivers, Mode::Bound,
+                          Mode::Dragging}) {
             if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
                 continue;
             const Result r = measure(mode, seconds);

@@ -67,10 +67,12 @@ bool facetedLand();
 void setRiversShown(bool shown);
 bool riversShown();
 
-// How far above the land the rivers are drawn, in radii: a tenth of one
-// fault plane's step, enough for the depth test to keep them over the land's
-// triangles they lie on.
-inline constexpr float RIVER_LIFT = 0.1f / 1500.0f;
+// How far above the land the rivers are drawn, in radii of the planet's
+// centre: two fault plane steps, about a third of a pixel at the starting
+// view. A line a few pixels wide keeps its middle's depth across its width,
+// so with less the land rising beside a river in its valley would hide its
+// edges.
+inline constexpr float RIVER_LIFT = 2.0f / 1500.0f;
 
 // Puts next in the place of currentPlanet (released as the window stage
 // releases it), turned as that one was, with its own buffer objects made
