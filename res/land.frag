@@ -5,7 +5,7 @@
 
 uniform bool faceted; // each triangle flat, as the mesh is
 uniform bool river;       // drawing the rivers over the land: riverColour instead of the land's
-uniform vec3 riverColour; // linear RGB, from the palette the land's colours come from
+uniform vec3 riverColour; // linear RGB: the palette's fresh water (TerrainColours)
 
 varying vec3 eyePosition;
 varying vec3 radial;

@@ -14,6 +14,8 @@ run_packages=(
   g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
+  # The GeoJSON of --rivers.
+  nlohmann-json3-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev

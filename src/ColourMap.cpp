@@ -72,9 +72,11 @@ Image colourMapOf(const HeightGrid& grid, double seaRadius)
         for (int i = 0; i < grid.width; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * grid.width + i;
             const float steps = (grid.radius[p] - sea) * STEPS_PER_UNIT;
-            const Rgb colour = steps < 0.0f
-                                   ? seaColour(steps, latitude)
-                                   : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j, sea), strength);
+            Rgb colour = steps < 0.0f
+                             ? seaColour(steps, latitude)
+                             : reliefShaded(terrainColour(steps, latitude), hillShade(grid, i, j, sea), strength);
+            if (!grid.water.empty() && steps >= 0.0f)
+                colour = withFreshWater(colour, grid.water[p], latitude);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     }

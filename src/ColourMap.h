@@ -36,7 +36,8 @@ constexpr float RELIEF_UNDER_ICE = 0.25f;
 
 // The colour map: the land in the land shader's colours by height and
 // latitude, under hill shading from the north-west (fainter under the polar
-// cap); the sea darker with depth and unshaded; the polar cap over both.
+// cap); the sea darker with depth and unshaded; the polar cap over both;
+// the grid's rivers and lakes, when it has them, over the land.
 // Heights are measured from the sea at seaRadius, as generated: a relief
 // stretches the saved land, not its colours.
 Image colourMapOf(const HeightGrid& grid, double seaRadius = 1.0);

@@ -3,6 +3,7 @@
 #include "CubeFaces.h"
 #include "FileIdentity.h"
 #include "MeshExport.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
 
@@ -101,7 +102,8 @@ int laterPlanetNumber(const std::string& path, const std::string& first)
 std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
 {
     const std::pair<const char*, const std::string*> paths[] = {
-        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath}};
+        {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
+        {"--rivers", &options.riversPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -147,6 +149,7 @@ std::string usageText()
 {
     return "Usage: orbivane [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -167,6 +170,9 @@ std::string usageText()
            "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
            "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
            "                        in the window, the maps and the exports\n"
+           "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
+           "                        before it is shown or saved\n"
+           "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -212,6 +218,11 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
             return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
                    std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
         options.cubeSize = *size;
+    } else if (name == "--erosion") {
+        const std::optional<int> steps = parseCount(value, 1, EROSION_STEPS_MAX);
+        if (!steps)
+            return "--erosion takes a whole number from 1 to " + std::to_string(EROSION_STEPS_MAX) + ", not " + quoted;
+        options.erosionSteps = *steps;
     } else if (name == "--land") {
         options.landPercent = parseNumber(value, 0.0, 100.0, false);
         if (!options.landPercent)
@@ -236,6 +247,10 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!isExportPath(std::string(value)))
             return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
+    } else if (name == "--rivers") {
+        if (!isGeoJsonPath(std::string(value)))
+            return "--rivers takes a file name ending in .geojson, not " + quoted;
+        options.riversPath = value;
     } else if (name == "--cube-faces") {
         if (value.empty() || value.back() == '/')
             return "--cube-faces takes the start of the faces' file names, such as faces/planet, not " + quoted;
@@ -253,7 +268,7 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 bool takesValue(std::string_view name)
 {
     for (const char* known : {"--seed", "--export", "--map", "--heightmap", "--map-width", "--land", "--relief",
-                              "--cube-faces", "--cube-size"})
+                              "--cube-faces", "--cube-size", "--erosion", "--rivers"})
         if (name == known)
             return true;
     return false;

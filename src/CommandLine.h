@@ -18,7 +18,11 @@ struct Options {
     int cubeSize = CUBE_SIZE_DEFAULT;  // a cube face's side in pixels, CUBE_SIZE_MIN to CUBE_SIZE_MAX
     std::optional<double> landPercent; // 0 to 100: the sea stands where this share of the surface is land
     double relief = 1.0;               // heights from the sea stretched by this, above 0 up to 10
+    std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
+    int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
 };
+
+constexpr int EROSION_STEPS_MAX = 1000;
 
 struct ParsedCommandLine {
     Options options;

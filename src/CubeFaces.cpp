@@ -51,7 +51,8 @@ GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minR
     return image;
 }
 
-Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius)
+Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius,
+                     const std::vector<float>* water)
 {
     const auto sea = static_cast<float>(seaRadius);
     Image image;
@@ -63,7 +64,9 @@ Image cubeColourFace(const std::vector<float>& radii, int face, int size, double
             const float latitude = static_cast<float>(d[1] / std::hypot(d[0], d[1], d[2]));
             const std::size_t p = static_cast<std::size_t>(j) * size + i;
             const float steps = (radii[p] - sea) * STEPS_PER_UNIT;
-            const Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
+            Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
+            if (water && steps >= 0.0f)
+                colour = withFreshWater(colour, (*water)[p], latitude);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     return image;

@@ -42,5 +42,8 @@ std::vector<float> cubeFaceRadii(const LandRadii& land, int face, int size);
 GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minRadius, float maxRadius);
 
 // A face's colours: the land shader's by height and latitude, the map's sea,
-// the polar cap; not shaded, since an engine lights the relief itself.
-Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius = 1.0);
+// the polar cap; not shaded, since an engine lights the relief itself. water,
+// when given, is the fresh water's share through every pixel (cubeFaceRadii
+// of a LandRadii of Rivers.h freshWaterShares): rivers and lakes over the land.
+Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius = 1.0,
+                     const std::vector<float>* water = nullptr);

@@ -16,6 +16,7 @@ double radiusOf(const float* p)
 struct Land {
     const std::vector<double>& direction; // unit x, y, z per vertex
     std::vector<double> radius;
+    std::vector<double> original; // as the land came: a vertex still there keeps its position bit for bit
 
     double chord(std::uint32_t a, std::uint32_t b) const
     {
@@ -29,7 +30,8 @@ struct Land {
     void place(std::vector<float>& positions) const
     {
         for (std::size_t i = 0; i < positions.size(); ++i)
-            positions[i] = float(direction[i] * radius[i / 3]);
+            if (radius[i / 3] != original[i / 3])
+                positions[i] = float(direction[i] * radius[i / 3]);
     }
 };
 
@@ -99,9 +101,10 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
 {
     const std::size_t n = weld.vertexCount();
     const SphereGeometry geometry = sphereGeometry(weld, positions.data());
-    Land land{geometry.direction, std::vector<double>(n)};
+    Land land{geometry.direction, std::vector<double>(n), {}};
     for (std::size_t v = 0; v < n; ++v)
         land.radius[v] = radiusOf(&positions[3 * v]);
+    land.original = land.radius;
     std::vector<double> work(n);
     Drainage d;
     for (int step = 0; step < steps; ++step) {

@@ -85,6 +85,7 @@ public:
     bool exported = false;         // written to the --export and map files already
     WorldShape shape;              // the sea and relief it is shown, mapped and saved with
     bool shapeSettled = false;     // its sea level is set: the generation has ended
+    int erosionSteps = 0;          // erosion steps its land has had (--erosion); 0: as generated
     std::unique_ptr<LiveJob> liveJob; // the running live generation, if any
 };
 

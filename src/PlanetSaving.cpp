@@ -9,6 +9,8 @@
 #include "MapGeoreference.h"
 #include "Planet.h"
 #include "ColourMap.h"
+#include "LandNormals.h"
+#include "RiverFile.h"
 #include "WorldMap.h"
 
 #include <string>
@@ -33,7 +35,7 @@ bool mapsAsked(const Options& options)
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
-           !options.cubeFacesPrefix.empty();
+           !options.cubeFacesPrefix.empty() + !options.riversPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -57,15 +59,36 @@ MapOutcome writeMap(const Picture& picture, const SaveTarget& target, const std:
     return {true, written};
 }
 
-bool logged(const std::optional<MapOutcome>& outcome, const char* what, std::uint32_t seed)
+// "seed S" for the saving records, with ", erosion N steps" for eroded land.
+std::string planetLabel(const Planet& planet)
+{
+    std::string label = "seed " + std::to_string(planet.seed);
+    return planet.erosionSteps > 0 ? label + ", erosion " + std::to_string(planet.erosionSteps) + " steps" : label;
+}
+
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, const Planet& planet)
 {
     if (!outcome)
         return true;
     if (outcome->written)
-        ORB_LOG(Info, "Planet (seed %u): %s saved to %s", seed, what, outcome->text.c_str());
+        ORB_LOG(Info, "Planet (%s): %s saved to %s", planetLabel(planet).c_str(), what, outcome->text.c_str());
     else
         ORB_LOG(Error, "%s", outcome->text.c_str());
     return outcome->written;
+}
+
+// The water of land, a snapshot of planet's.
+LandWater waterOf(const Planet& planet, const LandSnapshot& land)
+{
+    std::vector<float> positions(3 * planet.weld.vertexCount());
+    for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
+        std::copy_n(land.position(v), 3, &positions[3 * v]);
+    return landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+}
+
+std::vector<double> freshWaterOf(const Planet& planet, const LandSnapshot& land)
+{
+    return freshWaterShares(waterOf(planet, land));
 }
 
 // Files saved together under numbered names take exactly the number the
@@ -88,7 +111,8 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
 int writeMaps(Planet& planet, const MapTargets& targets, int width)
 {
     const LandSnapshot land(planet);
-    const HeightGrid grid = buildHeightGrid(planet, land, width);
+    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
+                                           : buildHeightGrid(planet, land, width);
     const std::string header = headerComment(meshInfoOf(planet, land));
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] { colour = writeMap(colourMapOf(grid, planet.shape.seaRadius), *targets.colour, header, "map"); };
@@ -107,8 +131,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width)
             writeHeight(*targets.height);
         helper.join();
     }
-    const int colourWritten = targets.colour && logged(colour, "map", planet.seed);
-    return colourWritten + int(targets.height && logged(height, "height map", planet.seed));
+    const int colourWritten = targets.colour && logged(colour, "map", planet);
+    return colourWritten + int(targets.height && logged(height, "height map", planet));
 }
 
 // Writes one cube face picture; false (logged) when it could not be.
@@ -129,6 +153,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
 {
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
+    const LandRadii freshWater(planet, freshWaterOf(planet, snapshot));
     const std::string header = headerComment(meshInfoOf(planet, snapshot));
     const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
     const SaveTarget firstTarget = targetFor(std::string("-") + CUBE_FACE_NAMES[0] + ".png");
@@ -137,14 +162,15 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size)
     for (int face = 0; face < CUBE_FACES; ++face) {
         const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), target(name + ".png"),
                        heightComment, face == 0 ? &first : nullptr) ||
-            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius), target(name + "-colour.png"),
+            !writeFace(cubeColourFace(radii, face, size, planet.shape.seaRadius, &water), target(name + "-colour.png"),
                        header, nullptr))
             return false;
     }
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (seed %u): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planet.seed,
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planetLabel(planet).c_str(),
             stem.c_str());
     return true;
 }
@@ -169,6 +195,7 @@ MeshInfo meshInfoOf(const Planet& planet)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = planet.liveJob->applied.load();
         info.stopped = planet.liveJob->finished && info.applied < planet.iterations;
@@ -180,6 +207,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
 {
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
+    info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = land.applied();
         info.stopped = land.stopped();
@@ -198,7 +226,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
-    ORB_LOG(Info, "Planet (seed %u) exported to %s", planet.seed, written.c_str());
+    ORB_LOG(Info, "Planet (%s) exported to %s", planetLabel(planet).c_str(), written.c_str());
     return true;
 }
 
@@ -214,6 +242,28 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size)
                                    {"Not enough memory for the cube faces of the planet; they are not saved.",
                                     "Could not start the thread that makes the cube faces"});
     return ran && written;
+}
+
+bool saveRiversOf(Planet& planet, const SaveTarget& target)
+{
+    std::string error, written;
+    bool saved = false;
+    const bool ran = runAtBoundary(
+        [&] {
+            const LandSnapshot snapshot(planet);
+            const LandWater water = waterOf(planet, snapshot);
+            saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
+                                   &written);
+        },
+        {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
+    if (!ran)
+        return false;
+    if (!saved) {
+        ORB_LOG(Error, "Could not save the rivers to %s: %s", target.name().c_str(), error.c_str());
+        return false;
+    }
+    ORB_LOG(Info, "Planet (%s): rivers saved to %s", planetLabel(planet).c_str(), written.c_str());
+    return true;
 }
 
 bool savesAsked(const Options& options)
@@ -242,6 +292,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth));
     }
+    if (!options.riversPath.empty())
+        run.written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)));
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));

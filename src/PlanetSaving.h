@@ -48,11 +48,15 @@ using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 // Returns whether all twelve were written.
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size);
 
+// Writes the rivers, lakes and coasts of planet (RiverFile.h) to target from
+// its land at the end of the plane under way; logs the outcome.
+bool saveRiversOf(Planet& planet, const SaveTarget& target);
+
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Counts the files options ask for (--export, --map, --heightmap, and the
-// cube faces as one) as owed by a planet about to be made, whether or not it
+// Counts the files options ask for (--export, --map, --heightmap, --rivers,
+// and the cube faces as one) as owed by a planet about to be made, whether or not it
 // can be made.
 void expectAskedFiles(const Options& options);
 

@@ -1,11 +1,65 @@
 #include "PlanetShaping.h"
 
 #include "CommandLine.h"
+#include "Erosion.h"
 #include "Failure.h"
+#include "LandNormals.h"
 #include "Landscape.h"
 #include "LogManager.h"
+#include "Orbivane.h"
 #include "Planet.h"
 #include "SeaLevel.h"
+
+#include <mutex>
+#include <string>
+
+namespace {
+
+// Sets the sea where share of the surface is land; false, after saying so,
+// without the memory for it. Logged unless quiet.
+bool setSeaLevel(Planet& planet, double share, bool quiet)
+{
+    SeaLevel level;
+    const bool solved = runAtBoundary(
+        [&] { level = seaLevelForLand(planet.weld, planet.vertices.data(), planet.water->vertices.data(), share); },
+        {"Not enough memory to set the sea level; the sea stays at radius 1.", "Could not set the sea level"});
+    if (!solved)
+        return false;
+    planet.shape.seaRadius = level.seaRadius;
+    // A window sends the land again: with a relief its shown radii move.
+    planet.landVersion.fetch_add(1, std::memory_order_release);
+    if (quiet)
+        return true;
+    const std::string eroded =
+        planet.erosionSteps > 0 ? ", erosion " + std::to_string(planet.erosionSteps) + " steps" : std::string();
+    ORB_LOG(Info, "Sea radius %s: %.4f%% of the surface is land (seed %u%s)", shortestText(level.seaRadius).c_str(),
+            level.landShare * 100.0, planet.seed, eroded.c_str());
+    return true;
+}
+
+} // namespace
+
+void erodePlanet(Planet& planet, int steps)
+{
+    const double start = monotonicSeconds();
+    const bool eroded = runAtBoundary(
+        [&] {
+            std::vector<float> positions;
+            gatherWelded(planet.weld, planet.vertices.data(), positions);
+            erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps);
+            const std::lock_guard<std::mutex> lock(planet.mutex);
+            const std::vector<std::uint32_t>& vertexOf = planet.weld.cornerToVertex;
+            for (std::size_t c = 0; c < vertexOf.size(); ++c)
+                for (int k = 0; k < 3; ++k)
+                    planet.vertices[3 * c + k] = positions[3 * std::size_t(vertexOf[c]) + k];
+            planet.erosionSteps = steps;
+        },
+        {"Not enough memory to erode the land; it stays as generated.", "Could not erode the land"});
+    if (!eroded)
+        return;
+    planet.landVersion.fetch_add(1, std::memory_order_release);
+    ORB_LOG(Info, "Land worn by erosion %d steps in %f seconds (seed %u)", steps, monotonicSeconds() - start, planet.seed);
+}
 
 void settleShape(Planet& planet, const Options& options)
 {
@@ -13,20 +67,12 @@ void settleShape(Planet& planet, const Options& options)
     if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished))
         return;
     planet.shapeSettled = true;
-    if (!options.landPercent)
+    const bool erode = options.erosionSteps > 0;
+    if (options.landPercent && !setSeaLevel(planet, *options.landPercent / 100.0, erode))
         return;
-    SeaLevel level;
-    const bool solved = runAtBoundary(
-        [&] {
-            level = seaLevelForLand(planet.weld, planet.vertices.data(), planet.water->vertices.data(),
-                                    *options.landPercent / 100.0);
-        },
-        {"Not enough memory to set the sea level; the sea stays at radius 1.", "Could not set the sea level"});
-    if (!solved)
+    if (!erode)
         return;
-    planet.shape.seaRadius = level.seaRadius;
-    // A window sends the land again: with a relief its shown radii move.
-    planet.landVersion.fetch_add(1, std::memory_order_release);
-    ORB_LOG(Info, "Sea radius %s: %.4f%% of the surface is land (seed %u)", shortestText(level.seaRadius).c_str(),
-            level.landShare * 100.0, planet.seed);
+    erodePlanet(planet, options.erosionSteps);
+    if (options.landPercent && planet.erosionSteps > 0)
+        setSeaLevel(planet, *options.landPercent / 100.0, false);
 }

@@ -6,5 +6,14 @@ struct Options;
 // Gives planet the relief options ask for and, once its generation has ended
 // (a live one: finished or stopped), the sea level --land asks for, with one
 // log record giving the radius chosen. The sea level is set once per planet;
-// without memory for it the sea stays at radius 1, after saying so.
+// without memory for it the sea stays at radius 1, after saying so. With
+// --erosion the land is eroded then, once, over the sea chosen (or the sea
+// at radius 1), and the sea is set again for the eroded land; only that
+// level is logged.
 void settleShape(Planet& planet, const Options& options);
+
+// Erodes planet's land for steps steps (Erosion.h) over its sea: each welded
+// vertex moves along its radius, every soup copy of it to the same place,
+// under the planet's mutex. Logged; without memory the land stays as it is,
+// after saying so.
+void erodePlanet(Planet& planet, int steps);

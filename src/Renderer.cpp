@@ -118,7 +118,7 @@ void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, 
     setIntUniform(land, "river", river);
     const GLint colour = glGetUniformLocationARB(land.program, "riverColour");
     if (river && colour >= 0)
-        glUniform3fARB(colour, TERRAIN.river[0], TERRAIN.river[1], TERRAIN.river[2]);
+        glUniform3fARB(colour, TERRAIN.freshWater[0], TERRAIN.freshWater[1], TERRAIN.freshWater[2]);
 }
 
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
@@ -126,7 +126,7 @@ void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, 
 // 0.1 alpha test.
 constexpr GLfloat FIXED_LAND_COLOUR[4] = {0.24f, 0.50f, 0.16f, 1.0f};
 constexpr GLfloat FIXED_SEA_COLOUR[4] = {0.02f, 0.16f, 0.38f, 0.7f};
-const GLfloat FIXED_RIVER_COLOUR[4] = {TERRAIN.river[0], TERRAIN.river[1], TERRAIN.river[2], 1.0f};
+const GLfloat FIXED_RIVER_COLOUR[4] = {TERRAIN.freshWater[0], TERRAIN.freshWater[1], TERRAIN.freshWater[2], 1.0f};
 
 // Uses the shader's program when it linked; otherwise (a program that did
 // not link, or none at all) the fixed pipeline with colour as material.

@@ -82,3 +82,26 @@ RiverNetwork findRivers(const Drainage& d, double threshold)
     }
     return network;
 }
+
+std::vector<double> freshWaterShares(const LandWater& water)
+{
+    const Drainage& d = water.drainage;
+    std::vector<double> share(d.vertexCount(), 0.0);
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+        if (d.lakeOf[v] != Drainage::NO_LAKE)
+            share[v] = 1.0;
+        else if (water.network.order[v] && !d.isSea(v))
+            share[v] = std::min(0.95, 0.5 + 0.1 * water.network.order[v]);
+    }
+    return share;
+}
+
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius)
+{
+    LandWater water;
+    water.geometry = sphereGeometry(weld, positions);
+    const VertexNeighbours neighbours = vertexNeighbours(weld);
+    drainLand({weld, neighbours, positions, seaRadius, nullptr, &water.geometry}, water.drainage);
+    water.network = findRivers(water.drainage, riverThreshold(weld.vertexCount()));
+    return water;
+}

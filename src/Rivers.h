@@ -37,3 +37,21 @@ double riverThreshold(std::size_t vertexCount);
 
 // The rivers of drainage carrying threshold or more. Throws std::bad_alloc.
 RiverNetwork findRivers(const Drainage& drainage, double threshold);
+
+// A land's water: its drainage, its rivers at riverThreshold, and what
+// drained it, for the files and maps.
+struct LandWater {
+    SphereGeometry geometry;
+    Drainage drainage;
+    RiverNetwork network;
+};
+
+// Per welded vertex how much of it is fresh water, for the maps to look up
+// between vertices: 1 in a lake; on a river outside lakes 0.5 + 0.1 x its
+// order, up to 0.95, so that the pixels of larger rivers (share 0.5 or
+// more) reach farther towards the land beside them; 0 elsewhere.
+std::vector<double> freshWaterShares(const LandWater& water);
+
+// The water of the welded land positions (x, y, z per welded vertex) over a
+// sea of seaRadius. Throws std::bad_alloc.
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius);

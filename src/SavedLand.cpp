@@ -74,8 +74,10 @@ std::string headerComment(const MeshInfo& info)
 {
     std::string text = "Orbivane planet: seed " + std::to_string(info.seed) + ", subdivisions " +
                        std::to_string(info.subdivisions) + ", iterations ";
+    const std::string erosion =
+        info.erosionSteps > 0 ? ", erosion " + std::to_string(info.erosionSteps) + " steps" : std::string();
     if (info.applied < 0 || (info.applied >= info.iterations && !info.stopped))
-        return text + std::to_string(info.iterations) + shapeComment(info.shape);
+        return text + std::to_string(info.iterations) + erosion + shapeComment(info.shape);
     text += std::to_string(info.applied) + " of " + std::to_string(info.iterations);
-    return (info.stopped ? text + ", stopped" : text) + shapeComment(info.shape);
+    return (info.stopped ? text + ", stopped" : text) + erosion + shapeComment(info.shape);
 }

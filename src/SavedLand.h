@@ -21,12 +21,13 @@ struct MeshInfo {
     int applied = -1;    // planes the land holds when fewer than asked; -1: all of them
     bool stopped = false; // the generation was stopped before its end
     WorldShape shape{};   // the sea and relief the land is saved with
+    int erosionSteps = 0; // erosion steps the land has had (--erosion); 0: as generated
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
 // planet; "... iterations K of I" for a live one caught part-way, and
-// "... iterations K of I, stopped" for one stopped early; then the shape's
-// comment (", sea radius S, relief F") when it is not the default.
+// "... iterations K of I, stopped" for one stopped early; then ", erosion N
+// steps" for eroded land; then the shape's comment (", sea radius S, relief F") when it is not the default.
 std::string headerComment(const MeshInfo& info);
 
 // The land to save: its soup (x, y, z per corner, the weld's corners) and

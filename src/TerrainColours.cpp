@@ -18,7 +18,7 @@ const TerrainPalette TERRAIN = {
     {"shallowSea", {0.13f, 0.36f, 0.55f}, -150.0f, 0.0f},
     {0.01f, 0.06f, 0.17f},
     {{0.90f, 0.94f, 0.97f}, 0.962f, 0.972f, 165.0f},
-    {0.16f, 0.40f, 0.80f},
+    {0.16f, 0.42f, 0.66f},
 };
 
 namespace {
@@ -104,6 +104,11 @@ Rgb terrainColour(float steps, float latitude)
 Rgb seaColour(float steps, float latitude)
 {
     return mix(blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps), TERRAIN.ice.colour, iceCover(latitude));
+}
+
+Rgb withFreshWater(const Rgb& land, float share, float latitude)
+{
+    return share < 0.5f ? land : mix(TERRAIN.freshWater, TERRAIN.ice.colour, iceCover(latitude));
 }
 
 void putRgb8(const Rgb& colour, unsigned char* out)

@@ -39,7 +39,7 @@ struct TerrainPalette {
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
     PolarIce ice;
-    Rgb river; // the rivers drawn over the land, lit as the land is
+    Rgb freshWater; // rivers and lakes on the maps and cube faces
 };
 
 extern const TerrainPalette TERRAIN;
@@ -56,6 +56,12 @@ Rgb terrainColour(float steps, float latitude);
 // The map's sea over land `steps` below the sea (steps < 0): darker with
 // depth, under the polar cap near the poles.
 Rgb seaColour(float steps, float latitude);
+
+// A map pixel's colour with the rivers and lakes over it: land (its colour,
+// shaded or not) where share, the fresh water looked up through the pixel
+// (Rivers.h freshWaterShares), is below one half; otherwise fresh water
+// under the polar cap.
+Rgb withFreshWater(const Rgb& land, float share, float latitude);
 
 // colour as three 8-bit channels at out, each rounded from 0 to 1 (clamped).
 void putRgb8(const Rgb& colour, unsigned char* out);

@@ -233,7 +233,9 @@ std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land)
 
 LandRadii::LandRadii(Planet& planet) : LandRadii(planet, LandSnapshot(planet)) {}
 
-LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : planet(planet), radii(vertexRadii(planet, land))
+LandRadii::LandRadii(const Planet& planet, const LandSnapshot& land) : LandRadii(planet, vertexRadii(planet, land)) {}
+
+LandRadii::LandRadii(const Planet& planet, std::vector<double> values) : planet(planet), radii(std::move(values))
 {
     const auto [low, high] = std::minmax_element(radii.begin(), radii.end());
     minRadius = static_cast<float>(*low);
@@ -257,6 +259,35 @@ HeightGrid buildHeightGrid(Planet& planet, int width)
     return buildHeightGrid(planet, LandSnapshot(planet), width);
 }
 
+namespace {
+// The directions of every pixel of grid, mapDirection's, each column's
+// longitude and each row's latitude computed once.
+RowDirections gridRows(const HeightGrid& grid, std::vector<double>& cosLon, std::vector<double>& sinLon)
+{
+    cosLon.resize(grid.width);
+    sinLon.resize(grid.width);
+    for (int i = 0; i < grid.width; ++i) {
+        cosLon[i] = std::cos(longitude(i, grid.width));
+        sinLon[i] = std::sin(longitude(i, grid.width));
+    }
+    return [&grid, &cosLon, &sinLon](int j, std::array<double, 3>* directions) {
+        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
+        for (int i = 0; i < grid.width; ++i)
+            directions[i] = {cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]};
+    };
+}
+} // namespace
+
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water)
+{
+    HeightGrid grid = buildHeightGrid(planet, land, width);
+    const LandRadii shares(planet, std::move(water));
+    grid.water.resize(grid.radius.size());
+    std::vector<double> cosLon, sinLon;
+    shares.lookUp(grid.width, grid.height, gridRows(grid, cosLon, sinLon), grid.water.data());
+    return grid;
+}
+
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& snapshot, int width)
 {
     const LandRadii land(planet, snapshot);
@@ -266,18 +297,8 @@ HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& snapshot, i
     grid.radius.resize(static_cast<std::size_t>(grid.width) * grid.height);
     grid.minRadius = land.minRadius;
     grid.maxRadius = land.maxRadius;
-    std::vector<double> cosLon(grid.width), sinLon(grid.width);
-    for (int i = 0; i < grid.width; ++i) {
-        cosLon[i] = std::cos(longitude(i, grid.width));
-        sinLon[i] = std::sin(longitude(i, grid.width));
-    }
-    // The directions are mapDirection's, each column's longitude and each
-    // row's latitude computed once.
-    land.lookUp(grid.width, grid.height, [&](int j, std::array<double, 3>* directions) {
-        const double cosLat = std::cos(latitude(j, grid.height)), sinLat = std::sin(latitude(j, grid.height));
-        for (int i = 0; i < grid.width; ++i)
-            directions[i] = {cosLat * cosLon[i], sinLat, -cosLat * sinLon[i]};
-    }, grid.radius.data());
+    std::vector<double> cosLon, sinLon;
+    land.lookUp(grid.width, grid.height, gridRows(grid, cosLon, sinLon), grid.radius.data());
     return grid;
 }
 

@@ -25,6 +25,7 @@ struct HeightGrid {
     std::vector<float> radius; // per pixel, rows from the north
     float minRadius = 1.0f;    // the smallest and largest vertex radius; every pixel lies between
     float maxRadius = 1.0f;
+    std::vector<float> water;  // per pixel the fresh water's share (Rivers.h); empty: none drawn
 };
 
 // The unit direction through the centre of pixel (i, j) of a map width wide.
@@ -51,6 +52,9 @@ public:
     LandRadii(const Planet& planet, const LandSnapshot& land);
     // The same from the land as it stands at the end of the plane under way.
     explicit LandRadii(Planet& planet);
+    // Any value per welded vertex looked up the same way, in place of the
+    // radius (minRadius and maxRadius are the values').
+    LandRadii(const Planet& planet, std::vector<double> values);
 
     // radius[j * columns + i] for the directions of rows x columns, each
     // within [minRadius, maxRadius]. Rows are shared with one more thread.
@@ -70,6 +74,10 @@ private:
 // pixel's radius looked up by LandRadii along mapDirection. Throws std::bad_alloc without memory and
 // std::system_error when the thread cannot start (nothing is left running).
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width);
+
+// The same with the fresh water's share per welded vertex looked up into
+// the grid's water.
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water);
 
 // The same for the planet's land as it stands at the end of the plane under way.
 HeightGrid buildHeightGrid(Planet& planet, int width);

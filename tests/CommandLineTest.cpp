@@ -80,6 +80,9 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     }
     EXPECT_EQ(parse({"--relief=10"}).result.options.relief, 10.0);
     EXPECT_EQ(parse({"--relief", "0.001"}).result.options.relief, 0.001);
+    EXPECT_EQ(parse({}).result.options.erosionSteps, 0);
+    EXPECT_EQ(parse({"--erosion", "1"}).result.options.erosionSteps, 1);
+    EXPECT_EQ(parse({"--erosion=1000", "--rivers", "r.GeoJSON"}).result.options.erosionSteps, 1000);
 }
 
 TEST(CommandLine, HelpAndVersionExitWithZero)
@@ -89,7 +92,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
     EXPECT_EQ(parsed.out, usageText());
     for (const char* part : {"--seed N", "--export FILE", "subdivisions", "iterations", "live", "Esc", "P ", "E ", "M ",
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
-                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S"})
+                             "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--erosion STEPS",
+                             "--rivers FILE.geojson"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -109,6 +113,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--cube-faces", ""}, {"--cube-faces", "faces/"}, {"--cube-faces"},
         {"--land", "-1"}, {"--land", "100.5"}, {"--land", "30%"}, {"--land", "1e1"}, {"--land", "nan"}, {"--land="},
         {"--relief", "0"}, {"--relief", "10.01"}, {"--relief", "-2"}, {"--relief", "inf"}, {"--relief"},
+        {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -129,6 +135,7 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
     std::filesystem::create_hard_link("old.png", "hard.png");
     std::filesystem::create_symlink("old.png", "soft.png");
     std::filesystem::create_symlink("mesh.ply", "dangling.png");
+    std::filesystem::create_symlink("w.geojson", "water.png");
     const std::string absolute = dir.path() + "/maps/../same.png";
     const std::vector<std::vector<const char*>> same = {
         {"--map", "same.png", "--heightmap", "same.png"},
@@ -141,6 +148,7 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
         {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
         {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the twelve faces
+        {"--rivers", "w.geojson", "--map", "water.png"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);

@@ -1,6 +1,7 @@
 // Water over the land: hand-made lands with known answers, and the flow's
 // balance on generated planets.
 #include "Drainage.h"
+#include "Erosion.h"
 #include "LandNormals.h"
 #include "Planet.h"
 #include "Rivers.h"
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
+#include <regex>
 
 namespace {
 
@@ -188,6 +191,64 @@ TEST(Drainage, GeneratedLandsKeepEveryDropOfRain)
                     ASSERT_LE(d.filled[river.path[i]], d.filled[river.path[i - 1]]);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(Erosion, WearsTheLandTheSameWayEveryTimeAndLeavesTheSea)
+{
+    const auto planet = quietPlanet(7, 5, 2000);
+    const VertexNeighbours neighbours = vertexNeighbours(planet->weld);
+    std::vector<float> before;
+    gatherWelded(planet->weld, planet->vertices.data(), before);
+    std::vector<float> once = before, again = before;
+    erodeLand(planet->weld, neighbours, once, 1.0, 5);
+    erodeLand(planet->weld, neighbours, again, 1.0, 5);
+    EXPECT_EQ(once, again);
+    EXPECT_LT(landRoughness(neighbours, once, 1.0), 0.6 * landRoughness(neighbours, before, 1.0));
+    for (std::size_t v = 0; v < before.size(); v += 3) {
+        const double x = before[v], y = before[v + 1], z = before[v + 2];
+        if (std::sqrt(x * x + y * y + z * z) <= 1.0) {
+            ASSERT_TRUE(std::equal(&before[v], &before[v + 3], &once[v])) << v / 3;
+        }
+    }
+}
+
+// How many features of each kind the GeoJSON's text holds, and all of them.
+std::map<std::string, int> featureKinds(const std::string& text)
+{
+    std::map<std::string, int> kinds;
+    const std::regex kind("\"kind\":\"([a-z]+)\"");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), kind); it != std::sregex_iterator(); ++it)
+        ++kinds[(*it)[1]];
+    return kinds;
+}
+
+TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                             " --seed 42 --land 30 --erosion 2 --rivers r.geojson --export p.ply",
+                                         "5\n3000\nn\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Land worn by erosion 2 steps"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Planet (seed 42, erosion 2 steps): rivers saved to r.geojson"), std::string::npos);
+    const std::string header = "Orbivane planet: seed 42, subdivisions 5, iterations 3000, erosion 2 steps, sea radius ";
+    EXPECT_EQ(readPlyFile("p.ply").comment.rfind(header, 0), 0u);
+    const std::map<std::string, int> kinds = featureKinds(readFile("r.geojson"));
+    ASSERT_GT(kinds.at("river"), 0);
+    ASSERT_GT(kinds.at("coastline"), 0);
+    ASSERT_GT(kinds.at("lake"), 0);
+    const CommandResult info = runCommand("ogrinfo -ro -al r.geojson");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
+    std::map<std::string, int> read;
+    const std::regex kind("kind \\(String\\) = ([a-z]+)");
+    for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
+        ++read[(*it)[1]];
+    EXPECT_EQ(read, kinds);
 }
 
 } // namespace

@@ -439,13 +439,13 @@ TEST_F(HeldWindow, NShowsTheNextSeedsPlanetInTheSameView)
 }
 
 // Lit by day away from the limb, a river pixel keeps its colour's
-// proportions (TERRAIN.river: red to green 0.4, green to blue 0.5), which
+// proportions (TERRAIN.freshWater: red to green 0.38, green to blue 0.64), which
 // neither the land nor the water has.
 bool riverColoured(const unsigned char* p)
 {
     const double r = p[0], g = p[1], b = p[2];
-    return b > 60 && std::abs(g / b - TERRAIN.river[1] / TERRAIN.river[2]) < 0.06 &&
-           std::abs(r / g - TERRAIN.river[0] / TERRAIN.river[1]) < 0.08;
+    return b > 60 && std::abs(g / b - TERRAIN.freshWater[1] / TERRAIN.freshWater[2]) < 0.06 &&
+           std::abs(r / g - TERRAIN.freshWater[0] / TERRAIN.freshWater[1]) < 0.08;
 }
 
 // W hides the rivers and lakes and shows them again, each logged; paused, the

@@ -1,0 +1,130 @@
+#include "RiverFile.h"
+
+#include "Outlines.h"
+
+#include <cctype>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+
+// Degrees to a micro-degree (about 0.1 m on the Earth): enough for any
+// vertex spacing, and short in the file.
+double rounded(double degrees)
+{
+    return std::round(degrees * 1e6) / 1e6;
+}
+
+json position(const std::array<double, 3>& direction)
+{
+    const auto [lon, lat] = longitudeLatitude(direction);
+    return json::array({rounded(lon), rounded(lat)});
+}
+
+json vertexPosition(const LandWater& water, std::uint32_t v)
+{
+    const double* d = &water.geometry.direction[3 * std::size_t(v)];
+    return position({d[0], d[1], d[2]});
+}
+
+json feature(json properties, const char* type, json coordinates)
+{
+    return {{"type", "Feature"},
+            {"properties", std::move(properties)},
+            {"geometry", {{"type", type}, {"coordinates", std::move(coordinates)}}}};
+}
+
+void addRivers(const LandWater& water, json& features)
+{
+    static const char* const ENDS[] = {"sea", "lake", "river"};
+    for (const River& river : water.network.rivers) {
+        json line = json::array();
+        for (const std::uint32_t v : river.path)
+            line.push_back(vertexPosition(water, v));
+        features.push_back(feature({{"kind", "river"}, {"order", river.order}, {"flow", river.flow},
+                                    {"end", ENDS[int(river.end)]}},
+                                   "LineString", std::move(line)));
+    }
+}
+
+json ring(const Outline& outline)
+{
+    json points = json::array();
+    for (const auto& p : outline.points)
+        points.push_back(position(p));
+    return json::array({std::move(points)});
+}
+
+// Where an edge crosses level, as a share from its inside vertex.
+double crossingAt(const Drainage& d, std::uint32_t in, std::uint32_t out, double level)
+{
+    const double span = d.height[in] - d.height[out];
+    return span == 0.0 ? 0.5 : (d.height[in] - level) / span;
+}
+
+void addLakes(const LandWater& water, const IcosphereWeld& weld, json& features)
+{
+    const Drainage& d = water.drainage;
+    const Regions regions{d.lakeOf, [&](std::uint32_t in, std::uint32_t out) {
+                              return crossingAt(d, in, out, d.lakes[d.lakeOf[in]].level);
+                          }};
+    for (const Outline& shore : outlines(weld, water.geometry.direction, regions)) {
+        const Lake& lake = d.lakes[shore.region];
+        features.push_back(feature({{"kind", "lake"}, {"level", lake.level}, {"depth", lake.deepest},
+                                    {"inflow", lake.inflow}},
+                                   "Polygon", ring(shore)));
+    }
+}
+
+void addCoasts(const LandWater& water, const IcosphereWeld& weld, json& features)
+{
+    const Drainage& d = water.drainage;
+    std::vector<std::uint32_t> land(d.vertexCount());
+    for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+        land[v] = d.isSea(v) ? Regions::NONE : 0;
+    // Halfway between the vertices' heights: the drainage keeps no sea radius.
+    const Regions regions{land, [](std::uint32_t, std::uint32_t) { return 0.5; }};
+    for (const Outline& coast : outlines(weld, water.geometry.direction, regions))
+        features.push_back(feature({{"kind", "coastline"}}, "Polygon", ring(coast)));
+}
+
+} // namespace
+
+std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header)
+{
+    json features = json::array();
+    addRivers(water, features);
+    addLakes(water, weld, features);
+    addCoasts(water, weld, features);
+    const json document{{"type", "FeatureCollection"}, {"description", header}, {"features", std::move(features)}};
+    return document.dump() + "\n";
+}
+
+bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
+                    const std::string& header, std::string& error, std::string* written)
+{
+    const std::string text = riverGeoJson(water, weld, header);
+    SafeFile out(target);
+    out.write(text);
+    if (!out.commit()) {
+        error = writeErrorText(target.name(), out.failure);
+        return false;
+    }
+    if (written)
+        *written = out.finalPath;
+    return true;
+}
+
+bool isGeoJsonPath(const std::string& path)
+{
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const std::string ending = ".geojson";
+    if (name.size() <= ending.size())
+        return false;
+    for (std::size_t i = 0; i < ending.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - ending.size() + i])) != ending[i])
+            return false;
+    return true;
+}
