@@ -4,6 +4,7 @@
 #include "Planet.h"
 #include "RiverWorker.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace {
@@ -90,7 +91,8 @@ bool RiverBuffers::upload(const RiverGeometry& geometry)
 
 float riverLineWidth(int order)
 {
-    return 1.0f + static_cast<float>(order);
+    constexpr int WIDEST = 6; // pixels, from order 5 on
+    return static_cast<float>(std::min(1 + order, WIDEST));
 }
 
 void RiverBuffers::drawRivers(const PlanetBuffers& land) const

@@ -59,5 +59,6 @@ private:
     GLsizei lakeCorners = 0;
 };
 
-// The width in pixels of the lines of rivers of a Strahler order (1 and up).
+// The width in pixels of the lines of rivers of a Strahler order (1 and up):
+// 2 for order 1, a pixel more for each order above, 6 at the most.
 float riverLineWidth(int order);
