@@ -32,7 +32,7 @@ void RiverBuffers::follow(Planet& planet, bool waitForThem)
     stopReadingPlanet();
     started = uploaded = false;
     orders.clear();
-    lakeCorners = 0;
+    lakeIndices = 0;
     if (planet.shapeSettled) {
         start(planet);
         take(waitForThem);
@@ -72,7 +72,7 @@ void RiverBuffers::take(bool wait)
     worker.reset();
     if (!made || !upload(*made)) {
         orders.clear();
-        lakeCorners = 0;
+        lakeIndices = 0;
         ORB_LOG(Warning, "Not enough memory to show the rivers and lakes; they are not drawn.");
     }
 }
@@ -80,11 +80,12 @@ void RiverBuffers::take(bool wait)
 bool RiverBuffers::upload(const RiverGeometry& geometry)
 {
     if (!sendChecked(GL_ELEMENT_ARRAY_BUFFER, lines, geometry.lines) ||
+        !sendChecked(GL_ELEMENT_ARRAY_BUFFER, lakeTriangles, geometry.lakeTriangles) ||
         !sendChecked(GL_ARRAY_BUFFER, lakeSurface, geometry.lakeSurface) ||
         !sendChecked(GL_ARRAY_BUFFER, lakeFloor, geometry.lakeFloor))
         return false;
     orders = geometry.orders;
-    lakeCorners = static_cast<GLsizei>(geometry.lakeSurface.size() / 3);
+    lakeIndices = static_cast<GLsizei>(geometry.lakeTriangles.size());
     uploaded = true;
     return true;
 }
@@ -109,7 +110,7 @@ void RiverBuffers::drawRivers(const PlanetBuffers& land) const
 
 void RiverBuffers::drawLakes(bool fixedPipeline) const
 {
-    if (!uploaded || lakeCorners == 0)
+    if (!uploaded || lakeIndices == 0)
         return;
     glEnableClientState(GL_VERTEX_ARRAY);
     glBindBuffer(GL_ARRAY_BUFFER, lakeSurface.name);
@@ -123,7 +124,9 @@ void RiverBuffers::drawLakes(bool fixedPipeline) const
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
         glTexCoordPointer(3, GL_FLOAT, 0, nullptr);
     }
-    glDrawArrays(GL_TRIANGLES, 0, lakeCorners);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, lakeTriangles.name);
+    glDrawElements(GL_TRIANGLES, lakeIndices, GL_UNSIGNED_INT, nullptr);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     if (fixedPipeline) {
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisable(GL_NORMALIZE);

@@ -54,9 +54,9 @@ private:
     std::unique_ptr<RiverWorker> worker;
     bool started = false; // for the planet followed
     bool uploaded = false;
-    GlBuffer lines, lakeSurface, lakeFloor;
+    GlBuffer lines, lakeTriangles, lakeSurface, lakeFloor;
     std::vector<RiverOrderLines> orders;
-    GLsizei lakeCorners = 0;
+    GLsizei lakeIndices = 0;
 };
 
 // The width in pixels of the lines of rivers of a Strahler order (1 and up):

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace {
 
@@ -41,6 +42,14 @@ void addLakeCorner(const float* p, double level, const WorldShape& shape, RiverG
 void addLakes(const Drainage& d, const IcosphereWeld& weld, const float* positions, const WorldShape& shape,
               RiverGeometry& out)
 {
+    // The corner of (lake, vertex), once made.
+    std::unordered_map<std::uint64_t, std::uint32_t> corners;
+    const auto cornerOf = [&](std::uint32_t lake, std::uint32_t v, double level) {
+        const auto [at, made] = corners.try_emplace(std::uint64_t(lake) << 32 | v, std::uint32_t(corners.size()));
+        if (made)
+            addLakeCorner(positions + 3 * std::size_t(v), level, shape, out);
+        return at->second;
+    };
     for (std::size_t face = 0; face < weld.faceCount(); ++face) {
         const std::uint32_t* corner = &weld.cornerToVertex[3 * face];
         for (int c = 0; c < 3; ++c) {
@@ -51,7 +60,7 @@ void addLakes(const Drainage& d, const IcosphereWeld& weld, const float* positio
                 continue;
             const double level = shape.shownRadius(d.lakes[lake].level);
             for (int k = 0; k < 3; ++k)
-                addLakeCorner(positions + 3 * std::size_t(corner[k]), level, shape, out);
+                out.lakeTriangles.push_back(cornerOf(lake, corner[k], level));
         }
     }
 }

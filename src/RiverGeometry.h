@@ -29,10 +29,13 @@ struct RiverGeometry {
     // Grouped by order, lowest first.
     std::vector<std::uint32_t> lines;
     std::vector<RiverOrderLines> orders; // one a Strahler order present, lowest first
-    // Triangles of the lakes, three corners each in the land's winding
-    // (clockwise seen from outside): every triangle with a corner in a lake,
-    // flat at that lake's shown level, so the land above it stands out of
-    // the water and the land below it is hidden. x, y, z per corner.
+    // Triangles of the lakes, three indices into the lakes' corners each, in
+    // the land's winding (clockwise seen from outside): every triangle with a
+    // corner in a lake, flat at that lake's shown level, so the land above it
+    // stands out of the water and the land below it is hidden. A corner is a
+    // welded vertex and a lake it touches, shared by that lake's triangles.
+    std::vector<std::uint32_t> lakeTriangles;
+    // Per lake corner, x, y, z at its lake's shown level.
     std::vector<float> lakeSurface;
     // Per corner, what the sea's program reads as the land below the water
     // when the sea is at radius 1: a point in the corner's direction as far
@@ -40,7 +43,7 @@ struct RiverGeometry {
     // and never less than LAKE_SEEN_DEPTH.
     std::vector<float> lakeFloor;
 
-    bool empty() const { return lines.empty() && lakeSurface.empty(); }
+    bool empty() const { return lines.empty() && lakeTriangles.empty(); }
 };
 
 // The geometry of network's rivers and drainage's lakes on the welded land
