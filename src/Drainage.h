@@ -79,7 +79,7 @@ struct Drainage {
     // land sends it.
     std::vector<double> flow;
     std::vector<std::uint32_t> lakeOf; // per vertex: index into lakes, or NO_LAKE
-    std::vector<Lake> lakes;           // in the order of their lowest vertex's number
+    std::vector<Lake> lakes;           // in the order of their smallest vertex number
     double landRain = 0.0;             // rain on all land vertices, as flow counts it
     std::vector<std::uint32_t> work;   // the flood's working memory, kept for the next drainLand into this
 

@@ -65,8 +65,30 @@ std::string viewsAndAccessors(const GlbLayout& layout)
     return views + "]," + accessors + "]";
 }
 
-std::string meshesAndMaterials(bool sea)
+// The rivers' mesh: lines over the land's positions; empty without rivers.
+std::string riversMesh(const GlbLayout& layout)
 {
+    if (!layout.rivers)
+        return {};
+    return ",{\"name\":\"rivers\",\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":" +
+           std::to_string(layout.blocks.size() - 1) + ",\"mode\":1,\"material\":" + std::to_string(layout.sea ? 2 : 1) +
+           "}]}";
+}
+
+// The rivers' material, in the fresh water's colour; empty without rivers.
+std::string riversMaterial(const GlbLayout& layout)
+{
+    if (!layout.rivers)
+        return {};
+    const Rgb& fresh = TERRAIN.freshWater;
+    const float colour[4] = {linearFromSrgb(fresh[0]), linearFromSrgb(fresh[1]), linearFromSrgb(fresh[2]), 1.0f};
+    return ",{\"name\":\"rivers\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" + vec(colour, 4) +
+           ",\"metallicFactor\":0,\"roughnessFactor\":0.25}}";
+}
+
+std::string meshesAndMaterials(const GlbLayout& layout)
+{
+    const bool sea = layout.sea;
     const Rgb& water = TERRAIN.shallowSea.colour;
     const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
                                 SEA_ALPHA};
@@ -75,19 +97,27 @@ std::string meshesAndMaterials(bool sea)
     if (sea)
         text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
                 "\"indices\":3,\"material\":1}]}";
-    text += "],\"materials\":[{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
+    text += riversMesh(layout) + "],\"materials\":[{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
             "\"metallicFactor\":0,\"roughnessFactor\":1}}";
     if (sea)
         text += ",{\"name\":\"sea\",\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
                 vec(seaColour, 4) + ",\"metallicFactor\":0,\"roughnessFactor\":0.25}}";
-    return text + "]";
+    return text + riversMaterial(layout) + "]";
 }
 
-std::string sceneAndNodes(bool sea)
+std::string sceneAndNodes(const GlbLayout& layout)
 {
-    return sea ? "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0,1]}],"
-                 "\"nodes\":[{\"name\":\"land\",\"mesh\":0},{\"name\":\"sea\",\"mesh\":1}]"
-               : "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[0]}],\"nodes\":[{\"name\":\"land\",\"mesh\":0}]";
+    std::string list = "0", nodes = "{\"name\":\"land\",\"mesh\":0}";
+    int next = 1;
+    for (const auto& [present, name] : {std::pair{layout.sea, "sea"}, std::pair{layout.rivers, "rivers"}}) {
+        if (!present)
+            continue;
+        // Appended piece by piece: g++ 12 warns wrongly about "," + string.
+        list.append(",").append(std::to_string(next));
+        nodes.append(",{\"name\":\"").append(name).append("\",\"mesh\":").append(std::to_string(next)).append("}");
+        ++next;
+    }
+    return "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[" + list + "]}],\"nodes\":[" + nodes + "]";
 }
 
 // What made the planet; a land caught part-way also says how many planes it
@@ -105,7 +135,8 @@ std::string asset(const MeshInfo& info)
 
 } // namespace
 
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea)
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+                    std::uint64_t riverIndices)
 {
     GlbLayout layout;
     const std::uint64_t vertices = weld.vertexCount();
@@ -118,13 +149,17 @@ GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, c
         add(layout, vertices, FLOAT, "VEC3");
         layout.sea = true;
     }
+    if (riverIndices > 0) {
+        add(layout, riverIndices, UNSIGNED_INT, "SCALAR");
+        layout.rivers = true;
+    }
     return layout;
 }
 
 std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
 {
     std::string json = "{";
-    json.append(asset(info)).append(",").append(sceneAndNodes(layout.sea)).append(",");
-    json.append(meshesAndMaterials(layout.sea)).append(",").append(viewsAndAccessors(layout));
+    json.append(asset(info)).append(",").append(sceneAndNodes(layout)).append(",");
+    json.append(meshesAndMaterials(layout)).append(",").append(viewsAndAccessors(layout));
     return json.append(",\"buffers\":[{\"byteLength\":").append(std::to_string(layout.binBytes)).append("}]}");
 }

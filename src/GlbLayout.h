@@ -10,7 +10,8 @@
 // Where each array lies in a .glb's BIN chunk and the JSON that describes it.
 // Blocks are written in this order, each 4-byte aligned (every component is
 // 4 bytes): land POSITION, NORMAL, COLOR_0, the indices, then the sea's
-// POSITION and NORMAL. Buffer view i and accessor i are block i.
+// POSITION and NORMAL, then the rivers' line indices. Buffer view i and
+// accessor i are block i.
 
 struct GlbBlock {
     std::uint64_t offset;  // bytes from the start of the BIN chunk's data
@@ -26,11 +27,14 @@ struct GlbLayout {
     std::vector<GlbBlock> blocks;
     std::uint64_t binBytes = 0;
     bool sea = false;
+    bool rivers = false; // a last block of line indices into the land's positions
 };
 
 // The blocks of a planet welded by weld; land and sea: x, y, z per welded
-// vertex (sea null when there is none), for the positions' bounds.
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea);
+// vertex (sea null when there is none), for the positions' bounds;
+// riverIndices, the rivers' line indices (none: no rivers mesh).
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+                    std::uint64_t riverIndices = 0);
 
 // The JSON chunk's text (unpadded): asset with extras, scene, nodes, meshes,
 // materials, accessors, buffer views and the one buffer.

@@ -58,13 +58,14 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
 {
     // A .glb states its length in 32 bits: 11 subdivisions fit, 12 do not.
     const std::uint64_t vertices = land.weld.vertexCount(), faces = land.weld.faceCount();
-    if (12 * vertices * (land.sea ? 5 : 3) + 12 * faces + MAX_JSON_BYTES > UINT32_MAX) {
+    const std::uint64_t riverIndices = land.rivers ? land.rivers->size() : 0;
+    if (12 * vertices * (land.sea ? 5 : 3) + 12 * faces + 4 * riverIndices + MAX_JSON_BYTES > UINT32_MAX) {
         out.fail(EFBIG);
         return;
     }
     const WeldedMesh ground = weldedLand(land);
     const WeldedMesh sea = land.sea ? weldedSea(land) : WeldedMesh{};
-    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr);
+    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr, riverIndices);
     std::string json = glbJson(layout, info);
     json.append((4 - json.size() % 4) % 4, ' ');
     const std::uint64_t total = 12 + 8 + json.size() + 8 + layout.binBytes;
@@ -77,4 +78,6 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
     writeIndices(out, land.weld);
     writeFloats(out, sea.positions.data(), sea.positions.size());
     writeFloats(out, sea.normals.data(), sea.normals.size());
+    for (std::size_t i = 0; i < riverIndices && !out.failed(); i += 2)
+        writeU32s(out, {(*land.rivers)[i], (*land.rivers)[i + 1]});
 }

@@ -74,6 +74,11 @@ bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& 
     return true;
 }
 
+bool holdsLines(const std::string& path)
+{
+    return writerFor(path) == writeGlb;
+}
+
 bool isExportPath(const std::string& path)
 {
     return writerFor(path) != nullptr;

@@ -15,6 +15,10 @@
 bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& info, std::string& error,
                 std::string* written = nullptr);
 
+// True when path's format holds lines (".glb"): the rivers are worth
+// working out for it.
+bool holdsLines(const std::string& path);
+
 // True when the file name of path ends in ".ply", ".obj" or ".glb", in any
 // case. A name that is only the extension, such as ".ply", is a hidden file
 // without one.

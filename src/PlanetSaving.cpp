@@ -222,6 +222,13 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target)
     LandView land{planet.weld, planet.vertices.data(), snapshot.copied(),
                   planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
+    std::vector<std::uint32_t> rivers;
+    if (holdsLines(target.name())) {
+        const bool found = runAtBoundary([&] { rivers = riverSegments(waterOf(planet, snapshot)); },
+                                         {"Not enough memory for the rivers of the planet; it is exported without them.",
+                                          "Could not find the rivers of the planet"});
+        land.rivers = found && !rivers.empty() ? &rivers : nullptr;
+    }
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;

@@ -10,6 +10,16 @@ namespace {
 
 using nlohmann::json;
 
+// The document's features as text, each dumped as soon as it is made: a
+// whole document's tree would take about a hundred bytes a point.
+struct Features {
+    std::string text;
+    void push_back(const json& feature)
+    {
+        text.append(text.empty() ? "" : ",").append(feature.dump());
+    }
+};
+
 // Degrees to a micro-degree (about 0.1 m on the Earth): enough for any
 // vertex spacing, and short in the file.
 double rounded(double degrees)
@@ -36,7 +46,7 @@ json feature(json properties, const char* type, json coordinates)
             {"geometry", {{"type", type}, {"coordinates", std::move(coordinates)}}}};
 }
 
-void addRivers(const LandWater& water, json& features)
+void addRivers(const LandWater& water, Features& features)
 {
     static const char* const ENDS[] = {"sea", "lake", "river"};
     for (const River& river : water.network.rivers) {
@@ -64,7 +74,7 @@ double crossingAt(const Drainage& d, std::uint32_t in, std::uint32_t out, double
     return span == 0.0 ? 0.5 : (d.height[in] - level) / span;
 }
 
-void addLakes(const LandWater& water, const IcosphereWeld& weld, json& features)
+void addLakes(const LandWater& water, const IcosphereWeld& weld, Features& features)
 {
     const Drainage& d = water.drainage;
     const Regions regions{d.lakeOf, [&](std::uint32_t in, std::uint32_t out) {
@@ -78,7 +88,7 @@ void addLakes(const LandWater& water, const IcosphereWeld& weld, json& features)
     }
 }
 
-void addCoasts(const LandWater& water, const IcosphereWeld& weld, json& features)
+void addCoasts(const LandWater& water, const IcosphereWeld& weld, Features& features)
 {
     const Drainage& d = water.drainage;
     std::vector<std::uint32_t> land(d.vertexCount());
@@ -94,12 +104,13 @@ void addCoasts(const LandWater& water, const IcosphereWeld& weld, json& features
 
 std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header)
 {
-    json features = json::array();
+    Features features;
     addRivers(water, features);
     addLakes(water, weld, features);
     addCoasts(water, weld, features);
-    const json document{{"type", "FeatureCollection"}, {"description", header}, {"features", std::move(features)}};
-    return document.dump() + "\n";
+    // The collection's members around the features' text, in dump's own order.
+    const std::string head = json{{"description", header}}.dump();
+    return head.substr(0, head.size() - 1) + ",\"features\":[" + features.text + "],\"type\":\"FeatureCollection\"}\n";
 }
 
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,

@@ -96,6 +96,18 @@ std::vector<double> freshWaterShares(const LandWater& water)
     return share;
 }
 
+std::vector<std::uint32_t> riverSegments(const LandWater& water)
+{
+    const Drainage& d = water.drainage;
+    std::vector<std::uint32_t> pairs;
+    for (const std::uint32_t v : d.stack)
+        if (water.network.order[v] && d.lakeOf[v] == Drainage::NO_LAKE) {
+            pairs.push_back(v);
+            pairs.push_back(d.receiver[v]);
+        }
+    return pairs;
+}
+
 LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius)
 {
     LandWater water;

@@ -52,6 +52,10 @@ struct LandWater {
 // more) reach farther towards the land beside them; 0 elsewhere.
 std::vector<double> freshWaterShares(const LandWater& water);
 
+// Every river vertex outside the lakes with the vertex its water goes to,
+// as pairs, in Drainage::stack's order: the lines a mesh draws the rivers with.
+std::vector<std::uint32_t> riverSegments(const LandWater& water);
+
 // The water of the welded land positions (x, y, z per welded vertex) over a
 // sea of seaRadius. Throws std::bad_alloc.
 LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius);

@@ -42,6 +42,9 @@ struct LandView {
     const float* welded = nullptr;
     const float* sea = nullptr;
     WorldShape shape{}; // the land is saved at its shown radius, the sea at the sea radius
+    // The rivers as pairs of welded vertices, each a river vertex and its
+    // receiver (Rivers.h riverSegments); formats that hold lines write them.
+    const std::vector<std::uint32_t>* rivers = nullptr;
 };
 
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's

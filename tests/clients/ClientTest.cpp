@@ -3,6 +3,7 @@
 #include "Landscape.h"
 #include "MeshExport.h"
 #include "Planet.h"
+#include "PlanetSaving.h"
 #include "TestSupport.h"
 
 #include <algorithm>
@@ -39,10 +40,13 @@ TEST(GltfValidator, FindsNoErrorAndNoWarningInTheGlb)
         exportTo(name, *quietPlanet(42, name[0] - '0', 2000));
         files.append(" ").append(name);
     }
-    const CommandResult run =
-        runCommand("NODE_PATH=" + VALIDATOR_MODULES + " node " + SCRIPTS + "validate-glb.js" + files + " 2>&1");
+    // Saved as the program saves it, with the rivers' line mesh.
+    ASSERT_TRUE(exportPlanetTo(*quietPlanet(42, 5, 2000), SaveTarget::replacing("rivers.glb")));
+    ASSERT_NE(readFile("rivers.glb").find("\"name\":\"rivers\",\"primitives\""), std::string::npos);
+    const CommandResult run = runCommand("NODE_PATH=" + VALIDATOR_MODULES + " node " + SCRIPTS + "validate-glb.js" +
+                                         files + " rivers.glb 2>&1");
     EXPECT_EQ(run.status, 0) << run.out;
-    for (const char* name : {"0.glb", "5.glb", "8.glb"})
+    for (const char* name : {"0.glb", "5.glb", "8.glb", "rivers.glb"})
         EXPECT_NE(run.out.find(std::string(name) + ": 0 errors, 0 warnings"), std::string::npos) << run.out;
 }
 

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The figures of docs/drainage.md: over 20 seeds at 7 subdivisions, 5000
+# planes and 30 % land, the drainage's own checks and erosion's (from the
+# drainage benchmark), then the GeoJSON the program writes, read by GDAL's
+# ogrinfo, and each river sampled on the height map from source to mouth.
+#
+#   scripts/drainage-figures.sh BUILD_DIR [EROSION_STEPS]
+#
+# Needs gdal-bin and python3. Works in a fresh temporary folder. SKIP_MODEL=1
+# leaves out the model's part.
+set -euo pipefail
+
+build=$(cd "${1:?usage: drainage-figures.sh BUILD_DIR [EROSION_STEPS]}" && pwd)
+steps=${2:-10}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+echo "== drainage and erosion ($steps steps), from the model"
+[ "${SKIP_MODEL:-}" = 1 ] || "$build/bench/orbivane_drainage_bench" --figures "$steps" 20
+
+echo "== the files"
+cd "$work"
+for seed in $(seq 1 20); do
+  printf '7\n5000\nn\n' | env -u DISPLAY "$build/orbivane" --seed "$seed" --land 30 --rivers r.geojson \
+    --heightmap h.png --map-width 8192 >/dev/null 2>&1 || true
+  ogrinfo -ro -al r.geojson >info.txt
+  # An uncompressed copy: a PNG is read again from its start for every point.
+  gdal_translate -q -of GTiff h.png h.tif
+  python3 - "$seed" <<'PY'
+import json, re, subprocess, sys
+seed = sys.argv[1]
+features = json.load(open("r.geojson"))["features"]
+kinds = {}
+for f in features:
+    kinds[f["properties"]["kind"]] = kinds.get(f["properties"]["kind"], 0) + 1
+info = open("info.txt").read()
+read = len(re.findall(r"^OGRFeature", info, re.M))
+rivers = [f["geometry"]["coordinates"] for f in features if f["properties"]["kind"] == "river"]
+points = "".join(f"{lon} {lat}\n" for line in rivers for lon, lat in line)
+values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.tif"], input=points,
+                        capture_output=True, text=True, check=True).stdout.split()
+comment = open("h.png", "rb").read(4096)
+low, high = map(float, re.search(rb"radius ([0-9.]+) to ([0-9.]+)", comment).groups())
+step = 65535 / (high - low) / 1500  # one fault plane's step in height samples
+at, rising, worst = 0, 0, 0.0
+for line in rivers:
+    v = [float(x) for x in values[at:at + len(line)]]
+    at += len(line)
+    rise = max([b - a for a, b in zip(v, v[1:])] + [0.0])
+    rising += rise > 0
+    worst = max(worst, rise)
+print(f"seed {seed}: {len(features)} features in the file, {read} read by ogrinfo "
+      f"({kinds.get('river', 0)} rivers, {kinds.get('lake', 0)} lakes, {kinds.get('coastline', 0)} coastlines); "
+      f"{len(rivers) - rising} rivers never rise on the height map, {rising} rise by at most "
+      f"{worst / step:.2f} of a fault step")
+PY
+done
