@@ -11,6 +11,8 @@
 //   1 sample the same without multisampling (as on a software renderer), in
 //            the biomes view, the window's default;
 //   heights  the same in the heights view;
+//   no rivers the same with W: the rivers and lakes hidden (the look modes
+//            before them, former, previous and bound, draw none either);
 //   bound    the same buffers with one-line shaders, 4 samples a pixel: what
 //            the renderer itself costs for this many triangles;
 //   dragging the program's drawing, one sample a pixel, at the coarser level
@@ -62,9 +64,21 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, Bound, Dragging };
-const char* const MODE_NAMES[] = {"former",   "previous look", "buffers", "buffers, 1 sample, biomes",
-                                  "buffers, 1 sample, heights", "bound", "dragging"};
+enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, NoRivers, Bound, Dragging };
+const char* const MODE_NAMES[] = {"former",
+                                  "previous look",
+                                  "buffers",
+                                  "buffers, 1 sample, biomes",
+                                  "buffers, 1 sample, heights",
+                                  "buffers, 1 sample, biomes, no rivers",
+                                  "bound",
+                                  "dragging"};
+
+// Whether a mode draws the rivers and lakes.
+bool withRivers(Mode mode)
+{
+    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::HeightsView || mode == Mode::Dragging;
+}
 
 // The earlier shaders coloured by height alone: the bands at the equator.
 const char* const PREVIOUS_TERRAIN_COLOUR =
@@ -163,6 +177,7 @@ Result measure(Mode mode, double seconds)
     setClimateView(mode == Mode::HeightsView ? ClimateView::Heights : ClimateView::Biomes);
     // The former heap: freed memory above 128 KiB went back to the kernel.
     mallopt(M_TRIM_THRESHOLD, mode == Mode::Former ? 128 * 1024 : 512 << 20);
+    setRiversShown(withRivers(mode));
     {
         PlanetShaders shaders = setupShaders();
         std::unique_ptr<Shader> land, water;
@@ -307,8 +322,9 @@ int main(int argc, char** argv)
     for (int n = first; n <= last; ++n) {
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
-        settleShape(*currentPlanet, runOptions); // its climate can be made
-        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::HeightsView, Mode::Bound,
+        exportFinishedPlanet(*currentPlanet); // settled, as the program's: its climate and rivers can be made
+        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::HeightsView,
+                          Mode::NoRivers, Mode::Bound,
                           Mode::Dragging}) {
             if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
                 continue;

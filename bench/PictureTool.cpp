@@ -55,6 +55,7 @@ int main(int argc, char** argv)
 
     setFixedSeed(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
     currentPlanet = std::make_unique<Planet>(std::atoi(argv[3]), 5000, false);
+    exportFinishedPlanet(*currentPlanet); // its shape settled, as the program's: the rivers are drawn
     for (int k = 0; k < 3 && argc >= 7; ++k)
         currentPlanet->angle[k] = static_cast<float>(std::atof(argv[4 + k]));
     if (argc == 8)

@@ -5,6 +5,8 @@
 
 uniform bool faceted; // each triangle flat, as the mesh is
 uniform int view;     // what the land is coloured by: ClimateView's number
+uniform bool river;       // drawing the rivers over the land: riverColour instead of the land's
+uniform vec3 riverColour; // linear RGB: the palette's fresh water (TerrainColours)
 
 varying vec3 eyePosition;
 varying vec3 radial;
@@ -58,7 +60,9 @@ void main()
     bool heights = view == HEIGHTS_VIEW;
     vec3 base = terrainColour(height * STEPS_PER_UNIT, heights ? latitude : 0.0);
     base = mix(base, viewColour, float(!heights && height >= 0.0));
-    vec3 colour = base * light;
+    // Rivers freeze under the polar cap as the land and the sea do.
+    vec3 ground = river ? mix(riverColour, iceColour, iceCover(latitude)) : base;
+    vec3 colour = ground * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);
 }

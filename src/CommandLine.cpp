@@ -212,6 +212,7 @@ std::string usageText()
            "  N    make a new planet with the same answers and the next seed; the view stays\n"
            "  F    show the land by its facets, each triangle flat, or smooth again\n"
            "  V    show the next view: biomes, heights, temperature, rain\n"
+           "  W    hide or show the rivers and lakes (shown once the land has stopped rising)\n"
            "\n"
            "Holding the planet in the window:\n"
            "  drag with the left button  turn the planet under the pointer\n"

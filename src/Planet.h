@@ -14,6 +14,7 @@
 #include <optional>
 
 class PlanetBuffers;
+class RiverBuffers;
 class Shader;
 struct LiveJob;
 struct PlanetClimate;
@@ -68,6 +69,7 @@ public:
     PlaneGate planeGate;           // held by a live generation for each whole plane (LandSnapshot)
     Shader* landShader = nullptr;  // not owned
     PlanetBuffers* buffers = nullptr; // not owned; the GL copy while a window shows the planet
+    RiverBuffers* rivers = nullptr;   // not owned; its rivers and lakes while a window shows it
     std::unique_ptr<Water> water;
     IcosphereWeld weld;            // which soup corners are one vertex; holds for every state of the land
     float angle[3];                // degrees about x, y, z

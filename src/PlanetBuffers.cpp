@@ -304,10 +304,16 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
     if (!made)
         return;
-    glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
     const int level = levelDrawn();
     const bool whole = level == topLevel;
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, whole ? indices.name : coarseIndices[std::size_t(level)].name);
+    drawElements(vertices, fixedPipeline, {GL_TRIANGLES, whole ? indices.name : coarseIndices[std::size_t(level)].name, 0,
+                                           whole ? indexCount : GLsizei(60) << (2 * level)});
+}
+
+void PlanetBuffers::drawElements(const GlBuffer& vertices, bool fixedPipeline, const Elements& elements) const
+{
+    glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements.buffer);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     if (fixedPipeline) {
@@ -315,7 +321,8 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
         glEnableClientState(GL_NORMAL_ARRAY);
         glNormalPointer(GL_FLOAT, 0, nullptr);
     }
-    glDrawElements(GL_TRIANGLES, whole ? indexCount : GLsizei(60) << (2 * level), GL_UNSIGNED_INT, nullptr);
+    const auto offset = static_cast<std::uintptr_t>(elements.first) * sizeof(std::uint32_t);
+    glDrawElements(elements.mode, elements.count, GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
     if (fixedPipeline) {
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisable(GL_NORMALIZE);
@@ -327,16 +334,21 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 
 void PlanetBuffers::drawLand(bool fixedPipeline) const
 {
-    if (normalsSent) {
-        glBindBuffer(GL_ARRAY_BUFFER, normals.name);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glNormalPointer(GL_FLOAT, 0, nullptr);
-    }
-    bindClimate(!fixedPipeline);
-    draw(land, fixedPipeline && !normalsSent);
-    bindClimate(false);
-    if (normalsSent)
-        glDisableClientState(GL_NORMAL_ARRAY);
+    drawOverLand(fixedPipeline, [&](bool withoutNormals) {
+        bindClimate(!fixedPipeline);
+        draw(land, withoutNormals);
+        bindClimate(false);
+    });
+}
+
+void PlanetBuffers::drawLandLines(const Elements& lines) const
+{
+    // The lines number the whole planet's vertices: a planet held coarser
+    // for want of memory has other vertices, and draws none.
+    if (!made || reduced)
+        return;
+    // A line has no facet: without smooth normals, its vertices' directions.
+    drawOverLand(true, [&](bool directions) { drawElements(land, directions, lines); });
 }
 
 void PlanetBuffers::drawSea(bool fixedPipeline) const

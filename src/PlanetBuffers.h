@@ -72,6 +72,18 @@ public:
     // the sphere's own, and near enough for land within a few percent of it.
     // With smooth normals, the land sends them beside its positions.
     void drawLand(bool fixedPipeline) const;
+    // Indices into the land's welded vertices, drawn as mode: count of them
+    // from the first-th in buffer (an element array buffer).
+    struct Elements {
+        GLenum mode;
+        GLuint buffer;
+        GLsizei first;
+        GLsizei count;
+    };
+    // Lines (or any elements) over the land's welded vertices, with its
+    // smooth normals, or without them each vertex's direction as its normal;
+    // the same at every level of detail.
+    void drawLandLines(const Elements& lines) const;
     // A program sees the land under each sea vertex as texture coordinate 0
     // (x, y, z): how deep the sea is there. Land and sea see the climate,
     // once sent, as texture coordinate 1.
@@ -110,6 +122,22 @@ private:
     void uploadClimate(const std::vector<float>& values);
     void bindClimate(bool bind) const;
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
+    void drawElements(const GlBuffer& vertices, bool fixedPipeline, const Elements& elements) const;
+    // Runs draw(without normals) with the land's smooth normals sent, when
+    // there are any; without them the fixed pipeline takes each vertex's
+    // direction as its normal.
+    template <typename Draw>
+    void drawOverLand(bool fixedPipeline, Draw draw) const
+    {
+        if (normalsSent) {
+            glBindBuffer(GL_ARRAY_BUFFER, normals.name);
+            glEnableClientState(GL_NORMAL_ARRAY);
+            glNormalPointer(GL_FLOAT, 0, nullptr);
+        }
+        draw(fixedPipeline && !normalsSent);
+        if (normalsSent)
+            glDisableClientState(GL_NORMAL_ARRAY);
+    }
     void sendCoarseLevels(const IcosphereWeld& weld);
 
     GlBuffer land, sea, indices;

@@ -8,6 +8,7 @@
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "ResourcePath.h"
+#include "RiverBuffers.h"
 #include "Shader.h"
 #include "TerrainColours.h"
 
@@ -72,9 +73,14 @@ void attachFrom(PlanetShaders& shaders, int level)
     if (!shaders.buffers || !shaders.buffers->complete())
         shaders.buffers = buffersFrom(*currentPlanet, level);
     reportShown(*currentPlanet, shaders.buffers.get());
+    const bool firstPlanet = !shaders.rivers;
+    if (firstPlanet)
+        shaders.rivers = std::make_unique<RiverBuffers>();
+    shaders.rivers->follow(*currentPlanet, firstPlanet);
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();
+    currentPlanet->rivers = shaders.rivers.get();
 }
 
 } // namespace
@@ -120,7 +126,10 @@ void releasePlanetGraphics()
     currentPlanet->water->shader = nullptr;
     if (currentPlanet->buffers)
         currentPlanet->buffers->stopReadingPlanet();
+    if (currentPlanet->rivers)
+        currentPlanet->rivers->stopReadingPlanet();
     currentPlanet->buffers = nullptr;
+    currentPlanet->rivers = nullptr;
 }
 
 namespace {
@@ -128,14 +137,8 @@ namespace {
 bool facets = false;
 // Key V: what the land is coloured by.
 ClimateView chosenView = ClimateView::Biomes;
-
-// Sets an int uniform of the program in use; a name it does not use is passed over.
-void setUniform(const Shader& shader, const char* name, int value)
-{
-    const GLint location = glGetUniformLocationARB(shader.program, name);
-    if (location >= 0)
-        glUniform1iARB(location, value);
-}
+// Key W: the rivers and lakes drawn.
+bool rivers = true;
 
 // Sets a float uniform of the program in use; a name the program does not
 // use is passed over.
@@ -158,12 +161,26 @@ void setShapeUniforms(const Shader& shader, const WorldShape& shape, float airRa
     setUniform(shader, "airRadius", airRadius * std::max(sea, 1.0f));
 }
 
-// Land without smooth normals is drawn faceted whatever the key chose.
-void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, ClimateView view)
+// Sets an int or bool uniform of the program in use; a name the program
+// does not use is passed over.
+void setIntUniform(const Shader& shader, const char* name, int value)
+{
+    const GLint location = glGetUniformLocationARB(shader.program, name);
+    if (location >= 0)
+        glUniform1iARB(location, value);
+}
+
+// Land without smooth normals is drawn faceted whatever the key chose. With
+// river, the land's program draws the rivers: lines, which have no facets.
+void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, ClimateView view, bool river = false)
 {
     setShapeUniforms(land, shape, 0.0f);
-    setUniform(land, "faceted", int(faceted));
-    setUniform(land, "view", int(view));
+    setIntUniform(land, "faceted", faceted && !river);
+    setIntUniform(land, "view", int(view));
+    setIntUniform(land, "river", river);
+    const GLint colour = glGetUniformLocationARB(land.program, "riverColour");
+    if (river && colour >= 0)
+        glUniform3fARB(colour, TERRAIN.freshWater[0], TERRAIN.freshWater[1], TERRAIN.freshWater[2]);
 }
 
 // Fixed-pipeline materials, RGBA, for a context without usable programs: the
@@ -171,6 +188,7 @@ void setLandUniforms(const Shader& land, const WorldShape& shape, bool faceted, 
 // 0.1 alpha test.
 constexpr GLfloat FIXED_LAND_COLOUR[4] = {0.24f, 0.50f, 0.16f, 1.0f};
 constexpr GLfloat FIXED_SEA_COLOUR[4] = {0.02f, 0.16f, 0.38f, 0.7f};
+const GLfloat FIXED_RIVER_COLOUR[4] = {TERRAIN.freshWater[0], TERRAIN.freshWater[1], TERRAIN.freshWater[2], 1.0f};
 
 // Uses the shader's program when it linked; otherwise (a program that did
 // not link, or none at all) the fixed pipeline with colour as material.
@@ -235,6 +253,40 @@ void drawAirGlow(const Shader* water, const WorldShape& shape)
     glPopAttrib();
 }
 
+namespace {
+// The rivers over the land, a hair above it, with the land's program; then
+// the lakes with the sea's, their corners where they are (the sea at 1).
+void drawRiversAndLakes(const Planet& planet, const PlanetBuffers& buffers, const RiverBuffers& water)
+{
+    glPushMatrix();
+    const float lift = 1.0f + RIVER_LIFT;
+    glScalef(lift, lift, lift);
+    drawWith(planet.landShader, FIXED_RIVER_COLOUR, [&](bool fixed) {
+        if (!fixed)
+            setLandUniforms(*planet.landShader, planet.shape, false, ClimateView::Heights, true);
+        water.drawRivers(buffers);
+    });
+    glPopMatrix();
+    drawWith(planet.water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
+        if (!fixed) {
+            setShapeUniforms(*planet.water->shader, planet.shape, 0.0f);
+            setUniform(*planet.water->shader, "seaRadius", 1.0f);
+        }
+        water.drawLakes(fixed);
+    });
+}
+} // namespace
+
+void setRiversShown(bool shown)
+{
+    rivers = shown;
+}
+
+bool riversShown()
+{
+    return rivers;
+}
+
 void setFacetedLand(bool faceted)
 {
     facets = faceted;
@@ -280,10 +332,15 @@ void renderPlanet()
             setLandUniforms(*planet->landShader, planet->shape, facets || !buffers.hasNormals(), view);
         buffers.drawLand(fixed);
     });
+    if (planet->rivers) {
+        planet->rivers->refresh(*planet);
+        if (rivers && planet->rivers->ready())
+            drawRiversAndLakes(*planet, buffers, *planet->rivers);
+    }
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
         if (!fixed) {
             setShapeUniforms(*planet->water->shader, planet->shape, 0.0f);
-            setUniform(*planet->water->shader, "view", int(view));
+            setIntUniform(*planet->water->shader, "view", int(view));
         }
         // The fixed pipeline draws the unit sphere where the sea stands.
         const auto sea = static_cast<GLfloat>(planet->shape.seaRadius);

@@ -7,14 +7,17 @@
 
 class Planet;
 class PlanetBuffers;
+class RiverBuffers;
 class Shader;
 
-// The land and water programs of one window, and the planet's buffers; they
-// need its context, so they are released before the window goes.
+// The land and water programs of one window, and the planet's buffers and
+// its rivers' ones; they need its context, so they are released before the
+// window goes.
 struct PlanetShaders {
     std::unique_ptr<Shader> land;
     std::unique_ptr<Shader> water;
     std::unique_ptr<PlanetBuffers> buffers;
+    std::unique_ptr<RiverBuffers> rivers;
     PlanetShaders();
     ~PlanetShaders();
     PlanetShaders(PlanetShaders&&) noexcept;
@@ -32,13 +35,16 @@ void releasePlanetGraphics();
 
 // Puts the current planet into buffer objects and hands them and the
 // programs to it: for a planet that replaces the one shown, only its land is
-// sent when the buffers hold a planet of its subdivisions.
+// sent when the buffers hold a planet of its subdivisions. The window's
+// first planet is shown with its rivers when its land is settled; the rivers
+// of a planet that replaces it come when they are made.
 void attachPlanetGraphics(PlanetShaders& shaders);
 
 // Draws the current planet: the land (uploaded again first if a live
-// generation has changed it), then the translucent sea, each with its
-// program, or with the fixed pipeline where it has none, then the glow of
-// its air where the sea's program linked.
+// generation has changed it), its rivers and lakes when they are shown and
+// made, then the translucent sea, each with its program, or with the fixed
+// pipeline where it has none, then the glow of its air where the sea's
+// program linked.
 void renderPlanet();
 
 // The shell of air whose glow shows outside the limb, in sea radii: a glow
@@ -61,6 +67,17 @@ bool facetedLand();
 // A climate view is drawn as the heights until the planet's climate is sent.
 void setClimateView(ClimateView view);
 ClimateView climateView();
+// Whether the rivers and lakes are drawn (key W). Each window starts with
+// them shown.
+void setRiversShown(bool shown);
+bool riversShown();
+
+// How far above the land the rivers are drawn, in radii of the planet's
+// centre: two fault plane steps, about a third of a pixel at the starting
+// view. A line a few pixels wide keeps its middle's depth across its width,
+// so with less the land rising beside a river in its valley would hide its
+// edges.
+inline constexpr float RIVER_LIFT = 2.0f / 1500.0f;
 
 // Puts next in the place of currentPlanet (released as the window stage
 // releases it), turned as that one was, with its own buffer objects made

@@ -39,7 +39,7 @@ struct TerrainPalette {
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
     PolarIce ice;
-    Rgb freshWater; // rivers and lakes on the maps and cube faces
+    Rgb freshWater; // rivers and lakes on the maps and cube faces, and the rivers in the window
 };
 
 extern const TerrainPalette TERRAIN;

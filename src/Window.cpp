@@ -73,6 +73,13 @@ double pressY = 0;
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
 
+// Key W: the rivers and lakes shown or hidden, and the log told which.
+void toggleRivers()
+{
+    setRiversShown(!riversShown());
+    ORB_LOG(Info, "Rivers: %s", riversShown() ? "shown" : "hidden");
+}
+
 void handleKey(GLFWwindow* window, int key, int, int action, int)
 {
     if (action != GLFW_PRESS)
@@ -99,6 +106,8 @@ void handleKey(GLFWwindow* window, int key, int, int action, int)
         setClimateView(nextView(climateView()));
         ORB_LOG(Info, "View: %s", viewName(climateView()));
     }
+    else if (key == GLFW_KEY_W)
+        toggleRivers();
 }
 
 ViewSize sizeOf(GLFWwindow* window)
@@ -416,6 +425,7 @@ GLFWwindow* openWindow()
     hand.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);
+    setRiversShown(true);
     pointerKnown = pressPending = pauseToggleRequested = viewResetRequested = false;
     glfwSetMouseButtonCallback(window, handleButton);
     glfwSetCursorPosCallback(window, handlePointer);

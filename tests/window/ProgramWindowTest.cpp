@@ -1,5 +1,6 @@
 // The real program in its real window, on the X server named by DISPLAY.
 #include "ProgramDriver.h"
+#include "TerrainColours.h"
 #include "TestSupport.h"
 #include "XSupport.h"
 
@@ -510,6 +511,46 @@ TEST_F(ProgramWindow, VCyclesTheViews)
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_EQ(countOf(readFile("Orbivane.log"), ": View: "), 4);
+// Lit by day away from the limb, a river pixel keeps its colour's
+// proportions (TERRAIN.freshWater: red to green 0.38, green to blue 0.64), which
+// neither the land nor the water has.
+bool riverColoured(const unsigned char* p)
+{
+    const double r = p[0], g = p[1], b = p[2];
+    return b > 60 && std::abs(g / b - TERRAIN.freshWater[1] / TERRAIN.freshWater[2]) < 0.04 &&
+           std::abs(r / g - TERRAIN.freshWater[0] / TERRAIN.freshWater[1]) < 0.05;
+}
+
+// W hides the rivers and lakes and shows them again, each logged; paused, the
+// settled frame changes and comes back. The pixels W changes are in the
+// rivers' colour with them shown, and none is without them.
+TEST_F(ProgramWindow, WHidesAndShowsTheRivers)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2"}, "6\n5000\nn\n");
+    Image shown, hidden, again;
+    const unsigned long window = waitForPlanet(shown);
+    ASSERT_NE(window, 0u) << program.out();
+    xsupport::FrameWatch watch(window);
+    press("space");
+    ASSERT_TRUE(watch.settled(shown)) << "paused";
+    ASSERT_TRUE(pressUntil("w", [&] { return countOf(program.out(), "Rivers: hidden\n") > 0; }));
+    ASSERT_TRUE(watch.settled(hidden, &shown));
+    ASSERT_TRUE(pressUntil("w", [&] { return countOf(program.out(), "Rivers: shown\n") > 0; }));
+    ASSERT_TRUE(watch.settled(again, &hidden));
+    EXPECT_TRUE(again.rgb == shown.rgb) << "the same frame as before W";
+    int riverWithW = 0, riverWithout = 0;
+    for (std::size_t i = 0; i < shown.rgb.size(); i += 3)
+        if (!std::equal(&shown.rgb[i], &shown.rgb[i] + 3, &hidden.rgb[i])) {
+            riverWithW += riverColoured(&shown.rgb[i]);
+            riverWithout += riverColoured(&hidden.rgb[i]);
+        }
+    EXPECT_GT(riverWithW, 200);
+    EXPECT_EQ(riverWithout, 0) << riverWithW << " with them";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_EQ(countOf(log, "Rivers: hidden\n"), 1) << log;
+    EXPECT_EQ(countOf(log, "Rivers: shown\n"), 1) << log;
 }
 
 // N during a live generation: the old one stops where it is, the new one
