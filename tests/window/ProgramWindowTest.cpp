@@ -488,6 +488,8 @@ TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
     EXPECT_TRUE(waitForOutput(program, FIRST_QUESTION, 2, 120)) << program.out();
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply") && !fs::exists("Orbivane-" + after + "-1.ply")) << program.out();
+}
+
 // V cycles the views, each logged as it is shown: paused, each settled
 // picture differs from the one before, and the fourth press brings back the
 // first picture.
@@ -511,6 +513,8 @@ TEST_F(ProgramWindow, VCyclesTheViews)
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
     EXPECT_EQ(countOf(readFile("Orbivane.log"), ": View: "), 4);
+}
+
 // Lit by day away from the limb, a river pixel keeps its colour's
 // proportions (TERRAIN.freshWater: red to green 0.38, green to blue 0.64), which
 // neither the land nor the water has.
