@@ -42,16 +42,18 @@ values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.tif"], in
 comment = open("h.png", "rb").read(4096)
 low, high = map(float, re.search(rb"radius ([0-9.]+) to ([0-9.]+)", comment).groups())
 step = 65535 / (high - low) / 1500  # one fault plane's step in height samples
-at, rising, worst = 0, 0, 0.0
+at, rising, worst, falling = 0, 0, 0.0, 0
 for line in rivers:
     v = [float(x) for x in values[at:at + len(line)]]
     at += len(line)
     rise = max([b - a for a, b in zip(v, v[1:])] + [0.0])
     rising += rise > 0
     worst = max(worst, rise)
+    falling += v[-1] <= v[0]
 print(f"seed {seed}: {len(features)} features in the file, {read} read by ogrinfo "
       f"({kinds.get('river', 0)} rivers, {kinds.get('lake', 0)} lakes, {kinds.get('coastline', 0)} coastlines); "
-      f"{len(rivers) - rising} rivers never rise on the height map, {rising} rise by at most "
+      f"{falling} of {len(rivers)} end no higher than they start on the height map; "
+      f"{len(rivers) - rising} never rise between two points, {rising} rise by at most "
       f"{worst / step:.2f} of a fault step")
 PY
 done

@@ -100,13 +100,14 @@ TEST_F(WindowContext, UnreadableOrBrokenShaderFilesStillGiveAProgram)
     std::ofstream("crlf.vert", std::ios::binary) << "#version 120\r\nvoid main()\r\n{\r\n    gl_Position = ftransform();\r\n}\r\n";
     testing::internal::CaptureStdout();
     {
-        Shader missing("res/land.vert", "no/such.frag");
+        // The program's own shaders need code inserted at their markers: a plain one here.
+        Shader missing("crlf.vert", "no/such.frag");
         EXPECT_NE(missing.program, 0u);
         EXPECT_EQ(linkStatus(missing.program), 1) << "the vertex shader alone links";
         Shader empty("crlf.vert", "empty.frag");
         EXPECT_NE(empty.program, 0u);
         EXPECT_EQ(linkStatus(empty.program), 1) << "CR LF line ends compile";
-        Shader broken("res/land.vert", "broken.frag");
+        Shader broken("crlf.vert", "broken.frag");
         EXPECT_NE(broken.program, 0u);
         Shader neither("none.vert", "none.frag");
         EXPECT_NE(neither.program, 0u);
