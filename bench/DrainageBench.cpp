@@ -4,6 +4,7 @@
 //
 //   orbivane_drainage_bench --benchmark_counters_tabular=true
 //   orbivane_drainage_bench --figures [EROSION_STEPS [SEEDS]]
+//   orbivane_drainage_bench --lakes [SEEDS]
 
 #include "BenchSupport.h"
 #include "Drainage.h"
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,11 +34,13 @@ struct Drained {
     std::vector<float> positions;
     double seaRadius = 1.0;
 
-    Drained(std::uint32_t seed, int subdivisions) : planet(quietPlanet(seed, subdivisions, 5000))
+    // land: the share of the surface above the sea, or below 0 for the sea at radius 1.
+    Drained(std::uint32_t seed, int subdivisions, double land = 0.3) : planet(quietPlanet(seed, subdivisions, 5000))
     {
         neighbours = vertexNeighbours(planet->weld);
         gatherWelded(planet->weld, planet->vertices.data(), positions);
-        seaRadius = seaLevelForLand(planet->weld, planet->vertices.data(), planet->water->vertices.data(), 0.3).seaRadius;
+        if (land >= 0.0)
+            seaRadius = seaLevelForLand(planet->weld, planet->vertices.data(), planet->water->vertices.data(), land).seaRadius;
     }
     Drainage drain() const { return drainLand({planet->weld, neighbours, positions.data(), seaRadius, nullptr}); }
 };
@@ -190,6 +194,121 @@ int figures(int steps, std::uint32_t seeds)
     return 0;
 }
 
+// A filled depression at least LAKE_DEPTH_MIN deep, whether or not it holds a lake.
+struct Basin {
+    double area = 0.0, deepest = 0.0, volume = 0.0; // on the unit sphere; sea radii; their product
+    double inflow = 0.0;                            // as Lake::inflow
+};
+
+// The basins of d: the flooded vertices of one level that touch, as the lakes are found.
+std::vector<Basin> basinsOf(const Drained& planet, const Drainage& d)
+{
+    std::vector<Basin> basins;
+    std::vector<std::uint8_t> seen(d.vertexCount(), 0);
+    const auto flooded = [&](std::uint32_t v) { return d.filled[v] > d.height[v]; };
+    for (std::uint32_t first = 0; first < d.vertexCount(); ++first) {
+        if (seen[first] || !flooded(first))
+            continue;
+        std::vector<std::uint32_t> members{first};
+        seen[first] = 1;
+        Basin basin;
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            const std::uint32_t v = members[i];
+            basin.area += d.area[v];
+            basin.deepest = std::max(basin.deepest, d.filled[v] - d.height[v]);
+            basin.volume += d.area[v] * (d.filled[v] - d.height[v]);
+            for (const std::uint32_t* w = planet.neighbours.begin(v); w != planet.neighbours.end(v); ++w)
+                if (!seen[*w] && flooded(*w) && d.filled[*w] == d.filled[first]) {
+                    seen[*w] = 1;
+                    members.push_back(*w);
+                }
+        }
+        for (const std::uint32_t v : members)
+            if (d.filled[d.receiver[v]] != d.filled[first] || !flooded(d.receiver[v]))
+                basin.inflow += d.flow[v];
+        if (basin.deepest >= LAKE_DEPTH_MIN)
+            basins.push_back(basin);
+    }
+    return basins;
+}
+
+std::string shortText(double x)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", x);
+    return text;
+}
+
+// Candidate rules for which basins hold lakes, over planets at 30 % land and
+// at the sea of radius 1: the share of the land's area under lakes (mean and
+// range), the lakes a planet and its largest lake's share. V is
+// LAKE_VOLUME_MIN; the last rule is the drainage's own, from its lakes.
+int lakeFigures(std::uint32_t seeds)
+{
+    struct Rule {
+        std::string name;
+        std::function<bool(const Basin&)> keeps;
+        double share = 0.0, low = 100.0, high = 0.0, largest = 0.0;
+        std::size_t count = 0;
+    };
+    const double step = 1.0 / 1500.0;
+    std::vector<Rule> rules;
+    for (const double depth : {0.5, 2.0, 8.0})
+        rules.push_back({"depth >= " + shortText(depth) + " steps",
+                         [=](const Basin& b) { return b.deepest >= depth * step; }});
+    for (const double volume : {0.5, 1.0, 2.0})
+        rules.push_back({"volume >= " + shortText(volume) + " V", [=](const Basin& b) {
+                             return b.volume >= volume * LAKE_VOLUME_MIN;
+                         }});
+    for (const double k : {10.0, 15.0, 20.0})
+        for (const double volume : {0.0, 0.5, 1.0, 2.0})
+            rules.push_back({"catchment >= " + shortText(k) + " x lake" + (volume ? ", volume >= " + shortText(volume) + " V" : ""),
+                             [=](const Basin& b) {
+                                 return b.inflow >= k * UNIFORM_RAIN * b.area && b.volume >= volume * LAKE_VOLUME_MIN;
+                             }});
+    rules.push_back({"the drainage's lakes", nullptr});
+    for (const double land : {0.3, -1.0}) {
+        for (Rule& rule : rules)
+            rule.share = rule.largest = 0.0, rule.low = 100.0, rule.high = 0.0, rule.count = 0;
+        for (std::uint32_t seed = 1; seed <= seeds; ++seed) {
+            const Drained planet(seed, 7, land);
+            const Drainage d = planet.drain();
+            double landArea = 0.0;
+            for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+                landArea += d.isSea(v) ? 0.0 : d.area[v];
+            const std::vector<Basin> basins = basinsOf(planet, d);
+            std::vector<double> lakeArea(d.lakes.size(), 0.0);
+            for (std::uint32_t v = 0; v < d.vertexCount(); ++v)
+                if (d.lakeOf[v] != Drainage::NO_LAKE)
+                    lakeArea[d.lakeOf[v]] += d.area[v];
+            for (Rule& rule : rules) {
+                double area = 0.0, largest = 0.0;
+                for (const Basin& basin : basins)
+                    if (rule.keeps && rule.keeps(basin)) {
+                        area += basin.area;
+                        largest = std::max(largest, basin.area);
+                        ++rule.count;
+                    }
+                for (const double a : rule.keeps ? std::vector<double>() : lakeArea) {
+                    area += a;
+                    largest = std::max(largest, a);
+                    ++rule.count;
+                }
+                const double share = 100.0 * area / landArea;
+                rule.share += share / seeds, rule.low = std::min(rule.low, share), rule.high = std::max(rule.high, share);
+                rule.largest += 100.0 * largest / landArea / seeds;
+            }
+        }
+        std::printf("%s: rule | land under lakes, mean (seeds' range) | lakes a planet | largest lake\n",
+                    land < 0.0 ? "sea at radius 1" : "30 % land");
+        for (const Rule& rule : rules)
+            std::printf("| %s | %.2f %% (%.2f to %.2f) | %.1f | %.2f %% |\n", rule.name.c_str(), rule.share, rule.low,
+                        rule.high, double(rule.count) / seeds, rule.largest);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 BENCHMARK(DrainageBench)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -199,6 +318,8 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--figures") == 0)
         return figures(argc >= 3 ? std::atoi(argv[2]) : 50, argc >= 4 ? std::uint32_t(std::atoi(argv[3])) : 20);
+    if (argc >= 2 && std::strcmp(argv[1], "--lakes") == 0)
+        return lakeFigures(argc >= 3 ? std::uint32_t(std::atoi(argv[2])) : 20);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

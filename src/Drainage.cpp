@@ -195,15 +195,18 @@ std::vector<std::uint32_t> lakeFrom(const DrainageInput& in, Drainage& d, std::u
     return members;
 }
 
-// Describes the lake of members; false when it is too shallow to be one.
+// Describes the lake of members; false when it is too shallow, too small
+// or too dry to be one.
 bool describeLake(Drainage& d, const std::vector<std::uint32_t>& members)
 {
     Lake lake;
     lake.level = d.filled[members[0]];
     lake.vertices = std::uint32_t(members.size());
-    double biggest = -1.0;
+    double biggest = -1.0, surface = 0.0, volume = 0.0;
     for (const std::uint32_t v : members) {
         lake.deepest = std::max(lake.deepest, lake.level - d.height[v]);
+        surface += d.area[v];
+        volume += d.area[v] * (lake.level - d.height[v]);
         const std::uint32_t r = d.receiver[v];
         if (d.lakeOf[r] == d.lakeOf[v])
             continue;
@@ -213,7 +216,8 @@ bool describeLake(Drainage& d, const std::vector<std::uint32_t>& members)
             lake.outlet = r;
         }
     }
-    if (lake.deepest < LAKE_DEPTH_MIN)
+    if (lake.deepest < LAKE_DEPTH_MIN || volume < LAKE_VOLUME_MIN ||
+        lake.inflow < LAKE_CATCHMENT_MIN * UNIFORM_RAIN * surface)
         return false;
     d.lakes.push_back(lake);
     return true;

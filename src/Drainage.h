@@ -21,12 +21,25 @@ constexpr double UNIFORM_RAIN = 1000.0;
 // flats the water runs across.
 constexpr double LAKE_DEPTH_MIN = 0.5 / 1500.0;
 
+// The water a depression must gather to stay full against evaporation: its
+// inflow (as Drainage::flow, so a climate's rain counts) at least this many
+// times UNIFORM_RAIN on its own surface, i.e. a catchment 15 times the lake
+// under uniform rain. Drier depressions are dry basins the water runs across.
+constexpr double LAKE_CATCHMENT_MIN = 15.0;
+
+// The least water a lake holds, in sea radii times area on the unit sphere:
+// one fault step deep over a 4000th of the sphere. Smaller ones are ponds
+// too small to show.
+constexpr double LAKE_VOLUME_MIN = 4.0 * 3.14159265358979323846 / 4000.0 / 1500.0;
+
 // The grid heights are rounded to: a 64th of one fault plane's step, so every
 // height as generated lies on it.
 constexpr double HEIGHT_QUANTUM = 1.0 / 96000.0;
 
 // A depression that holds water: the flooded vertices of one level that
-// touch one another.
+// touch one another, at least LAKE_DEPTH_MIN deep and LAKE_VOLUME_MIN in
+// volume, fed by LAKE_CATCHMENT_MIN. Other depressions are filled for the
+// water's way but stay land.
 struct Lake {
     double level = 0.0;          // radius of its surface, in sea radii
     double deepest = 0.0;        // level less its lowest vertex's radius

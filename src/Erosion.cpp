@@ -54,12 +54,12 @@ void cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vect
 }
 
 // Carries what was cut downstream, upstream first, and settles it in the
-// lakes it passes, up to their level.
+// depressions it passes (lakes and dry basins alike), up to their fill.
 void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
 {
     for (std::size_t i = d.stack.size(); i-- > 0;) {
         const std::uint32_t v = d.stack[i];
-        if (d.lakeOf[v] != Drainage::NO_LAKE && land.radius[v] < d.filled[v]) {
+        if (land.radius[v] < d.filled[v]) {
             const double room = (d.filled[v] - land.radius[v]) * d.area[v];
             const double laid = std::min(room, load[v]);
             land.radius[v] += laid / d.area[v];

@@ -15,6 +15,10 @@
 
 namespace {
 
+// Rain in mm a year that keeps a depression full even with no land around it
+// draining into it.
+constexpr double WET_RAIN = 1.5 * LAKE_CATCHMENT_MIN * UNIFORM_RAIN;
+
 // A land made by hand: the unit icosphere's welded directions, each pushed
 // to the radius a profile gives it.
 struct HandLand {
@@ -22,6 +26,7 @@ struct HandLand {
     {
         gatherWelded(planet->weld, planet->vertices.data(), directions);
         neighbours = vertexNeighbours(planet->weld);
+        wet.assign(directions.size() / 3, float(WET_RAIN));
     }
     Drainage drain(const std::function<double(const double*)>& radius, const float* rain = nullptr)
     {
@@ -37,6 +42,7 @@ struct HandLand {
     std::unique_ptr<Planet> planet;
     VertexNeighbours neighbours;
     std::vector<float> directions, positions;
+    std::vector<float> wet; // WET_RAIN on every vertex
 };
 
 // Cosine of the angle from d to icosahedron corner c, which is a vertex.
@@ -88,15 +94,19 @@ TEST(Drainage, ConeSendsEveryVertexStraightDownToTheSea)
         EXPECT_TRUE(river.end != RiverEnd::Lake);
 }
 
-TEST(Drainage, BowlHoldsALakeUpToItsRim)
+// Up to a rim at rim from corner 4, then down to a floor depth below it.
+std::function<double(const double*)> bowlOf(double rim, double depth)
+{
+    return [=](const double* p) {
+        const double t = towards(p, 4);
+        return t <= rim ? 1.0 + 0.1 * t : 1.0 + 0.1 * rim - depth * (t - rim) / (1.0 - rim);
+    };
+}
+
+TEST(Drainage, WetBowlHoldsALakeUpToItsRim)
 {
     HandLand land(5);
-    // Up to a rim at 0.8 from corner 4, then down to the bowl's floor.
-    const auto bowl = [](const double* p) {
-        const double t = towards(p, 4);
-        return t <= 0.8 ? 1.0 + 0.1 * t : 1.08 - 0.2 * (t - 0.8);
-    };
-    const Drainage d = land.drain(bowl);
+    const Drainage d = land.drain(bowlOf(0.8, 0.04), land.wet.data());
     expectBalanced(d);
     ASSERT_EQ(d.lakes.size(), 1u);
     const Lake& lake = d.lakes[0];
@@ -115,7 +125,7 @@ TEST(Drainage, BowlHoldsALakeUpToItsRim)
         std::uint32_t w = v;
         while (!d.isSink(w) && d.lakeOf[w] != 0)
             w = d.receiver[w];
-        basin += d.lakeOf[w] == 0 ? UNIFORM_RAIN * d.area[v] : 0.0;
+        basin += d.lakeOf[w] == 0 ? WET_RAIN * d.area[v] : 0.0;
     }
     EXPECT_NEAR(lake.inflow, basin, 1e-9 * basin);
 }
@@ -130,7 +140,7 @@ TEST(Drainage, UpperBasinSpillsIntoTheLowerOne)
                            0.03 * std::max(0.0, 1.0 - (1.0 - (0.6 * p[1] + 0.8 * p[2])) / 0.02);
         return 1.0 + 0.1 * p[1] - dip;
     };
-    const Drainage d = land.drain(slope);
+    const Drainage d = land.drain(slope, land.wet.data());
     expectBalanced(d);
     ASSERT_EQ(d.lakes.size(), 2u);
     const std::uint32_t upper = d.lakes[0].level > d.lakes[1].level ? 0 : 1, lower = 1 - upper;
@@ -142,6 +152,37 @@ TEST(Drainage, UpperBasinSpillsIntoTheLowerOne)
     v = d.lakes[lower].outlet;
     while (!d.isSink(v))
         EXPECT_EQ(d.lakeOf[v = d.receiver[v]], Drainage::NO_LAKE);
+}
+
+// A depression holds a lake only when its inflow keeps it full against
+// evaporation and it holds enough water to be more than a pond; otherwise it
+// is land that its water crosses, filled to its spill all the same.
+TEST(Drainage, DepressionHoldsALakeOnlyWhenWetAndLargeEnough)
+{
+    struct Case {
+        const char* name;
+        double rim, depth; // as bowlOf
+        bool wet, lake;
+    };
+    const Case cases[] = {
+        {"wet bowl", 0.8, 0.04, true, true},
+        {"bowl fed by its own rain alone", 0.8, 0.04, false, false},
+        {"wet pond of one vertex", 0.9995, 0.6 / 1500.0, true, false},
+    };
+    HandLand land(5);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Drainage d = land.drain(bowlOf(c.rim, c.depth), c.wet ? land.wet.data() : nullptr);
+        expectBalanced(d);
+        EXPECT_EQ(d.lakes.size(), c.lake ? 1u : 0u);
+        std::size_t flooded = 0, inLakes = 0;
+        for (std::uint32_t v = 0; v < d.vertexCount(); ++v) {
+            flooded += d.filled[v] > d.height[v];
+            inLakes += d.lakeOf[v] != Drainage::NO_LAKE;
+        }
+        EXPECT_GT(flooded, 0u);
+        EXPECT_EQ(inLakes, c.lake ? flooded : 0u);
+    }
 }
 
 TEST(Drainage, FlatPlainDrainsByTheShortestWayToTheSea)
