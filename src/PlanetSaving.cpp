@@ -352,7 +352,11 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     MeshInfo info{planet.seed, planet.subdivisions, planet.iterations};
     info.shape = planet.shape;
     info.radiusKm = planet.radiusKm;
-    info.metresPerUnit = physicalScaleOf(planet, land).metresPerUnit;
+    try {
+        info.metresPerUnit = physicalScaleOf(planet, land).metresPerUnit;
+    } catch (const std::bad_alloc&) {
+        info.metresPerUnit = 0.0; // not known: the headers leave the size out
+    }
     info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {
         info.applied = land.applied();
@@ -371,8 +375,13 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
     land.view = view;
     std::shared_ptr<const PlanetClimate> climate;
     if (needsClimate(view) || carriesBiomes(target.name())) {
-        climate = climateOf(planet, snapshot);
-        land.climate = &climate->climate;
+        try {
+            climate = climateOf(planet, snapshot);
+            land.climate = &climate->climate;
+        } catch (const std::bad_alloc&) {
+            ORB_LOG(Error, "Not enough memory for the climate of the planet; it is exported with the heights' colours.");
+            land.view = ClimateView::Heights;
+        }
     }
     std::vector<std::uint32_t> rivers;
     if (holdsLines(target.name())) {

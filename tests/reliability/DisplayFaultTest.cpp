@@ -38,7 +38,9 @@ TEST_F(DisplayFault, ClosedStandardOutputNeitherHangsNorFillsTheLog)
 TEST_F(DisplayFault, WindowDestroyedByAnotherClientIsReportedAndTheQuestionsComeBack)
 {
     // Live, with --export: what there is when the window goes is still exported.
-    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2", "--export", "planet.ply"}, "4\n1000000\ny\n3\n100\nn\n");
+    // Paced over an hour, the land is still rising when the window goes.
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2", "--export", "planet.ply", "--live-seconds", "3600"},
+                              "4\n1000000\ny\n3\n100\nn\n");
     Image shot;
     const unsigned long window = waitForPlanet(shot);
     ASSERT_NE(window, 0u) << program.out();
