@@ -227,8 +227,9 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
                                 : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
     };
     const MeshInfo info = meshInfoOf(planet, snapshot);
-    const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
-    const PngTexts heightTexts{heightMapComment(header, land.minRadius, land.maxRadius, planet.shape), settings};
+    const PngTexts colourTexts{headerComment(info), settingsRecordOf(planet, info, view)};
+    const PngTexts heightTexts{
+        heightMapComment(colourTexts.comment, land.minRadius, land.maxRadius, planet.shape), colourTexts.settings};
     std::vector<std::unique_ptr<SafeFile>> faces;
     SaveSet set;
     for (int face = 0; face < CUBE_FACES; ++face) {
@@ -237,8 +238,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightTexts, faces, set) ||
-            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), {header, settings}, faces,
-                       set))
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set))
             return false;
     }
     if (!set.commit()) {
