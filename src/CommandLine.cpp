@@ -4,6 +4,8 @@
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "RiverFile.h"
+#include "SettingsFile.h"
+#include "SettingsRecord.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
 
@@ -159,7 +161,7 @@ std::string usageText()
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson] [--like FILE]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -200,6 +202,8 @@ std::string usageText()
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
+           "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
+           "                        land, relief, size, view and erosion; an option given beside it wins\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -330,7 +334,7 @@ bool takesValue(std::string_view name)
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers"})
+                              "--rivers", "--like"})
         if (name == known)
             return true;
     return false;
@@ -355,11 +359,56 @@ std::optional<std::string> takeSwitch(std::string_view name, Options& options)
     return std::nullopt;
 }
 
+// Takes the options of the settings record in the file at path into
+// options, each unless the command line gave it (given): its own value wins.
+// The reason the file is refused, or nothing.
+std::optional<std::string> takeLike(const std::string& path, const std::vector<std::string_view>& given,
+                                    Options& options)
+{
+    std::string why;
+    const std::optional<std::string> record = readSettingsRecord(path, why);
+    const std::optional<std::vector<std::string>> words = record ? settingsArguments(*record, why) : std::nullopt;
+    if (!words)
+        return "--like takes a file Orbivane saved; " + path + " " + why;
+    const auto isGiven = [&](std::string_view name) {
+        return std::find(given.begin(), given.end(), name) != given.end();
+    };
+    for (std::size_t w = 0; w < words->size(); ++w) {
+        const std::string& name = (*words)[w];
+        if (isSwitch(name)) {
+            if (!isGiven("--live") && !isGiven("--batch"))
+                takeSwitch(name, options);
+            continue;
+        }
+        const std::string& value = (*words)[++w];
+        if (isGiven(name))
+            continue;
+        if (const std::optional<std::string> refused = takeValue(name, value, options))
+            return "--like " + path + ": its settings record is refused: " + *refused;
+    }
+    return std::nullopt;
+}
+
+// Completes options once the command line is read: the settings record
+// --like names, then the check that no two options name one file. The reason
+// they are refused, or nothing.
+std::optional<std::string> completeOptions(const std::optional<std::string>& likePath,
+                                           const std::vector<std::string_view>& given, Options& options)
+{
+    if (likePath)
+        if (std::optional<std::string> why = takeLike(*likePath, given, options))
+            return why;
+    if (std::string clash = sameFileClash(options); !clash.empty())
+        return clash;
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     ParsedCommandLine parsed;
+    std::optional<std::string> likePath;
     // The options seen so far: a second --map would silently replace the first.
     std::vector<std::string_view> given;
     for (int i = 1; i < argc; ++i) {
@@ -394,11 +443,13 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
                 return refuse(err, std::string(name) + " needs a value");
             value = argv[++i];
         }
-        if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
+        if (name == "--like")
+            likePath = *value;
+        else if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
             return refuse(err, *why);
     }
-    if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
-        return refuse(err, clash);
+    if (const std::optional<std::string> why = completeOptions(likePath, given, parsed.options))
+        return refuse(err, *why);
     return parsed;
 }
 

@@ -1,6 +1,7 @@
 #include "GlbLayout.h"
 
 #include "BiomeLegend.h"
+#include "SettingsRecord.h"
 
 #include <algorithm>
 #include <charconv>
@@ -130,7 +131,7 @@ std::string sceneAndNodes(const GlbLayout& layout)
 // What made the planet, the mode ("batch" or "live") included; a land caught
 // part-way also says how many planes it holds ("applied") and whether its
 // generation was stopped; its size when known, and the legend of the classes
-// the land carries.
+// the land carries; the header comment and the settings record.
 std::string asset(const MeshInfo& info, bool biomes)
 {
     std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
@@ -145,6 +146,9 @@ std::string asset(const MeshInfo& info, bool biomes)
         extras += ",\"biomes\":" + biomeLegendJson();
     // headerComment is letters, digits, spaces, commas, points and a colon: no character JSON escapes.
     extras += ",\"comment\":\"" + headerComment(info) + "\"";
+    // The record's words need no escape either (SettingsRecord.h).
+    if (!info.settings.empty())
+        extras.append(",\"").append(SETTINGS_KEYWORD).append("\":\"").append(info.settings).append("\"");
     return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{" + extras + "}}";
 }
 

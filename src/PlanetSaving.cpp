@@ -13,6 +13,7 @@
 #include "PlanetClimate.h"
 #include "ColourMap.h"
 #include "SaveSet.h"
+#include "SettingsRecord.h"
 #include "Screenshot.h"
 #include "LandNormals.h"
 #include "RiverFile.h"
@@ -59,12 +60,12 @@ struct MapOutcome {
 // any extra files that belong to it (a legend), all as one set; what names
 // the map in the messages.
 template <typename Picture>
-MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment,
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
 {
     std::string error;
     SafeFile map(target);
-    if (!encodePng(map, picture, comment, error, PngCompression::Fast))
+    if (!encodePng(map, picture, texts, error, PngCompression::Fast))
         return {false, "Could not save the " + what + " " + target.name() + ": " + error};
     SaveSet set;
     set.add(map);
@@ -94,11 +95,11 @@ MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std:
 // without the memory to be made or written fails alone: the other map of the
 // pair is still saved.
 template <typename MakePicture>
-MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata)
 {
     try {
-        return placeMap(make(), target, comment, what, metadata);
+        return placeMap(make(), target, texts, what, metadata);
     } catch (const std::bad_alloc&) {
         return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
     }
@@ -160,7 +161,7 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
                                            : buildHeightGrid(radii, width);
     const MeshInfo info = meshInfoOf(planet, land);
-    const std::string header = headerComment(info);
+    const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
     std::vector<float> channels;
     if (targets.colour && needsClimate(view))
@@ -172,12 +173,12 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
                 return channels.empty() ? colourMapOf(grid, planet.shape.seaRadius)
                                         : climateColourMapOf(grid, radii, channels, planet.shape.seaRadius);
             },
-            *targets.colour, header, "map", metadata);
+            *targets.colour, {header, settings}, "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
-                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map",
-                          metadata);
+                          {heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), settings},
+                          "height map", metadata);
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
@@ -197,13 +198,13 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
 // Writes one cube face picture into a new member of faces; false (logged)
 // when it could not be.
 template <typename Picture>
-bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment,
+bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                std::vector<std::unique_ptr<SafeFile>>& faces, SaveSet& set)
 {
     std::string error;
     faces.push_back(std::make_unique<SafeFile>(target));
     set.add(*faces.back());
-    if (encodePng(*faces.back(), picture, comment, error, PngCompression::Fast))
+    if (encodePng(*faces.back(), picture, texts, error, PngCompression::Fast))
         return true;
     ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", target.name().c_str(),
             error.c_str());
@@ -225,8 +226,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         return channels.empty() ? cubeColourFace(radii, face, size, sea, &water)
                                 : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
     };
-    const std::string header = headerComment(meshInfoOf(planet, snapshot));
-    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
+    const MeshInfo info = meshInfoOf(planet, snapshot);
+    const PngTexts colourTexts{headerComment(info), settingsRecordOf(planet, info, view)};
+    const PngTexts heightTexts{
+        heightMapComment(colourTexts.comment, land.minRadius, land.maxRadius, planet.shape), colourTexts.settings};
     std::vector<std::unique_ptr<SafeFile>> faces;
     SaveSet set;
     for (int face = 0; face < CUBE_FACES; ++face) {
@@ -234,8 +237,8 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
         const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
-                       heightComment, faces, set) ||
-            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), header, faces, set))
+                       heightTexts, faces, set) ||
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set))
             return false;
     }
     if (!set.commit()) {
@@ -268,11 +271,11 @@ bool carriesBiomes(std::string name)
 
 // The biome map at path with its legend beside it (path's FILE.json); false
 // (logged) when either is not written.
-bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::string& header,
+bool writeBiomeMap(const IndexedImage& map, const std::string& path, const PngTexts& texts,
                    const MapMetadata& metadata, const Planet& planet)
 {
     const Sidecar legend{SaveTarget::replacing(biomeLegendPath(path)), biomeLegendJson(2) + "\n"};
-    if (!logged(placeMap(map, SaveTarget::replacing(path), header, "biome map", metadata, {legend}), "biome map", planet))
+    if (!logged(placeMap(map, SaveTarget::replacing(path), texts, "biome map", metadata, {legend}), "biome map", planet))
         return false;
     ORB_LOG(Info, "Planet (%s): biome legend saved to %s", planetLabel(planet).c_str(), legend.target.path.c_str());
     return true;
@@ -281,7 +284,7 @@ bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::
 // Both climate maps of prefix, the planet-th planet's; stops at the first
 // that is not written.
 bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
-                      int width, const std::string& header, MapMetadata metadata, const Planet& planet)
+                      int width, const PngTexts& texts, MapMetadata metadata, const Planet& planet)
 {
     for (const char* kind : CLIMATE_MAP_NAMES) {
         const bool temperature = std::string(kind) == "temperature";
@@ -290,7 +293,7 @@ bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std:
         const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
         const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
         const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
-        if (!logged(placeMap(map, target, header, what, metadata), what.c_str(), planet))
+        if (!logged(placeMap(map, target, texts, what, metadata), what.c_str(), planet))
             return false;
     }
     return true;
@@ -304,15 +307,15 @@ std::size_t writeClimateFiles(Planet& planet, const Options& options, int number
     const LandRadii radii(planet, land);
     const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, land);
     const MeshInfo info = meshInfoOf(planet, land);
-    const std::string header = headerComment(info);
+    const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
     std::size_t written = 0;
     if (!options.biomeMapPath.empty())
         written += writeBiomeMap(biomeMapOf(radii, options.mapWidth, climate->climate.biome),
-                                 planetPath(options.biomeMapPath, number), header, metadata, planet);
+                                 planetPath(options.biomeMapPath, number), texts, metadata, planet);
     if (!options.climateMapsPrefix.empty())
         written += writeClimateMaps(radii, climate->climate, options.climateMapsPrefix, number, options.mapWidth,
-                                    header, metadata, planet);
+                                    texts, metadata, planet);
     return written;
 }
 
@@ -334,6 +337,23 @@ int saveMapsCounted(Planet& planet, const MapTargets& targets, int width, Climat
     return written;
 }
 } // namespace
+
+std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, ClimateView view)
+{
+    PlanetSettings settings;
+    settings.seed = planet.seed;
+    settings.subdivisions = planet.subdivisions;
+    // A live land caught part-way is the whole live land of the planes it holds.
+    settings.iterations = info.applied >= 0 && info.applied < info.iterations ? info.applied : info.iterations;
+    settings.live = planet.liveJob != nullptr;
+    settings.landPercent = planet.landPercent;
+    settings.relief = planet.shape.relief;
+    settings.radiusKm = planet.radiusKm;
+    settings.highestMetres = planet.highestMetres;
+    settings.view = view;
+    settings.erosionSteps = planet.erosionSteps;
+    return settingsRecord(settings);
+}
 
 MeshInfo meshInfoOf(const Planet& planet)
 {
@@ -390,7 +410,9 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
                                           "Could not find the rivers of the planet"});
         land.rivers = found && !rivers.empty() ? &rivers : nullptr;
     }
-    if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
+    MeshInfo info = meshInfoOf(planet, snapshot);
+    info.settings = settingsRecordOf(planet, info, land.view);
+    if (!exportMesh(target, land, info, error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
@@ -413,7 +435,7 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, 
     return ran && written;
 }
 
-bool saveRiversOf(Planet& planet, const SaveTarget& target)
+bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view)
 {
     std::string error, written;
     bool saved = false;
@@ -421,8 +443,9 @@ bool saveRiversOf(Planet& planet, const SaveTarget& target)
         [&] {
             const LandSnapshot snapshot(planet);
             const LandWater water = waterOf(planet, snapshot);
-            saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
-                                   &written);
+            const MeshInfo info = meshInfoOf(planet, snapshot);
+            saved = writeRiverFile(target, water, planet.weld, headerComment(info), settingsRecordOf(planet, info, view),
+                                   error, &written);
         },
         {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
     if (!ran)
@@ -464,7 +487,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.riversPath.empty())
-        run.written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)));
+        run.written +=
+            saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)), options.view);
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));

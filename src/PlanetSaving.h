@@ -16,6 +16,11 @@ struct Options;
 // the mesh and the maps. Every outcome is logged; the files themselves are
 // written by one small writer per format beside this module.
 
+// The settings record (SettingsRecord.h) of planet as info says its saved
+// land stands (a live land caught part-way: the planes it holds), its saved
+// colours showing view: every file saved from it carries it.
+std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, ClimateView view);
+
 // What made a planet and how much of it the land holds now: seed, counts, and
 // the planes applied so far with whether its generation was stopped.
 MeshInfo meshInfoOf(const Planet& planet);
@@ -52,8 +57,9 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
                      ClimateView view = ClimateView::Heights);
 
 // Writes the rivers, lakes and coasts of planet (RiverFile.h) to target from
-// its land at the end of the plane under way; logs the outcome.
-bool saveRiversOf(Planet& planet, const SaveTarget& target);
+// its land at the end of the plane under way, its settings record naming
+// view; logs the outcome.
+bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view);
 
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);

@@ -30,6 +30,9 @@ struct MeshInfo {
     double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
     double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
     int erosionSteps = 0;       // erosion steps the land has had (--erosion); 0: as generated
+    // The settings record (SettingsRecord.h) written beside the header
+    // comment, in each format's place for text; empty: none.
+    std::string settings{};
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
