@@ -120,7 +120,7 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
-                             "--erosion STEPS", "--rivers FILE.geojson"})
+                             "--erosion STEPS", "--rivers FILE.geojson", "--compress"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
