@@ -582,7 +582,9 @@ TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
     }
     // Land and sea positions within a step of the shorts, placed by their node.
     const std::regex place(R"("mesh":(\d),"translation":\[([^,]+),([^,]+),([^\]]+)\],"scale":\[([^,]+),)");
+    std::size_t placed = 0;
     for (auto it = std::sregex_iterator(small.json.begin(), small.json.end(), place); it != std::sregex_iterator(); ++it) {
+        ++placed;
         const std::size_t block = (*it)[1] == "1" ? 4 : 0;
         const float t[3] = {std::stof((*it)[2]), std::stof((*it)[3]), std::stof((*it)[4])}, scale = std::stof((*it)[5]);
         const std::vector<float> original = arrayAt<float>(plain.bin, plainViews[block][0], plainViews[block][1]);
@@ -594,6 +596,7 @@ TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
                 ASSERT_NEAR(t[k] + scale * q[4 * v + k] / 32767.0f, original[3 * v + k], scale / 32767)
                     << "block " << block << " vertex " << v;
     }
+    EXPECT_EQ(placed, 3u) << "the land, the sea and the rivers (on the land's positions) are placed";
     const std::vector<unsigned char> normals = decoded(1, "v");
     const std::vector<float> unit = arrayAt<float>(plain.bin, plainViews[1][0], plainViews[1][1]);
     for (std::size_t v = 0; v < unit.size() / 3; ++v)
