@@ -89,9 +89,10 @@ std::vector<unsigned char> encodeVertices(const void* data, std::size_t count, s
 
 std::vector<unsigned char> encodeTriangles(const std::vector<std::uint32_t>& indices, std::size_t vertexCount)
 {
-    return encoded(meshopt_encodeIndexBufferBound(indices.size(), vertexCount), [&](unsigned char* out, std::size_t size) {
-        return meshopt_encodeIndexBuffer(out, size, indices.data(), indices.size());
-    });
+    return encoded(meshopt_encodeIndexBufferBound(indices.size(), vertexCount),
+                   [&](unsigned char* out, std::size_t size) {
+                       return meshopt_encodeIndexBuffer(out, size, indices.data(), indices.size());
+                   });
 }
 
 std::vector<unsigned char> encodeIndices(const std::vector<std::uint32_t>& indices, std::size_t vertexCount)

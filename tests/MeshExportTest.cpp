@@ -553,7 +553,8 @@ TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
     EXPECT_NE(small.json.find(R"("extensionsRequired":["EXT_meshopt_compression","KHR_mesh_quantization"])"),
               std::string::npos);
     const auto plainViews = numbersOf(plain.json, R"("byteOffset":(\d+),"byteLength":(\d+),)");
-    const auto encoded = numbersOf(small.json, R"("buffer":0,"byteOffset":(\d+),"byteLength":(\d+),"byteStride":(\d+),"count":(\d+))");
+    const auto encoded =
+        numbersOf(small.json, R"("buffer":0,"byteOffset":(\d+),"byteLength":(\d+),"byteStride":(\d+),"count":(\d+))");
     ASSERT_EQ(encoded.size(), 7u);
     ASSERT_EQ(plainViews.size(), 7u);
     auto decoded = [&](std::size_t i, const char* mode) {
@@ -583,7 +584,8 @@ TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
     // Land and sea positions within a step of the shorts, placed by their node.
     const std::regex place(R"("mesh":(\d),"translation":\[([^,]+),([^,]+),([^\]]+)\],"scale":\[([^,]+),)");
     std::size_t placed = 0;
-    for (auto it = std::sregex_iterator(small.json.begin(), small.json.end(), place); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(small.json.begin(), small.json.end(), place); it != std::sregex_iterator();
+         ++it) {
         ++placed;
         const std::size_t block = (*it)[1] == "1" ? 4 : 0;
         const float t[3] = {std::stof((*it)[2]), std::stof((*it)[3]), std::stof((*it)[4])}, scale = std::stof((*it)[5]);
