@@ -14,6 +14,8 @@ run_packages=(
   g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
+  # The compressed .glb (--compress): EXT_meshopt_compression.
+  libmeshoptimizer-dev
   # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
 )

@@ -161,7 +161,7 @@ std::string usageText()
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson] [--like FILE]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -181,6 +181,8 @@ std::string usageText()
            "                        as fast as the machine goes)\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
            "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
+           "  --compress            write the --export .glb quantised and meshopt-encoded, about a quarter of its\n"
+           "                        size; its readers need EXT_meshopt_compression (see the README)\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
@@ -342,14 +344,14 @@ bool takesValue(std::string_view name)
 
 bool isSwitch(std::string_view name)
 {
-    return name == "--live" || name == "--batch" || name == "--no-window";
+    return name == "--live" || name == "--batch" || name == "--no-window" || name == "--compress";
 }
 
 // Takes switch name into options; the reason it is refused, or nothing.
 std::optional<std::string> takeSwitch(std::string_view name, Options& options)
 {
-    if (name == "--no-window") {
-        options.noWindow = true;
+    if (name == "--no-window" || name == "--compress") {
+        (name == "--compress" ? options.compress : options.noWindow) = true;
         return std::nullopt;
     }
     const char render = name == "--live" ? 'y' : 'n';
@@ -400,6 +402,8 @@ std::optional<std::string> completeOptions(const std::optional<std::string>& lik
             return why;
     if (std::string clash = sameFileClash(options); !clash.empty())
         return clash;
+    if (options.compress && !compressible(options.exportPath))
+        return "--compress needs --export FILE.glb: only a .glb can be compressed";
     return std::nullopt;
 }
 

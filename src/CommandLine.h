@@ -37,6 +37,7 @@ struct Options {
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
     std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
+    bool compress = false;             // --export's .glb quantised and meshopt-encoded; only with a .glb
 };
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.

@@ -9,8 +9,13 @@
 //   sRGB, so a viewer shows what the window shows), indices UNSIGNED_INT,
 //   counter-clockwise from outside (glTF's front faces);
 // - mesh 1, "sea" (when land.sea is set): the undeformed sphere at the sea
-//   radius (land.shape) under the same indices, with a translucent material
-//   (alphaMode BLEND).
+//   radius (land.shape), under the land's indices up to
+//   SAVED_SEA_SUBDIVISIONS_MAX subdivisions, beyond a coarser sphere with
+//   its own (weldedSea), with a translucent material (alphaMode BLEND);
+// - with land.rivers, mesh 2, "rivers": lines over the land's positions;
+// - with land.compress, the same meshes quantised and meshopt-encoded
+//   (MeshCompression.h): EXT_meshopt_compression and KHR_mesh_quantization,
+//   both required, each node's translation and scale placing its positions.
 // - with land.climate, the land's biome class numbers as the attribute
 //   _BIOME (UNSIGNED_BYTE, each in a 4-byte element), the legend in
 //   asset.extras.biomes (BiomeLegend.h);

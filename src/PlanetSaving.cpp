@@ -385,7 +385,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     return info;
 }
 
-bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, bool compress)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
@@ -393,6 +393,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
                   planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
     land.view = view;
+    land.compress = compress;
     std::shared_ptr<const PlanetClimate> climate;
     if (needsClimate(view) || carriesBiomes(target.name())) {
         try {
@@ -477,7 +478,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written +=
-            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view);
+            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
+                           options.compress);
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())

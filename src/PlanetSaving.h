@@ -30,8 +30,10 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
 
 // Writes planet to target as its land stands at the end of the plane under
 // way (a live generation goes on meanwhile), its vertex colours showing
-// view (a .glb carries the biome classes in every view); logs the outcome.
-bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights);
+// view (a .glb carries the biome classes in every view), compressed when
+// compress is set and the format can be (LandView); logs the outcome.
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
+                    bool compress = false);
 
 // Where the maps of a planet go; an empty one is not made.
 struct MapTargets {

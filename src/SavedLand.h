@@ -61,6 +61,8 @@ struct LandView {
     // The rivers as pairs of welded vertices, each a river vertex and its
     // receiver (Rivers.h riverSegments); formats that hold lines write them.
     const std::vector<std::uint32_t>* rivers = nullptr;
+    // Formats that can: quantised and meshopt-encoded (a .glb, see GlbWriter.h).
+    bool compress = false;
 };
 
 // The colour of welded vertex v at xyz (as saved) in land's view: vertexColour
@@ -79,9 +81,23 @@ struct WeldedMesh {
 // Throws std::bad_alloc when the arrays cannot be had.
 WeldedMesh weldedLand(const LandView& land);
 
-// The sea sphere of land (land.sea must be set) the same way, without a lock:
-// nothing writes the sea after it is built.
-WeldedMesh weldedSea(const LandView& land);
+// The most subdivisions a saved sea has: 20,480 triangles. A finer sphere
+// looks no rounder under the land and would double a fine planet's file.
+constexpr int SAVED_SEA_SUBDIVISIONS_MAX = 5;
+
+// The sea sphere as saved: the land's own sphere up to
+// SAVED_SEA_SUBDIVISIONS_MAX subdivisions, a coarser one of that many beyond.
+struct SeaMesh {
+    IcosphereWeld weld; // its faces: the land's weld when as fine as the land
+    bool ownFaces;      // whether its faces differ from the land's
+    WeldedMesh mesh;    // positions at the sea radius, normals as the land's are made
+};
+
+// The sea sphere of land (land.sea must be set), its vertices read from that
+// sphere (a coarse sphere's vertices are among a finer one's, bit for bit),
+// without a lock: nothing writes the sea after it is built. Throws
+// std::bad_alloc when the arrays cannot be had.
+SeaMesh weldedSea(const LandView& land);
 
 // The colour a vertex at xyz (sea radii from the centre, as saved with
 // shape) gets in every saved mesh: terrainColour of its height as generated,

@@ -84,6 +84,8 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     EXPECT_EQ(parse({}).result.options.erosionSteps, 0);
     EXPECT_EQ(parse({"--erosion", "1"}).result.options.erosionSteps, 1);
     EXPECT_EQ(parse({"--erosion=1000", "--rivers", "r.GeoJSON"}).result.options.erosionSteps, 1000);
+    EXPECT_TRUE(parse({"--compress", "--export", "p.GLB"}).result.options.compress);
+    EXPECT_FALSE(parse({"--export", "p.glb"}).result.options.compress);
 }
 
 TEST(CommandLine, ClimateOptionsAndTheirDefaults)
@@ -118,7 +120,7 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
-                             "--erosion STEPS", "--rivers FILE.geojson"})
+                             "--erosion STEPS", "--rivers FILE.geojson", "--compress"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -145,7 +147,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
-        {"--rivers", "rivers/.geojson"}, {"--rivers"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
+        {"--compress=yes", "--export", "p.glb"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
