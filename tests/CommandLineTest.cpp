@@ -145,7 +145,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
-        {"--rivers", "rivers/.geojson"}, {"--rivers"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
+        {"--map", "world.tiff"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -202,6 +203,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
         {"--rivers", "w.geojson", "--map", "water.png"},
+        {"--dem", "d.tif", "--map", "d.tif"},
+        {"--climate-maps", "c.tif", "--dem", "c-rain.tif"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);
