@@ -142,7 +142,10 @@ bool encode(SafeFile& file, const Layout& layout, const std::string& header, con
             std::string& error)
 {
     static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
+    std::call_once(registered, [] {
+        GDALAllRegister();
+        CPLSetErrorHandler(CPLQuietErrorHandler); // no thread of GDAL's prints on the console
+    });
     const QuietGdal quiet;
     GDALDriverH memory = GDALGetDriverByName("MEM"), cog = GDALGetDriverByName("COG");
     if (!memory || !cog)
@@ -152,9 +155,10 @@ bool encode(SafeFile& file, const Layout& layout, const std::string& header, con
         return gdalFailed(error, "could not hold the map");
     describe(source.get(), layout, header, metadata);
     const MemoryFile tiff;
-    // The fastest deflate, tiles compressed on two threads (the same bytes as
-    // on one), overviews as the driver makes them.
-    const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", "NUM_THREADS=2", nullptr};
+    // The fastest deflate, overviews as the driver makes them. Compressed on
+    // this thread alone: a failure on GDAL's own worker threads would lose
+    // its reason.
+    const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", nullptr};
     Dataset copy(GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
                                 nullptr));
     if (!copy.get())
