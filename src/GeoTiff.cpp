@@ -63,11 +63,16 @@ private:
     GDALDatasetH handle;
 };
 
-// A file in GDAL's memory, removed with this.
+// A file in GDAL's memory, removed with this, and any .aux.xml GDAL kept
+// beside it (none while every item fits the TIFF's own tags).
 class MemoryFile {
 public:
     MemoryFile() : name("/vsimem/orbivane-map-" + std::to_string(next++) + ".tif") {}
-    ~MemoryFile() { VSIUnlink(name.c_str()); }
+    ~MemoryFile()
+    {
+        VSIUnlink(name.c_str());
+        VSIUnlink((name + ".aux.xml").c_str());
+    }
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
     const std::string name;
