@@ -18,6 +18,8 @@ run_packages=(
   libmeshoptimizer-dev
   # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
+  # GDAL writes the GeoTIFF maps (--dem, and any map named .tif).
+  libgdal-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -28,6 +30,8 @@ test_packages=(
   nodejs npm blender python3-numpy assimp-utils
   # GDAL reads the maps' georeferencing (and draws the README's comparison).
   gdal-bin
+  # gdal2tiles.py cuts the colour map into web-map tiles.
+  python3-gdal
 )
 
 tests=false

@@ -4,6 +4,7 @@
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "RiverFile.h"
+#include "GeoTiff.h"
 #include "SettingsFile.h"
 #include "SettingsRecord.h"
 #include "WorldMap.h"
@@ -107,7 +108,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
-        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}};
+        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}, {"--dem", &options.demPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -116,7 +117,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
         files.emplace_back("--biome-map", biomeLegendPath(options.biomeMapPath));
     if (!options.climateMapsPrefix.empty())
         for (const char* kind : CLIMATE_MAP_NAMES)
-            files.emplace_back("--climate-maps", options.climateMapsPrefix + "-" + kind + ".png");
+            files.emplace_back("--climate-maps", climateMapPath(options.climateMapsPrefix, kind));
     if (!options.cubeFacesPrefix.empty())
         for (const char* face : CUBE_FACE_NAMES)
             for (const char* kind : {".png", "-colour.png"})
@@ -158,6 +159,7 @@ std::string usageText()
 {
     return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--live-seconds S]\n"
            "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+           "                [--dem FILE.tif]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
@@ -185,6 +187,8 @@ std::string usageText()
            "                        size; its readers need EXT_meshopt_compression (see the README)\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
+           "  --dem FILE.tif        write every planet's elevations in metres (32-bit floats, sea level 0) as a\n"
+           "                        cloud-optimised GeoTIFF once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
            "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
            "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
@@ -200,7 +204,10 @@ std::string usageText()
            "  --biome-map FILE.png  write every planet's biome classes as an 8-bit palette map, the legend as FILE.json\n"
            "  --climate-maps PREFIX\n"
            "                        write every planet's temperature (degrees C) and rain (mm a year) as 16-bit\n"
-           "                        maps PREFIX-temperature.png and PREFIX-rain.png\n"
+           "                        maps PREFIX-temperature.png and PREFIX-rain.png (STEM-temperature.tif ...\n"
+           "                        for a PREFIX of STEM.tif)\n"
+           "                        --map, --heightmap and --biome-map given a FILE.tif write cloud-optimised\n"
+           "                        GeoTIFFs; every map says where its pixels lie to GIS tools (GDAL, QGIS)\n"
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
@@ -320,9 +327,13 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!view)
             return "--view takes biomes, heights, temperature or rain, not " + quoted;
         options.view = *view;
+    } else if (name == "--dem") {
+        if (!isGeoTiffPath(value))
+            return "--dem takes a file name ending in .tif, not " + quoted;
+        options.demPath = value;
     } else if (name == "--map" || name == "--heightmap" || name == "--biome-map") {
-        if (!isPngPath(value))
-            return std::string(name) + " takes a file name ending in .png, not " + quoted;
+        if (!isPngPath(value) && !isGeoTiffPath(value))
+            return std::string(name) + " takes a file name ending in .png or .tif, not " + quoted;
         (name == "--map" ? options.mapPath : name == "--heightmap" ? options.heightMapPath : options.biomeMapPath) =
             value;
     } else {
@@ -334,7 +345,7 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 bool takesValue(std::string_view name)
 {
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
-                              "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
+                              "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
                               "--rivers", "--like"})
         if (name == known)
@@ -460,6 +471,13 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
 std::string biomeLegendPath(const std::string& mapPath)
 {
     return mapPath.substr(0, extensionAt(mapPath)) + ".json";
+}
+
+std::string climateMapPath(const std::string& prefix, const char* kind)
+{
+    if (isGeoTiffPath(prefix))
+        return prefix.substr(0, prefix.size() - 4) + "-" + kind + prefix.substr(prefix.size() - 4);
+    return prefix + "-" + kind + ".png";
 }
 
 std::string planetPath(const std::string& path, int planet)

@@ -4,7 +4,9 @@
 #include "ClimateMaps.h"
 #include "CommandLine.h"
 #include "CubeFaces.h"
+#include "ElevationMap.h"
 #include "Failure.h"
+#include "GeoTiff.h"
 #include "LandSnapshot.h"
 #include "Landscape.h"
 #include "LogManager.h"
@@ -22,6 +24,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -37,7 +40,7 @@ AskedFiles run;
 
 bool mapsAsked(const Options& options)
 {
-    return !options.mapPath.empty() || !options.heightMapPath.empty();
+    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.demPath.empty();
 }
 
 // The cube faces count as one file: all twelve are written or the save
@@ -46,7 +49,7 @@ std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
            !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
-           !options.riversPath.empty();
+           !options.riversPath.empty() + !options.demPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -56,21 +59,37 @@ struct MapOutcome {
     std::string text;
 };
 
-// Writes one map with its world file and coordinate system beside it, and
-// any extra files that belong to it (a legend), all as one set; what names
-// the map in the messages.
+// A map into file: a GeoTIFF for a name ending in .tif (which holds what a
+// PNG keeps beside it), else a PNG; a DEM is only ever a GeoTIFF.
+template <typename Picture>
+bool encodeMap(SafeFile& file, const Picture& picture, const PngTexts& texts, const MapMetadata& metadata,
+               bool geoTiff, std::string& error)
+{
+    if constexpr (std::is_same_v<Picture, FloatImage>)
+        return encodeGeoTiff(file, picture, texts, metadata, error);
+    else
+        return geoTiff ? encodeGeoTiff(file, picture, texts, metadata, error)
+                       : encodePng(file, picture, texts, error, PngCompression::Fast);
+}
+
+// Writes one map, a PNG with its world file and coordinate system beside it
+// or a GeoTIFF alone, and any extra files that belong to it (a legend), all
+// as one set; what names the map in the messages.
 template <typename Picture>
 MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
 {
     std::string error;
+    const bool geoTiff = isGeoTiffPath(target.isNumbered ? target.suffix : target.path);
     SafeFile map(target);
-    if (!encodePng(map, picture, texts, error, PngCompression::Fast))
+    if (!encodeMap(map, picture, texts, metadata, geoTiff, error))
         return {false, "Could not save the " + what + " " + target.name() + ": " + error};
     SaveSet set;
     set.add(map);
     std::vector<std::unique_ptr<SafeFile>> sidecars;
-    std::vector<Sidecar> beside = sidecarsOf(target, picture.width, picture.height, metadata);
+    std::vector<Sidecar> beside;
+    if (!geoTiff)
+        beside = sidecarsOf(target, picture.width, picture.height, metadata);
     beside.insert(beside.end(), extra.begin(), extra.end());
     for (const Sidecar& sidecar : beside) {
         sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
@@ -152,8 +171,8 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
 // The maps of one snapshot of the land. The colour map is made and written on
 // a second thread while this one does the height map, except for a numbered
 // pair, whose height map must wait for the number the colour map takes; the
-// outcomes are logged in a fixed order afterwards. Returns how many of the
-// maps asked for were written.
+// outcomes are logged in a fixed order afterwards. The DEM comes last, from
+// the same grid. Returns how many of the maps asked for were written.
 int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     const LandSnapshot land(planet);
@@ -163,6 +182,7 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     const MeshInfo info = meshInfoOf(planet, land);
     const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    const PhysicalScale scale = physicalScaleOf(planet, land);
     std::vector<float> channels;
     if (targets.colour && needsClimate(view))
         channels = viewVertexChannels(climateOf(planet, land)->climate, view);
@@ -178,7 +198,7 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
                           {heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), settings},
-                          "height map", metadata);
+                          "height map", {metadata.radiusMetres, heightMapBand(grid, scale)});
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
@@ -191,8 +211,13 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
             writeHeight(*targets.height);
         helper.join();
     }
+    std::optional<MapOutcome> dem;
+    if (targets.dem)
+        dem = writeMap([&] { return elevationMapOf(grid, scale); }, *targets.dem, PngTexts{header, settings}, "DEM",
+                       {metadata.radiusMetres, ELEVATION_BAND});
     const int colourWritten = targets.colour && logged(colour, "map", planet);
-    return colourWritten + int(targets.height && logged(height, "height map", planet));
+    const int heightWritten = targets.height && logged(height, "height map", planet);
+    return colourWritten + heightWritten + int(targets.dem && logged(dem, "DEM", planet));
 }
 
 // Writes one cube face picture into a new member of faces; false (logged)
@@ -292,7 +317,7 @@ bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std:
         const std::string what = std::string(kind) + " map";
         const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
         const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
-        const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
+        const SaveTarget target = SaveTarget::replacing(planetPath(climateMapPath(prefix, kind), number));
         if (!logged(placeMap(map, target, texts, what, metadata), what.c_str(), planet))
             return false;
     }
@@ -424,7 +449,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     return saveMapsCounted(planet, targets, width, view) ==
-           int(targets.colour.has_value()) + int(targets.height.has_value());
+           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.dem.has_value());
 }
 
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
@@ -486,6 +511,8 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
         if (!options.heightMapPath.empty())
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
+        if (!options.demPath.empty())
+            targets.dem = SaveTarget::replacing(planetPath(options.demPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.riversPath.empty())

@@ -39,6 +39,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view =
 struct MapTargets {
     std::optional<SaveTarget> colour;
     std::optional<SaveTarget> height;
+    std::optional<SaveTarget> dem = std::nullopt; // elevations in metres, a GeoTIFF
 };
 
 // Makes the maps of planet, width pixels wide, from its land at the end of
@@ -66,7 +67,7 @@ bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view);
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Counts the files options ask for (--export, --map, --heightmap, --rivers,
+// Counts the files options ask for (--export, --map, --heightmap, --dem, --rivers,
 // and the cube faces, the biome map with its legend and the climate maps
 // each as one) as asked and not written: a planet that could not be made
 // owes them.

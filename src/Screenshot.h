@@ -21,6 +21,13 @@ struct GreyImage16 {
     std::vector<std::uint16_t> grey;
 };
 
+// Values, one float a pixel, rows from the top (a GeoTIFF's, GeoTiff.h).
+struct FloatImage {
+    int width = 0;
+    int height = 0;
+    std::vector<float> value;
+};
+
 // An 8-bit palette image: each pixel a number into palette (3 bytes an
 // entry, at most 256 entries), rows from the top.
 struct IndexedImage {

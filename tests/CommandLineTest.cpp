@@ -148,7 +148,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
         {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
-        {"--compress=yes", "--export", "p.glb"},
+        {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
+        {"--map", "world.tiff"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -205,6 +206,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
         {"--rivers", "w.geojson", "--map", "water.png"},
+        {"--dem", "d.tif", "--map", "d.tif"},
+        {"--climate-maps", "c.tif", "--dem", "c-rain.tif"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);
