@@ -145,15 +145,20 @@ bool lendSamples(GDALDatasetH dataset, const Layout& layout)
     return true;
 }
 
-// The picture made into a COG in memory and its bytes written to file.
-bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const MapMetadata& metadata,
-            std::string& error)
+void registerGdal()
 {
     static std::once_flag registered;
     std::call_once(registered, [] {
         GDALAllRegister();
         CPLSetErrorHandler(CPLQuietErrorHandler); // no thread of GDAL's prints on the console
     });
+}
+
+// The picture made into a COG in memory and its bytes written to file.
+bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const MapMetadata& metadata,
+            std::string& error)
+{
+    registerGdal();
     const QuietGdal quiet;
     GDALDriverH memory = GDALGetDriverByName("MEM"), cog = GDALGetDriverByName("COG");
     if (!memory || !cog)
@@ -223,4 +228,23 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
 {
     return encode(file, {picture.width, picture.height, 1, GDT_Float32, picture.value.data(), 4}, texts, metadata,
                   error);
+}
+
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
+{
+    registerGdal();
+    const QuietGdal quiet;
+    const MemoryFile tiff;
+    // GDAL reads the bytes where they are; the file only names them.
+    VSILFILE* named = VSIFileFromMemBuffer(tiff.name.c_str(),
+                                           reinterpret_cast<GByte*>(const_cast<char*>(head.data())), head.size(), FALSE);
+    if (!named)
+        return std::nullopt;
+    VSIFCloseL(named);
+    const char* const drivers[] = {"GTiff", nullptr};
+    const Dataset dataset(GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+    if (!dataset.get())
+        return std::nullopt;
+    const char* record = GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
+    return record ? std::optional<std::string>(record) : std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include "SafeFile.h"
 #include "Screenshot.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,3 +37,8 @@ bool encodeGeoTiff(SafeFile& file, const IndexedImage& picture, const PngTexts& 
                    const MapMetadata& metadata, std::string& error);
 bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& texts,
                    const MapMetadata& metadata, std::string& error);
+
+// The settings record of a GeoTIFF whose first bytes are head (its header and
+// tags lie at its start); nothing when GDAL cannot read them or there is no
+// record. GDAL prints nothing.
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head);

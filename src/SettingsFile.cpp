@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "FileDescriptor.h"
+#include "GeoTiff.h"
 #include "SettingsRecord.h"
 
 #include <nlohmann/json.hpp>
@@ -197,6 +198,9 @@ std::optional<std::string> readSettingsRecord(const std::string& path, std::stri
         record = pngRecord(bytes);
     else if (bytes.starts_with("glTF"))
         record = glbRecord(bytes, why);
+    else if (bytes.starts_with(std::string_view("II*\0", 4)) || bytes.starts_with(std::string_view("MM\0*", 4)) ||
+             bytes.starts_with(std::string_view("II+\0", 4)) || bytes.starts_with(std::string_view("MM\0+", 4)))
+        record = geoTiffSettingsRecord(bytes);
     else if (bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n"))
         record = commentRecord(bytes, "", "end_header", "comment " + keyword + "/");
     else if (bytes.starts_with("#"))
@@ -204,7 +208,7 @@ std::optional<std::string> readSettingsRecord(const std::string& path, std::stri
     else if (text != std::string_view::npos && bytes[text] == '{')
         record = jsonRecord(bytes);
     else {
-        why = "is not a file Orbivane saves (PNG, PLY, OBJ, glb or JSON)";
+        why = "is not a file Orbivane saves (PNG, GeoTIFF, PLY, OBJ, glb or JSON)";
         return std::nullopt;
     }
     if (!record && why.empty())
