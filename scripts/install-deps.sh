@@ -14,6 +14,8 @@ run_packages=(
   g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
+  # --render draws without a display through Mesa's surfaceless EGL platform.
+  libegl-dev libegl-mesa0
   # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
 )

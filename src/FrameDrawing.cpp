@@ -58,9 +58,9 @@ void chooseDetail(const ViewControl& view, int height, bool moving)
     currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
 }
 
-void drawPlanetFrame(const ViewControl& view)
+void drawPlanetFrame(const ViewControl& view, float pixelScale)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     placeCameraAndLight(view);
-    renderPlanet();
+    renderPlanet(pixelScale);
 }

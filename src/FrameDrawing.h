@@ -27,5 +27,6 @@ void placeCameraAndLight(const ViewControl& view);
 // coarser while moving (the hand at work), whole otherwise.
 void chooseDetail(const ViewControl& view, int height, bool moving);
 
-// Clears and draws one frame of the current planet as the view holds it.
-void drawPlanetFrame(const ViewControl& view);
+// Clears and draws one frame of the current planet as the view holds it;
+// pixelScale: the frame's pixels to a pixel of the screen (renderPlanet).
+void drawPlanetFrame(const ViewControl& view, float pixelScale = 1.0f);

@@ -233,7 +233,7 @@ void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    saves.serve(window, *currentPlanet);
+    saves.serve(window, *currentPlanet, view);
     exportFinishedPlanet(*currentPlanet);
 }
 
@@ -249,7 +249,7 @@ void serviceSavesWhileBusy(GLFWwindow* window)
         chooseWindowDetail();
         drawFrame();
     }
-    saves.serve(window, *currentPlanet);
+    saves.serve(window, *currentPlanet, view);
 }
 
 // How often the frame loop looks for the next planet while it is made, in seconds.
@@ -383,7 +383,9 @@ GLFWwindow* openWindow()
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
-    view.reset();
+    view = ViewControl();
+    if (runOptions.lookAt)
+        view.startAt(*runOptions.lookAt);
     hand.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);

@@ -93,7 +93,8 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     Image shown;
     const unsigned long window = waitForPlanet(shown);
     ASSERT_NE(window, 0u) << program.out();
-    // Paused, every frame is the same: the one saved is the one shown.
+    // Paused, every frame is the same: the one saved is the one shown,
+    // drawn smooth (the window on Xvfb has no multisampling).
     xsupport::FrameWatch watch(window);
     press("space");
     ASSERT_TRUE(watch.settled(shown));
@@ -119,7 +120,9 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
             largest = std::max(largest, std::abs(saved.rgb[i + c] - shown.rgb[i + c]));
         differing += largest > 48;
     }
-    EXPECT_EQ(differing, 0);
+    // Only the jagged edges differ much, the limb (about 1600 pixels) first.
+    EXPECT_GT(differing, 100);
+    EXPECT_LT(differing, 3200);
     EXPECT_GT(countPlanetPixels(saved), 150000);
 
     ASSERT_TRUE(escapeUntilAsked(program, 2));

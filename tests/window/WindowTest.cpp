@@ -9,6 +9,7 @@
 #include "PlanetBuffers.h"
 #include "Renderer.h"
 #include "Screenshot.h"
+#include "SmoothFrame.h"
 #include "Shader.h"
 #include "TerrainColours.h"
 #include "TestSupport.h"
@@ -520,6 +521,47 @@ TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
         EXPECT_EQ(frame.depth[10 * 800 + 10], 1.0f) << samples << " samples";
         shaders = PlanetShaders();
     }
+}
+
+// A smooth frame blends the limb where the window has no multisampling, and
+// leaves the window's own frame, viewport and projection as they were.
+TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
+{
+    glfwDestroyWindow(window);
+    setWindowSamples(0);
+    window = openWindow();
+    setWindowSamples(AUTOMATIC_SAMPLES);
+    ASSERT_NE(window, nullptr);
+    showPlanet(1, 3);
+    const auto drawShell = [](float) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        placeCameraAndLight();
+        glDisable(GL_LIGHTING);
+        glColor3f(1, 1, 1);
+        currentPlanet->buffers->drawShell();
+        glEnable(GL_LIGHTING);
+    };
+    drawShell(1);
+    const Frame shown = readFrame(800, 600);
+    GLdouble projection[16], projectionAfter[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    const Image smooth = drawSmoothFrame(ViewControl(), 800, 600, 800, 600, drawShell);
+    ASSERT_EQ(smooth.width, 800);
+    ASSERT_EQ(smooth.height, 600);
+    int blended = 0, white = 0;
+    for (size_t i = 0; i < smooth.rgb.size(); i += 3) {
+        blended += smooth.rgb[i] > 8 && smooth.rgb[i] < 247;
+        white += smooth.rgb[i] >= 247;
+    }
+    EXPECT_GT(blended, 500) << "a limb about 1600 pixels around";
+    EXPECT_NEAR(white, std::count(shown.image.rgb.begin(), shown.image.rgb.end(), 255) / 3, 2000);
+    EXPECT_EQ(readFrame(800, 600).image.rgb, shown.image.rgb);
+    glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
+    EXPECT_TRUE(std::equal(projection, projection + 16, projectionAfter));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 800);
+    EXPECT_EQ(viewport[3], 600);
 }
 
 // Where the glint's brightest pixel shows the sea: a direction from the
