@@ -555,6 +555,18 @@ TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
     }
     EXPECT_GT(blended, 500) << "a limb about 1600 pixels around";
     EXPECT_NEAR(white, std::count(shown.image.rgb.begin(), shown.image.rgb.end(), 255) / 3, 2000);
+    // Larger than a tile (2 x 2 tiles): the same disc, centred, each tile
+    // holding its quarter of the one perspective.
+    const Image tiled = drawSmoothFrame(ViewControl(), 2 * TILE_SAMPLES_MAX / SUPERSAMPLING - 30,
+                                        3 * TILE_SAMPLES_MAX / SUPERSAMPLING / 2, 800, 600, drawShell);
+    int quarters[2][2] = {};
+    for (int y = 0; y < tiled.height; ++y)
+        for (int x = 0; x < tiled.width; ++x)
+            quarters[2 * y / tiled.height][2 * x / tiled.width] += tiled.rgb[3 * (std::size_t(y) * tiled.width + x)] >= 128;
+    const double scale = double(tiled.height) / 600;
+    for (const auto& row : quarters)
+        for (const int quarter : row)
+            EXPECT_NEAR(quarter, white * scale * scale / 4, white * scale * scale / 100);
     EXPECT_EQ(readFrame(800, 600).image.rgb, shown.image.rgb);
     glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
     EXPECT_TRUE(std::equal(projection, projection + 16, projectionAfter));
