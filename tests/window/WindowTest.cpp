@@ -373,6 +373,20 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
 // The polar caps cover land and sea alike around the planet's own poles,
 // wherever they are turned: most of the middle of the disc is ice (a pale
 // grey) when a pole faces the camera, little of it when the equator does.
+// Share of the 41 x 41 pixels in the middle of an 800 x 600 frame that are
+// polar ice: bright and grey.
+double icyShareInTheMiddle(const Image& image)
+{
+    int icy = 0;
+    for (int y = 280; y <= 320; ++y)
+        for (int x = 380; x <= 420; ++x) {
+            const unsigned char* p = &image.rgb[3 * (y * 800 + x)];
+            const auto [low, high] = std::minmax({p[0], p[1], p[2]});
+            icy += low > 140 && high - low < 40;
+        }
+    return icy / (41.0 * 41.0);
+}
+
 TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
 {
     showPlanet(2, 5);
@@ -381,17 +395,32 @@ TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
         for (int v = 0; v < 3; ++v) {
             std::copy_n(views[v], 3, currentPlanet->angle);
             drawFrame();
-            const Frame frame = readFrame(800, 600);
-            int icy = 0; // of the 41 x 41 pixels in the middle
-            for (int y = 280; y <= 320; ++y)
-                for (int x = 380; x <= 420; ++x) {
-                    const unsigned char* p = &frame.image.rgb[3 * (y * 800 + x)];
-                    const auto [low, high] = std::minmax({p[0], p[1], p[2]});
-                    icy += low > 140 && high - low < 40;
-                }
-            EXPECT_TRUE(views == poles ? icy > 41 * 41 * 3 / 4 : icy < 41 * 41 / 4)
+            const double icy = icyShareInTheMiddle(readFrame(800, 600).image);
+            EXPECT_TRUE(views == poles ? icy > 0.75 : icy < 0.25)
                 << "angles " << views[v][0] << ", " << views[v][1] << ", " << views[v][2] << ": " << icy << " icy";
         }
+}
+
+// --look-at is the window's starting view: a pole under the camera, then
+// the equator again once the option is gone.
+TEST_F(WindowContext, LookAtTurnsTheWindowsStartingView)
+{
+    for (const double latitude : {90.0, -90.0}) {
+        glfwDestroyWindow(window);
+        runOptions.lookAt = LookAt{latitude, 0, 3};
+        window = openWindow();
+        runOptions.lookAt.reset();
+        ASSERT_NE(window, nullptr);
+        showPlanet(2, 5);
+        drawFrame();
+        EXPECT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.75) << latitude;
+    }
+    glfwDestroyWindow(window);
+    window = openWindow();
+    ASSERT_NE(window, nullptr);
+    showPlanet(2, 5);
+    drawFrame();
+    EXPECT_LT(icyShareInTheMiddle(readFrame(800, 600).image), 0.25);
 }
 
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
