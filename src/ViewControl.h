@@ -25,15 +25,7 @@ struct Turn {
 // The shortest turn that takes unit direction `from` to unit direction `to`.
 Turn turnBetween(const Direction& from, const Direction& to);
 
-// The point the camera looks at first, from --look-at: degrees of latitude
-// (-90 south to 90 north) and longitude (-180 to 180, east positive, 0 the
-// +x axis), and the camera's distance from the centre in planet radii
-// (ViewControl::MIN_DISTANCE to MAX_DISTANCE).
-struct LookAt {
-    double latitude = 0;
-    double longitude = 0;
-    double distance = 3.0;
-};
+struct LookAt;
 
 // The turn that brings the point at latitude and longitude (degrees) under
 // the camera with north up the screen; 0, 0 gives the exact identity.
@@ -109,4 +101,14 @@ private:
     bool held = false;
     Turn startTurn;
     double startDistance = START_DISTANCE;
+};
+
+// The point the camera looks at first, from --look-at: degrees of latitude
+// (-90 south to 90 north) and longitude (-180 to 180, east positive, 0 the
+// +x axis), and the camera's distance from the centre in planet radii
+// (ViewControl::MIN_DISTANCE to MAX_DISTANCE).
+struct LookAt {
+    double latitude = 0;
+    double longitude = 0;
+    double distance = ViewControl::START_DISTANCE;
 };
