@@ -10,6 +10,8 @@
 #include "Renderer.h"
 #include "SmoothFrame.h"
 
+#include <GL/glew.h>
+
 namespace {
 
 // The view of the poster: --look-at's, or the window's starting view.
@@ -42,6 +44,8 @@ Image drawPoster()
         chooseDetail(view, height, false);
         runAtBoundary([&] { poster = drawSmoothFrame(view, width, height, width, height); },
                       {"Not enough memory to draw the picture", "Could not draw the picture"});
+        if (const GLenum error = glGetError(); error != GL_NO_ERROR)
+            ORB_LOG(Error, "OpenGL error 0x%04x while drawing the picture", error);
         // The programs and buffers go while their context still exists.
         releasePlanetGraphics();
     }

@@ -147,7 +147,9 @@ TEST(EndToEnd, RenderDrawsThePlanetWithoutADisplay)
         else
             EXPECT_LT(icyShareInTheMiddle(image), 0.25);
     }
-    EXPECT_NE(readFile("Orbivane.log").find("Planet (seed 2): picture saved to p.png"), std::string::npos);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_NE(log.find("Planet (seed 2): picture saved to p.png"), std::string::npos) << log;
+    EXPECT_EQ(log.find("OpenGL error"), std::string::npos) << log;
 }
 
 TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)

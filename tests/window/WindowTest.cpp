@@ -572,6 +572,8 @@ TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
     };
     drawShell(1);
     const Frame shown = readFrame(800, 600);
+    while (glGetError() != GL_NO_ERROR) {
+    }
     GLdouble projection[16], projectionAfter[16];
     glGetDoublev(GL_PROJECTION_MATRIX, projection);
     const Image smooth = drawSmoothFrame(ViewControl(), 800, 600, 800, 600, drawShell);
@@ -596,6 +598,7 @@ TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
     for (const auto& row : quarters)
         for (const int quarter : row)
             EXPECT_NEAR(quarter, white * scale * scale / 4, white * scale * scale / 100);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_EQ(readFrame(800, 600).image.rgb, shown.image.rgb);
     glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
     EXPECT_TRUE(std::equal(projection, projection + 16, projectionAfter));
