@@ -16,6 +16,8 @@ run_packages=(
   libgl1-mesa-dri
   # The compressed .glb (--compress): EXT_meshopt_compression.
   libmeshoptimizer-dev
+  # --render draws without a display through Mesa's surfaceless EGL platform.
+  libegl-dev libegl-mesa0
   # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
   # GDAL writes the GeoTIFF maps (--dem, and any map named .tif).

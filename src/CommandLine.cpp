@@ -56,6 +56,42 @@ std::optional<double> parseNumber(std::string_view text, double low, double high
     return value;
 }
 
+// "LAT,LON" or "LAT,LON,DISTANCE" within their ranges and nothing else.
+std::optional<LookAt> parseLookAt(std::string_view text)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        if (comma == std::string_view::npos)
+            break;
+        start = comma + 1;
+    }
+    if (parts.size() < 2 || parts.size() > 3)
+        return std::nullopt;
+    const std::optional<double> latitude = parseNumber(parts[0], -90.0, 90.0, false);
+    const std::optional<double> longitude = parseNumber(parts[1], -180.0, 180.0, false);
+    const std::optional<double> distance = parts.size() == 3 ? parseNumber(parts[2], ViewControl::MIN_DISTANCE,
+                                                                           ViewControl::MAX_DISTANCE, false)
+                                                             : ViewControl::START_DISTANCE;
+    if (!latitude || !longitude || !distance)
+        return std::nullopt;
+    return LookAt{*latitude, *longitude, *distance};
+}
+
+// "WxH" with both from RENDER_SIZE_MIN to RENDER_SIZE_MAX; width, height.
+std::optional<std::pair<int, int>> parseSize(std::string_view text)
+{
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos)
+        return std::nullopt;
+    const std::optional<int> width = parseCount(text.substr(0, x), RENDER_SIZE_MIN, RENDER_SIZE_MAX);
+    const std::optional<int> height = parseCount(text.substr(x + 1), RENDER_SIZE_MIN, RENDER_SIZE_MAX);
+    if (!width || !height)
+        return std::nullopt;
+    return std::pair{*width, *height};
+}
+
 // True when the file name of path ends in ".png", in any case, after a name.
 bool isPngPath(std::string_view path)
 {
@@ -108,7 +144,8 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
-        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}, {"--dem", &options.demPath}};
+        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}, {"--dem", &options.demPath},
+        {"--render", &options.renderPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -164,6 +201,7 @@ std::string usageText()
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
            "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
+           "                [--render WxH FILE.png] [--look-at LAT,LON[,DISTANCE]]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -213,6 +251,12 @@ std::string usageText()
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
            "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
            "                        land, relief, size, view and erosion; an option given beside it wins\n"
+           "  --render WxH FILE.png draw every planet off screen as a smooth W by H picture (16 to 8192 each),\n"
+           "                        without a window or a display; the answers are taken as with --no-window\n"
+           "  --look-at LAT,LON[,DISTANCE]\n"
+           "                        put the point at latitude LAT (-90 to 90) and longitude LON (-180 to 180)\n"
+           "                        under the camera, DISTANCE radii away (1.5 to 8, default 3), in the\n"
+           "                        window's starting view and the picture of --render\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -322,6 +366,11 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (value.empty() || value.back() == '/')
             return "--climate-maps takes the start of the maps' file names, such as maps/planet, not " + quoted;
         options.climateMapsPrefix = value;
+    } else if (name == "--look-at") {
+        options.lookAt = parseLookAt(value);
+        if (!options.lookAt)
+            return "--look-at takes LAT,LON or LAT,LON,DISTANCE (latitude -90 to 90, longitude -180 to 180, "
+                   "distance 1.5 to 8), not " + quoted;
     } else if (name == "--view") {
         const std::optional<ClimateView> view = viewNamed(value);
         if (!view)
@@ -347,7 +396,7 @@ bool takesValue(std::string_view name)
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers", "--like"})
+                              "--rivers", "--like", "--look-at"})
         if (name == known)
             return true;
     return false;
@@ -418,6 +467,30 @@ std::optional<std::string> completeOptions(const std::optional<std::string>& lik
     return std::nullopt;
 }
 
+// --render's size and file, the two arguments after it (the size may be
+// joined to it by '='); i moves past them. The reason it is refused, or nothing.
+std::optional<std::string> takeRender(std::optional<std::string_view> size, int argc, const char* const* argv,
+                                      int& i, Options& options)
+{
+    if (!size) {
+        if (i + 1 >= argc)
+            return "--render needs a size WxH and a file name";
+        size = argv[++i];
+    }
+    const std::optional<std::pair<int, int>> pixels = parseSize(*size);
+    if (!pixels)
+        return "--render takes a size WxH with W and H from 16 to 8192, not '" + std::string(*size) + "'";
+    if (i + 1 >= argc)
+        return "--render needs a file name ending in .png after its size";
+    const std::string_view path = argv[++i];
+    if (!isPngPath(path))
+        return "--render takes a file name ending in .png, not '" + std::string(path) + "'";
+    options.renderWidth = pixels->first;
+    options.renderHeight = pixels->second;
+    options.renderPath = path;
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
@@ -448,6 +521,11 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
             if (value)
                 return refuse(err, std::string(name) + " takes no value");
             if (const std::optional<std::string> why = takeSwitch(name, parsed.options))
+                return refuse(err, *why);
+            continue;
+        }
+        if (name == "--render") {
+            if (const std::optional<std::string> why = takeRender(value, argc, argv, i, parsed.options))
                 return refuse(err, *why);
             continue;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClimateView.h"
+#include "ViewControl.h"
 #include "CubeFaces.h"
 #include "Dialogue.h"
 #include "WorldMap.h"
@@ -39,7 +40,15 @@ struct Options {
     std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
     bool compress = false;             // --export's .glb quantised and meshopt-encoded; only with a .glb
+    std::optional<LookAt> lookAt;      // the point under the camera and its distance first; none: the starting view
+    std::string renderPath;            // a poster (.png) drawn off screen after each generation, no window; empty: none
+    int renderWidth = 0;               // the poster's size in pixels, RENDER_SIZE_MIN to RENDER_SIZE_MAX each
+    int renderHeight = 0;
 };
+
+// A poster's width and height in pixels, each.
+inline constexpr int RENDER_SIZE_MIN = 16;
+inline constexpr int RENDER_SIZE_MAX = 8192;
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
 inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;

@@ -7,6 +7,7 @@
 #include "LogManager.h"
 #include "PlanetSaving.h"
 #include "PlanetShaping.h"
+#include "Poster.h"
 #include "SafeFile.h"
 #include "StandardDescriptors.h"
 
@@ -59,7 +60,7 @@ bool makePlanet(const Answers& answers)
 // unless there is none.
 void logGenerated(const Answers& answers, double elapsed)
 {
-    if (runOptions.noWindow) {
+    if (runOptions.noWindow || !runOptions.renderPath.empty()) {
         if (!answers.liveGeneration())
             ORB_LOG(Info, "Planet generation done in %f seconds", elapsed);
     } else if (answers.liveGeneration()) {
@@ -139,7 +140,9 @@ int runProgram(int argc, char** argv)
     setLiveSeconds(runOptions.liveSeconds);
     if (!givenSubdivisionsFit(std::cerr))
         return 2;
-    const WindowStage stage = runOptions.noWindow ? WindowStage(runWithoutWindow) : WindowStage(runWindow);
+    const WindowStage stage = !runOptions.renderPath.empty() ? WindowStage(runPoster)
+                              : runOptions.noWindow         ? WindowStage(runWithoutWindow)
+                                                            : WindowStage(runWindow);
     // With every answer given there is nothing to ask again: one planet.
     while (runConsoleCycle(std::cin, std::cout, stage) == CycleResult::Continue && !runOptions.answers.all()) {
     }

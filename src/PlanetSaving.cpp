@@ -49,7 +49,7 @@ std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
            !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
-           !options.riversPath.empty() + !options.demPath.empty();
+           !options.riversPath.empty() + !options.demPath.empty() + !options.renderPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -529,4 +529,16 @@ void saveAskedFiles(Planet& planet, const Options& options)
 bool savesAskedFailed()
 {
     return run.written < run.asked;
+}
+
+void savePoster(const Planet& planet, const Image& poster, const Options& options)
+{
+    const SaveTarget target = SaveTarget::replacing(planetPath(options.renderPath, run.planets));
+    std::string error = "it could not be drawn", written;
+    if (poster.width > 0 && writePng(target, poster, headerComment(meshInfoOf(planet)), error, &written)) {
+        ++run.written;
+        ORB_LOG(Info, "Planet (%s): picture saved to %s", planetLabel(planet).c_str(), written.c_str());
+    } else {
+        ORB_LOG(Error, "Could not save the picture %s: %s", target.name().c_str(), error.c_str());
+    }
 }

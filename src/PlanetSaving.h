@@ -10,6 +10,7 @@
 
 class LandSnapshot;
 class Planet;
+struct Image;
 struct Options;
 
 // What a planet can be saved as, for the console cycle and the window alike:
@@ -82,3 +83,9 @@ void saveAskedFiles(Planet& planet, const Options& options);
 // Whether a file options asked for was not written in this run: the run
 // then ends with status 1.
 bool savesAskedFailed();
+
+// --render's picture of planet, the last planet saveAskedFiles numbered, to
+// options.renderPath (planetPath's name for a later planet of the run), with
+// the header the window's P gives its frames; it counts among the files
+// asked for. An empty poster (it could not be drawn) is reported as not saved.
+void savePoster(const Planet& planet, const Image& poster, const Options& options);

@@ -256,7 +256,8 @@ void drawAirGlow(const Shader* water, const WorldShape& shape)
 namespace {
 // The rivers over the land, a hair above it, with the land's program; then
 // the lakes with the sea's, their corners where they are (the sea at 1).
-void drawRiversAndLakes(const Planet& planet, const PlanetBuffers& buffers, const RiverBuffers& water)
+void drawRiversAndLakes(const Planet& planet, const PlanetBuffers& buffers, const RiverBuffers& water,
+                        float pixelScale)
 {
     glPushMatrix();
     const float lift = 1.0f + RIVER_LIFT;
@@ -264,7 +265,7 @@ void drawRiversAndLakes(const Planet& planet, const PlanetBuffers& buffers, cons
     drawWith(planet.landShader, FIXED_RIVER_COLOUR, [&](bool fixed) {
         if (!fixed)
             setLandUniforms(*planet.landShader, planet.shape, false, ClimateView::Heights, true);
-        water.drawRivers(buffers);
+        water.drawRivers(buffers, pixelScale);
     });
     glPopMatrix();
     drawWith(planet.water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
@@ -307,7 +308,7 @@ ClimateView climateView()
     return chosenView;
 }
 
-void renderPlanet()
+void renderPlanet(float pixelScale)
 {
     Planet* planet = currentPlanet.get();
     if (!planet || !planet->buffers)
@@ -335,7 +336,7 @@ void renderPlanet()
     if (planet->rivers) {
         planet->rivers->refresh(*planet);
         if (rivers && planet->rivers->ready())
-            drawRiversAndLakes(*planet, buffers, *planet->rivers);
+            drawRiversAndLakes(*planet, buffers, *planet->rivers, pixelScale);
     }
     drawWith(planet->water->shader, FIXED_SEA_COLOUR, [&](bool fixed) {
         if (!fixed) {

@@ -44,8 +44,10 @@ void attachPlanetGraphics(PlanetShaders& shaders);
 // generation has changed it), its rivers and lakes when they are shown and
 // made, then the translucent sea, each with its program, or with the fixed
 // pipeline where it has none, then the glow of its air where the sea's
-// program linked.
-void renderPlanet();
+// program linked. pixelScale: the frame's pixels to a pixel of the screen
+// (the supersampling of a smooth frame; 1 in the window), which widens the
+// rivers' lines to keep their width on the screen.
+void renderPlanet(float pixelScale = 1.0f);
 
 // The shell of air whose glow shows outside the limb, in sea radii: a glow
 // a few per cent of the radius wide. Land higher than this pierces it.

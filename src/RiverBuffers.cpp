@@ -96,13 +96,13 @@ float riverLineWidth(int order)
     return static_cast<float>(std::min(1 + order, WIDEST));
 }
 
-void RiverBuffers::drawRivers(const PlanetBuffers& land) const
+void RiverBuffers::drawRivers(const PlanetBuffers& land, float pixelScale) const
 {
     if (!uploaded)
         return;
     glPushAttrib(GL_LINE_BIT);
     for (const RiverOrderLines& group : orders) {
-        glLineWidth(riverLineWidth(group.order));
+        glLineWidth(riverLineWidth(group.order) * pixelScale);
         land.drawLandLines({GL_LINES, lines.name, GLsizei(group.first), GLsizei(group.count)});
     }
     glPopAttrib();

@@ -39,8 +39,9 @@ public:
     // Whether rivers or lakes have been uploaded and are drawn.
     bool ready() const { return uploaded; }
 
-    // The rivers as lines over land's vertices, wider the higher their order.
-    void drawRivers(const PlanetBuffers& land) const;
+    // The rivers as lines over land's vertices, wider the higher their order,
+    // riverLineWidth times pixelScale pixels wide.
+    void drawRivers(const PlanetBuffers& land, float pixelScale = 1.0f) const;
     // The lakes' triangles; a program sees each corner's floor as texture
     // coordinate 0 (RiverGeometry::lakeFloor), the fixed pipeline its
     // direction as its normal.

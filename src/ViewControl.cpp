@@ -148,3 +148,31 @@ void ViewControl::moveTo(double x, double y, ViewSize size)
 }
 
 void ViewControl::release() { held = false; }
+
+Turn turnLookingAt(double latitude, double longitude)
+{
+    if (latitude == 0 && longitude == 0)
+        return {};
+    // First about +y by -longitude (the point to longitude 0), then about +z
+    // by -latitude (down to the equator, in front of the camera).
+    const double halfLon = -longitude * std::numbers::pi / 360, halfLat = -latitude * std::numbers::pi / 360;
+    const Turn alongEquator{std::cos(halfLon), 0, std::sin(halfLon), 0};
+    const Turn downToEquator{std::cos(halfLat), 0, 0, std::sin(halfLat)};
+    return downToEquator.after(alongEquator);
+}
+
+void ViewControl::reset()
+{
+    const Turn start = startTurn;
+    const double distance = startDistance;
+    *this = ViewControl();
+    startTurn = turn = start;
+    startDistance = cameraDistance = distance;
+}
+
+void ViewControl::startAt(const LookAt& look)
+{
+    startTurn = turnLookingAt(look.latitude, look.longitude);
+    startDistance = std::clamp(look.distance, MIN_DISTANCE, MAX_DISTANCE);
+    reset();
+}

@@ -25,6 +25,12 @@ struct Turn {
 // The shortest turn that takes unit direction `from` to unit direction `to`.
 Turn turnBetween(const Direction& from, const Direction& to);
 
+struct LookAt;
+
+// The turn that brings the point at latitude and longitude (degrees) under
+// the camera with north up the screen; 0, 0 gives the exact identity.
+Turn turnLookingAt(double latitude, double longitude);
+
 // The depth range of the projection, in world units from the eye.
 struct DepthPlanes {
     double nearPlane;
@@ -79,8 +85,12 @@ public:
     void moveTo(double x, double y, ViewSize size);
     void release();
 
-    // The starting view: no user turn, the starting distance, no drag.
-    void reset() { *this = ViewControl(); }
+    // The starting view, no drag: by default no user turn and the starting
+    // distance; after startAt, the point and distance it was given.
+    void reset();
+
+    // Makes look the starting view and takes it.
+    void startAt(const LookAt& look);
 
 private:
     double cameraDistance = START_DISTANCE;
@@ -89,4 +99,16 @@ private:
     Direction grabbed{}; // the sphere's point under the pointer at the press
     double grabbedRadius = 1;
     bool held = false;
+    Turn startTurn;
+    double startDistance = START_DISTANCE;
+};
+
+// The point the camera looks at first, from --look-at: degrees of latitude
+// (-90 south to 90 north) and longitude (-180 to 180, east positive, 0 the
+// +x axis), and the camera's distance from the centre in planet radii
+// (ViewControl::MIN_DISTANCE to MAX_DISTANCE).
+struct LookAt {
+    double latitude = 0;
+    double longitude = 0;
+    double distance = ViewControl::START_DISTANCE;
 };

@@ -1,8 +1,8 @@
 #include "Window.h"
 
-#include "DetailLevels.h"
 #include "DisplayErrors.h"
 #include "Failure.h"
+#include "FrameDrawing.h"
 #include "Landscape.h"
 #include "LogManager.h"
 #include "MemoryReserve.h"
@@ -23,7 +23,6 @@
 #include <string>
 
 #include <GL/glew.h>
-#include <GL/glu.h>
 #include <GLFW/glfw3.h>
 #include <X11/Xlib.h>
 #include <cstdio>
@@ -156,14 +155,9 @@ void handleWheel(GLFWwindow*, double, double notches)
 }
 
 // The perspective for the framebuffer's size and the camera's distance.
-void setProjection()
+void setWindowProjection()
 {
-    const DepthPlanes planes = view.planes();
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(ViewControl::FIELD_OF_VIEW, static_cast<double>(framebufferWidth) / framebufferHeight,
-                   planes.nearPlane, planes.farPlane);
-    glMatrixMode(GL_MODELVIEW);
+    setProjection(view, framebufferWidth, framebufferHeight);
     projectedDistance = view.distance();
 }
 
@@ -200,19 +194,15 @@ void applyViewRequests()
     }
     pauseToggleRequested = viewResetRequested = false;
     if (view.distance() != projectedDistance)
-        setProjection();
+        setWindowProjection();
 }
 
 // The level of detail of the next frame: coarser while the hand is at work,
 // whole once it has been still a moment, and whole for a frame to be saved.
-void chooseDetail()
+void chooseWindowDetail()
 {
-    if (!currentPlanet || !currentPlanet->buffers)
-        return;
-    const int whole = currentPlanet->subdivisions;
     const bool moving = !saves.screenshot && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
-    const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
-    currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
+    chooseDetail(view, framebufferHeight, moving);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -243,7 +233,7 @@ void serviceRequests(GLFWwindow* window)
 {
     if (!currentPlanet)
         return;
-    saves.serve(window, *currentPlanet);
+    saves.serve(window, *currentPlanet, view);
     exportFinishedPlanet(*currentPlanet);
 }
 
@@ -256,10 +246,10 @@ void serviceSavesWhileBusy(GLFWwindow* window)
     if (!currentPlanet || !saves.any())
         return;
     if (saves.screenshot) {
-        chooseDetail();
+        chooseWindowDetail();
         drawFrame();
     }
-    saves.serve(window, *currentPlanet);
+    saves.serve(window, *currentPlanet, view);
 }
 
 // How often the frame loop looks for the next planet while it is made, in seconds.
@@ -318,7 +308,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetS
             glfwWaitEventsTimeout(NEXT_PLANET_POLL_SECONDS);
             continue;
         }
-        chooseDetail();
+        chooseWindowDetail();
         drawFrame();
         grabUnderPointer(window);
         serviceRequests(window);
@@ -343,25 +333,6 @@ void setWindowSamples(int samples)
     windowSamples = samples == AUTOMATIC_SAMPLES ? samples : std::max(samples, 0);
 }
 
-void initGL()
-{
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0.0f, 0.1f, 0.15f, 1.0f);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
-    glAlphaFunc(GL_GREATER, 0.1f);
-    glEnable(GL_ALPHA_TEST);
-    glCullFace(GL_FRONT);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_LIGHT0);
-    glEnable(GL_LIGHTING);
-    glMatrixMode(GL_MODELVIEW);
-}
-
 void resizeWindow(GLFWwindow*, int width, int height)
 {
     if (height == 0)
@@ -369,27 +340,18 @@ void resizeWindow(GLFWwindow*, int width, int height)
     glViewport(0, 0, width, height);
     framebufferWidth = width;
     framebufferHeight = height;
-    setProjection();
+    setWindowProjection();
     glLoadIdentity();
 }
 
 void drawFrame()
 {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    placeCameraAndLight();
-    renderPlanet();
+    drawPlanetFrame(view);
 }
 
 void placeCameraAndLight()
 {
-    glLoadIdentity();
-    gluLookAt(view.distance(), 0, 0, 0, 0, 0, 0, 1, 0);
-    // In world coordinates, as the fixed view has it. The shaders place the
-    // sun themselves; the fixed pipeline lights with this one.
-    glLightfv(GL_LIGHT0, GL_POSITION, LIGHT_POSITION);
-    // After the light, so the light stays with the camera as the user turns
-    // the planet; the starting view multiplies by the exact identity.
-    glMultMatrixd(view.userTurn().matrix().data());
+    placeCameraAndLight(view);
 }
 
 GLFWwindow* openWindow()
@@ -421,7 +383,9 @@ GLFWwindow* openWindow()
     glfwMakeContextCurrent(window);
     glfwSetFramebufferSizeCallback(window, resizeWindow);
     glfwSetKeyCallback(window, handleKey);
-    view.reset();
+    view = ViewControl();
+    if (runOptions.lookAt)
+        view.startAt(*runOptions.lookAt);
     hand.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);

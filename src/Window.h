@@ -1,24 +1,19 @@
 #pragma once
 
-struct GLFWwindow;
+#include "FrameDrawing.h"
 
-// The fixed GL state of a window: depth test, blending, alpha test, front
-// faces culled (the mesh is clockwise seen from outside), light 0.
-void initGL();
+struct GLFWwindow;
 
 // Window-size callback: viewport and a 45 degree perspective whose depth
 // planes follow the camera's distance; a height of 0 counts as 1.
 void resizeWindow(GLFWwindow* window, int width, int height);
 
-// Clears and draws one frame of the current planet with camera and light.
+// Clears and draws one frame of the current planet as the window's view
+// holds it.
 void drawFrame();
 
-// Light 0's position (x, y, z, w), given right after the camera, so in world
-// coordinates; w = 0: far away in this direction, the same for every point.
-inline constexpr float LIGHT_POSITION[4] = {3.0f, 1.5f, 0.0f, 0.0f};
-
-// The camera at the distance the wheel chose, light 0 fixed to it, then the
-// turn the user's drags gave the planet, on a fresh modelview matrix.
+// placeCameraAndLight with the window's view: the distance the wheel chose
+// and the turn the user's drags gave the planet.
 void placeCameraAndLight();
 
 // Multisampling: samples a pixel a window asks for, from the next window on;

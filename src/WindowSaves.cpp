@@ -9,6 +9,7 @@
 #include "PlanetSaving.h"
 #include "Renderer.h"
 #include "SafeFile.h"
+#include "SmoothFrame.h"
 #include "Screenshot.h"
 #include "WorldMap.h"
 
@@ -37,11 +38,15 @@ SaveTarget namedByTheProgram(const Planet& planet, const char* extension, int fi
 
 } // namespace
 
-void saveScreenshot(GLFWwindow* window, const Planet& planet)
+void saveScreenshot(GLFWwindow* window, const Planet& planet, const ViewControl& view)
 {
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
-    const Image image = readShownFrame(width, height);
+    Image image;
+    if (width > 0 && height > 0)
+        image = drawSmoothFrame(view, width, height, width, height);
+    if (image.width == 0)
+        image = readShownFrame(width, height);
 
     const SaveTarget target = namedByTheProgram(planet, ".png");
     std::string error, written;
@@ -78,12 +83,12 @@ void saveCubeFaces(Planet& planet)
     }, CUBE_SIZE_DEFAULT, climateView());
 }
 
-void SaveRequests::serve(GLFWwindow* window, Planet& planet)
+void SaveRequests::serve(GLFWwindow* window, Planet& planet, const ViewControl& view)
 {
     runAtBoundary(
         [&] {
             if (screenshot)
-                saveScreenshot(window, planet);
+                saveScreenshot(window, planet, view);
             if (mesh)
                 exportShown(planet);
             if (maps)

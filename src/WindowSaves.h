@@ -1,6 +1,7 @@
 #pragma once
 
 class Planet;
+class ViewControl;
 struct GLFWwindow;
 
 // What the P, E, M and C keys save from the planet shown, under names the
@@ -9,9 +10,11 @@ struct GLFWwindow;
 // symlink. Each outcome is logged. The colours saved show the window's view
 // (key V).
 
-// P: the back buffer as it is now, the frame about to be shown, as
-// "Orbivane-SEED-N.png". Needs the window's context.
-void saveScreenshot(GLFWwindow* window, const Planet& planet);
+// P: the frame about to be shown, drawn again off screen as view holds it,
+// smooth on every renderer (drawSmoothFrame) at the framebuffer's size, as
+// "Orbivane-SEED-N.png"; the back buffer itself where the context offers no
+// framebuffer objects. Needs the window's context.
+void saveScreenshot(GLFWwindow* window, const Planet& planet, const ViewControl& view);
 
 // E: the planet as it stands, as "Orbivane-SEED-N.ply".
 void exportShown(Planet& planet);
@@ -34,8 +37,8 @@ struct SaveRequests {
 
     bool any() const { return screenshot || mesh || maps || cubeFaces; }
 
-    // Serves every save asked for, all from planet, the one shown (P reads
-    // back the frame just drawn), and clears them. A save that finds no
-    // memory or no thread is reported; the window goes on.
-    void serve(GLFWwindow* window, Planet& planet);
+    // Serves every save asked for, all from planet, the one shown (P draws
+    // the frame just drawn again, as view holds it), and clears them. A save
+    // that finds no memory or no thread is reported; the window goes on.
+    void serve(GLFWwindow* window, Planet& planet, const ViewControl& view);
 };

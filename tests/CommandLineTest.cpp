@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -111,6 +113,35 @@ TEST(CommandLine, ClimateOptionsAndTheirDefaults)
     EXPECT_EQ(parse({"--radius-km", "1000000", "--highest", "100000"}).result.exitStatus, -1);
 }
 
+TEST(CommandLine, LookAtAndRenderTakeTheirWholeRange)
+{
+    EXPECT_FALSE(parse({}).result.options.lookAt);
+    EXPECT_TRUE(parse({}).result.options.renderPath.empty());
+    const struct {
+        const char* text;
+        double latitude, longitude, distance;
+    } looks[] = {{"90,-180", 90, -180, 3}, {"-90,180,1.5", -90, 180, 1.5}, {"12.5,-0.25,8", 12.5, -0.25, 8}};
+    for (const auto& look : looks) {
+        const std::optional<LookAt> given = parse({"--look-at", look.text}).result.options.lookAt;
+        ASSERT_TRUE(given) << look.text;
+        EXPECT_EQ(given->latitude, look.latitude) << look.text;
+        EXPECT_EQ(given->longitude, look.longitude) << look.text;
+        EXPECT_EQ(given->distance, look.distance) << look.text;
+    }
+    for (const auto& [size, width, height] : {std::tuple{"16x8192", 16, 8192}, {"3840x2160", 3840, 2160}}) {
+        const std::string joined = std::string("--render=") + size;
+        for (const auto& args : {std::vector<const char*>{"--render", size, "out/P.PNG"},
+                                 std::vector<const char*>{joined.c_str(), "out/P.PNG"}}) {
+            const Parsed parsed = parse(args);
+            ASSERT_EQ(parsed.result.exitStatus, -1) << parsed.err;
+            EXPECT_EQ(parsed.result.options.renderWidth, width);
+            EXPECT_EQ(parsed.result.options.renderHeight, height);
+            EXPECT_EQ(parsed.result.options.renderPath, "out/P.PNG");
+        }
+    }
+    EXPECT_EQ(parse({"--render", "64x64", "a.png", "--map", "a.png"}).result.exitStatus, 2) << "one file, two options";
+}
+
 TEST(CommandLine, HelpAndVersionExitWithZero)
 {
     Parsed parsed = parse({"--help"});
@@ -120,7 +151,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
-                             "--erosion STEPS", "--rivers FILE.geojson", "--compress"})
+                             "--erosion STEPS", "--rivers FILE.geojson", "--compress", "--render WxH FILE.png",
+                             "--look-at LAT,LON[,DISTANCE]"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -150,6 +182,12 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
         {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
         {"--map", "world.tiff"},
+        {"--look-at", "91,0"}, {"--look-at", "0,180.5"}, {"--look-at", "0"}, {"--look-at", "0,0,1.4"},
+        {"--look-at", "0,0,8.1"}, {"--look-at", "0,0,3,1"}, {"--look-at", "0,,3"}, {"--look-at", "0,0,"},
+        {"--look-at", "nan,0"}, {"--look-at", "0;0"}, {"--look-at"},
+        {"--render", "15x100", "p.png"}, {"--render", "100x8193", "p.png"}, {"--render", "100", "p.png"},
+        {"--render", "100x100"}, {"--render", "100x100", "p.jpg"}, {"--render", "x100", "p.png"},
+        {"--render", "100X100", "p.png"}, {"--render", "100x100x1", "p.png"}, {"--render"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);

@@ -1,4 +1,9 @@
+#include "Screenshot.h"
 #include "TestSupport.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -99,6 +104,52 @@ TEST(EndToEnd, EveryHeaderSaysWhetherThePlanetRoseLiveOrInBatch)
                       std::string::npos) << file << " of a " << mode << " planet";
         EXPECT_NE(readFile("p.glb").find("\"mode\":\"" + mode + "\""), std::string::npos) << mode;
     }
+}
+
+// Share of the middle pixels (a square of a tenth of the height) that are
+// polar ice: bright and grey.
+double icyShareInTheMiddle(const Image& image)
+{
+    const int half = image.height / 20;
+    int icy = 0, all = 0;
+    for (int y = image.height / 2 - half; y <= image.height / 2 + half; ++y)
+        for (int x = image.width / 2 - half; x <= image.width / 2 + half; ++x, ++all) {
+            const unsigned char* p = &image.rgb[3 * (std::size_t(y) * image.width + x)];
+            const auto [low, high] = std::minmax({p[0], p[1], p[2]});
+            icy += low > 140 && high - low < 40;
+        }
+    return double(icy) / all;
+}
+
+// --render draws without a display: a PNG of the size asked with P's header,
+// the planet in the middle and the background in the corners; --look-at
+// 90,0 turns the north pole's ice under the camera.
+TEST(EndToEnd, RenderDrawsThePlanetWithoutADisplay)
+{
+    ScopedTempDir dir;
+    for (const char* look : {"", "--look-at 90,0"}) {
+        const CommandResult run =
+            runProgram("", std::string("--subdivisions 5 --iterations 5000 --batch --seed 2 --render 320x240 p.png ") + look);
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        Image image;
+        ASSERT_TRUE(readPng("p.png", image));
+        ASSERT_EQ(image.width, 320);
+        ASSERT_EQ(image.height, 240);
+        EXPECT_NE(readFile("p.png").find("seed 2, subdivisions 5, iterations 5000, batch generation"), std::string::npos);
+        for (const auto& [x, y] : {std::pair{0, 0}, {319, 0}, {0, 239}, {319, 239}}) {
+            const unsigned char* p = &image.rgb[3 * (y * 320 + x)];
+            EXPECT_TRUE(p[0] == 0 && p[1] >= 25 && p[1] <= 26 && p[2] >= 38 && p[2] <= 39) << x << ", " << y << " " << look;
+        }
+        const unsigned char* centre = &image.rgb[3 * (120 * 320 + 160)];
+        EXPECT_GT(centre[0] + centre[1] + centre[2], 120) << "the planet's lit side " << look;
+        if (*look)
+            EXPECT_GT(icyShareInTheMiddle(image), 0.75);
+        else
+            EXPECT_LT(icyShareInTheMiddle(image), 0.25);
+    }
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_NE(log.find("Planet (seed 2): picture saved to p.png"), std::string::npos) << log;
+    EXPECT_EQ(log.find("OpenGL error"), std::string::npos) << log;
 }
 
 TEST(EndToEnd, ExportIntoAMissingFolderIsReportedAndTheProgramGoesOn)

@@ -59,6 +59,33 @@ TEST(ViewControl, DragKeepsTheGrabbedPointUnderThePointer)
 // Off the disc the pointer holds the silhouette point in its direction from
 // the centre; nothing drawn under it counts as the sea; a window of no size
 // (minimised) starts no drag.
+// The point looked at comes in front of the camera (+x) with north up the
+// screen (+y, no sideways -z part), and Home brings back that view.
+TEST(ViewControl, LookAtPutsThePointUnderTheCameraNorthUp)
+{
+    const double degree = std::numbers::pi / 180;
+    for (const auto& [latitude, longitude] : {std::pair{0.0, 0.0}, {90.0, 0.0}, {-90.0, 45.0}, {30.0, -120.0},
+                                              {-45.5, 180.0}, {10.0, 90.0}}) {
+        const double lat = latitude * degree, lon = longitude * degree;
+        const Turn turn = turnLookingAt(latitude, longitude);
+        const Direction point = turn.apply({std::cos(lat) * std::cos(lon), std::sin(lat), -std::cos(lat) * std::sin(lon)});
+        EXPECT_NEAR(point[0], 1, 1e-12) << latitude << ", " << longitude;
+        const Direction north = turn.apply({0, 1, 0});
+        EXPECT_NEAR(north[2], 0, 1e-12) << latitude << ", " << longitude;
+        EXPECT_GE(north[1], -1e-12) << latitude << ", " << longitude;
+    }
+    ViewControl view;
+    view.startAt({30, -120, 5});
+    view.zoom(3);
+    view.press(400, 300, WINDOW);
+    view.moveTo(500, 320, WINDOW);
+    view.reset();
+    EXPECT_EQ(view.distance(), 5);
+    EXPECT_FALSE(view.dragging());
+    EXPECT_EQ(view.userTurn().matrix(), turnLookingAt(30, -120).matrix());
+    EXPECT_EQ(turnLookingAt(0, 0).matrix(), Turn().matrix()) << "no --look-at's view is the exact identity";
+}
+
 TEST(ViewControl, PointerOffTheDisc)
 {
     ViewControl view;

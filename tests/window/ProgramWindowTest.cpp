@@ -93,7 +93,8 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     Image shown;
     const unsigned long window = waitForPlanet(shown);
     ASSERT_NE(window, 0u) << program.out();
-    // Paused, every frame is the same: the one saved is the one shown.
+    // Paused, every frame is the same: the one saved is the one shown,
+    // drawn smooth (the window on Xvfb has no multisampling).
     xsupport::FrameWatch watch(window);
     press("space");
     ASSERT_TRUE(watch.settled(shown));
@@ -119,7 +120,9 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
             largest = std::max(largest, std::abs(saved.rgb[i + c] - shown.rgb[i + c]));
         differing += largest > 48;
     }
-    EXPECT_EQ(differing, 0);
+    // Only the jagged edges differ much, the limb (about 1600 pixels) first.
+    EXPECT_GT(differing, 100);
+    EXPECT_LT(differing, 3200);
     EXPECT_GT(countPlanetPixels(saved), 150000);
 
     ASSERT_TRUE(escapeUntilAsked(program, 2));
@@ -334,13 +337,14 @@ TEST_F(HeldWindow, DragTurnsThePlanetUnderThePointer)
 
 // A large planet held by a drag is drawn at a coarser level over the same
 // vertices, and whole again once let go. Paused, and held without a move,
-// the planet stands still, so any frame unlike the whole one saved with P
-// was drawn after the press, at another level; and the frame that matches it
-// again was drawn after the release.
+// the planet stands still, so any frame unlike the whole one shown once
+// paused was drawn after the press, at another level; and the frame that
+// matches it again was drawn after the release. P saves its own smooth
+// drawing, compared with P's.
 TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
 {
     BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2"}, "8\n2000\nn\n");
-    Image whole, again, held;
+    Image whole, saved, again, held;
     const unsigned long window = waitForPlanet(whole);
     ASSERT_NE(window, 0u) << program.out();
     const std::string savedTo = "Screenshot saved to ";
@@ -355,10 +359,11 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     bool paused = false; // two frames saved after Space are alike only when paused; again if the key was lost
     for (int attempt = 0; attempt < 3 && !paused; ++attempt) {
         press("space");
-        paused = save(whole) && save(again) && whole.rgb == again.rgb;
+        paused = save(saved) && save(again) && saved.rgb == again.rgb;
     }
     ASSERT_TRUE(paused) << program.out();
     xsupport::FrameWatch watch(window);
+    ASSERT_TRUE(watch.settled(whole)) << "paused, the whole planet";
     pointAt(400, 300, "xdotool mouseup 1 mousedown 1");
     ASSERT_TRUE(watch.settled(held, &whole)) << "held, another level";
     int unlike = 0; // pixels far from the whole frame's: the same land, drawn coarser
@@ -366,7 +371,7 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
         unlike += std::max({std::abs(held.rgb[i] - whole.rgb[i]), std::abs(held.rgb[i + 1] - whole.rgb[i + 1]),
                             std::abs(held.rgb[i + 2] - whole.rgb[i + 2])}) > 64;
     EXPECT_LT(unlike, 800 * 600 / 40);
-    EXPECT_TRUE(save(again) && again.rgb == whole.rgb) << "a frame saved while held is drawn whole";
+    EXPECT_TRUE(save(again) && again.rgb == saved.rgb) << "a frame saved while held is drawn whole";
     runCommand("xdotool mouseup 1");
     const Image coarse = held;
     EXPECT_TRUE(watch.settled(held, &coarse) && held.rgb == whole.rgb) << "let go, the whole planet again";

@@ -9,6 +9,7 @@
 #include "PlanetBuffers.h"
 #include "Renderer.h"
 #include "Screenshot.h"
+#include "SmoothFrame.h"
 #include "Shader.h"
 #include "TerrainColours.h"
 #include "TestSupport.h"
@@ -372,6 +373,20 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
 // The polar caps cover land and sea alike around the planet's own poles,
 // wherever they are turned: most of the middle of the disc is ice (a pale
 // grey) when a pole faces the camera, little of it when the equator does.
+// Share of the 41 x 41 pixels in the middle of an 800 x 600 frame that are
+// polar ice: bright and grey.
+double icyShareInTheMiddle(const Image& image)
+{
+    int icy = 0;
+    for (int y = 280; y <= 320; ++y)
+        for (int x = 380; x <= 420; ++x) {
+            const unsigned char* p = &image.rgb[3 * (y * 800 + x)];
+            const auto [low, high] = std::minmax({p[0], p[1], p[2]});
+            icy += low > 140 && high - low < 40;
+        }
+    return icy / (41.0 * 41.0);
+}
+
 TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
 {
     showPlanet(2, 5);
@@ -380,17 +395,32 @@ TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
         for (int v = 0; v < 3; ++v) {
             std::copy_n(views[v], 3, currentPlanet->angle);
             drawFrame();
-            const Frame frame = readFrame(800, 600);
-            int icy = 0; // of the 41 x 41 pixels in the middle
-            for (int y = 280; y <= 320; ++y)
-                for (int x = 380; x <= 420; ++x) {
-                    const unsigned char* p = &frame.image.rgb[3 * (y * 800 + x)];
-                    const auto [low, high] = std::minmax({p[0], p[1], p[2]});
-                    icy += low > 140 && high - low < 40;
-                }
-            EXPECT_TRUE(views == poles ? icy > 41 * 41 * 3 / 4 : icy < 41 * 41 / 4)
+            const double icy = icyShareInTheMiddle(readFrame(800, 600).image);
+            EXPECT_TRUE(views == poles ? icy > 0.75 : icy < 0.25)
                 << "angles " << views[v][0] << ", " << views[v][1] << ", " << views[v][2] << ": " << icy << " icy";
         }
+}
+
+// --look-at is the window's starting view: a pole under the camera, then
+// the equator again once the option is gone.
+TEST_F(WindowContext, LookAtTurnsTheWindowsStartingView)
+{
+    for (const double latitude : {90.0, -90.0}) {
+        glfwDestroyWindow(window);
+        runOptions.lookAt = LookAt{latitude, 0, 3};
+        window = openWindow();
+        runOptions.lookAt.reset();
+        ASSERT_NE(window, nullptr);
+        showPlanet(2, 5);
+        drawFrame();
+        EXPECT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.75) << latitude;
+    }
+    glfwDestroyWindow(window);
+    window = openWindow();
+    ASSERT_NE(window, nullptr);
+    showPlanet(2, 5);
+    drawFrame();
+    EXPECT_LT(icyShareInTheMiddle(readFrame(800, 600).image), 0.25);
 }
 
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
@@ -520,6 +550,62 @@ TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
         EXPECT_EQ(frame.depth[10 * 800 + 10], 1.0f) << samples << " samples";
         shaders = PlanetShaders();
     }
+}
+
+// A smooth frame blends the limb where the window has no multisampling, and
+// leaves the window's own frame, viewport and projection as they were.
+TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
+{
+    glfwDestroyWindow(window);
+    setWindowSamples(0);
+    window = openWindow();
+    setWindowSamples(AUTOMATIC_SAMPLES);
+    ASSERT_NE(window, nullptr);
+    showPlanet(1, 3);
+    const auto drawShell = [](float) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        placeCameraAndLight();
+        glDisable(GL_LIGHTING);
+        glColor3f(1, 1, 1);
+        currentPlanet->buffers->drawShell();
+        glEnable(GL_LIGHTING);
+    };
+    drawShell(1);
+    const Frame shown = readFrame(800, 600);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    GLdouble projection[16], projectionAfter[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    const Image smooth = drawSmoothFrame(ViewControl(), 800, 600, 800, 600, drawShell);
+    ASSERT_EQ(smooth.width, 800);
+    ASSERT_EQ(smooth.height, 600);
+    int blended = 0, white = 0;
+    for (size_t i = 0; i < smooth.rgb.size(); i += 3) {
+        blended += smooth.rgb[i] > 8 && smooth.rgb[i] < 247;
+        white += smooth.rgb[i] >= 247;
+    }
+    EXPECT_GT(blended, 500) << "a limb about 1600 pixels around";
+    EXPECT_NEAR(white, std::count(shown.image.rgb.begin(), shown.image.rgb.end(), 255) / 3, 2000);
+    // Larger than a tile (2 x 2 tiles): the same disc, centred, each tile
+    // holding its quarter of the one perspective.
+    const Image tiled = drawSmoothFrame(ViewControl(), 2 * TILE_SAMPLES_MAX / SUPERSAMPLING - 30,
+                                        3 * TILE_SAMPLES_MAX / SUPERSAMPLING / 2, 800, 600, drawShell);
+    int quarters[2][2] = {};
+    for (int y = 0; y < tiled.height; ++y)
+        for (int x = 0; x < tiled.width; ++x)
+            quarters[2 * y / tiled.height][2 * x / tiled.width] += tiled.rgb[3 * (std::size_t(y) * tiled.width + x)] >= 128;
+    const double scale = double(tiled.height) / 600;
+    for (const auto& row : quarters)
+        for (const int quarter : row)
+            EXPECT_NEAR(quarter, white * scale * scale / 4, white * scale * scale / 100);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(readFrame(800, 600).image.rgb, shown.image.rgb);
+    glGetDoublev(GL_PROJECTION_MATRIX, projectionAfter);
+    EXPECT_TRUE(std::equal(projection, projection + 16, projectionAfter));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 800);
+    EXPECT_EQ(viewport[3], 600);
 }
 
 // Where the glint's brightest pixel shows the sea: a direction from the
