@@ -535,7 +535,9 @@ void savePoster(const Planet& planet, const Image& poster, const Options& option
 {
     const SaveTarget target = SaveTarget::replacing(planetPath(options.renderPath, run.planets));
     std::string error = "it could not be drawn", written;
-    if (poster.width > 0 && writePng(target, poster, headerComment(meshInfoOf(planet)), error, &written)) {
+    const MeshInfo info = meshInfoOf(planet);
+    const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
+    if (poster.width > 0 && writePng(target, poster, texts, error, &written)) {
         ++run.written;
         ORB_LOG(Info, "Planet (%s): picture saved to %s", planetLabel(planet).c_str(), written.c_str());
     } else {
