@@ -12,6 +12,7 @@
 #include "PlanetSequence.h"
 #include "Renderer.h"
 #include "Rotation.h"
+#include "TurningDetail.h"
 #include "ViewControl.h"
 #include "WindowCreation.h"
 #include "WindowSaves.h"
@@ -72,6 +73,8 @@ double pressY = 0;
 // When the wheel or the button was last used: a large planet is drawn
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
+// The level the turning planet was last said to be drawn at.
+TurningReport turningReport;
 
 // Key W: the rivers and lakes shown or hidden, and the log told which.
 void toggleRivers()
@@ -203,16 +206,19 @@ void applyViewRequests()
         setProjection();
 }
 
-// The level of detail of the next frame: coarser while the hand is at work,
-// whole once it has been still a moment, and whole for a frame to be saved.
+// The level of detail of the next frame (TurningDetail.h): coarser while the
+// hand is at work or the planet turns, whole when it stands still, and whole
+// for a frame to be saved.
 void chooseDetail()
 {
     if (!currentPlanet || !currentPlanet->buffers)
         return;
-    const int whole = currentPlanet->subdivisions;
-    const bool moving = !saves.screenshot && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
+    const bool held = view.dragging() || pressPending;
+    const FrameMotion motion{hand.atWork(glfwGetTime(), held), currentPlanet->rotating && !held, saves.screenshot};
     const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
-    currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
+    currentPlanet->buffers->useLevel(frameLevel(currentPlanet->subdivisions, scale, framebufferWidth, motion));
+    if (motion.turning && !motion.handAtWork && !motion.saving)
+        turningReport.tell(currentPlanet->buffers->levelDrawn(), currentPlanet->subdivisions);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -423,6 +429,7 @@ GLFWwindow* openWindow()
     glfwSetKeyCallback(window, handleKey);
     view.reset();
     hand.reset();
+    turningReport.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);
     setRiversShown(true);
