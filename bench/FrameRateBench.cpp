@@ -18,8 +18,9 @@
 //   dragging the program's drawing, one sample a pixel, at the coarser level
 //            a drag at the starting distance draws (planets of 7 and more
 //            subdivisions);
-//   turning  the same at the level the planet turning on its own is drawn
-//            at, at the starting distance (turningLevel);
+//   turning  the same at the levels of land and sea the planet turning on
+//            its own is drawn at, at the starting distance (turningLevels;
+//            the level column gives the land's);
 //   rising   the same while a live generation raises the land (as fast as
 //            it goes, seed 1, planes enough to outlast the case): its land,
 //            and its smooth normals, sent again as the planes come.
@@ -91,7 +92,16 @@ const char* const MODE_KEYS[] = {"former",   "previous", "buffers",  "single",  
 // Whether the comma-separated list of keys names the mode; every mode when empty.
 bool chosen(const std::string& keys, Mode mode)
 {
-    return keys.empty() || ("," + keys + ",").find("," + std::string(MODE_KEYS[int(mode)]) + ",") != std::string::npos;
+    if (keys.empty())
+        return true;
+    const std::string key = MODE_KEYS[int(mode)];
+    for (std::size_t start = 0; start <= keys.size();) {
+        const std::size_t end = std::min(keys.find(',', start), keys.size());
+        if (keys.compare(start, end - start, key) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 // Whether a mode draws the rivers and lakes.
@@ -219,7 +229,8 @@ Result measure(Mode mode, double seconds)
         if (mode == Mode::Dragging)
             planet.buffers->useLevel(draggingLevel(planet, ViewControl::START_DISTANCE));
         if (mode == Mode::Turning || mode == Mode::Rising)
-            planet.buffers->useLevel(turningLevel(planet.subdivisions, START_SCALE, 800));
+            planet.buffers->useLevels(turningLevels(planet.subdivisions, START_SCALE, 800).land,
+                                      turningLevels(planet.subdivisions, START_SCALE, 800).sea);
         result.level = mode == Mode::Former ? planet.subdivisions : planet.buffers->levelDrawn();
         drawOne(mode, planet);
         glfwSwapBuffers(window);

@@ -1,10 +1,10 @@
 // How far the picture of each coarser level of the planet lies from the
 // whole planet's: the mean absolute difference over every pixel and channel
-// (0 to 255), for several seeds, subdivisions, window sizes and camera
-// distances, at the starting angles, one sample a pixel (the window's choice
-// on a software renderer). On the X server named by DISPLAY, whose screen
-// must hold the largest window (e.g. Xvfb -screen 0 1600x1200x24).
-// The figures behind turningLevel (src/TurningDetail.h).
+// (0 to 255), the land and the sea apart, for several seeds, subdivisions,
+// window sizes and camera distances, at the starting angles, one sample a
+// pixel (the window's choice on a software renderer), with the levels
+// turningLevels chooses. On the X server named by DISPLAY.
+// The figures behind turningLevels (src/TurningDetail.h).
 //
 //   orbivane_turning_detail [SUBDIVISIONS...] [norivers]
 
@@ -80,7 +80,7 @@ double coverage(const Image& frame, const Image& empty)
     return double(planet) / double(frame.rgb.size() / 3);
 }
 
-constexpr int SIZES[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1600, 1200}};
+constexpr int SIZES[][2] = {{640, 480}, {800, 600}};
 constexpr double NOTCHES[] = {-5, 0, 4, 7}; // wheel notches nearer than the start: 4.8, 3, 2.05, 1.54 radii
 constexpr unsigned SEEDS[] = {1, 2, 3};
 
@@ -100,16 +100,22 @@ void measurePlanet(GLFWwindow* window, int subdivisions, unsigned seed)
             const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, size[1]};
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             const Image empty = readShownFrame(size[0], size[1]);
+            const auto differenceAt = [&](int land, int sea, const Image& from) {
+                buffers.useLevels(land, sea);
+                drawAt(view, size[0], size[1]);
+                return meanDifference(readShownFrame(size[0], size[1]).rgb, from.rgb);
+            };
             buffers.useLevel(subdivisions);
             drawAt(view, size[0], size[1]);
             const Image whole = readShownFrame(size[0], size[1]);
-            std::printf("| %u | %d | %d x %d | %.2f | %.3f | %d |", seed, subdivisions, size[0], size[1],
-                        view.distance(), coverage(whole, empty), turningLevel(subdivisions, scale, size[0]));
-            for (int level = subdivisions - 1; level >= subdivisions - 4; --level) {
-                buffers.useLevel(level);
-                drawAt(view, size[0], size[1]);
-                std::printf(" %.2f |", meanDifference(readShownFrame(size[0], size[1]).rgb, whole.rgb));
-            }
+            const DetailChoice turning = turningLevels(subdivisions, scale, size[0]);
+            std::printf("| %u | %d | %d x %d | %.2f | %.3f | %.3f | %d, %d | %.2f |", seed, subdivisions, size[0],
+                        size[1], view.distance(), coverage(whole, empty), planetShare(scale, size[0]), turning.land,
+                        turning.sea, differenceAt(turning.land, turning.sea, whole));
+            for (int level = subdivisions - 1; level >= subdivisions - 4; --level)
+                std::printf(" %.2f |", differenceAt(level, subdivisions, whole));
+            for (int level = subdivisions - 1; level >= subdivisions - 4; --level)
+                std::printf(" %.2f |", differenceAt(subdivisions, level, whole));
             std::printf("\n");
             std::fflush(stdout);
         }
@@ -138,8 +144,9 @@ int main(int argc, char** argv)
     }
     if (subdivisions.empty())
         subdivisions = {7, 8};
-    std::printf("| seed | subdivisions | framebuffer | distance | planet's share of the pixels | turning level | "
-                "mean difference 1 level coarser | 2 | 3 | 4 |\n|---|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| seed | subdivisions | framebuffer | distance | planet's share of the pixels, measured | "
+                "reckoned | turning levels: land, sea | their mean difference | land 1 level coarser | 2 | 3 | 4 | "
+                "sea 1 level coarser | 2 | 3 | 4 |\n|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const int n : subdivisions)
         for (const unsigned seed : SEEDS) {
             std::fflush(stdout);

@@ -4,24 +4,35 @@
 
 #include <vector>
 
-// The level of detail of a planet that turns on its own: the coarsest level
-// (DetailLevels.h) whose picture differs from the whole planet's by at most
-// MAX_TURNING_DIFFERENCE, so the frames keep up with the turning while the
-// picture stays as it was. No GL here.
+// The levels of detail of a planet that turns on its own: the coarsest
+// levels (DetailLevels.h) of its land and of its sea whose picture differs
+// from the whole planet's by at most MAX_TURNING_DIFFERENCE, so that the
+// frames keep up with the turning while the picture stays as it was. No GL
+// here.
 
 // The mean absolute difference allowed, over every pixel and channel of the
 // framebuffer, in steps of 1/255.
 constexpr double MAX_TURNING_DIFFERENCE = 2.0;
 
 // The mean absolute difference of two pictures of the same size, over every
-// byte (pixel and channel), in steps of 1/255; 0 for two empty ones.
+// byte (pixel and channel), in steps of 1/255; 0 for two empty ones, 255
+// for two of different sizes.
 double meanDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b);
 
-// The level a turning planet is drawn at in a framebuffer framebufferWidth
-// by scale.framebufferHeight pixels: a rule fitted to measured differences
-// (docs/performance.md, "While the planet turns"). The planet whole below
-// FIRST_COARSENED_SUBDIVISIONS, never finer than it, never below 0.
-int turningLevel(int subdivisions, const ScreenScale& scale, int framebufferWidth);
+// The share (0 to 1) of a framebuffer framebufferWidth by
+// scale.framebufferHeight pixels that the planet and its air cover.
+double planetShare(const ScreenScale& scale, int framebufferWidth);
+
+// The level of the land and of the sea a frame draws.
+struct DetailChoice {
+    int land;
+    int sea;
+};
+
+// The levels a turning planet is drawn at: a rule fitted to the differences
+// measured (docs/performance.md, "While the planet turns"). Whole below
+// FIRST_COARSENED_SUBDIVISIONS; never finer than the planet, never below 0.
+DetailChoice turningLevels(int subdivisions, const ScreenScale& scale, int framebufferWidth);
 
 // What the next frame is for.
 struct FrameMotion {
@@ -30,17 +41,18 @@ struct FrameMotion {
     bool saving;     // the frame is saved (key P): always whole
 };
 
-// The level the next frame draws: whole when saved or still, and otherwise
-// the coarser of the levels for the hand (levelForScreen) and the turning.
-int frameLevel(int subdivisions, const ScreenScale& scale, int framebufferWidth, const FrameMotion& motion);
+// The levels the next frame draws: whole when saved or still; while the
+// hand is at work levelForScreen for both; and for the turning, the coarser
+// of that and turningLevels.
+DetailChoice frameLevels(int subdivisions, const ScreenScale& scale, int framebufferWidth, const FrameMotion& motion);
 
-// Tells the log the level a turning planet is drawn at whenever it changes
-// from the last one told; a planet drawn whole from the start is not told of.
+// Tells the log the levels a turning planet is drawn at whenever they change
+// from the last ones told; a planet drawn whole from the start is not told of.
 class TurningReport {
 public:
-    void tell(int level, int subdivisions);
-    void reset() { told = -1; }
+    void tell(const DetailChoice& levels, int subdivisions);
+    void reset() { told = {-1, -1}; }
 
 private:
-    int told = -1;
+    DetailChoice told{-1, -1};
 };

@@ -216,9 +216,11 @@ void chooseDetail()
     const bool held = view.dragging() || pressPending;
     const FrameMotion motion{hand.atWork(glfwGetTime(), held), currentPlanet->rotating && !held, saves.screenshot};
     const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, framebufferHeight};
-    currentPlanet->buffers->useLevel(frameLevel(currentPlanet->subdivisions, scale, framebufferWidth, motion));
+    const DetailChoice levels = frameLevels(currentPlanet->subdivisions, scale, framebufferWidth, motion);
+    currentPlanet->buffers->useLevels(levels.land, levels.sea);
     if (motion.turning && !motion.handAtWork && !motion.saving)
-        turningReport.tell(currentPlanet->buffers->levelDrawn(), currentPlanet->subdivisions);
+        turningReport.tell({currentPlanet->buffers->levelDrawn(), currentPlanet->buffers->seaLevelDrawn()},
+                           currentPlanet->subdivisions);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
