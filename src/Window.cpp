@@ -73,7 +73,7 @@ double pressY = 0;
 // When the wheel or the button was last used: a large planet is drawn
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
-// The level the turning planet was last said to be drawn at.
+// The levels the turning planet was last said to be drawn at.
 TurningReport turningReport;
 
 // Key W: the rivers and lakes shown or hidden, and the log told which.
