@@ -17,13 +17,23 @@
 //            the renderer itself costs for this many triangles;
 //   dragging the program's drawing, one sample a pixel, at the coarser level
 //            a drag at the starting distance draws (planets of 7 and more
-//            subdivisions).
+//            subdivisions);
+//   turning  the same at the levels of land and sea the planet turning on
+//            its own is drawn at, at the starting distance (turningLevels;
+//            the level column gives the land's);
+//   rising   the same while a live generation raises the land (as fast as
+//            it goes, seed 1, planes enough to outlast the case): its land,
+//            and its smooth normals, sent again as the planes come.
 // With each: bytes sent to the GL per frame, and the time from the end of
 // the generation to the first frame on the screen, and minor page faults per
 // frame. Then, for the planets drawn coarser, the level chosen at three
 // distances and the time from the hand's last touch to the first whole frame.
 //
-//   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS]]
+//   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS [CASES]]]
+//
+// CASES: the cases to run, by these keys separated by commas (all when not
+// given): former, previous, buffers, single, heights, norivers, bound,
+// dragging, turning, rising; the way back from a drag runs with dragging.
 
 #include "ClientArrayDrawing.h"
 #include "DetailLevels.h"
@@ -36,6 +46,7 @@
 #include "Shader.h"
 #include "ViewControl.h"
 #include "TerrainColours.h"
+#include "TurningDetail.h"
 #include "Window.h"
 
 #include <GL/glew.h>
@@ -64,7 +75,7 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, NoRivers, Bound, Dragging };
+enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, NoRivers, Bound, Dragging, Turning, Rising };
 const char* const MODE_NAMES[] = {"former",
                                   "previous look",
                                   "buffers",
@@ -72,12 +83,32 @@ const char* const MODE_NAMES[] = {"former",
                                   "buffers, 1 sample, heights",
                                   "buffers, 1 sample, biomes, no rivers",
                                   "bound",
-                                  "dragging"};
+                                  "dragging",
+                                  "turning",
+                                  "rising"};
+const char* const MODE_KEYS[] = {"former",   "previous", "buffers",  "single",  "heights",
+                                 "norivers", "bound",    "dragging", "turning", "rising"};
+
+// Whether the comma-separated list of keys names the mode; every mode when empty.
+bool chosen(const std::string& keys, Mode mode)
+{
+    if (keys.empty())
+        return true;
+    const std::string key = MODE_KEYS[int(mode)];
+    for (std::size_t start = 0; start <= keys.size();) {
+        const std::size_t end = std::min(keys.find(',', start), keys.size());
+        if (keys.compare(start, end - start, key) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
 
 // Whether a mode draws the rivers and lakes.
 bool withRivers(Mode mode)
 {
-    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::HeightsView || mode == Mode::Dragging;
+    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::HeightsView || mode == Mode::Dragging ||
+           mode == Mode::Turning || mode == Mode::Rising;
 }
 
 // The earlier shaders coloured by height alone: the bands at the equator.
@@ -107,6 +138,12 @@ struct Result {
     double firstFrameMs = 0;
     int level = 0; // of detail drawn
 };
+
+// The window's framebuffer at the starting distance.
+constexpr ScreenScale START_SCALE{ViewControl::START_DISTANCE, ViewControl::FIELD_OF_VIEW, 600};
+
+// Planes enough for a live generation to outlast a case.
+constexpr int RISING_PLANES = 1000000;
 
 // The level a drag draws at this distance in the 800 x 600 window.
 int draggingLevel(const Planet& planet, double distance)
@@ -191,6 +228,9 @@ Result measure(Mode mode, double seconds)
         }
         if (mode == Mode::Dragging)
             planet.buffers->useLevel(draggingLevel(planet, ViewControl::START_DISTANCE));
+        if (mode == Mode::Turning || mode == Mode::Rising)
+            planet.buffers->useLevels(turningLevels(planet.subdivisions, START_SCALE, 800).land,
+                                      turningLevels(planet.subdivisions, START_SCALE, 800).sea);
         result.level = mode == Mode::Former ? planet.subdivisions : planet.buffers->levelDrawn();
         drawOne(mode, planet);
         glfwSwapBuffers(window);
@@ -309,6 +349,7 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
     const int first = argc > 3 ? std::atoi(argv[2]) : 4;
     const int last = argc > 3 ? std::atoi(argv[3]) : 8;
+    const std::string keys = argc > 4 ? argv[4] : "";
     enterScratchFolder();
     // The log echoes to standard output; the table goes to the original one.
     std::FILE* report = fdopen(dup(STDOUT_FILENO), "w");
@@ -325,17 +366,28 @@ int main(int argc, char** argv)
         exportFinishedPlanet(*currentPlanet); // settled, as the program's: its climate and rivers can be made
         for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::HeightsView,
                           Mode::NoRivers, Mode::Bound,
-                          Mode::Dragging}) {
-            if (mode == Mode::Dragging && n < FIRST_COARSENED_SUBDIVISIONS)
+                          Mode::Dragging, Mode::Turning, Mode::Rising}) {
+            if (!chosen(keys, mode) ||
+                ((mode == Mode::Dragging || mode == Mode::Turning) && n < FIRST_COARSENED_SUBDIVISIONS))
                 continue;
+            std::unique_ptr<Planet> settled;
+            if (mode == Mode::Rising) {
+                settled = std::move(currentPlanet);
+                setFixedSeed(1);
+                currentPlanet = std::make_unique<Planet>(n, RISING_PLANES, true);
+            }
             const Result r = measure(mode, seconds);
+            if (settled) {
+                stopLiveGeneration(*currentPlanet);
+                currentPlanet = std::move(settled);
+            }
             std::fprintf(report, "| %d | %s | %d | %.1f | %.1f ms | %.0f | %.1f | %.0f ms |\n", n, MODE_NAMES[int(mode)],
                          r.level, r.framesPerSecond, r.processorMsPerFrame, r.bytesPerFrame, r.faultsPerFrame,
                          r.firstFrameMs);
             std::fflush(report);
         }
         const Planet& planet = *currentPlanet;
-        if (n >= FIRST_COARSENED_SUBDIVISIONS) {
+        if (n >= FIRST_COARSENED_SUBDIVISIONS && chosen(keys, Mode::Dragging)) {
             recoveries += "| " + std::to_string(n) + " | " + std::to_string(draggingLevel(planet, 1.5)) + ", " +
                           std::to_string(draggingLevel(planet, 3)) + ", " + std::to_string(draggingLevel(planet, 8));
             if (draggingLevel(planet, ViewControl::START_DISTANCE) < n) {

@@ -4,6 +4,7 @@
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
 #include "Renderer.h"
+#include "TurningDetail.h"
 
 #include <GL/glew.h>
 #include <GL/glu.h>
@@ -49,13 +50,13 @@ void placeCameraAndLight(const ViewControl& view)
     glMultMatrixd(view.userTurn().matrix().data());
 }
 
-void chooseDetail(const ViewControl& view, int height, bool moving)
+void chooseDetail(const ViewControl& view, int width, int height, const FrameMotion& motion)
 {
     if (!currentPlanet || !currentPlanet->buffers)
         return;
-    const int whole = currentPlanet->subdivisions;
     const ScreenScale scale{view.distance(), ViewControl::FIELD_OF_VIEW, height};
-    currentPlanet->buffers->useLevel(moving ? levelForScreen(whole, scale) : whole);
+    const DetailChoice levels = frameLevels(currentPlanet->subdivisions, scale, width, motion);
+    currentPlanet->buffers->useLevels(levels.land, levels.sea);
 }
 
 void drawPlanetFrame(const ViewControl& view, float pixelScale)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TurningDetail.h"
 #include "ViewControl.h"
 
 // The drawing of one frame of the current planet: the fixed GL state, the
@@ -23,9 +24,10 @@ void setProjection(const ViewControl& view, int width, int height);
 // turn of the planet, on a fresh modelview matrix.
 void placeCameraAndLight(const ViewControl& view);
 
-// The current planet's level of detail for a frame height pixels high:
-// coarser while moving (the hand at work), whole otherwise.
-void chooseDetail(const ViewControl& view, int height, bool moving);
+// The current planet's levels of detail for a frame width x height pixels
+// drawn in motion (TurningDetail.h frameLevels): whole when it is saved or
+// stands still, coarser while the hand is at work or the planet turns.
+void chooseDetail(const ViewControl& view, int width, int height, const FrameMotion& motion);
 
 // Clears and draws one frame of the current planet as the view holds it;
 // pixelScale: the frame's pixels to a pixel of the screen (renderPlanet).

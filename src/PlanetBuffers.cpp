@@ -45,6 +45,25 @@ GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& verte
     return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
 }
 
+// Writes the positions of the welded vertices listed into the bound array
+// buffer, which already holds every vertex, and leaves the others as they
+// are. Returns the bytes written; 0 when the GL could not map the buffer.
+GLsizeiptr sendSomeWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner,
+                          const std::vector<std::uint32_t>& listed, const WorldShape& shape)
+{
+    glMadeIt();
+    auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
+    if (!out)
+        return 0;
+    for (const std::uint32_t v : listed) {
+        std::memcpy(out + 3 * std::size_t(v), soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+        if (shape.relief != 1.0)
+            moveToShownRadius(out + 3 * std::size_t(v), shape);
+    }
+    const auto bytes = static_cast<GLsizeiptr>(listed.size() * 3 * sizeof(float));
+    return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
+}
+
 } // namespace
 
 PlanetBuffers::PlanetBuffers(Planet& planet, int level)
@@ -72,7 +91,7 @@ PlanetBuffers::PlanetBuffers(Planet& planet, int level)
     sent += static_cast<std::uint64_t>(vertexBytes);
     if (!made)
         return;
-    uploadLand(planet);
+    uploadLand(planet, topLevel);
     if (made) {
         startNormals(planet);
         startClimate(planet, true);
@@ -204,9 +223,9 @@ void PlanetBuffers::sendCoarseLevels(const IcosphereWeld& weld)
     }
 }
 
-int PlanetBuffers::levelDrawn() const
+int PlanetBuffers::drawnLevel(int chosen) const
 {
-    return chosenLevel >= 0 && chosenLevel < static_cast<int>(coarseIndices.size()) ? chosenLevel : topLevel;
+    return chosen >= 0 && chosen < static_cast<int>(coarseIndices.size()) ? chosen : topLevel;
 }
 
 PlanetBuffers::~PlanetBuffers() = default;
@@ -215,9 +234,13 @@ void PlanetBuffers::refreshLand(Planet& planet)
 {
     if (!made)
         return;
-    if (planet.landVersion.load(std::memory_order_acquire) != uploadedVersion) {
-        uploadLand(planet);
-        if (made && worker)
+    // Rising land is sent at the finer of the levels drawn; settled land,
+    // which the rivers draw over, whole.
+    const int level = planet.shapeSettled ? topLevel : std::max(levelDrawn(), seaLevelDrawn());
+    const bool moved = planet.landVersion.load(std::memory_order_acquire) != uploadedVersion;
+    if (moved || level > landLevel) {
+        uploadLand(planet, level);
+        if (made && worker && moved)
             worker->request();
     }
     takeNormals();
@@ -275,7 +298,7 @@ void PlanetBuffers::takeLand(Planet& planet)
     worker.reset(); // it reads the planet going
     climateWorker.reset();
     normalsSent = climateSent = climateTried = false;
-    uploadLand(planet);
+    uploadLand(planet, topLevel);
     if (made) {
         startNormals(planet);
         startClimate(planet, true);
@@ -287,16 +310,36 @@ bool PlanetBuffers::fits(const Planet& planet) const
     return soupCorners == planet.weld.cornerToVertex.size();
 }
 
-void PlanetBuffers::uploadLand(Planet& planet)
+const std::vector<std::uint32_t>* PlanetBuffers::levelVertices(const IcosphereWeld& weld, int level)
 {
+    if (reduced || level < 0 || level >= static_cast<int>(coarseIndices.size()))
+        return nullptr;
+    coarseVertices.resize(coarseIndices.size());
+    std::vector<std::uint32_t>& vertices = coarseVertices[std::size_t(level)];
+    if (vertices.empty()) {
+        try {
+            vertices = levelMesh(weld, level).weldVertices;
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+    }
+    return &vertices;
+}
+
+void PlanetBuffers::uploadLand(Planet& planet, int level)
+{
+    const std::vector<std::uint32_t>* some = level < topLevel ? levelVertices(planet.weld, level) : nullptr;
     glBindBuffer(GL_ARRAY_BUFFER, land.name);
     {
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
-        const GLsizeiptr bytes = sendWelded(planet.vertices.data(), vertexCorners(planet), GL_DYNAMIC_DRAW, planet.shape);
+        const GLsizeiptr bytes =
+            some ? sendSomeWelded(planet.vertices.data(), vertexCorners(planet), *some, planet.shape)
+                 : sendWelded(planet.vertices.data(), vertexCorners(planet), GL_DYNAMIC_DRAW, planet.shape);
         made = bytes > 0;
         sent += static_cast<std::uint64_t>(bytes);
     }
+    landLevel = some ? level : topLevel;
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
@@ -304,7 +347,7 @@ void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
     if (!made)
         return;
-    const int level = levelDrawn();
+    const int level = &vertices == &sea ? seaLevelDrawn() : levelDrawn();
     const bool whole = level == topLevel;
     drawElements(vertices, fixedPipeline, {GL_TRIANGLES, whole ? indices.name : coarseIndices[std::size_t(level)].name, 0,
                                            whole ? indexCount : GLsizei(60) << (2 * level)});

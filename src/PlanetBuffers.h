@@ -103,15 +103,23 @@ public:
     // The level of detail the land and the sea are drawn at from now on (see
     // DetailLevels.h): a coarser index buffer over the same vertices. A
     // level with no buffer of its own (the planet's subdivisions, or more)
-    // draws the planet whole.
-    void useLevel(int level) { chosenLevel = level; }
-    int levelDrawn() const;
+    // draws the planet whole. The sea, a smooth shell, may be drawn coarser
+    // than the land (TurningDetail.h).
+    void useLevel(int level) { chosenLevel = chosenSeaLevel = level; }
+    void useLevels(int land, int sea) { chosenLevel = land, chosenSeaLevel = sea; }
+    int levelDrawn() const { return drawnLevel(chosenLevel); }
+    int seaLevelDrawn() const { return drawnLevel(chosenSeaLevel); }
 
 private:
     // Per vertex of the buffers, the soup corner its position is read from.
     const std::vector<std::uint32_t>& vertexCorners(const Planet& planet) const;
     void sendIndices(const std::vector<std::uint32_t>& triangles);
-    void uploadLand(Planet& planet);
+    int drawnLevel(int chosen) const;
+    // Sends the land's vertices of `level` and finer, or all of them: while
+    // a live generation raises the land, only the levels drawn go each time.
+    void uploadLand(Planet& planet, int level);
+    // The weld's vertices of a coarser level; none without the memory.
+    const std::vector<std::uint32_t>* levelVertices(const IcosphereWeld& weld, int level);
     void uploadNormals(const std::vector<float>& normals);
     // Starts the thread of planet's smooth normals and sends the first.
     void startNormals(Planet& planet);
@@ -152,6 +160,12 @@ private:
     std::vector<GlBuffer> coarseIndices;
     int topLevel = 0; // the level the buffers hold
     int chosenLevel = 0;
+    int chosenSeaLevel = 0;
+    // The finest level whose vertices the land buffer holds as of
+    // uploadedVersion: every vertex when topLevel.
+    int landLevel = 0;
+    // Per coarser level, its vertices in the weld, found when first sent alone.
+    std::vector<std::vector<std::uint32_t>> coarseVertices;
     std::uint64_t uploadedVersion = 0;
     std::uint64_t sent = 0;
     // Smooth normals of the land, from a thread that never touches the GL.

@@ -41,7 +41,7 @@ Image drawPoster()
     Image poster;
     {
         PlanetShaders shaders = setupShaders();
-        chooseDetail(view, height, false);
+        chooseDetail(view, width, height, FrameMotion{false, false, true});
         runAtBoundary([&] { poster = drawSmoothFrame(view, width, height, width, height); },
                       {"Not enough memory to draw the picture", "Could not draw the picture"});
         if (const GLenum error = glGetError(); error != GL_NO_ERROR)

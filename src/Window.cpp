@@ -12,6 +12,7 @@
 #include "PlanetSequence.h"
 #include "Renderer.h"
 #include "Rotation.h"
+#include "TurningDetail.h"
 #include "ViewControl.h"
 #include "WindowCreation.h"
 #include "WindowSaves.h"
@@ -71,6 +72,8 @@ double pressY = 0;
 // When the wheel or the button was last used: a large planet is drawn
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
+// The levels the turning planet was last said to be drawn at.
+TurningReport turningReport;
 
 // Key W: the rivers and lakes shown or hidden, and the log told which.
 void toggleRivers()
@@ -197,12 +200,19 @@ void applyViewRequests()
         setWindowProjection();
 }
 
-// The level of detail of the next frame: coarser while the hand is at work,
-// whole once it has been still a moment, and whole for a frame to be saved.
+// The level of detail of the next frame (TurningDetail.h): coarser while the
+// hand is at work or the planet turns, whole when it stands still, and whole
+// for a frame to be saved.
 void chooseWindowDetail()
 {
-    const bool moving = !saves.screenshot && hand.atWork(glfwGetTime(), view.dragging() || pressPending);
-    chooseDetail(view, framebufferHeight, moving);
+    if (!currentPlanet || !currentPlanet->buffers)
+        return;
+    const bool held = view.dragging() || pressPending;
+    const FrameMotion motion{hand.atWork(glfwGetTime(), held), currentPlanet->rotating && !held, saves.screenshot};
+    chooseDetail(view, framebufferWidth, framebufferHeight, motion);
+    if (motion.turning && !motion.handAtWork && !motion.saving)
+        turningReport.tell({currentPlanet->buffers->levelDrawn(), currentPlanet->buffers->seaLevelDrawn()},
+                           currentPlanet->subdivisions);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -387,6 +397,7 @@ GLFWwindow* openWindow()
     if (runOptions.lookAt)
         view.startAt(*runOptions.lookAt);
     hand.reset();
+    turningReport.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);
     setRiversShown(true);

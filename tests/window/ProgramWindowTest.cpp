@@ -379,6 +379,26 @@ TEST_F(HeldWindow, HeldLargePlanetIsDrawnCoarserUntilLetGo)
     EXPECT_EQ(program.waitForExit(30), 0);
 }
 
+// A large planet turning on its own keeps its land whole at the starting
+// view, where one level coarser would change the picture by more than 2 of
+// 255 a pixel, and draws its smooth sea four levels coarser; five wheel
+// notches farther, its land goes a level coarser too. The log tells each
+// choice once the frames settle on it.
+TEST_F(HeldWindow, TurningLargePlanetIsDrawnAtTheLevelsItsSizeOnTheScreenAllows)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "2"}, "8\n2000\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
+    const std::string told = "While it turns, the planet's land is drawn at ";
+    EXPECT_TRUE(waitForOutput(program, told + "8 and its sea at 4 of its 8 subdivisions.", 1, 60)) << program.out();
+    for (int notch = 0; notch < 5; ++notch)
+        pointAt(400, 300, "xdotool click 5");
+    EXPECT_TRUE(waitForOutput(program, told + "7 and its sea at 4 of its 8 subdivisions.", 1, 60)) << program.out();
+    EXPECT_EQ(countOf(program.out(), told), 2) << "told once a choice: " << program.out();
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
 // Space pauses, the wheel moves the camera, Home brings it back, Space
 // resumes. One event at a time, each judged on the settled picture after it.
 TEST_F(HeldWindow, SpaceWheelAndHome)

@@ -446,6 +446,32 @@ TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// Rising land drawn coarser is sent at that level alone; a frame drawn finer
+// sends the rest first, and shows the land as a whole upload of it does.
+TEST_F(WindowContext, RisingLandSentAtTheLevelDrawnIsWholeAgainForAFinerFrame)
+{
+    testing::internal::CaptureStdout();
+    setFacetedLand(true); // the same picture whichever normals the thread has sent
+    currentPlanet = std::make_unique<Planet>(7, 1000000, true);
+    shaders = setupShaders();
+    currentPlanet->buffers->useLevel(5);
+    const std::uint64_t versionAtStart = currentPlanet->landVersion.load();
+    while (currentPlanet->landVersion.load() == versionAtStart)
+        drawFrame();
+    stopLiveGeneration(*currentPlanet);
+    drawFrame(); // the land as it stopped, at level 5
+    currentPlanet->buffers->useLevel(7);
+    drawFrame();
+    const Frame caughtUp = readFrame(800, 600);
+    currentPlanet->landVersion.fetch_add(1); // sends the whole land again
+    drawFrame();
+    const Frame whole = readFrame(800, 600);
+    testing::internal::GetCapturedStdout();
+    setFacetedLand(false);
+    EXPECT_TRUE(caughtUp.image.rgb == whole.image.rgb);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // The frame of the current planet seen from `distance` on the camera's axis,
 // as the wheel would place it.
 Frame frameFrom(double distance)
