@@ -5,6 +5,7 @@
 //   orbivane_drainage_bench --benchmark_counters_tabular=true
 //   orbivane_drainage_bench --figures [EROSION_STEPS [SEEDS]]
 //   orbivane_drainage_bench --lakes [SEEDS]
+//   orbivane_drainage_bench --erode STEPS   (the benchmark's planet at 8 subdivisions, for a profiler)
 
 #include "BenchSupport.h"
 #include "Drainage.h"
@@ -320,6 +321,12 @@ int main(int argc, char** argv)
         return figures(argc >= 3 ? std::atoi(argv[2]) : 50, argc >= 4 ? std::uint32_t(std::atoi(argv[3])) : 20);
     if (argc >= 2 && std::strcmp(argv[1], "--lakes") == 0)
         return lakeFigures(argc >= 3 ? std::uint32_t(std::atoi(argv[2])) : 20);
+    if (argc >= 3 && std::strcmp(argv[1], "--erode") == 0) {
+        const Drained& planet = planetOf(8);
+        std::vector<float> land = planet.positions;
+        erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, std::atoi(argv[2]));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -63,13 +63,14 @@ struct Flood {
     Drainage& out;
     const std::vector<double>& direction; // unit x, y, z per vertex
     // Per vertex its place in the flood's order once taken; WAITING
-    // between being found and being taken, NONE before.
+    // between being found and being taken, NONE before; SEA on the sea,
+    // which the flood never takes, so that one read tells a neighbour's state.
     std::uint32_t* rank;
     Buckets waiting;
 
     bool isSea(std::uint32_t v) const { return out.sea[v] != 0; }
-    static constexpr std::uint32_t WAITING = NONE - 1;
-    bool taken(std::uint32_t v) const { return rank[v] < WAITING; }
+    static constexpr std::uint32_t WAITING = NONE - 1, SEA = NONE - 2;
+    bool taken(std::uint32_t v) const { return rank[v] < SEA; }
     void push(std::uint32_t v, double level);
     double distance(std::uint32_t a, std::uint32_t b) const;
     void seed();
@@ -103,6 +104,7 @@ void Flood::seed()
     for (std::uint32_t v = 0; v < n; ++v)
         if (isSea(v)) {
             out.receiver[v] = v;
+            rank[v] = SEA;
             anySea = true;
         }
     for (std::uint32_t v = 0; v < n && anySea; ++v) {
@@ -131,7 +133,7 @@ void Flood::chooseReceiver(std::uint32_t v)
     std::uint32_t best = NONE;
     double bestSlope = 0.0;
     for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w) {
-        if (!taken(*w) || isSea(*w))
+        if (!taken(*w))
             continue;
         const double slope = (out.filled[v] - out.filled[*w]) / distance(v, *w);
         if (best == NONE || slope > bestSlope || (slope == bestSlope && rank[*w] < rank[best])) {
@@ -153,20 +155,20 @@ void Flood::run()
         if (out.receiver[v] != v)
             out.stack.push_back(v);
         for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w)
-            if (rank[*w] == NONE && !isSea(*w))
+            if (rank[*w] == NONE)
                 push(*w, std::max(out.height[*w], level));
     }
 }
 
-// Gathers the rain down the tree, upstream first.
-void accumulate(const DrainageInput& in, Drainage& out)
+// Gathers the rain on area (as SphereGeometry::area) down the tree, upstream first.
+void accumulate(const DrainageInput& in, const std::vector<double>& area, Drainage& out)
 {
     const std::size_t n = out.vertexCount();
     out.flow.assign(n, 0.0);
     for (std::uint32_t v = 0; v < n; ++v) {
         if (out.sea[v])
             continue;
-        out.flow[v] = (in.rain ? double(in.rain[v]) : UNIFORM_RAIN) * out.area[v];
+        out.flow[v] = (in.rain ? double(in.rain[v]) : UNIFORM_RAIN) * area[v];
         out.landRain += out.flow[v];
     }
     for (std::size_t i = out.stack.size(); i-- > 0;) {
@@ -297,7 +299,10 @@ void drainLand(const DrainageInput& input, Drainage& out)
     if (!input.geometry)
         own = sphereGeometry(input.weld, input.positions);
     const SphereGeometry& geometry = input.geometry ? *input.geometry : own;
-    out.area = geometry.area;
+    if (input.lakes)
+        out.area = geometry.area;
+    else
+        out.area.clear();
     out.receiver.assign(n, NONE);
     out.stack.clear();
     out.stack.reserve(n);
@@ -307,8 +312,13 @@ void drainLand(const DrainageInput& input, Drainage& out)
     Flood flood{input, out, geometry.direction, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
     flood.seed();
     flood.run();
-    accumulate(input, out);
-    findLakes(input, out);
+    accumulate(input, geometry.area, out);
+    if (input.lakes) {
+        findLakes(input, out);
+    } else {
+        out.lakeOf.clear();
+        out.lakes.clear();
+    }
 }
 
 Drainage drainLand(const DrainageInput& input)

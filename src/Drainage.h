@@ -71,6 +71,9 @@ struct DrainageInput {
     double seaRadius = 1.0;
     const float* rain = nullptr;
     const SphereGeometry* geometry = nullptr; // of these positions; worked out when not given
+    // false leaves lakeOf, lakes and area empty: erosion, which needs only the
+    // way down and has the geometry's areas, is spared them.
+    bool lakes = true;
 };
 
 struct Drainage {

@@ -15,8 +15,13 @@ double radiusOf(const float* p)
 // The land as the steps work on it: directions and radii in double precision.
 struct Land {
     const std::vector<double>& direction; // unit x, y, z per vertex
+    const std::vector<double>& area;      // as SphereGeometry::area
     std::vector<double> radius;
     std::vector<double> original; // as the land came: a vertex still there keeps its position bit for bit
+    // The vertices above the sea as the land came, in increasing order: the
+    // sea's never move and land never rises out of it, so the passes over
+    // every vertex walk only these.
+    std::vector<std::uint32_t> above;
 
     double chord(std::uint32_t a, std::uint32_t b) const
     {
@@ -29,9 +34,10 @@ struct Land {
     }
     void place(std::vector<float>& positions) const
     {
-        for (std::size_t i = 0; i < positions.size(); ++i)
-            if (radius[i / 3] != original[i / 3])
-                positions[i] = float(direction[i] * radius[i / 3]);
+        for (const std::size_t v : above)
+            if (radius[v] != original[v])
+                for (std::size_t i = 3 * v; i < 3 * v + 3; ++i)
+                    positions[i] = float(direction[i] * radius[v]);
     }
 };
 
@@ -49,7 +55,7 @@ void cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vect
         const double power = rates.areaExponent == 0.5 ? std::sqrt(area) : std::pow(area, rates.areaExponent);
         const double f = rates.cutting * power / land.chord(v, r);
         land.radius[v] = (old + f * base) / (1.0 + f);
-        cut[v] = (old - land.radius[v]) * d.area[v];
+        cut[v] = (old - land.radius[v]) * land.area[v];
     }
 }
 
@@ -60,9 +66,9 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
     for (std::size_t i = d.stack.size(); i-- > 0;) {
         const std::uint32_t v = d.stack[i];
         if (land.radius[v] < d.filled[v]) {
-            const double room = (d.filled[v] - land.radius[v]) * d.area[v];
+            const double room = (d.filled[v] - land.radius[v]) * land.area[v];
             const double laid = std::min(room, load[v]);
-            land.radius[v] += laid / d.area[v];
+            land.radius[v] += laid / land.area[v];
             load[v] -= laid;
         }
         load[d.receiver[v]] += load[v];
@@ -90,7 +96,7 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
         if (!d.isSea(lowest))
             change[lowest] += fall;
     }
-    for (std::size_t v = 0; v < change.size(); ++v)
+    for (const std::uint32_t v : land.above)
         land.radius[v] += change[v];
 }
 
@@ -101,14 +107,17 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
 {
     const std::size_t n = weld.vertexCount();
     const SphereGeometry geometry = sphereGeometry(weld, positions.data());
-    Land land{geometry.direction, std::vector<double>(n), {}};
-    for (std::size_t v = 0; v < n; ++v)
+    Land land{geometry.direction, geometry.area, std::vector<double>(n), {}, {}};
+    for (std::uint32_t v = 0; v < n; ++v) {
         land.radius[v] = radiusOf(&positions[3 * v]);
+        if (land.radius[v] > seaRadius)
+            land.above.push_back(v);
+    }
     land.original = land.radius;
     std::vector<double> work(n);
     Drainage d;
     for (int step = 0; step < steps; ++step) {
-        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry}, d);
+        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false}, d);
         std::fill(work.begin(), work.end(), 0.0);
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);

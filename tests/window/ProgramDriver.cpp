@@ -63,6 +63,21 @@ bool waitForOutput(BackgroundProgram& program, const std::string& part, int time
     return true;
 }
 
+bool waitUntilSettled(BackgroundProgram& program, const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(HANG_GUARD_SECONDS);
+    while (!done() && program.running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return done();
+}
+
+unsigned long waitForWindowOf(BackgroundProgram& program)
+{
+    unsigned long window = 0;
+    waitUntilSettled(program, [&] { return (window = xsupport::waitForWindow("Orbivane", 0)) != 0; });
+    return window;
+}
+
 namespace {
 
 // Waits for done() while the clock guards against a hung program only.

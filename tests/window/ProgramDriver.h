@@ -57,4 +57,12 @@ unsigned long waitForPlanet(Image& shot, double timeoutSeconds = 60);
 // Waits until the program's output holds `part` `times` times.
 bool waitForOutput(BackgroundProgram& program, const std::string& part, int times, double timeoutSeconds);
 
+// Waits until done() holds or the program has ended, however long its work
+// takes: the clock only guards against a hung program. Returns done().
+bool waitUntilSettled(BackgroundProgram& program, const std::function<bool()>& done);
+constexpr double HANG_GUARD_SECONDS = 900;
+
+// Waits the same way for the program's "Orbivane" window; its id, or 0.
+unsigned long waitForWindowOf(BackgroundProgram& program);
+
 } // namespace driver
