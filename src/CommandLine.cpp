@@ -105,7 +105,8 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
-        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}};
+        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath},
+        {"--normal-map", &options.normalMapPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -117,7 +118,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
             files.emplace_back("--climate-maps", options.climateMapsPrefix + "-" + kind + ".png");
     if (!options.cubeFacesPrefix.empty())
         for (const char* face : CUBE_FACE_NAMES)
-            for (const char* kind : {".png", "-colour.png"})
+            for (const char* kind : {".png", "-colour.png", "-normal.png"})
                 files.emplace_back("--cube-faces", options.cubeFacesPrefix + "-" + face + kind);
     return files;
 }
@@ -159,7 +160,7 @@ std::string usageText()
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson] [--glb-textures W] [--normal-map FILE.png]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -183,7 +184,8 @@ std::string usageText()
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
            "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
-           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
+           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz, colours as PREFIX-px-colour.png ...\n"
+           "                        and normal maps as PREFIX-px-normal.png ...\n"
            "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
            "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
            "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
@@ -200,6 +202,10 @@ std::string usageText()
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
+           "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"
+           "                        W pixels wide (64 to 8192), inside the file\n"
+           "  --normal-map FILE.png write every planet's normal map (equirectangular, tangent space: red east,\n"
+           "                        green north) once it is generated\n"
            "  --help                show this text and exit\n"
            "  --version             show the version and exit\n"
            "\n"
@@ -253,6 +259,12 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
             return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
                    std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
         options.cubeSize = *size;
+    } else if (name == "--glb-textures") {
+        const std::optional<int> width = parseCount(value, GLB_TEXTURE_MIN, GLB_TEXTURE_MAX);
+        if (!width)
+            return "--glb-textures takes a whole number from " + std::to_string(GLB_TEXTURE_MIN) + " to " +
+                   std::to_string(GLB_TEXTURE_MAX) + ", not " + quoted;
+        options.glbTextureWidth = *width;
     } else if (name == "--live-seconds") {
         const std::optional<double> seconds = parseNumber(value, 0.0, 86400.0, false);
         if (!seconds)
@@ -314,11 +326,13 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!view)
             return "--view takes biomes, heights, temperature or rain, not " + quoted;
         options.view = *view;
-    } else if (name == "--map" || name == "--heightmap" || name == "--biome-map") {
+    } else if (name == "--map" || name == "--heightmap" || name == "--biome-map" || name == "--normal-map") {
         if (!isPngPath(value))
             return std::string(name) + " takes a file name ending in .png, not " + quoted;
-        (name == "--map" ? options.mapPath : name == "--heightmap" ? options.heightMapPath : options.biomeMapPath) =
-            value;
+        (name == "--map"         ? options.mapPath
+         : name == "--heightmap" ? options.heightMapPath
+         : name == "--biome-map" ? options.biomeMapPath
+                                 : options.normalMapPath) = value;
     } else {
         return takeNumber(name, value, quoted, options);
     }
@@ -330,7 +344,7 @@ bool takesValue(std::string_view name)
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers"})
+                              "--rivers", "--glb-textures", "--normal-map"})
         if (name == known)
             return true;
     return false;

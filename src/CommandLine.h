@@ -37,7 +37,14 @@ struct Options {
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
     std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
+    int glbTextureWidth = 0;           // a .glb's land textured with maps this wide (GLB_TEXTURE_MIN to _MAX); 0: untextured
+    std::string normalMapPath;         // normal map (.png) written after each generation; empty: none
 };
+
+// The widths of the maps a textured .glb carries, in pixels: enough to show
+// continents, at most what engines commonly load as one texture.
+constexpr int GLB_TEXTURE_MIN = 64;
+constexpr int GLB_TEXTURE_MAX = 8192;
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
 inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;

@@ -15,6 +15,7 @@
 #include "SaveSet.h"
 #include "Screenshot.h"
 #include "LandNormals.h"
+#include "NormalMap.h"
 #include "RiverFile.h"
 #include "WorldMap.h"
 
@@ -36,16 +37,16 @@ AskedFiles run;
 
 bool mapsAsked(const Options& options)
 {
-    return !options.mapPath.empty() || !options.heightMapPath.empty();
+    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.normalMapPath.empty();
 }
 
-// The cube faces count as one file: all twelve are written or the save
+// The cube faces count as one file: all eighteen are written or the save
 // failed; so do the biome map with its legend, and the two climate maps.
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
            !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
-           !options.riversPath.empty();
+           !options.riversPath.empty() + !options.normalMapPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -148,6 +149,14 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
     return SaveTarget::numbered(target.prefix, target.suffix, n, n);
 }
 
+// The colour map of grid as --map writes it: in the heights' colours when
+// channels (viewVertexChannels) is empty, else in the view's.
+Image colourPictureOf(const HeightGrid& grid, const LandRadii& radii, const std::vector<float>& channels,
+                      double seaRadius)
+{
+    return channels.empty() ? colourMapOf(grid, seaRadius) : climateColourMapOf(grid, radii, channels, seaRadius);
+}
+
 // The maps of one snapshot of the land. The colour map is made and written on
 // a second thread while this one does the height map, except for a numbered
 // pair, whose height map must wait for the number the colour map takes; the
@@ -168,11 +177,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] {
         colour = writeMap(
-            [&] {
-                return channels.empty() ? colourMapOf(grid, planet.shape.seaRadius)
-                                        : climateColourMapOf(grid, radii, channels, planet.shape.seaRadius);
-            },
-            *targets.colour, header, "map", metadata);
+            [&] { return colourPictureOf(grid, radii, channels, planet.shape.seaRadius); }, *targets.colour, header,
+            "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
@@ -191,7 +197,14 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
         helper.join();
     }
     const int colourWritten = targets.colour && logged(colour, "map", planet);
-    return colourWritten + int(targets.height && logged(height, "height map", planet));
+    const int heightWritten = targets.height && logged(height, "height map", planet);
+    if (!targets.normal)
+        return colourWritten + heightWritten;
+    const SaveTarget normalTarget =
+        targets.colour && colour->written ? sameNumberAs(*targets.normal, *targets.colour, colour->text) : *targets.normal;
+    const MapOutcome normal = writeMap([&] { return normalMapOf(grid, planet.shape); }, normalTarget, header,
+                                       "normal map", metadata);
+    return colourWritten + heightWritten + int(logged(normal, "normal map", planet));
 }
 
 // Writes one cube face picture into a new member of faces; false (logged)
@@ -211,7 +224,7 @@ bool writeFace(const Picture& picture, const SaveTarget& target, const std::stri
 }
 
 // Face by face, so that only one face's pictures are held at a time; the
-// twelve files are one set, saved whole or not at all.
+// eighteen files are one set, saved whole or not at all.
 bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
 {
     const LandSnapshot snapshot(planet);
@@ -235,7 +248,9 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightComment, faces, set) ||
-            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), header, faces, set))
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), header, faces, set) ||
+            !writeFace(cubeNormalFace(radii, face, size, planet.shape), targetFor(name + "-normal.png"), header, faces,
+                       set))
             return false;
     }
     if (!set.commit()) {
@@ -247,9 +262,28 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
     }
     const std::string& first = faces.front()->finalPath;
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planetLabel(planet).c_str(),
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png", planetLabel(planet).c_str(),
             stem.c_str());
     return true;
+}
+
+// The colour map and the normal map of land, a snapshot of planet's, width
+// pixels wide, the colours showing view, as PNG files. Throws std::bad_alloc
+// when they cannot be made.
+MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, ClimateView view)
+{
+    const LandRadii radii(planet, land);
+    const HeightGrid grid = buildHeightGrid(planet, land, width, freshWaterOf(planet, land));
+    std::vector<float> channels;
+    if (needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
+    const std::string header = headerComment(meshInfoOf(planet, land));
+    MeshTextures textures;
+    if (!encodePngBytes(colourPictureOf(grid, radii, channels, planet.shape.seaRadius), header, textures.colourPng,
+                        PngCompression::Fast) ||
+        !encodePngBytes(normalMapOf(grid, planet.shape), header, textures.normalPng, PngCompression::Fast))
+        throw std::bad_alloc();
+    return textures;
 }
 
 // Whether the land is final: batch, or a live thread that has ended.
@@ -264,6 +298,20 @@ bool carriesBiomes(std::string name)
     for (char& c : name)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return name.ends_with(".glb");
+}
+
+// textures made when width asks for them (above 0) and target's format
+// carries them (a .glb); null otherwise, or when they could not be made
+// (logged: the land is then exported without them).
+const MeshTextures* texturesFor(Planet& planet, const LandSnapshot& land, const SaveTarget& target, int width,
+                                ClimateView view, MeshTextures& textures)
+{
+    if (width <= 0 || !carriesBiomes(target.name()))
+        return nullptr;
+    const bool made = runAtBoundary([&] { textures = texturesOf(planet, land, width, view); },
+                                    {"Not enough memory for the textures of the planet; it is exported without them.",
+                                     "Could not start the thread that makes the textures"});
+    return made ? &textures : nullptr;
 }
 
 // The biome map at path with its legend beside it (path's FILE.json); false
@@ -365,7 +413,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     return info;
 }
 
-bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, int textureWidth)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
@@ -390,6 +438,8 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
                                           "Could not find the rivers of the planet"});
         land.rivers = found && !rivers.empty() ? &rivers : nullptr;
     }
+    MeshTextures textures;
+    land.textures = texturesFor(planet, snapshot, target, textureWidth, land.view, textures);
     if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
@@ -401,7 +451,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view)
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     return saveMapsCounted(planet, targets, width, view) ==
-           int(targets.colour.has_value()) + int(targets.height.has_value());
+           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.normal.has_value());
 }
 
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
@@ -454,13 +504,16 @@ void saveAskedFiles(Planet& planet, const Options& options)
     const int number = ++run.planets;
     if (!options.exportPath.empty())
         run.written +=
-            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view);
+            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
+                           options.glbTextureWidth);
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())
             targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
         if (!options.heightMapPath.empty())
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
+        if (!options.normalMapPath.empty())
+            targets.normal = SaveTarget::replacing(planetPath(options.normalMapPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.riversPath.empty())

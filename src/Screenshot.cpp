@@ -18,6 +18,22 @@ void writeBytes(png_structp png, png_bytep data, png_size_t size)
 
 void flushNothing(png_structp) {}
 
+// The same into memory, for files that carry a picture inside them; a
+// vector that cannot grow makes the encoder fail through libpng's own error,
+// raised once the exception is over (libpng leaves by longjmp).
+void appendBytes(png_structp png, png_bytep data, png_size_t size)
+{
+    auto* bytes = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+    bool grown = true;
+    try {
+        bytes->insert(bytes->end(), data, data + size);
+    } catch (...) {
+        grown = false;
+    }
+    if (!grown)
+        png_error(png, "not enough memory");
+}
+
 // Rows of samples as libpng takes them: 8-bit RGB or 16-bit grey, the
 // 16-bit samples in this machine's byte order.
 struct PngRows {
@@ -34,7 +50,7 @@ struct PngRows {
 
 // libpng reports errors by longjmp; nothing with a destructor may live
 // between setjmp and the calls that can jump.
-bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
+bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const std::string& comment)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -46,7 +62,7 @@ bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_set_write_fn(png, &file, writeBytes, flushNothing);
+    png_set_write_fn(png, sink, write, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (image.palette)
@@ -73,7 +89,7 @@ bool writeRows(SafeFile& file, const PngRows& image, const std::string& comment)
 
 bool encodeImage(SafeFile& file, const PngRows& image, const std::string& comment, std::string& error)
 {
-    if (!file.failed() && !writeRows(file, image, comment) && !file.failed()) {
+    if (!file.failed() && !writeRows(&file, writeBytes, image, comment) && !file.failed()) {
         error = "the PNG encoder failed";
         return false;
     }
@@ -153,6 +169,13 @@ bool encodePng(SafeFile& file, const IndexedImage& image, const std::string& com
                PngCompression compression)
 {
     return encodeImage(file, rowsOf(image, compression), comment, error);
+}
+
+bool encodePngBytes(const Image& image, const std::string& comment, std::vector<unsigned char>& bytes,
+                    PngCompression compression)
+{
+    bytes.clear();
+    return writeRows(&bytes, appendBytes, rowsOf(image, compression), comment);
 }
 
 bool readPng(const std::string& path, Image& image)

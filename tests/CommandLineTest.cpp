@@ -69,6 +69,12 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parsed.result.exitStatus, -1);
     EXPECT_EQ(parsed.result.options.cubeFacesPrefix, "faces/planet");
     EXPECT_EQ(parsed.result.options.cubeSize, 8192);
+
+    EXPECT_EQ(parsed.result.options.glbTextureWidth, 0);
+    parsed = parse({"--glb-textures", "64", "--normal-map=n.png"});
+    EXPECT_EQ(parsed.result.options.glbTextureWidth, 64);
+    EXPECT_EQ(parsed.result.options.normalMapPath, "n.png");
+    EXPECT_EQ(parse({"--glb-textures=8192"}).result.options.glbTextureWidth, 8192);
 }
 
 TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
@@ -118,7 +124,8 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
-                             "--erosion STEPS", "--rivers FILE.geojson"})
+                             "--erosion STEPS", "--rivers FILE.geojson", "--glb-textures W",
+                             "--normal-map FILE.png"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -145,7 +152,8 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
-        {"--rivers", "rivers/.geojson"}, {"--rivers"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"},
+        {"--glb-textures", "1k"}, {"--glb-textures"}, {"--normal-map", "n.tif"}, {"--normal-map"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -197,7 +205,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--map", absolute.c_str(), "--heightmap", "same.png"},
         {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
         {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
-        {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the twelve faces
+        {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the eighteen faces
+        {"--cube-faces", "maps/w", "--normal-map", "maps/w-px-normal.png"},
         {"--biome-map", "b.png", "--map", "b.png"},
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
