@@ -413,6 +413,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
     }
     if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
         return refuse(err, clash);
+    if (parsed.options.glbTextureWidth > 0 && !holdsTextures(parsed.options.exportPath))
+        return refuse(err, "--glb-textures textures a .glb: it needs --export FILE.glb");
     return parsed;
 }
 

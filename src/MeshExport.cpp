@@ -79,6 +79,11 @@ bool holdsLines(const std::string& path)
     return writerFor(path) == writeGlb;
 }
 
+bool holdsTextures(const std::string& path)
+{
+    return writerFor(path) == writeGlb;
+}
+
 bool isExportPath(const std::string& path)
 {
     return writerFor(path) != nullptr;

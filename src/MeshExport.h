@@ -19,6 +19,9 @@ bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& 
 // working out for it.
 bool holdsLines(const std::string& path);
 
+// True when path's format can carry textures (".glb", GlbWriter.h).
+bool holdsTextures(const std::string& path);
+
 // True when the file name of path ends in ".ply", ".obj" or ".glb", in any
 // case. A name that is only the extension, such as ".ply", is a hidden file
 // without one.

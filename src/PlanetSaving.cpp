@@ -306,7 +306,7 @@ bool carriesBiomes(std::string name)
 const MeshTextures* texturesFor(Planet& planet, const LandSnapshot& land, const SaveTarget& target, int width,
                                 ClimateView view, MeshTextures& textures)
 {
-    if (width <= 0 || !carriesBiomes(target.name()))
+    if (width <= 0 || !holdsTextures(target.name()))
         return nullptr;
     const bool made = runAtBoundary([&] { textures = texturesOf(planet, land, width, view); },
                                     {"Not enough memory for the textures of the planet; it is exported without them.",

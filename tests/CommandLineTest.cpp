@@ -71,10 +71,10 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parsed.result.options.cubeSize, 8192);
 
     EXPECT_EQ(parsed.result.options.glbTextureWidth, 0);
-    parsed = parse({"--glb-textures", "64", "--normal-map=n.png"});
+    parsed = parse({"--glb-textures", "64", "--normal-map=n.png", "--export", "p.GLB"});
     EXPECT_EQ(parsed.result.options.glbTextureWidth, 64);
     EXPECT_EQ(parsed.result.options.normalMapPath, "n.png");
-    EXPECT_EQ(parse({"--glb-textures=8192"}).result.options.glbTextureWidth, 8192);
+    EXPECT_EQ(parse({"--export=p.glb", "--glb-textures=8192"}).result.options.glbTextureWidth, 8192);
 }
 
 TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
@@ -153,7 +153,7 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
         {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"},
-        {"--glb-textures", "1k"}, {"--glb-textures"}, {"--normal-map", "n.tif"}, {"--normal-map"},
+        {"--glb-textures", "1k"}, {"--glb-textures"}, {"--glb-textures", "64"}, {"--glb-textures", "64", "--export", "p.ply"}, {"--normal-map", "n.tif"}, {"--normal-map"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);

@@ -456,12 +456,15 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     auto planet = planetOf(2, 10);
     std::ofstream("P-1-map.png") << "another program's";
     testing::internal::CaptureStdout();
-    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png")}, 16);
+    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png"),
+                                            SaveTarget::numbered("P-", "-normal.png")}, 16);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(saved);
     EXPECT_EQ(pngFacts("P-2-map.png").width, 16u);
     EXPECT_EQ(pngFacts("P-2-height.png").width, 16u);
-    EXPECT_FALSE(std::filesystem::exists("P-1-height.png"));
+    EXPECT_EQ(pngFacts("P-2-normal.png").width, 16u);
+    EXPECT_TRUE(std::filesystem::exists("P-2-normal.pgw"));
+    EXPECT_FALSE(std::filesystem::exists("P-1-height.png") || std::filesystem::exists("P-1-normal.png"));
 
     // The eighteen cube faces likewise take the number their first face took.
     std::ofstream("P-1-px.png") << "another program's";
