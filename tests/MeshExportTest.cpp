@@ -2,6 +2,8 @@
 #include "Landscape.h"
 #include "MeshExport.h"
 #include "Planet.h"
+#include "PlanetSaving.h"
+#include "Screenshot.h"
 #include "TestSupport.h"
 #include "VertexNeighbours.h"
 
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <regex>
@@ -509,6 +512,39 @@ TEST(MeshExportGlb, ChunksAccessorsAndArraysHoldTheLandAndTheSea)
             const float encoded = c <= 0.0031308f ? 12.92f * c : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
             ASSERT_NEAR(encoded, srgb[k], 1e-5f) << "vertex " << v / 3;
         }
+    }
+}
+
+// The textured land: its arrays over the seams' copies, its two pictures the
+// very pixels --map and --normal-map write at that width, after the accessors'
+// views without a target.
+TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
+{
+    ScopedTempDir dir;
+    auto planet = quietPlanet(42, 3, 2000);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, 64));
+    ASSERT_TRUE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt, SaveTarget::replacing("n.png")}, 64,
+                           ClimateView::Biomes));
+    testing::internal::GetCapturedStdout();
+    const Glb glb = readGlb("t.glb");
+    const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+)[,}])");
+    const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
+    ASSERT_EQ(views.size(), accessors.size() + 2);
+    EXPECT_EQ(numbersOf(glb.json, R"("target":\d+)").size(), accessors.size()) << "pictures have no target";
+    const std::uint64_t vertices = accessors[0][2];
+    EXPECT_GT(vertices, 642u) << "the seams' copies";
+    ASSERT_GE(accessors.size(), 8u);
+    for (std::size_t a : {std::size_t(1), std::size_t(2), std::size_t(4), std::size_t(5), std::size_t(6), accessors.size() - 1})
+        EXPECT_EQ(accessors[a][2], vertices) << "accessor " << a << " (the last: TANGENT)";
+    for (const auto& [view, file] : {std::pair{views.size() - 2, "m.png"}, std::pair{views.size() - 1, "n.png"}}) {
+        EXPECT_EQ(views[view][0] % 4, 0u);
+        std::ofstream(std::string("inside-") + file, std::ios::binary)
+            << glb.bin.substr(views[view][0], views[view][1]);
+        Image inside, beside;
+        ASSERT_TRUE(readPng(std::string("inside-") + file, inside) && readPng(file, beside)) << file;
+        EXPECT_EQ(inside.width, 64);
+        EXPECT_TRUE(inside.rgb == beside.rgb) << file;
     }
 }
 
