@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -80,19 +81,25 @@ Image normalImage(int width, int height, const float* radius, const RowDirection
     image.width = width;
     image.height = height;
     image.rgb.resize(std::size_t(3) * width * height);
-    Row rows[3];
+    Row rows[3]; // the rows above, at and below the one being made; each loaded once
     for (Row& row : rows)
         row.direction.resize(width), row.point.resize(width);
+    load(rows[1], 0, width, radius, directions, shape);
+    rows[0] = rows[1];
+    load(rows[2], std::min(1, height - 1), width, radius, directions, shape);
     for (int j = 0; j < height; ++j) {
-        load(rows[0], std::max(j - 1, 0), width, radius, directions, shape);
-        load(rows[1], j, width, radius, directions, shape);
-        load(rows[2], std::min(j + 1, height - 1), width, radius, directions, shape);
         unsigned char* out = &image.rgb[std::size_t(3) * j * width];
         for (int i = 0; i < width; ++i) {
             const Dir n = tangentNormal(rows[0], rows[1], rows[2], i, width, wraps);
             for (int k = 0; k < 3; ++k)
                 out[3 * i + k] = encoded(n[k]);
         }
+        std::swap(rows[0], rows[1]);
+        std::swap(rows[1], rows[2]);
+        if (j + 2 < height)
+            load(rows[2], j + 2, width, radius, directions, shape);
+        else
+            rows[2] = rows[1];
     }
     return image;
 }
