@@ -1,5 +1,6 @@
 // The textured land: its texture coordinates with their seams, and the
 // normal map against the height map's own slopes.
+#include "CubeFaces.h"
 #include "LandNormals.h"
 #include "NormalMap.h"
 #include "Planet.h"
@@ -8,6 +9,7 @@
 #include "TextureSeams.h"
 #include "WorldMap.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -16,6 +18,11 @@
 namespace {
 
 constexpr double PI = std::numbers::pi;
+
+std::array<double, 3> operator-(const std::array<double, 3>& a, const std::array<double, 3>& b)
+{
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
 
 // Every face lies on the map without spanning it, keeps its welded corners
 // and turns one way on it; every vertex's coordinates are its direction's
@@ -105,6 +112,67 @@ TEST(NormalMap, NormalsAtRandomTexelsAreTheHeightMapsSlopes)
         tilted += expected[2] < std::cos(5 * PI / 180);
     }
     EXPECT_GT(tilted, 50) << "enough slopes to tell east from west";
+}
+
+using Vec = std::array<double, 3>;
+
+Vec unitOf(const Vec& a)
+{
+    const double length = std::hypot(a[0], a[1], a[2]);
+    return {a[0] / length, a[1] / length, a[2] / length};
+}
+
+// t with its part along unit n taken away, unit.
+Vec flattened(const Vec& t, const Vec& n)
+{
+    const double along = t[0] * n[0] + t[1] * n[1] + t[2] * n[2];
+    return unitOf({t[0] - along * n[0], t[1] - along * n[1], t[2] - along * n[2]});
+}
+
+// A tangent-space normal told in the planet's axes: right, up the picture
+// and out as given.
+Vec inPlanetAxes(const Vec& n, const Vec& right, const Vec& up, const Vec& out)
+{
+    Vec world;
+    for (int k = 0; k < 3; ++k)
+        world[k] = n[0] * right[k] + n[1] * up[k] + n[2] * out[k];
+    return world;
+}
+
+// Every cube face's normals, turned into the planet's axes, are the map's
+// where the land slopes: no face is mirrored or turned.
+TEST(NormalMap, CubeFacesTellTheMapsNormalsInTheirOwnAxes)
+{
+    const auto planet = quietPlanet(11, 5, 3000);
+    const LandRadii land(*planet);
+    const HeightGrid grid = buildHeightGrid(land, 1024);
+    const Image map = normalMapOf(grid);
+    constexpr int SIZE = 128;
+    for (int face = 0; face < CUBE_FACES; ++face) {
+        const Image normals = cubeNormalFace(cubeFaceRadii(land, face, SIZE), face, SIZE);
+        std::vector<double> misses;
+        for (int j = 8; j < SIZE - 8; j += 3)
+            for (int i = 8; i < SIZE - 8; i += 3) {
+                const Vec out = unitOf(cubeFaceDirection(face, i, j, SIZE));
+                const Vec right = flattened(
+                    unitOf(cubeFaceDirection(face, i + 1, j, SIZE)) - unitOf(cubeFaceDirection(face, i - 1, j, SIZE)), out);
+                const Vec up = flattened(
+                    unitOf(cubeFaceDirection(face, i, j - 1, SIZE)) - unitOf(cubeFaceDirection(face, i, j + 1, SIZE)), out);
+                const Vec seen = inPlanetAxes(decodeNormal(&normals.rgb[3 * (std::size_t(j) * SIZE + i)]), right, up, out);
+                const double longitude = std::atan2(-out[2], out[0]), latitude = std::asin(out[1]);
+                const int mi = std::min(int((longitude + PI) / (2 * PI) * 1024), 1023);
+                const int mj = std::min(int((PI / 2 - latitude) / PI * 512), 511);
+                const Vec east{-std::sin(longitude), 0.0, -std::cos(longitude)};
+                const Vec north = flattened({0.0, 1.0, 0.0}, out);
+                const Vec fromMap = inPlanetAxes(decodeNormal(&map.rgb[3 * (std::size_t(mj) * 1024 + mi)]), east, north, out);
+                const double tilt = std::acos(std::min(1.0, fromMap[0] * out[0] + fromMap[1] * out[1] + fromMap[2] * out[2]));
+                if (tilt > 5 * PI / 180)
+                    misses.push_back(std::acos(std::min(1.0, seen[0] * fromMap[0] + seen[1] * fromMap[1] + seen[2] * fromMap[2])));
+            }
+        ASSERT_GT(misses.size(), 20u) << "face " << face;
+        std::nth_element(misses.begin(), misses.begin() + misses.size() / 2, misses.end());
+        EXPECT_LT(misses[misses.size() / 2] * 180 / PI, 4.0) << "the median miss on face " << CUBE_FACE_NAMES[face];
+    }
 }
 
 } // namespace
