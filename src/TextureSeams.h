@@ -30,10 +30,13 @@ struct TexturedMesh {
 TexturedMesh texturedMesh(const IcosphereWeld& weld, const std::vector<float>& positions);
 
 // values (components per welded vertex) with each copy's values appended
-// after the weld's, so they number as mesh's vertices.
+// after the weld's, so they number as mesh's vertices; empty values (an
+// array the land does not carry) stay empty.
 template <typename T>
 void appendCopies(std::vector<T>& values, int components, const TexturedMesh& mesh)
 {
+    if (values.empty())
+        return;
     values.reserve(values.size() + components * mesh.copied.size());
     for (std::uint32_t v : mesh.copied)
         for (int k = 0; k < components; ++k)

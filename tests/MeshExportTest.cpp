@@ -548,6 +548,21 @@ TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
     }
 }
 
+// A land textured alone: no sea, no climate, so no arrays of theirs to copy.
+TEST(MeshExportGlb, TexturedLandWithoutSeaOrClimate)
+{
+    ScopedTempDir dir;
+    auto planet = generatedPlanet(2, 100);
+    const MeshTextures textures{{'c', 'o', 'l'}, {'n', 'o', 'r', 'm', 'a'}};
+    LandView land{planet->weld, planet->vertices.data()};
+    land.textures = &textures;
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("alone.glb"), land, {42, 2, 100}, error)) << error;
+    const Glb glb = readGlb("alone.glb");
+    EXPECT_EQ(glb.json.find("\"sea\""), std::string::npos);
+    EXPECT_EQ(glb.bin.substr(glb.bin.size() - 12), std::string("col\0norma\0\0\0", 12)) << "each picture padded to 4";
+}
+
 TEST(MeshExportGlb, ExtrasSayWhatMadeThePlanetAndHowMuchOfItTheLandHolds)
 {
     ScopedTempDir dir;
