@@ -1,7 +1,8 @@
 // World map speed at 8 subdivisions and 5000 planes: the height grid (the
 // lookup down the icosphere's subdivision, two threads), the two pictures
 // made from it (the colour map hill-shaded), and the whole of saving both
-// maps with their sidecars, at the default width and the largest.
+// maps with their sidecars, at the default width and the largest; and the
+// whole of saving the DEM (--dem), a GeoTIFF 4096 wide.
 //
 //   orbivane_map_bench --benchmark_counters_tabular=true
 
@@ -11,6 +12,10 @@
 #include "Planet.h"
 #include "SafeFile.h"
 #include "ColourMap.h"
+#include "ElevationMap.h"
+#include "GeoTiff.h"
+#include "LandSnapshot.h"
+#include "PlanetClimate.h"
 #include "WorldMap.h"
 
 #include <benchmark/benchmark.h>
@@ -77,10 +82,50 @@ void WholeMapsBench(benchmark::State& state)
     std::filesystem::remove_all(folder);
     setPixels(state, width);
 }
+// Everything `--dem` does: grid, elevations, the COG made by GDAL in memory
+// and written through SafeFile.
+void DemBench(benchmark::State& state)
+{
+    const int width = int(state.range(0));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-dem-bench";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    const MapTargets targets{std::nullopt, std::nullopt, SaveTarget::replacing("dem.tif")};
+    for (auto _ : state) {
+        QuietStdout quiet;
+        saveMapsOf(planet(), targets, width);
+    }
+    std::filesystem::current_path(before);
+    std::filesystem::remove_all(folder);
+    setPixels(state, width);
+}
+
+// The DEM's file alone from a grid made once: elevations, GDAL's COG in
+// memory, the bytes through SafeFile.
+void DemFileBench(benchmark::State& state)
+{
+    const HeightGrid grid = buildHeightGrid(planet(), int(state.range(0)));
+    const PhysicalScale scale = physicalScaleOf(planet(), LandSnapshot(planet()));
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-dem-bench";
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "dem.tif").string();
+    for (auto _ : state) {
+        SafeFile file(SaveTarget::replacing(path));
+        std::string error;
+        if (!encodeGeoTiff(file, elevationMapOf(grid, scale), "header", {6371000.0, ELEVATION_BAND}, error) ||
+            !file.commit())
+            state.SkipWithError(error.c_str());
+    }
+    std::filesystem::remove_all(folder);
+    setPixels(state, grid.width);
+}
 
 BENCHMARK(HeightGridBench)->Arg(2048)->Arg(16384)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(PicturesBench)->Arg(2048)->Arg(16384)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(WholeMapsBench)->Arg(2048)->Arg(16384)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(DemFileBench)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(DemBench)->Arg(4096)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 } // namespace
 

@@ -14,8 +14,12 @@ run_packages=(
   g++ make cmake
   libglfw3-dev libglew-dev libgl-dev libglu1-mesa-dev libx11-dev libpng-dev
   libgl1-mesa-dri
+  # The compressed .glb (--compress): EXT_meshopt_compression.
+  libmeshoptimizer-dev
   # The biome legends (FILE.json, the .glb's extras) and the GeoJSON of --rivers.
   nlohmann-json3-dev
+  # GDAL writes the GeoTIFF maps (--dem, and any map named .tif).
+  libgdal-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -26,6 +30,8 @@ test_packages=(
   nodejs npm blender python3-numpy assimp-utils
   # GDAL reads the maps' georeferencing (and draws the README's comparison).
   gdal-bin
+  # gdal2tiles.py cuts the colour map into web-map tiles.
+  python3-gdal
 )
 
 tests=false

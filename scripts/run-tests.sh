@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Orbivane and runs every test: the unit suite, the check that the
 # set-up installs every package the build used, the exported meshes read by
-# real clients (the glTF validator, Blender, assimp), the window suite on an Xvfb server, the fault, load and bad-input campaign, the unit and window
+# real clients (the glTF validator, Blender, assimp) and the maps by GDAL's tools, the window suite on an Xvfb server, the fault, load and bad-input campaign, the unit and window
 # suites again under AddressSanitizer and UndefinedBehaviorSanitizer, and the
 # threaded and window tests under ThreadSanitizer.
 # Exits non-zero when any fails.

@@ -5,59 +5,32 @@
 #include "Planet.h"
 #include "PlanetClimate.h"
 
-#include <new>
 #include <stdexcept>
-#include <utility>
 
-ClimateWorker::ClimateWorker(Planet& planet) : planet(planet)
-{
-    thread.start([this] { run(); });
-}
+namespace {
 
-ClimateWorker::~ClimateWorker()
+std::optional<std::vector<float>> climateAttribute(Planet& planet)
 {
-    thread.join();
-}
-
-std::optional<std::vector<float>> ClimateWorker::take()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return std::exchange(ready, std::nullopt);
-}
-
-std::optional<std::vector<float>> ClimateWorker::waitAndTake()
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [this] { return finished; });
-    return std::exchange(ready, std::nullopt);
-}
-
-bool ClimateWorker::takeFailure()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return std::exchange(failed, false);
-}
-
-void ClimateWorker::run()
-{
-    std::optional<std::vector<float>> attribute;
+    std::shared_ptr<const PlanetClimate> made;
     try {
-        const std::shared_ptr<const PlanetClimate> made = climateOf(planet, LandSnapshot(planet));
-        const Climate& climate = made->climate;
-        attribute.emplace(3 * climate.biome.size());
-        for (std::size_t v = 0; v < climate.biome.size(); ++v) {
-            (*attribute)[3 * v] = climate.temperature[v];
-            (*attribute)[3 * v + 1] = climate.rain[v];
-            (*attribute)[3 * v + 2] = static_cast<float>(biomeNumber(climate.biome[v]));
-        }
-    } catch (const std::bad_alloc&) {
-        attribute.reset();
+        made = climateOf(planet, LandSnapshot(planet));
     } catch (const std::invalid_argument&) {
-        attribute.reset();
+        return std::nullopt;
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    failed = !attribute;
-    ready = std::move(attribute);
-    finished = true;
-    ended.notify_all();
+    const Climate& climate = made->climate;
+    std::vector<float> attribute(3 * climate.biome.size());
+    for (std::size_t v = 0; v < climate.biome.size(); ++v) {
+        attribute[3 * v] = climate.temperature[v];
+        attribute[3 * v + 1] = climate.rain[v];
+        attribute[3 * v + 2] = static_cast<float>(biomeNumber(climate.biome[v]));
+    }
+    return attribute;
+}
+
+} // namespace
+
+// The climate cannot be cut short: the worker's destructor waits for it.
+ClimateWorker::ClimateWorker(Planet& planet)
+    : OneShotWorker([&planet](const std::atomic<bool>&) { return climateAttribute(planet); })
+{
 }

@@ -4,6 +4,9 @@
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "RiverFile.h"
+#include "GeoTiff.h"
+#include "SettingsFile.h"
+#include "SettingsRecord.h"
 #include "WorldMap.h"
 #include "WorldShape.h"
 
@@ -105,7 +108,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
-        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath},
+        {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}, {"--dem", &options.demPath},
         {"--normal-map", &options.normalMapPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
@@ -115,7 +118,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
         files.emplace_back("--biome-map", biomeLegendPath(options.biomeMapPath));
     if (!options.climateMapsPrefix.empty())
         for (const char* kind : CLIMATE_MAP_NAMES)
-            files.emplace_back("--climate-maps", options.climateMapsPrefix + "-" + kind + ".png");
+            files.emplace_back("--climate-maps", climateMapPath(options.climateMapsPrefix, kind));
     if (!options.cubeFacesPrefix.empty())
         for (const char* face : CUBE_FACE_NAMES)
             for (const char* kind : {".png", "-colour.png", "-normal.png"})
@@ -157,10 +160,12 @@ std::string usageText()
 {
     return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--live-seconds S]\n"
            "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
+           "                [--dem FILE.tif]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
            "                [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson] [--glb-textures W] [--normal-map FILE.png]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
+           "                [--glb-textures W] [--normal-map FILE.png]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -180,8 +185,12 @@ std::string usageText()
            "                        as fast as the machine goes)\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
            "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
+           "  --compress            write the --export .glb quantised and meshopt-encoded, about a quarter of its\n"
+           "                        size; its readers need EXT_meshopt_compression (see the README)\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
+           "  --dem FILE.tif        write every planet's elevations in metres (32-bit floats, sea level 0) as a\n"
+           "                        cloud-optimised GeoTIFF once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
            "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
            "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz, colours as PREFIX-px-colour.png ...\n"
@@ -198,12 +207,17 @@ std::string usageText()
            "  --biome-map FILE.png  write every planet's biome classes as an 8-bit palette map, the legend as FILE.json\n"
            "  --climate-maps PREFIX\n"
            "                        write every planet's temperature (degrees C) and rain (mm a year) as 16-bit\n"
-           "                        maps PREFIX-temperature.png and PREFIX-rain.png\n"
+           "                        maps PREFIX-temperature.png and PREFIX-rain.png (STEM-temperature.tif ...\n"
+           "                        for a PREFIX of STEM.tif)\n"
+           "                        --map, --heightmap and --biome-map given a FILE.tif write cloud-optimised\n"
+           "                        GeoTIFFs; every map says where its pixels lie to GIS tools (GDAL, QGIS)\n"
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
+           "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
+           "                        land, relief, size, view and erosion; an option given beside it wins\n"
            "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"
-           "                        W pixels wide (64 to 8192), inside the file\n"
+           "                        W pixels wide (64 to 8192), inside the file; not with --compress\n"
            "  --normal-map FILE.png write every planet's normal map (equirectangular, tangent space: red east,\n"
            "                        green north) once it is generated\n"
            "  --help                show this text and exit\n"
@@ -326,13 +340,19 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!view)
             return "--view takes biomes, heights, temperature or rain, not " + quoted;
         options.view = *view;
-    } else if (name == "--map" || name == "--heightmap" || name == "--biome-map" || name == "--normal-map") {
+    } else if (name == "--dem") {
+        if (!isGeoTiffPath(value))
+            return "--dem takes a file name ending in .tif, not " + quoted;
+        options.demPath = value;
+    } else if (name == "--normal-map") {
         if (!isPngPath(value))
-            return std::string(name) + " takes a file name ending in .png, not " + quoted;
-        (name == "--map"         ? options.mapPath
-         : name == "--heightmap" ? options.heightMapPath
-         : name == "--biome-map" ? options.biomeMapPath
-                                 : options.normalMapPath) = value;
+            return "--normal-map takes a file name ending in .png, not " + quoted;
+        options.normalMapPath = value;
+    } else if (name == "--map" || name == "--heightmap" || name == "--biome-map") {
+        if (!isPngPath(value) && !isGeoTiffPath(value))
+            return std::string(name) + " takes a file name ending in .png or .tif, not " + quoted;
+        (name == "--map" ? options.mapPath : name == "--heightmap" ? options.heightMapPath : options.biomeMapPath) =
+            value;
     } else {
         return takeNumber(name, value, quoted, options);
     }
@@ -342,9 +362,9 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
 bool takesValue(std::string_view name)
 {
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
-                              "--heightmap", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
+                              "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers", "--glb-textures", "--normal-map"})
+                              "--rivers", "--like", "--glb-textures", "--normal-map"})
         if (name == known)
             return true;
     return false;
@@ -352,14 +372,14 @@ bool takesValue(std::string_view name)
 
 bool isSwitch(std::string_view name)
 {
-    return name == "--live" || name == "--batch" || name == "--no-window";
+    return name == "--live" || name == "--batch" || name == "--no-window" || name == "--compress";
 }
 
 // Takes switch name into options; the reason it is refused, or nothing.
 std::optional<std::string> takeSwitch(std::string_view name, Options& options)
 {
-    if (name == "--no-window") {
-        options.noWindow = true;
+    if (name == "--no-window" || name == "--compress") {
+        (name == "--compress" ? options.compress : options.noWindow) = true;
         return std::nullopt;
     }
     const char render = name == "--live" ? 'y' : 'n';
@@ -369,11 +389,63 @@ std::optional<std::string> takeSwitch(std::string_view name, Options& options)
     return std::nullopt;
 }
 
+// Takes the options of the settings record in the file at path into
+// options, each unless the command line gave it (given): its own value wins.
+// The reason the file is refused, or nothing.
+std::optional<std::string> takeLike(const std::string& path, const std::vector<std::string_view>& given,
+                                    Options& options)
+{
+    std::string why;
+    const std::optional<std::string> record = readSettingsRecord(path, why);
+    const std::optional<std::vector<std::string>> words = record ? settingsArguments(*record, why) : std::nullopt;
+    if (!words)
+        return "--like takes a file Orbivane saved; " + path + " " + why;
+    const auto isGiven = [&](std::string_view name) {
+        return std::find(given.begin(), given.end(), name) != given.end();
+    };
+    for (std::size_t w = 0; w < words->size(); ++w) {
+        const std::string& name = (*words)[w];
+        if (isSwitch(name)) {
+            if (!isGiven("--live") && !isGiven("--batch"))
+                takeSwitch(name, options);
+            continue;
+        }
+        const std::string& value = (*words)[++w];
+        if (isGiven(name))
+            continue;
+        if (const std::optional<std::string> refused = takeValue(name, value, options))
+            return "--like " + path + ": its settings record is refused: " + *refused;
+    }
+    return std::nullopt;
+}
+
+// Completes options once the command line is read: the settings record
+// --like names, then the checks that no two options name one file and that
+// --compress and --glb-textures have a .glb, and not both. The reason they
+// are refused, or nothing.
+std::optional<std::string> completeOptions(const std::optional<std::string>& likePath,
+                                           const std::vector<std::string_view>& given, Options& options)
+{
+    if (likePath)
+        if (std::optional<std::string> why = takeLike(*likePath, given, options))
+            return why;
+    if (std::string clash = sameFileClash(options); !clash.empty())
+        return clash;
+    if (options.compress && !compressible(options.exportPath))
+        return "--compress needs --export FILE.glb: only a .glb can be compressed";
+    if (options.glbTextureWidth > 0 && !holdsTextures(options.exportPath))
+        return "--glb-textures textures a .glb: it needs --export FILE.glb";
+    if (options.glbTextureWidth > 0 && options.compress)
+        return "--glb-textures and --compress do not go together: a textured .glb is written plain";
+    return std::nullopt;
+}
+
 } // namespace
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     ParsedCommandLine parsed;
+    std::optional<std::string> likePath;
     // The options seen so far: a second --map would silently replace the first.
     std::vector<std::string_view> given;
     for (int i = 1; i < argc; ++i) {
@@ -408,19 +480,26 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostre
                 return refuse(err, std::string(name) + " needs a value");
             value = argv[++i];
         }
-        if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
+        if (name == "--like")
+            likePath = *value;
+        else if (const std::optional<std::string> why = takeValue(name, *value, parsed.options))
             return refuse(err, *why);
     }
-    if (const std::string clash = sameFileClash(parsed.options); !clash.empty())
-        return refuse(err, clash);
-    if (parsed.options.glbTextureWidth > 0 && !holdsTextures(parsed.options.exportPath))
-        return refuse(err, "--glb-textures textures a .glb: it needs --export FILE.glb");
+    if (const std::optional<std::string> why = completeOptions(likePath, given, parsed.options))
+        return refuse(err, *why);
     return parsed;
 }
 
 std::string biomeLegendPath(const std::string& mapPath)
 {
     return mapPath.substr(0, extensionAt(mapPath)) + ".json";
+}
+
+std::string climateMapPath(const std::string& prefix, const char* kind)
+{
+    if (isGeoTiffPath(prefix))
+        return prefix.substr(0, prefix.size() - 4) + "-" + kind + prefix.substr(prefix.size() - 4);
+    return prefix + "-" + kind + ".png";
 }
 
 std::string planetPath(const std::string& path, int planet)

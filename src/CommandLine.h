@@ -22,6 +22,7 @@ struct Options {
     std::string exportPath;            // .ply, .obj or .glb written after each generation; empty: none
     std::string mapPath;               // colour map (.png) written after each generation; empty: none
     std::string heightMapPath;         // 16-bit height map (.png) written after each generation; empty: none
+    std::string demPath;               // elevations in metres (.tif) written after each generation; empty: none
     int mapWidth = MAP_WIDTH_DEFAULT;  // pixels, MAP_WIDTH_MIN to MAP_WIDTH_MAX; the maps are half as high
     std::string cubeFacesPrefix;       // PREFIX-px.png ... PREFIX-nz-colour.png after each generation; empty: none
     int cubeSize = CUBE_SIZE_DEFAULT;  // a cube face's side in pixels, CUBE_SIZE_MIN to CUBE_SIZE_MAX
@@ -37,6 +38,7 @@ struct Options {
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
     std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
+    bool compress = false;             // --export's .glb quantised and meshopt-encoded; only with a .glb
     int glbTextureWidth = 0;           // a .glb's land textured with maps this wide (GLB_TEXTURE_MIN to _MAX); 0: untextured
     std::string normalMapPath;         // normal map (.png) written after each generation; empty: none
 };
@@ -70,3 +72,7 @@ std::string biomeLegendPath(const std::string& mapPath);
 
 // The kinds of climate map, as their file names end: PREFIX-temperature.png.
 constexpr const char* CLIMATE_MAP_NAMES[2] = {"temperature", "rain"};
+
+// The climate map of kind under --climate-maps prefix: PREFIX-KIND.png, or
+// STEM-KIND.tif (a GeoTIFF) for a prefix STEM.tif.
+std::string climateMapPath(const std::string& prefix, const char* kind);

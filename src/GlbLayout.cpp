@@ -1,10 +1,12 @@
 #include "GlbLayout.h"
 
 #include "BiomeLegend.h"
+#include "SettingsRecord.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -60,13 +62,24 @@ void addPicture(GlbLayout& layout, std::uint64_t bytes)
     layout.binBytes += (bytes + 3) / 4 * 4;
 }
 
+// A compressed block's encoded bytes in buffer 0, and how they decode.
+std::string meshoptView(const GlbBlock& b)
+{
+    std::string text = ",\"extensions\":{\"EXT_meshopt_compression\":{\"buffer\":0,\"byteOffset\":";
+    text.append(std::to_string(b.encodedOffset)).append(",\"byteLength\":").append(std::to_string(b.encodedBytes));
+    text.append(",\"byteStride\":").append(std::to_string(b.bytes / std::max<std::uint64_t>(b.count, 1)));
+    text.append(",\"count\":").append(std::to_string(b.count)).append(",\"mode\":\"").append(b.mode);
+    return text + "\"}}";
+}
+
 std::string viewsAndAccessors(const GlbLayout& layout)
 {
     std::string views = "\"bufferViews\":[", accessors = "\"accessors\":[";
     for (std::size_t i = 0; i < layout.blocks.size(); ++i) {
         const GlbBlock& b = layout.blocks[i];
         const char* comma = i ? "," : "";
-        views.append(comma).append("{\"buffer\":0,\"byteOffset\":").append(std::to_string(b.offset));
+        views.append(comma).append(b.mode ? "{\"buffer\":1" : "{\"buffer\":0");
+        views.append(",\"byteOffset\":").append(std::to_string(b.offset));
         views.append(",\"byteLength\":").append(std::to_string(b.bytes));
         if (b.byteStride)
             views.append(",\"byteStride\":").append(std::to_string(b.byteStride));
@@ -74,13 +87,27 @@ std::string viewsAndAccessors(const GlbLayout& layout)
             views.append("}");
             continue;
         }
-        views.append(",\"target\":").append(std::to_string(b.target)).append("}");
+        views.append(",\"target\":").append(std::to_string(b.target));
+        views.append(b.mode ? meshoptView(b) : "").append("}");
         accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
         accessors.append(",\"componentType\":").append(std::to_string(b.componentType));
         accessors.append(",\"count\":").append(std::to_string(b.count));
+        accessors.append(b.normalized ? ",\"normalized\":true" : "");
         accessors.append(",\"type\":\"").append(b.type).append("\"").append(b.bounds).append("}");
     }
     return views + "]," + accessors + "]";
+}
+
+// The buffers, and with compression the extensions every reader needs.
+std::string buffers(const GlbLayout& layout)
+{
+    std::string text = "\"buffers\":[{\"byteLength\":" + std::to_string(layout.binBytes) + "}";
+    if (!layout.compressed)
+        return text + "]";
+    text += ",{\"byteLength\":" + std::to_string(layout.decodedBytes) +
+            ",\"extensions\":{\"EXT_meshopt_compression\":{\"fallback\":true}}}]";
+    const std::string names = "[\"EXT_meshopt_compression\",\"KHR_mesh_quantization\"]";
+    return text + ",\"extensionsUsed\":" + names + ",\"extensionsRequired\":" + names;
 }
 
 // The rivers' mesh: lines over the land's positions; empty without rivers.
@@ -89,7 +116,8 @@ std::string riversMesh(const GlbLayout& layout)
     if (!layout.rivers)
         return {};
     return ",{\"name\":\"rivers\",\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":" +
-           std::to_string(layout.blocks.size() - (layout.textured ? 4 : 1)) + ",\"mode\":1,\"material\":" + std::to_string(layout.sea ? 2 : 1) +
+           std::to_string(layout.blocks.size() - (layout.textured ? 4 : 1)) + ",\"mode\":1,\"material\":" +
+           std::to_string(layout.sea ? 2 : 1) +
            "}]}";
 }
 
@@ -133,7 +161,8 @@ std::string meshesAndMaterials(const GlbLayout& layout)
     const Rgb& water = TERRAIN.shallowSea.colour;
     const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
                                 SEA_ALPHA};
-    const std::string biomes = layout.biomes ? ",\"_BIOME\":" + std::to_string(layout.sea ? 6 : 4) : "";
+    const int seaBlocks = layout.sea ? 2 + layout.seaFaces : 0;
+    const std::string biomes = layout.biomes ? ",\"_BIOME\":" + std::to_string(4 + seaBlocks) : "";
     const std::string colours = layout.textured ? "\"TEXCOORD_0\":2,\"TANGENT\":" +
                                                       std::to_string(layout.blocks.size() - 3)
                                                 : std::string("\"COLOR_0\":2");
@@ -141,7 +170,7 @@ std::string meshesAndMaterials(const GlbLayout& layout)
                        "{\"POSITION\":0,\"NORMAL\":1," + colours + biomes + "},\"indices\":3,\"material\":0}]}";
     if (sea)
         text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
-                "\"indices\":3,\"material\":1}]}";
+                "\"indices\":" + std::string(layout.seaFaces ? "6" : "3") + ",\"material\":1}]}";
     text += riversMesh(layout) + "],\"materials\":[" + landMaterial(layout);
     if (sea)
         text += ",{\"name\":\"sea\",\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
@@ -151,14 +180,17 @@ std::string meshesAndMaterials(const GlbLayout& layout)
 
 std::string sceneAndNodes(const GlbLayout& layout)
 {
-    std::string list = "0", nodes = "{\"name\":\"land\",\"mesh\":0}";
+    std::string list = "0", nodes = "{\"name\":\"land\",\"mesh\":0" + layout.landPlacement + "}";
     int next = 1;
-    for (const auto& [present, name] : {std::pair{layout.sea, "sea"}, std::pair{layout.rivers, "rivers"}}) {
+    // The rivers lie on the land's positions, so they are placed as the land.
+    for (const auto& [present, name, placement] : {std::tuple{layout.sea, "sea", &layout.seaPlacement},
+                                                   std::tuple{layout.rivers, "rivers", &layout.landPlacement}}) {
         if (!present)
             continue;
         // Appended piece by piece: g++ 12 warns wrongly about "," + string.
         list.append(",").append(std::to_string(next));
-        nodes.append(",{\"name\":\"").append(name).append("\",\"mesh\":").append(std::to_string(next)).append("}");
+        nodes.append(",{\"name\":\"").append(name).append("\",\"mesh\":").append(std::to_string(next));
+        nodes.append(*placement).append("}");
         ++next;
     }
     return "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[" + list + "]}],\"nodes\":[" + nodes + "]";
@@ -167,7 +199,7 @@ std::string sceneAndNodes(const GlbLayout& layout)
 // What made the planet, the mode ("batch" or "live") included; a land caught
 // part-way also says how many planes it holds ("applied") and whether its
 // generation was stopped; its size when known, and the legend of the classes
-// the land carries.
+// the land carries; the header comment and the settings record.
 std::string asset(const MeshInfo& info, bool biomes)
 {
     std::string extras = "\"seed\":" + std::to_string(info.seed) + ",\"subdivisions\":" +
@@ -182,12 +214,15 @@ std::string asset(const MeshInfo& info, bool biomes)
         extras += ",\"biomes\":" + biomeLegendJson();
     // headerComment is letters, digits, spaces, commas, points and a colon: no character JSON escapes.
     extras += ",\"comment\":\"" + headerComment(info) + "\"";
+    // The record's words need no escape either (SettingsRecord.h).
+    if (!info.settings.empty())
+        extras.append(",\"").append(SETTINGS_KEYWORD).append("\":\"").append(info.settings).append("\"");
     return "\"asset\":{\"version\":\"2.0\",\"generator\":\"Orbivane\",\"extras\":{" + extras + "}}";
 }
 
 } // namespace
 
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const SeaMesh* sea,
                     bool biomes, std::uint64_t riverIndices, const GlbTexturing* texturing)
 {
     GlbLayout layout;
@@ -197,8 +232,13 @@ GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, c
     add(layout, vertices, FLOAT, texturing ? "VEC2" : "VEC3");
     add(layout, 3 * std::uint64_t(weld.faceCount()), UNSIGNED_INT, "SCALAR");
     if (sea) {
-        add(layout, vertices, FLOAT, "VEC3", boundsOf(*sea));
-        add(layout, vertices, FLOAT, "VEC3");
+        const std::uint64_t seaVertices = sea->weld.vertexCount();
+        add(layout, seaVertices, FLOAT, "VEC3", boundsOf(sea->mesh.positions));
+        add(layout, seaVertices, FLOAT, "VEC3");
+        // A textured land's indices count its seams' copies, which the sea has not.
+        layout.seaFaces = sea->ownFaces || texturing;
+        if (layout.seaFaces)
+            add(layout, 3 * std::uint64_t(sea->weld.faceCount()), UNSIGNED_INT, "SCALAR");
         layout.sea = true;
     }
     if (biomes)
@@ -222,5 +262,45 @@ std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
     std::string json = "{";
     json.append(asset(info, layout.biomes)).append(",").append(sceneAndNodes(layout)).append(",");
     json.append(meshesAndMaterials(layout)).append(",").append(viewsAndAccessors(layout));
-    return json.append(",\"buffers\":[{\"byteLength\":").append(std::to_string(layout.binBytes)).append("}]}");
+    return json.append(",").append(buffers(layout)).append("}");
+}
+
+GlbLayout compressedGlbLayout(GlbLayout plain, const std::vector<GlbEncoding>& encodings)
+{
+    plain.compressed = true;
+    plain.binBytes = plain.decodedBytes = 0;
+    for (std::size_t i = 0; i < plain.blocks.size() && i < encodings.size(); ++i) {
+        GlbBlock& b = plain.blocks[i];
+        const GlbEncoding& e = encodings[i];
+        b.componentType = e.componentType;
+        b.normalized = e.normalized;
+        b.byteStride = e.byteStride;
+        b.mode = e.mode;
+        if (!e.bounds.empty())
+            b.bounds = e.bounds;
+        b.offset = plain.decodedBytes;
+        b.bytes = b.count * std::uint64_t(e.byteStride ? e.byteStride : 4);
+        plain.decodedBytes += b.bytes;
+        b.encodedOffset = plain.binBytes;
+        b.encodedBytes = e.encodedBytes;
+        plain.binBytes += (e.encodedBytes + 3) / 4 * 4;
+    }
+    return plain;
+}
+
+std::string glbPlacement(const float (&translation)[3], float scale)
+{
+    const float scales[3] = {scale, scale, scale};
+    return ",\"translation\":" + vec(translation, 3) + ",\"scale\":" + vec(scales, 3);
+}
+
+std::string glbBounds(const std::int16_t (&low)[3], const std::int16_t (&high)[3])
+{
+    std::string text = ",\"min\":[";
+    for (int k = 0; k < 3; ++k)
+        text.append(k ? "," : "").append(std::to_string(low[k]));
+    text += "],\"max\":[";
+    for (int k = 0; k < 3; ++k)
+        text.append(k ? "," : "").append(std::to_string(high[k]));
+    return text + "]";
 }

@@ -9,33 +9,50 @@
 
 // Where each array lies in a .glb's BIN chunk and the JSON that describes it.
 // Blocks are written in this order, each 4-byte aligned: land POSITION,
-// NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL, then the
-// land's biome classes (_BIOME, one byte a vertex in a 4-byte element, as
-// glTF aligns every vertex attribute's elements), then the rivers' line
-// indices. Buffer view i and accessor i are block i. A textured land
-// (GlbTexturing) has TEXCOORD_0 (float VEC2) in COLOR_0's place, every
-// vertex array over its vertices with the seams' copies, and two more kinds
-// of block at the end: the land's TANGENT (float VEC4), then the colour map
-// and the normal map as PNG files, buffer views without accessors.
+// NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL (and its
+// own indices when its sphere is coarser than the land's, or the land is
+// textured), then the land's biome classes (_BIOME, one byte a vertex in a
+// 4-byte element, as glTF aligns every vertex attribute's elements), then
+// the rivers' line indices. Buffer view i and accessor i are block i. A
+// textured land (GlbTexturing) has TEXCOORD_0 (float VEC2) in COLOR_0's
+// place, the land's vertex arrays over its vertices with the seams' copies
+// (the sea keeps its own), and two more kinds of block at the end: the
+// land's TANGENT (float VEC4), then the colour map and the normal map as PNG
+// files, buffer views without accessors.
 
 struct GlbBlock {
-    std::uint64_t offset;  // bytes from the start of the BIN chunk's data
+    std::uint64_t offset;  // bytes from the start of the BIN chunk's data (compressed: of the decoded buffer)
     std::uint64_t count;   // elements
-    std::uint64_t bytes;
-    int componentType;     // 5126 FLOAT, 5125 UNSIGNED_INT or 5121 UNSIGNED_BYTE; 0: a picture's bytes
+    std::uint64_t bytes;   // compressed: decoded
+    int componentType;     // 5126 FLOAT, 5125 UNSIGNED_INT, 5121 UNSIGNED_BYTE; compressed also 5120 BYTE,
+                           // 5122 SHORT or 5123 UNSIGNED_SHORT; 0: a picture's bytes
     const char* type;      // "VEC2", "VEC3", "VEC4" or "SCALAR"
     int target;            // 34962 vertex attributes or 34963 indices; 0: none (a picture)
     std::string bounds;    // ,"min":[...],"max":[...] for positions; else empty
     int byteStride = 0;    // bytes from one element to the next when padded; 0: packed
+    bool normalized = false; // integers read as -1 to 1 (signed) or 0 to 1 (unsigned)
+    // Compressed: EXT_meshopt_compression's "ATTRIBUTES", "TRIANGLES" or
+    // "INDICES", and where the encoded bytes lie in the BIN chunk.
+    const char* mode = nullptr;
+    std::uint64_t encodedOffset = 0;
+    std::uint64_t encodedBytes = 0;
 };
 
 struct GlbLayout {
     std::vector<GlbBlock> blocks;
     std::uint64_t binBytes = 0;
     bool sea = false;
+    bool seaFaces = false; // the sea has its own indices, the block after its normals
     bool biomes = false; // the land carries _BIOME, the block after the sea's
     bool rivers = false; // a last block of line indices into the land's positions
     bool textured = false; // TEXCOORD_0, TANGENT and the two pictures (GlbTexturing)
+    // Compressed (EXT_meshopt_compression, KHR_mesh_quantization): the
+    // decoded blocks' buffer, which holds no data of its own, and each
+    // node's ,"translation":[...],"scale":[...] from its quantised positions.
+    bool compressed = false;
+    std::uint64_t decodedBytes = 0;
+    std::string landPlacement;
+    std::string seaPlacement;
 };
 
 // What a textured land adds: its vertices with the seams' copies
@@ -51,11 +68,31 @@ struct GlbTexturing {
 // vertex (sea null when there is none), for the positions' bounds; biomes:
 // whether the land's classes go with it; riverIndices, the rivers' line
 // indices (none: no rivers mesh); texturing, when set, the textured land's
-// parts (land and sea then over its vertices).
-GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const std::vector<float>* sea,
+// parts (the land then over its vertices; the sea with its own indices).
+GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const SeaMesh* sea,
                     bool biomes = false, std::uint64_t riverIndices = 0, const GlbTexturing* texturing = nullptr);
+
+// How one block of a layout is stored compressed.
+struct GlbEncoding {
+    int componentType;
+    bool normalized;
+    int byteStride;         // a vertex attribute's decoded element in bytes; 0: indices, 4 bytes each
+    const char* mode;       // "ATTRIBUTES", "TRIANGLES" or "INDICES"
+    std::uint64_t encodedBytes;
+    std::string bounds;     // positions' min and max as quantised; else empty
+};
+
+// plain's blocks as encodings say (one for each, in order), the encoded
+// bytes one after the other in the BIN chunk, each 4-byte aligned.
+GlbLayout compressedGlbLayout(GlbLayout plain, const std::vector<GlbEncoding>& encodings);
+
+// A node's ,"translation":[...],"scale":[s,s,s] (JSON text).
+std::string glbPlacement(const float (&translation)[3], float scale);
+
+// min and max of an accessor of integers (JSON text).
+std::string glbBounds(const std::int16_t (&low)[3], const std::int16_t (&high)[3]);
 
 // The JSON chunk's text (unpadded): asset with extras (with the classes'
 // legend when the land carries them, and the planet's size when known),
-// scene, nodes, meshes, materials, accessors, buffer views and the one buffer.
+// scene, nodes, meshes, materials, accessors, buffer views and the buffers.
 std::string glbJson(const GlbLayout& layout, const MeshInfo& info);

@@ -1,6 +1,7 @@
 #include "GlbWriter.h"
 
 #include "GlbLayout.h"
+#include "MeshCompression.h"
 #include "TextureSeams.h"
 
 #include <bit>
@@ -39,11 +40,19 @@ void writeFloats(SafeFile& out, const float* values, std::size_t count)
     }
 }
 
+// The colour of the vertex at xyz, linear as glTF's are.
+void linearColour(const LandView& land, std::size_t v, const float* xyz, float* linear)
+{
+    const Rgb colour = landColour(land, v, xyz);
+    for (int k = 0; k < 3; ++k)
+        linear[k] = linearFromSrgb(colour[k]);
+}
+
 void writeColours(SafeFile& out, const std::vector<float>& positions, const LandView& land)
 {
     for (std::size_t v = 0; v < positions.size() && !out.failed(); v += 3) {
-        const Rgb colour = landColour(land, v / 3, &positions[v]);
-        const float linear[3] = {linearFromSrgb(colour[0]), linearFromSrgb(colour[1]), linearFromSrgb(colour[2])};
+        float linear[3];
+        linearColour(land, v / 3, &positions[v], linear);
         writeFloats(out, linear, 3);
     }
 }
@@ -66,11 +75,16 @@ void writeIndices(SafeFile& out, const IcosphereWeld& weld)
         writeU32s(out, {faceVertex(weld, f, 0), faceVertex(weld, f, 1), faceVertex(weld, f, 2)});
 }
 
-void writeHeaderAndJson(SafeFile& out, const GlbLayout& layout, const MeshInfo& info)
+// The header, the JSON chunk (padded with spaces) and the BIN chunk's header.
+void writeHead(SafeFile& out, const GlbLayout& layout, const MeshInfo& info)
 {
     std::string json = glbJson(layout, info);
     json.append((4 - json.size() % 4) % 4, ' ');
     const std::uint64_t total = 12 + 8 + json.size() + 8 + layout.binBytes;
+    if (total > UINT32_MAX) {
+        out.fail(EFBIG);
+        return;
+    }
     writeU32s(out, {GLB_MAGIC, 2, std::uint32_t(total), std::uint32_t(json.size()), JSON_CHUNK});
     out.write(json);
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
@@ -119,33 +133,117 @@ void writeTexturedGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
     const TexturedMesh mesh = texturedMesh(land.weld, ground.positions);
     appendCopies(ground.positions, 3, mesh);
     ground.normals = sphereNormals(ground.positions);
-    WeldedMesh sea = land.sea ? weldedSea(land) : WeldedMesh{};
-    appendCopies(sea.positions, 3, mesh);
-    appendCopies(sea.normals, 3, mesh);
+    const SeaMesh sea = land.sea ? weldedSea(land) : SeaMesh{};
     std::vector<Biome> biomes = land.climate ? land.climate->biome : std::vector<Biome>{};
     appendCopies(biomes, 1, mesh);
     const MeshTextures& pictures = *land.textures;
     const GlbTexturing texturing{mesh.vertexCount(), pictures.colourPng.size(), pictures.normalPng.size()};
-    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr,
+    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr,
                                        land.climate != nullptr, land.rivers ? land.rivers->size() : 0, &texturing);
     if (layout.binBytes + MAX_JSON_BYTES > UINT32_MAX) {
         out.fail(EFBIG);
         return;
     }
-    writeHeaderAndJson(out, layout, info);
+    writeHead(out, layout, info);
     writeFloats(out, ground.positions.data(), ground.positions.size());
     writeFloats(out, ground.normals.data(), ground.normals.size());
     writeFloats(out, mesh.uv.data(), mesh.uv.size());
     for (std::size_t i = 0; i < mesh.indices.size() && !out.failed(); i += 3)
         writeU32s(out, {mesh.indices[i], mesh.indices[i + 1], mesh.indices[i + 2]});
-    writeFloats(out, sea.positions.data(), sea.positions.size());
-    writeFloats(out, sea.normals.data(), sea.normals.size());
+    writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
+    writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
+    if (land.sea)
+        writeIndices(out, sea.weld);
     writeBiomes(out, biomes);
     writeRivers(out, land);
     const std::vector<float> tangents = eastTangents(mesh.uv);
     writeFloats(out, tangents.data(), tangents.size());
     writePicture(out, pictures.colourPng);
     writePicture(out, pictures.normalPng);
+}
+
+// A compressed .glb's blocks in the layout's order: how each is stored, its
+// encoded bytes, and where the land's and the sea's nodes place them.
+struct CompressedBlocks {
+    std::vector<GlbEncoding> encodings;
+    std::vector<std::vector<unsigned char>> bytes;
+    std::string landPlacement;
+    std::string seaPlacement;
+};
+
+constexpr int BYTE = 5120, UNSIGNED_BYTE = 5121, SHORT = 5122, UNSIGNED_SHORT = 5123, UNSIGNED_INT = 5125;
+
+void addVertices(CompressedBlocks& blocks, const void* data, std::size_t count, int stride, int componentType,
+                 bool normalized, std::string bounds = {})
+{
+    blocks.bytes.push_back(encodeVertices(data, count, std::size_t(stride)));
+    blocks.encodings.push_back(
+        {componentType, normalized, stride, "ATTRIBUTES", blocks.bytes.back().size(), std::move(bounds)});
+}
+
+void addIndices(CompressedBlocks& blocks, std::vector<unsigned char> bytes, const char* mode)
+{
+    blocks.encodings.push_back({UNSIGNED_INT, false, 0, mode, bytes.size(), {}});
+    blocks.bytes.push_back(std::move(bytes));
+}
+
+// A mesh's positions (normalised shorts) and normals (normalised bytes); the
+// placement of its node.
+std::string addSurface(CompressedBlocks& blocks, const WeldedMesh& mesh)
+{
+    const QuantisedPositions q = quantisePositions(mesh.positions);
+    const std::size_t count = mesh.positions.size() / 3;
+    addVertices(blocks, q.xyzw.data(), count, 8, SHORT, true, glbBounds(q.low, q.high));
+    const std::vector<std::int8_t> normals = quantiseNormals(mesh.normals);
+    addVertices(blocks, normals.data(), count, 4, BYTE, true);
+    return glbPlacement(q.translation, q.scale);
+}
+
+std::vector<unsigned char> encodedFaces(const IcosphereWeld& weld)
+{
+    std::vector<std::uint32_t> indices(3 * weld.faceCount());
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = faceVertex(weld, i / 3, int(i % 3));
+    return encodeTriangles(indices, weld.vertexCount());
+}
+
+CompressedBlocks compressedBlocks(const LandView& land, const WeldedMesh& ground, const SeaMesh* sea)
+{
+    CompressedBlocks blocks;
+    const std::size_t vertices = land.weld.vertexCount();
+    blocks.landPlacement = addSurface(blocks, ground);
+    std::vector<float> linear(ground.positions.size());
+    for (std::size_t v = 0; v < vertices; ++v)
+        linearColour(land, v, &ground.positions[3 * v], &linear[3 * v]);
+    addVertices(blocks, quantiseColours(linear).data(), vertices, 8, UNSIGNED_SHORT, true);
+    addIndices(blocks, encodedFaces(land.weld), "TRIANGLES");
+    if (sea) {
+        blocks.seaPlacement = addSurface(blocks, sea->mesh);
+        if (sea->ownFaces)
+            addIndices(blocks, encodedFaces(sea->weld), "TRIANGLES");
+    }
+    if (land.climate) {
+        std::vector<std::uint8_t> biomes(4 * vertices, 0);
+        for (std::size_t v = 0; v < vertices; ++v)
+            biomes[4 * v] = static_cast<std::uint8_t>(land.climate->biome[v]);
+        addVertices(blocks, biomes.data(), vertices, 4, UNSIGNED_BYTE, false);
+    }
+    if (land.rivers && !land.rivers->empty())
+        addIndices(blocks, encodeIndices(*land.rivers, vertices), "INDICES");
+    return blocks;
+}
+
+void writeCompressed(SafeFile& out, const CompressedBlocks& blocks, const GlbLayout& plain, const MeshInfo& info)
+{
+    GlbLayout layout = compressedGlbLayout(plain, blocks.encodings);
+    layout.landPlacement = blocks.landPlacement;
+    layout.seaPlacement = blocks.seaPlacement;
+    writeHead(out, layout, info);
+    const char zeros[4] = {};
+    for (const std::vector<unsigned char>& bytes : blocks.bytes) {
+        out.write(bytes.data(), bytes.size());
+        out.write(zeros, (4 - bytes.size() % 4) % 4);
+    }
 }
 
 } // namespace
@@ -165,16 +263,22 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
         return;
     }
     const WeldedMesh ground = weldedLand(land);
-    const WeldedMesh sea = land.sea ? weldedSea(land) : WeldedMesh{};
-    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea.positions : nullptr,
-                                       land.climate != nullptr, riverIndices);
-    writeHeaderAndJson(out, layout, info);
+    const SeaMesh sea = land.sea ? weldedSea(land) : SeaMesh{};
+    const GlbLayout layout =
+        glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr, land.climate != nullptr, riverIndices);
+    if (land.compress) {
+        writeCompressed(out, compressedBlocks(land, ground, land.sea ? &sea : nullptr), layout, info);
+        return;
+    }
+    writeHead(out, layout, info);
     writeFloats(out, ground.positions.data(), ground.positions.size());
     writeFloats(out, ground.normals.data(), ground.normals.size());
     writeColours(out, ground.positions, land);
     writeIndices(out, land.weld);
-    writeFloats(out, sea.positions.data(), sea.positions.size());
-    writeFloats(out, sea.normals.data(), sea.normals.size());
+    writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
+    writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
+    if (sea.ownFaces)
+        writeIndices(out, sea.weld);
     if (land.climate)
         writeBiomes(out, land.climate->biome);
     writeRivers(out, land);

@@ -84,6 +84,11 @@ bool holdsTextures(const std::string& path)
     return writerFor(path) == writeGlb;
 }
 
+bool compressible(const std::string& path)
+{
+    return writerFor(path) == writeGlb;
+}
+
 bool isExportPath(const std::string& path)
 {
     return writerFor(path) != nullptr;

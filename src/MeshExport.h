@@ -21,6 +21,9 @@ bool holdsLines(const std::string& path);
 
 // True when path's format can carry textures (".glb", GlbWriter.h).
 bool holdsTextures(const std::string& path);
+// True when path's format can be written compressed (".glb"; LandView's
+// compress).
+bool compressible(const std::string& path);
 
 // True when the file name of path ends in ".ply", ".obj" or ".glb", in any
 // case. A name that is only the extension, such as ".ply", is a hidden file

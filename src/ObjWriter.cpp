@@ -38,6 +38,8 @@ void writeObj(SafeFile& out, const LandView& land, const MeshInfo& info)
     const IcosphereWeld& weld = land.weld;
     const WeldedMesh mesh = weldedLand(land);
     out.write("# " + headerComment(info) + "\n");
+    if (!info.settings.empty())
+        out.write("# " + info.settings + "\n");
     for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v) {
         const float* p = &mesh.positions[3 * v];
         const Rgb colour = landColour(land, v, p);

@@ -88,6 +88,7 @@ public:
     bool shapeSettled = false;     // its sea level is set: the generation has ended
     double radiusKm = 6371.0;      // the sea's radius, km (--radius-km)
     double highestMetres = 8000.0; // where its highest land stands, m (--highest)
+    std::optional<double> landPercent; // --land its sea was set by, 0 to 100; nothing: the sea at radius 1
     // The climate of its final land, made once when first asked for (PlanetClimate.h).
     std::mutex climateMutex;
     std::shared_ptr<const PlanetClimate> climate;

@@ -120,7 +120,7 @@ void PlanetBuffers::takeClimate()
 {
     if (!climateWorker)
         return;
-    if (climateWorker->takeFailure()) {
+    if (climateWorker->failed()) {
         ORB_LOG(Error, "Not enough memory for the planet's climate; the land is shown by its heights.");
         climateWorker.reset();
         return;

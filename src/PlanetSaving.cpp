@@ -4,7 +4,9 @@
 #include "ClimateMaps.h"
 #include "CommandLine.h"
 #include "CubeFaces.h"
+#include "ElevationMap.h"
 #include "Failure.h"
+#include "GeoTiff.h"
 #include "LandSnapshot.h"
 #include "Landscape.h"
 #include "LogManager.h"
@@ -13,6 +15,7 @@
 #include "PlanetClimate.h"
 #include "ColourMap.h"
 #include "SaveSet.h"
+#include "SettingsRecord.h"
 #include "Screenshot.h"
 #include "LandNormals.h"
 #include "NormalMap.h"
@@ -22,6 +25,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -37,7 +41,8 @@ AskedFiles run;
 
 bool mapsAsked(const Options& options)
 {
-    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.normalMapPath.empty();
+    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.normalMapPath.empty() ||
+           !options.demPath.empty();
 }
 
 // The cube faces count as one file: all eighteen are written or the save
@@ -46,7 +51,7 @@ std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
            !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
-           !options.riversPath.empty() + !options.normalMapPath.empty();
+           !options.riversPath.empty() + !options.normalMapPath.empty() + !options.demPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -56,21 +61,37 @@ struct MapOutcome {
     std::string text;
 };
 
-// Writes one map with its world file and coordinate system beside it, and
-// any extra files that belong to it (a legend), all as one set; what names
-// the map in the messages.
+// A map into file: a GeoTIFF for a name ending in .tif (which holds what a
+// PNG keeps beside it), else a PNG; a DEM is only ever a GeoTIFF.
 template <typename Picture>
-MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std::string& comment,
+bool encodeMap(SafeFile& file, const Picture& picture, const PngTexts& texts, const MapMetadata& metadata,
+               bool geoTiff, std::string& error)
+{
+    if constexpr (std::is_same_v<Picture, FloatImage>)
+        return encodeGeoTiff(file, picture, texts, metadata, error);
+    else
+        return geoTiff ? encodeGeoTiff(file, picture, texts, metadata, error)
+                       : encodePng(file, picture, texts, error, PngCompression::Fast);
+}
+
+// Writes one map, a PNG with its world file and coordinate system beside it
+// or a GeoTIFF alone, and any extra files that belong to it (a legend), all
+// as one set; what names the map in the messages.
+template <typename Picture>
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
 {
     std::string error;
+    const bool geoTiff = isGeoTiffPath(target.isNumbered ? target.suffix : target.path);
     SafeFile map(target);
-    if (!encodePng(map, picture, comment, error, PngCompression::Fast))
+    if (!encodeMap(map, picture, texts, metadata, geoTiff, error))
         return {false, "Could not save the " + what + " " + target.name() + ": " + error};
     SaveSet set;
     set.add(map);
     std::vector<std::unique_ptr<SafeFile>> sidecars;
-    std::vector<Sidecar> beside = sidecarsOf(target, picture.width, picture.height, metadata);
+    std::vector<Sidecar> beside;
+    if (!geoTiff)
+        beside = sidecarsOf(target, picture.width, picture.height, metadata);
     beside.insert(beside.end(), extra.begin(), extra.end());
     for (const Sidecar& sidecar : beside) {
         sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
@@ -95,11 +116,11 @@ MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const std:
 // without the memory to be made or written fails alone: the other map of the
 // pair is still saved.
 template <typename MakePicture>
-MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const std::string& comment,
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata)
 {
     try {
-        return placeMap(make(), target, comment, what, metadata);
+        return placeMap(make(), target, texts, what, metadata);
     } catch (const std::bad_alloc&) {
         return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
     }
@@ -160,8 +181,9 @@ Image colourPictureOf(const HeightGrid& grid, const LandRadii& radii, const std:
 // The maps of one snapshot of the land. The colour map is made and written on
 // a second thread while this one does the height map, except for a numbered
 // pair, whose height map must wait for the number the colour map takes; the
-// outcomes are logged in a fixed order afterwards. Returns how many of the
-// maps asked for were written.
+// outcomes are logged in a fixed order afterwards. The DEM and the normal map
+// (numbered as the colour map) come last, from the same grid. Returns how
+// many of the maps asked for were written.
 int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     const LandSnapshot land(planet);
@@ -169,21 +191,22 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
                                            : buildHeightGrid(radii, width);
     const MeshInfo info = meshInfoOf(planet, land);
-    const std::string header = headerComment(info);
+    const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    const PhysicalScale scale = physicalScaleOf(planet, land);
     std::vector<float> channels;
     if (targets.colour && needsClimate(view))
         channels = viewVertexChannels(climateOf(planet, land)->climate, view);
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] {
         colour = writeMap(
-            [&] { return colourPictureOf(grid, radii, channels, planet.shape.seaRadius); }, *targets.colour, header,
-            "map", metadata);
+            [&] { return colourPictureOf(grid, radii, channels, planet.shape.seaRadius); }, *targets.colour,
+            {header, settings}, "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
-                          heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), "height map",
-                          metadata);
+                          {heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), settings},
+                          "height map", {metadata.radiusMetres, heightMapBand(grid, scale)});
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
         writeColour();
@@ -196,27 +219,30 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
             writeHeight(*targets.height);
         helper.join();
     }
-    const int colourWritten = targets.colour && logged(colour, "map", planet);
-    const int heightWritten = targets.height && logged(height, "height map", planet);
-    if (!targets.normal)
-        return colourWritten + heightWritten;
-    const SaveTarget normalTarget =
-        targets.colour && colour->written ? sameNumberAs(*targets.normal, *targets.colour, colour->text) : *targets.normal;
-    const MapOutcome normal = writeMap([&] { return normalMapOf(grid, planet.shape); }, normalTarget, header,
-                                       "normal map", metadata);
-    return colourWritten + heightWritten + int(logged(normal, "normal map", planet));
+    std::optional<MapOutcome> dem, normal;
+    if (targets.dem)
+        dem = writeMap([&] { return elevationMapOf(grid, scale); }, *targets.dem, PngTexts{header, settings}, "DEM",
+                       {metadata.radiusMetres, ELEVATION_BAND});
+    if (targets.normal)
+        normal = writeMap([&] { return normalMapOf(grid, planet.shape); },
+                          colour && colour->written ? sameNumberAs(*targets.normal, *targets.colour, colour->text)
+                                                    : *targets.normal,
+                          {header, settings}, "normal map", metadata);
+    return int(targets.colour && logged(colour, "map", planet)) +
+           int(targets.height && logged(height, "height map", planet)) +
+           int(targets.dem && logged(dem, "DEM", planet)) + int(targets.normal && logged(normal, "normal map", planet));
 }
 
 // Writes one cube face picture into a new member of faces; false (logged)
 // when it could not be.
 template <typename Picture>
-bool writeFace(const Picture& picture, const SaveTarget& target, const std::string& comment,
+bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                std::vector<std::unique_ptr<SafeFile>>& faces, SaveSet& set)
 {
     std::string error;
     faces.push_back(std::make_unique<SafeFile>(target));
     set.add(*faces.back());
-    if (encodePng(*faces.back(), picture, comment, error, PngCompression::Fast))
+    if (encodePng(*faces.back(), picture, texts, error, PngCompression::Fast))
         return true;
     ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", target.name().c_str(),
             error.c_str());
@@ -238,8 +264,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         return channels.empty() ? cubeColourFace(radii, face, size, sea, &water)
                                 : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
     };
-    const std::string header = headerComment(meshInfoOf(planet, snapshot));
-    const std::string heightComment = heightMapComment(header, land.minRadius, land.maxRadius, planet.shape);
+    const MeshInfo info = meshInfoOf(planet, snapshot);
+    const PngTexts colourTexts{headerComment(info), settingsRecordOf(planet, info, view)};
+    const PngTexts heightTexts{
+        heightMapComment(colourTexts.comment, land.minRadius, land.maxRadius, planet.shape), colourTexts.settings};
     std::vector<std::unique_ptr<SafeFile>> faces;
     SaveSet set;
     for (int face = 0; face < CUBE_FACES; ++face) {
@@ -247,10 +275,10 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         const std::vector<float> radii = cubeFaceRadii(land, face, size);
         const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
-                       heightComment, faces, set) ||
-            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), header, faces, set) ||
-            !writeFace(cubeNormalFace(radii, face, size, planet.shape), targetFor(name + "-normal.png"), header, faces,
-                       set))
+                       heightTexts, faces, set) ||
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set) ||
+            !writeFace(cubeNormalFace(radii, face, size, planet.shape), targetFor(name + "-normal.png"), colourTexts,
+                       faces, set))
             return false;
     }
     if (!set.commit()) {
@@ -270,18 +298,18 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
 // The colour map and the normal map of land, a snapshot of planet's, width
 // pixels wide, the colours showing view, as PNG files. Throws std::bad_alloc
 // when they cannot be made.
-MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, ClimateView view)
+MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, ClimateView view,
+                        const PngTexts& texts)
 {
     const LandRadii radii(planet, land);
     const HeightGrid grid = buildHeightGrid(planet, land, width, freshWaterOf(planet, land));
     std::vector<float> channels;
     if (needsClimate(view))
         channels = viewVertexChannels(climateOf(planet, land)->climate, view);
-    const std::string header = headerComment(meshInfoOf(planet, land));
     MeshTextures textures;
-    if (!encodePngBytes(colourPictureOf(grid, radii, channels, planet.shape.seaRadius), header, textures.colourPng,
+    if (!encodePngBytes(colourPictureOf(grid, radii, channels, planet.shape.seaRadius), texts, textures.colourPng,
                         PngCompression::Fast) ||
-        !encodePngBytes(normalMapOf(grid, planet.shape), header, textures.normalPng, PngCompression::Fast))
+        !encodePngBytes(normalMapOf(grid, planet.shape), texts, textures.normalPng, PngCompression::Fast))
         throw std::bad_alloc();
     return textures;
 }
@@ -304,11 +332,11 @@ bool carriesBiomes(std::string name)
 // carries them (a .glb); null otherwise, or when they could not be made
 // (logged: the land is then exported without them).
 const MeshTextures* texturesFor(Planet& planet, const LandSnapshot& land, const SaveTarget& target, int width,
-                                ClimateView view, MeshTextures& textures)
+                                ClimateView view, const PngTexts& texts, MeshTextures& textures)
 {
     if (width <= 0 || !holdsTextures(target.name()))
         return nullptr;
-    const bool made = runAtBoundary([&] { textures = texturesOf(planet, land, width, view); },
+    const bool made = runAtBoundary([&] { textures = texturesOf(planet, land, width, view, texts); },
                                     {"Not enough memory for the textures of the planet; it is exported without them.",
                                      "Could not start the thread that makes the textures"});
     return made ? &textures : nullptr;
@@ -316,11 +344,11 @@ const MeshTextures* texturesFor(Planet& planet, const LandSnapshot& land, const 
 
 // The biome map at path with its legend beside it (path's FILE.json); false
 // (logged) when either is not written.
-bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::string& header,
+bool writeBiomeMap(const IndexedImage& map, const std::string& path, const PngTexts& texts,
                    const MapMetadata& metadata, const Planet& planet)
 {
     const Sidecar legend{SaveTarget::replacing(biomeLegendPath(path)), biomeLegendJson(2) + "\n"};
-    if (!logged(placeMap(map, SaveTarget::replacing(path), header, "biome map", metadata, {legend}), "biome map", planet))
+    if (!logged(placeMap(map, SaveTarget::replacing(path), texts, "biome map", metadata, {legend}), "biome map", planet))
         return false;
     ORB_LOG(Info, "Planet (%s): biome legend saved to %s", planetLabel(planet).c_str(), legend.target.path.c_str());
     return true;
@@ -329,7 +357,7 @@ bool writeBiomeMap(const IndexedImage& map, const std::string& path, const std::
 // Both climate maps of prefix, the planet-th planet's; stops at the first
 // that is not written.
 bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
-                      int width, const std::string& header, MapMetadata metadata, const Planet& planet)
+                      int width, const PngTexts& texts, MapMetadata metadata, const Planet& planet)
 {
     for (const char* kind : CLIMATE_MAP_NAMES) {
         const bool temperature = std::string(kind) == "temperature";
@@ -337,8 +365,8 @@ bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std:
         const std::string what = std::string(kind) + " map";
         const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
         const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
-        const SaveTarget target = SaveTarget::replacing(planetPath(prefix + "-" + kind + ".png", number));
-        if (!logged(placeMap(map, target, header, what, metadata), what.c_str(), planet))
+        const SaveTarget target = SaveTarget::replacing(planetPath(climateMapPath(prefix, kind), number));
+        if (!logged(placeMap(map, target, texts, what, metadata), what.c_str(), planet))
             return false;
     }
     return true;
@@ -352,15 +380,15 @@ std::size_t writeClimateFiles(Planet& planet, const Options& options, int number
     const LandRadii radii(planet, land);
     const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, land);
     const MeshInfo info = meshInfoOf(planet, land);
-    const std::string header = headerComment(info);
+    const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
     const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
     std::size_t written = 0;
     if (!options.biomeMapPath.empty())
         written += writeBiomeMap(biomeMapOf(radii, options.mapWidth, climate->climate.biome),
-                                 planetPath(options.biomeMapPath, number), header, metadata, planet);
+                                 planetPath(options.biomeMapPath, number), texts, metadata, planet);
     if (!options.climateMapsPrefix.empty())
         written += writeClimateMaps(radii, climate->climate, options.climateMapsPrefix, number, options.mapWidth,
-                                    header, metadata, planet);
+                                    texts, metadata, planet);
     return written;
 }
 
@@ -382,6 +410,23 @@ int saveMapsCounted(Planet& planet, const MapTargets& targets, int width, Climat
     return written;
 }
 } // namespace
+
+std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, ClimateView view)
+{
+    PlanetSettings settings;
+    settings.seed = planet.seed;
+    settings.subdivisions = planet.subdivisions;
+    // A live land caught part-way is the whole live land of the planes it holds.
+    settings.iterations = info.applied >= 0 && info.applied < info.iterations ? info.applied : info.iterations;
+    settings.live = planet.liveJob != nullptr;
+    settings.landPercent = planet.landPercent;
+    settings.relief = planet.shape.relief;
+    settings.radiusKm = planet.radiusKm;
+    settings.highestMetres = planet.highestMetres;
+    settings.view = view;
+    settings.erosionSteps = planet.erosionSteps;
+    return settingsRecord(settings);
+}
 
 MeshInfo meshInfoOf(const Planet& planet)
 {
@@ -413,7 +458,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     return info;
 }
 
-bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, int textureWidth)
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, ExportForm form)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
@@ -421,6 +466,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
                   planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
     land.view = view;
+    land.compress = form.compress;
     std::shared_ptr<const PlanetClimate> climate;
     if (needsClimate(view) || carriesBiomes(target.name())) {
         try {
@@ -438,9 +484,12 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
                                           "Could not find the rivers of the planet"});
         land.rivers = found && !rivers.empty() ? &rivers : nullptr;
     }
+    MeshInfo info = meshInfoOf(planet, snapshot);
+    info.settings = settingsRecordOf(planet, info, land.view);
     MeshTextures textures;
-    land.textures = texturesFor(planet, snapshot, target, textureWidth, land.view, textures);
-    if (!exportMesh(target, land, meshInfoOf(planet, snapshot), error, &written)) {
+    land.textures =
+        texturesFor(planet, snapshot, target, form.textureWidth, land.view, {headerComment(info), info.settings}, textures);
+    if (!exportMesh(target, land, info, error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
@@ -451,7 +500,8 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     return saveMapsCounted(planet, targets, width, view) ==
-           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.normal.has_value());
+           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.normal.has_value()) +
+               int(targets.dem.has_value());
 }
 
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
@@ -463,7 +513,7 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, 
     return ran && written;
 }
 
-bool saveRiversOf(Planet& planet, const SaveTarget& target)
+bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view)
 {
     std::string error, written;
     bool saved = false;
@@ -471,8 +521,9 @@ bool saveRiversOf(Planet& planet, const SaveTarget& target)
         [&] {
             const LandSnapshot snapshot(planet);
             const LandWater water = waterOf(planet, snapshot);
-            saved = writeRiverFile(target, water, planet.weld, headerComment(meshInfoOf(planet, snapshot)), error,
-                                   &written);
+            const MeshInfo info = meshInfoOf(planet, snapshot);
+            saved = writeRiverFile(target, water, planet.weld, headerComment(info), settingsRecordOf(planet, info, view),
+                                   error, &written);
         },
         {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
     if (!ran)
@@ -505,7 +556,7 @@ void saveAskedFiles(Planet& planet, const Options& options)
     if (!options.exportPath.empty())
         run.written +=
             exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
-                           options.glbTextureWidth);
+                           {options.compress, options.glbTextureWidth});
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())
@@ -514,10 +565,13 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
         if (!options.normalMapPath.empty())
             targets.normal = SaveTarget::replacing(planetPath(options.normalMapPath, number));
+        if (!options.demPath.empty())
+            targets.dem = SaveTarget::replacing(planetPath(options.demPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.riversPath.empty())
-        run.written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)));
+        run.written +=
+            saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)), options.view);
     if (!options.cubeFacesPrefix.empty())
         run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));

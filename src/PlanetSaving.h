@@ -16,6 +16,11 @@ struct Options;
 // the mesh and the maps. Every outcome is logged; the files themselves are
 // written by one small writer per format beside this module.
 
+// The settings record (SettingsRecord.h) of planet as info says its saved
+// land stands (a live land caught part-way: the planes it holds), its saved
+// colours showing view: every file saved from it carries it.
+std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, ClimateView view);
+
 // What made a planet and how much of it the land holds now: seed, counts, and
 // the planes applied so far with whether its generation was stopped.
 MeshInfo meshInfoOf(const Planet& planet);
@@ -23,19 +28,28 @@ MeshInfo meshInfoOf(const Planet& planet);
 // The same for land, a snapshot of planet's: the planes that land holds.
 MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
 
+// How an export is written beyond its format.
+struct ExportForm {
+    bool compress = false; // quantised and meshopt-encoded, when the format can be (LandView)
+    // Above 0: a .glb's land textured with the colour map and the normal map
+    // this many pixels wide (the pixels --map and --normal-map would write);
+    // a textured .glb is written plain, whatever compress says.
+    int textureWidth = 0;
+};
+
 // Writes planet to target as its land stands at the end of the plane under
 // way (a live generation goes on meanwhile), its vertex colours showing
-// view (a .glb carries the biome classes in every view); logs the outcome.
-// textureWidth, when above 0, textures a .glb's land with the colour map and
-// the normal map that wide (the pixels --map and --normal-map would write).
+// view (a .glb carries the biome classes in every view), in form; logs the
+// outcome.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
-                    int textureWidth = 0);
+                    ExportForm form = {});
 
 // Where the maps of a planet go; an empty one is not made.
 struct MapTargets {
     std::optional<SaveTarget> colour;
     std::optional<SaveTarget> height;
     std::optional<SaveTarget> normal = std::nullopt; // NormalMap.h
+    std::optional<SaveTarget> dem = std::nullopt;    // elevations in metres, a GeoTIFF
 };
 
 // Makes the maps of planet, width pixels wide, from its land at the end of
@@ -57,13 +71,14 @@ bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
                      ClimateView view = ClimateView::Heights);
 
 // Writes the rivers, lakes and coasts of planet (RiverFile.h) to target from
-// its land at the end of the plane under way; logs the outcome.
-bool saveRiversOf(Planet& planet, const SaveTarget& target);
+// its land at the end of the plane under way, its settings record naming
+// view; logs the outcome.
+bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view);
 
 // Whether options ask for any file to be written after each generation.
 bool savesAsked(const Options& options);
 
-// Counts the files options ask for (--export, --map, --heightmap, --rivers,
+// Counts the files options ask for (--export, --map, --heightmap, --dem, --rivers,
 // and the cube faces, the biome map with its legend and the climate maps
 // each as one) as asked and not written: a planet that could not be made
 // owes them.

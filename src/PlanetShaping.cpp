@@ -73,8 +73,11 @@ void settleShape(Planet& planet, const Options& options)
         return;
     planet.shapeSettled = true;
     const bool erode = options.erosionSteps > 0;
-    if (options.landPercent && !setSeaLevel(planet, *options.landPercent / 100.0, erode))
-        return;
+    if (options.landPercent) {
+        if (!setSeaLevel(planet, *options.landPercent / 100.0, erode))
+            return;
+        planet.landPercent = options.landPercent;
+    }
     if (!erode)
         return;
     erodePlanet(planet, options.erosionSteps);

@@ -9,7 +9,8 @@ constexpr std::size_t VERTEX_BYTES = 27;
 
 std::string plyHeader(const IcosphereWeld& weld, const MeshInfo& info)
 {
-    return "ply\nformat binary_little_endian 1.0\ncomment " + headerComment(info) + "\nelement vertex " +
+    const std::string settings = info.settings.empty() ? std::string() : "\ncomment " + info.settings;
+    return "ply\nformat binary_little_endian 1.0\ncomment " + headerComment(info) + settings + "\nelement vertex " +
            std::to_string(weld.vertexCount()) +
            "\nproperty float x\nproperty float y\nproperty float z"
            "\nproperty float nx\nproperty float ny\nproperty float nz"

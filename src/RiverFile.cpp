@@ -1,6 +1,7 @@
 #include "RiverFile.h"
 
 #include "Outlines.h"
+#include "SettingsRecord.h"
 
 #include <cctype>
 #include <cmath>
@@ -102,21 +103,28 @@ void addCoasts(const LandWater& water, const IcosphereWeld& weld, Features& feat
 
 } // namespace
 
-std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header)
+std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header,
+                         const std::string& settings)
 {
     Features features;
     addRivers(water, features);
     addLakes(water, weld, features);
     addCoasts(water, weld, features);
-    // The collection's members around the features' text, in dump's own order.
-    const std::string head = json{{"description", header}}.dump();
+    // The collection's members around the features' text, in dump's own
+    // order but for the settings record, which comes before the features so
+    // that a reader finds it at the start of a long file.
+    json members{{"description", header}};
+    if (!settings.empty())
+        members[std::string(SETTINGS_KEYWORD)] = settings;
+    const std::string head = members.dump();
     return head.substr(0, head.size() - 1) + ",\"features\":[" + features.text + "],\"type\":\"FeatureCollection\"}\n";
 }
 
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
-                    const std::string& header, std::string& error, std::string* written)
+                    const std::string& header, const std::string& settings, std::string& error,
+                    std::string* written)
 {
-    const std::string text = riverGeoJson(water, weld, header);
+    const std::string text = riverGeoJson(water, weld, header, settings);
     SafeFile out(target);
     out.write(text);
     if (!out.commit()) {

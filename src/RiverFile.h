@@ -16,16 +16,19 @@
 //    and "inflow";
 //  - each coastline a Polygon with the land on its left (counter-clockwise
 //    round an island).
-// The collection's "description" is the planet's header comment.
+// The collection's "description" is the planet's header comment, and its
+// "orbivane-settings" member the settings record (SettingsRecord.h).
 
-// The document of water, with header as its description. Throws
-// std::bad_alloc.
-std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header);
+// The document of water, with header as its description and settings as its
+// record (left out when empty). Throws std::bad_alloc.
+std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, const std::string& header,
+                         const std::string& settings);
 
 // Writes the document through SafeFile; false with the reason in error when
 // it cannot be written. written gets the file's name.
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
-                    const std::string& header, std::string& error, std::string* written = nullptr);
+                    const std::string& header, const std::string& settings, std::string& error,
+                    std::string* written = nullptr);
 
 // True when the file name of path ends in ".geojson" (any case) after a name.
 bool isGeoJsonPath(const std::string& path);

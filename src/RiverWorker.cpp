@@ -4,62 +4,28 @@
 #include "Planet.h"
 #include "VertexNeighbours.h"
 
-#include <new>
-#include <utility>
+namespace {
 
-RiverWorker::RiverWorker(Planet& planet, const WorldShape& shape) : planet(planet), shape(shape)
+std::optional<RiverGeometry> riversOf(Planet& planet, const WorldShape& shape, const std::atomic<bool>& stopping)
 {
-    thread.start([this] { run(); });
-}
-
-RiverWorker::~RiverWorker()
-{
-    stopping.store(true);
-    thread.join();
-}
-
-std::optional<RiverGeometry> RiverWorker::take()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return std::exchange(made, std::nullopt);
-}
-
-std::optional<RiverGeometry> RiverWorker::waitAndTake()
-{
-    std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [this] { return finished; });
-    return std::exchange(made, std::nullopt);
-}
-
-bool RiverWorker::failed()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return outOfMemory;
-}
-
-void RiverWorker::run()
-{
-    std::optional<RiverGeometry> geometry;
-    bool memoryRanOut = false;
-    try {
-        std::vector<float> positions;
-        {
-            std::lock_guard<std::mutex> landLock(planet.mutex);
-            gatherWelded(planet.weld, planet.vertices.data(), positions);
-        }
-        const VertexNeighbours neighbours = vertexNeighbours(planet.weld);
-        if (!stopping.load()) {
-            const Drainage drainage = drainLand({planet.weld, neighbours, positions.data(), shape.seaRadius});
-            if (!stopping.load())
-                geometry = riverGeometry(drainage, findRivers(drainage, riverThreshold(drainage.vertexCount())),
-                                         planet.weld, positions.data(), shape);
-        }
-    } catch (const std::bad_alloc&) {
-        memoryRanOut = true;
+    std::vector<float> positions;
+    {
+        std::lock_guard<std::mutex> landLock(planet.mutex);
+        gatherWelded(planet.weld, planet.vertices.data(), positions);
     }
-    std::lock_guard<std::mutex> lock(mutex);
-    made = std::move(geometry);
-    outOfMemory = memoryRanOut;
-    finished = true;
-    ended.notify_all();
+    const VertexNeighbours neighbours = vertexNeighbours(planet.weld);
+    if (stopping.load())
+        return std::nullopt;
+    const Drainage drainage = drainLand({planet.weld, neighbours, positions.data(), shape.seaRadius});
+    if (stopping.load())
+        return std::nullopt;
+    return riverGeometry(drainage, findRivers(drainage, riverThreshold(drainage.vertexCount())), planet.weld,
+                         positions.data(), shape);
+}
+
+} // namespace
+
+RiverWorker::RiverWorker(Planet& planet, const WorldShape& shape)
+    : OneShotWorker([&planet, shape](const std::atomic<bool>& stopping) { return riversOf(planet, shape, stopping); })
+{
 }

@@ -2,6 +2,7 @@
 
 #include "ClimateColours.h"
 #include "LandNormals.h"
+#include "Planet.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,6 +26,18 @@ WeldedMesh withNormals(const IcosphereWeld& weld, std::vector<float> positions)
     return {std::move(positions), std::move(normals)};
 }
 
+// The corner of a soup split levels times more that holds the same point as
+// corner of the coarser soup: each triangle splits into four, in order, the
+// first three beginning at its own corners 0, 1 and 2.
+std::size_t finerCorner(std::size_t corner, int levels)
+{
+    if (levels == 0)
+        return corner;
+    const std::size_t triangle = corner / 3, k = corner % 3;
+    const std::size_t children = std::size_t(1) << (2 * levels);
+    return 3 * (triangle * children + k * (children / 4));
+}
+
 } // namespace
 
 WeldedMesh weldedLand(const LandView& land)
@@ -36,13 +49,22 @@ WeldedMesh weldedLand(const LandView& land)
     return withNormals(land.weld, std::move(positions));
 }
 
-WeldedMesh weldedSea(const LandView& land)
+SeaMesh weldedSea(const LandView& land)
 {
-    std::vector<float> positions = weldedPositions(land.weld, land.sea, nullptr);
-    if (land.shape.seaRadius != 1.0)
-        for (float& value : positions)
-            value = static_cast<float>(value * land.shape.seaRadius);
-    return withNormals(land.weld, std::move(positions));
+    int subdivisions = 0;
+    while ((std::size_t(20) << (2 * subdivisions)) < land.weld.faceCount())
+        ++subdivisions;
+    const int coarse = std::min(subdivisions, SAVED_SEA_SUBDIVISIONS_MAX);
+    SeaMesh sea{coarse == subdivisions ? land.weld : weldIcosphere(ICOSAHEDRON_FACES, coarse), coarse != subdivisions,
+                {}};
+    std::vector<float> positions(3 * sea.weld.vertexCount());
+    for (std::size_t v = 0; v < sea.weld.vertexCount(); ++v) {
+        const float* p = land.sea + 3 * finerCorner(sea.weld.vertexToCorner[v], subdivisions - coarse);
+        for (int k = 0; k < 3; ++k)
+            positions[3 * v + k] = land.shape.seaRadius != 1.0 ? static_cast<float>(p[k] * land.shape.seaRadius) : p[k];
+    }
+    sea.mesh = withNormals(sea.weld, std::move(positions));
+    return sea;
 }
 
 Rgb vertexColour(const float* xyz, const WorldShape& shape)

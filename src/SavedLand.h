@@ -30,6 +30,9 @@ struct MeshInfo {
     double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
     double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
     int erosionSteps = 0;       // erosion steps the land has had (--erosion); 0: as generated
+    // The settings record (SettingsRecord.h) written beside the header
+    // comment, in each format's place for text; empty: none.
+    std::string settings{};
 };
 
 // "Orbivane planet: seed S, subdivisions N, iterations I" for a finished
@@ -66,6 +69,8 @@ struct LandView {
     // receiver (Rivers.h riverSegments); formats that hold lines write them.
     const std::vector<std::uint32_t>* rivers = nullptr;
     const MeshTextures* textures = nullptr; // set: a .glb's land is textured with them
+    // Formats that can: quantised and meshopt-encoded (a .glb, see GlbWriter.h).
+    bool compress = false;
 };
 
 // The colour of welded vertex v at xyz (as saved) in land's view: vertexColour
@@ -84,9 +89,23 @@ struct WeldedMesh {
 // Throws std::bad_alloc when the arrays cannot be had.
 WeldedMesh weldedLand(const LandView& land);
 
-// The sea sphere of land (land.sea must be set) the same way, without a lock:
-// nothing writes the sea after it is built.
-WeldedMesh weldedSea(const LandView& land);
+// The most subdivisions a saved sea has: 20,480 triangles. A finer sphere
+// looks no rounder under the land and would double a fine planet's file.
+constexpr int SAVED_SEA_SUBDIVISIONS_MAX = 5;
+
+// The sea sphere as saved: the land's own sphere up to
+// SAVED_SEA_SUBDIVISIONS_MAX subdivisions, a coarser one of that many beyond.
+struct SeaMesh {
+    IcosphereWeld weld; // its faces: the land's weld when as fine as the land
+    bool ownFaces;      // whether its faces differ from the land's
+    WeldedMesh mesh;    // positions at the sea radius, normals as the land's are made
+};
+
+// The sea sphere of land (land.sea must be set), its vertices read from that
+// sphere (a coarse sphere's vertices are among a finer one's, bit for bit),
+// without a lock: nothing writes the sea after it is built. Throws
+// std::bad_alloc when the arrays cannot be had.
+SeaMesh weldedSea(const LandView& land);
 
 // The colour a vertex at xyz (sea radii from the centre, as saved with
 // shape) gets in every saved mesh: terrainColour of its height as generated,

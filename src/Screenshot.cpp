@@ -1,5 +1,7 @@
 #include "Screenshot.h"
 
+#include "SettingsRecord.h"
+
 #include <bit>
 #include <cerrno>
 #include <csetjmp>
@@ -8,6 +10,10 @@
 #include <png.h>
 
 namespace {
+
+// The settings record's keyword as libpng takes it.
+const std::string SETTINGS_KEY_TEXT(SETTINGS_KEYWORD);
+const char* const SETTINGS_KEY = SETTINGS_KEY_TEXT.c_str();
 
 // libpng's output callbacks: the bytes go into the SafeFile, which keeps
 // the first errno of the disk; nothing here may throw past libpng.
@@ -48,9 +54,26 @@ struct PngRows {
     int paletteEntries = 0;
 };
 
+// The texts as uncompressed tEXt chunks, written before the image data;
+// may longjmp as libpng's other calls do, and holds nothing to destroy.
+void setTexts(png_structp png, png_infop info, const PngTexts& texts)
+{
+    png_text text[2]{};
+    int count = 0;
+    for (const auto& [key, value] : {std::pair{"Comment", &texts.comment}, std::pair{SETTINGS_KEY, &texts.settings}}) {
+        if (value->empty())
+            continue;
+        text[count].compression = PNG_TEXT_COMPRESSION_NONE;
+        text[count].key = const_cast<char*>(key);
+        text[count++].text = const_cast<char*>(value->c_str());
+    }
+    if (count > 0)
+        png_set_text(png, info, text, count);
+}
+
 // libpng reports errors by longjmp; nothing with a destructor may live
 // between setjmp and the calls that can jump.
-bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const std::string& comment)
+bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const PngTexts& texts)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -67,12 +90,7 @@ bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const std::st
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (image.palette)
         png_set_PLTE(png, info, reinterpret_cast<png_const_colorp>(image.palette), image.paletteEntries);
-    png_text text{};
-    text.compression = PNG_TEXT_COMPRESSION_NONE;
-    text.key = const_cast<char*>("Comment");
-    text.text = const_cast<char*>(comment.c_str());
-    if (!comment.empty())
-        png_set_text(png, info, &text, 1);
+    setTexts(png, info, texts);
     if (image.compression == PngCompression::Fast) {
         png_set_compression_level(png, 1);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
@@ -87,9 +105,9 @@ bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const std::st
     return true;
 }
 
-bool encodeImage(SafeFile& file, const PngRows& image, const std::string& comment, std::string& error)
+bool encodeImage(SafeFile& file, const PngRows& image, const PngTexts& texts, std::string& error)
 {
-    if (!file.failed() && !writeRows(&file, writeBytes, image, comment) && !file.failed()) {
+    if (!file.failed() && !writeRows(&file, writeBytes, image, texts) && !file.failed()) {
         error = "the PNG encoder failed";
         return false;
     }
@@ -118,11 +136,11 @@ PngRows rowsOf(const IndexedImage& image, PngCompression compression)
 }
 
 template <typename Picture>
-bool writeImage(const SaveTarget& target, const Picture& image, const std::string& comment, std::string& error,
+bool writeImage(const SaveTarget& target, const Picture& image, const PngTexts& texts, std::string& error,
                 std::string* written, PngCompression compression)
 {
     SafeFile file(target);
-    if (!encodePng(file, image, comment, error, compression))
+    if (!encodePng(file, image, texts, error, compression))
         return false;
     if (!file.commit()) {
         error = failureText(file.failure);
@@ -135,47 +153,47 @@ bool writeImage(const SaveTarget& target, const Picture& image, const std::strin
 
 } // namespace
 
-bool encodePng(SafeFile& file, const Image& image, const std::string& comment, std::string& error,
+bool encodePng(SafeFile& file, const Image& image, const PngTexts& texts, std::string& error,
                PngCompression compression)
 {
-    return encodeImage(file, rowsOf(image, compression), comment, error);
+    return encodeImage(file, rowsOf(image, compression), texts, error);
 }
 
-bool encodePng(SafeFile& file, const GreyImage16& image, const std::string& comment, std::string& error,
+bool encodePng(SafeFile& file, const GreyImage16& image, const PngTexts& texts, std::string& error,
                PngCompression compression)
 {
-    return encodeImage(file, rowsOf(image, compression), comment, error);
+    return encodeImage(file, rowsOf(image, compression), texts, error);
 }
 
-bool writePng(const SaveTarget& target, const Image& image, const std::string& comment, std::string& error,
+bool writePng(const SaveTarget& target, const Image& image, const PngTexts& texts, std::string& error,
               std::string* written, PngCompression compression)
 {
-    return writeImage(target, image, comment, error, written, compression);
+    return writeImage(target, image, texts, error, written, compression);
 }
 
-bool writePng(const SaveTarget& target, const GreyImage16& image, const std::string& comment, std::string& error,
+bool writePng(const SaveTarget& target, const GreyImage16& image, const PngTexts& texts, std::string& error,
               std::string* written, PngCompression compression)
 {
-    return writeImage(target, image, comment, error, written, compression);
+    return writeImage(target, image, texts, error, written, compression);
 }
 
-bool writePng(const SaveTarget& target, const IndexedImage& image, const std::string& comment, std::string& error,
+bool writePng(const SaveTarget& target, const IndexedImage& image, const PngTexts& texts, std::string& error,
               std::string* written, PngCompression compression)
 {
-    return writeImage(target, image, comment, error, written, compression);
+    return writeImage(target, image, texts, error, written, compression);
 }
 
-bool encodePng(SafeFile& file, const IndexedImage& image, const std::string& comment, std::string& error,
+bool encodePng(SafeFile& file, const IndexedImage& image, const PngTexts& texts, std::string& error,
                PngCompression compression)
 {
-    return encodeImage(file, rowsOf(image, compression), comment, error);
+    return encodeImage(file, rowsOf(image, compression), texts, error);
 }
 
-bool encodePngBytes(const Image& image, const std::string& comment, std::vector<unsigned char>& bytes,
+bool encodePngBytes(const Image& image, const PngTexts& texts, std::vector<unsigned char>& bytes,
                     PngCompression compression)
 {
     bytes.clear();
-    return writeRows(&bytes, appendBytes, rowsOf(image, compression), comment);
+    return writeRows(&bytes, appendBytes, rowsOf(image, compression), texts);
 }
 
 bool readPng(const std::string& path, Image& image)

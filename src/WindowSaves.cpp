@@ -45,7 +45,8 @@ void saveScreenshot(GLFWwindow* window, const Planet& planet)
 
     const SaveTarget target = namedByTheProgram(planet, ".png");
     std::string error, written;
-    if (writePng(target, image, headerComment(meshInfoOf(planet)), error, &written))
+    const MeshInfo info = meshInfoOf(planet);
+    if (writePng(target, image, {headerComment(info), settingsRecordOf(planet, info, climateView())}, error, &written))
         ORB_LOG(Info, "Screenshot saved to %s", written.c_str());
     else
         ORB_LOG(Error, "Could not save the screenshot %s: %s", target.name().c_str(), error.c_str());

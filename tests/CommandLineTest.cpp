@@ -90,6 +90,8 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     EXPECT_EQ(parse({}).result.options.erosionSteps, 0);
     EXPECT_EQ(parse({"--erosion", "1"}).result.options.erosionSteps, 1);
     EXPECT_EQ(parse({"--erosion=1000", "--rivers", "r.GeoJSON"}).result.options.erosionSteps, 1000);
+    EXPECT_TRUE(parse({"--compress", "--export", "p.GLB"}).result.options.compress);
+    EXPECT_FALSE(parse({"--export", "p.glb"}).result.options.compress);
 }
 
 TEST(CommandLine, ClimateOptionsAndTheirDefaults)
@@ -124,7 +126,7 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "--map FILE.png", "--heightmap FILE.png", "--map-width W", "--cube-faces PREFIX", "--cube-size N",
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
-                             "--erosion STEPS", "--rivers FILE.geojson", "--glb-textures W",
+                             "--erosion STEPS", "--rivers FILE.geojson", "--compress", "--glb-textures W",
                              "--normal-map FILE.png"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
@@ -152,8 +154,11 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
-        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"},
-        {"--glb-textures", "1k"}, {"--glb-textures"}, {"--glb-textures", "64"}, {"--glb-textures", "64", "--export", "p.ply"}, {"--normal-map", "n.tif"}, {"--normal-map"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
+        {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
+        {"--map", "world.tiff"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"}, {"--glb-textures", "1k"},
+        {"--glb-textures"}, {"--glb-textures", "64"}, {"--glb-textures", "64", "--export", "p.ply"},
+        {"--glb-textures", "64", "--export", "p.glb", "--compress"}, {"--normal-map", "n.tif"}, {"--normal-map"},
     };
     for (const auto& args : bad) {
         const Parsed parsed = parse(args);
@@ -211,6 +216,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's
         {"--rivers", "w.geojson", "--map", "water.png"},
+        {"--dem", "d.tif", "--map", "d.tif"},
+        {"--climate-maps", "c.tif", "--dem", "c-rain.tif"},
     };
     for (const auto& args : same) {
         const Parsed parsed = parse(args);

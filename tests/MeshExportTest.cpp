@@ -4,6 +4,7 @@
 #include "Planet.h"
 #include "PlanetSaving.h"
 #include "Screenshot.h"
+#include "SettingsRecord.h"
 #include "TestSupport.h"
 #include "VertexNeighbours.h"
 
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <meshoptimizer.h>
 #include <regex>
 #include <set>
 #include <stdexcept>
@@ -515,15 +517,16 @@ TEST(MeshExportGlb, ChunksAccessorsAndArraysHoldTheLandAndTheSea)
     }
 }
 
-// The textured land: its arrays over the seams' copies, its two pictures the
-// very pixels --map and --normal-map write at that width, after the accessors'
-// views without a target.
+// The textured land: its arrays over the seams' copies, the sea over its own
+// vertices and indices, the two pictures the very pixels --map and
+// --normal-map write at that width, with the settings record, after the
+// accessors' views without a target.
 TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
 {
     ScopedTempDir dir;
     auto planet = quietPlanet(42, 3, 2000);
     testing::internal::CaptureStdout();
-    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, 64));
+    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, {.textureWidth = 64}));
     ASSERT_TRUE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt, SaveTarget::replacing("n.png")}, 64,
                            ClimateView::Biomes));
     testing::internal::GetCapturedStdout();
@@ -534,9 +537,13 @@ TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
     EXPECT_EQ(numbersOf(glb.json, R"("target":\d+)").size(), accessors.size()) << "pictures have no target";
     const std::uint64_t vertices = accessors[0][2];
     EXPECT_GT(vertices, 642u) << "the seams' copies";
-    ASSERT_GE(accessors.size(), 8u);
-    for (std::size_t a : {std::size_t(1), std::size_t(2), std::size_t(4), std::size_t(5), std::size_t(6), accessors.size() - 1})
-        EXPECT_EQ(accessors[a][2], vertices) << "accessor " << a << " (the last: TANGENT)";
+    ASSERT_GE(accessors.size(), 9u);
+    for (std::size_t a : {std::size_t(1), std::size_t(2), std::size_t(7), accessors.size() - 1})
+        EXPECT_EQ(accessors[a][2], vertices) << "accessor " << a << " (7: _BIOME, the last: TANGENT)";
+    EXPECT_EQ(accessors[4][2], 642u) << "the sea has no seams";
+    EXPECT_EQ(accessors[5][2], 642u);
+    EXPECT_EQ(accessors[6][2], 3u * 1280);
+    EXPECT_NE(glb.json.find(R"("indices":6,"material":1)"), std::string::npos);
     for (const auto& [view, file] : {std::pair{views.size() - 2, "m.png"}, std::pair{views.size() - 1, "n.png"}}) {
         EXPECT_EQ(views[view][0] % 4, 0u);
         std::ofstream(std::string("inside-") + file, std::ios::binary)
@@ -544,6 +551,7 @@ TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
         Image inside, beside;
         ASSERT_TRUE(readPng(std::string("inside-") + file, inside) && readPng(file, beside)) << file;
         EXPECT_EQ(inside.width, 64);
+        EXPECT_NE(glb.bin.substr(views[view][0], views[view][1]).find(SETTINGS_KEYWORD), std::string::npos) << file;
         EXPECT_TRUE(inside.rgb == beside.rgb) << file;
     }
 }
@@ -561,6 +569,99 @@ TEST(MeshExportGlb, TexturedLandWithoutSeaOrClimate)
     const Glb glb = readGlb("alone.glb");
     EXPECT_EQ(glb.json.find("\"sea\""), std::string::npos);
     EXPECT_EQ(glb.bin.substr(glb.bin.size() - 12), std::string("col\0norma\0\0\0", 12)) << "each picture padded to 4";
+}
+
+// Beyond five subdivisions the sea is the five-subdivision sphere, its
+// vertices read off the finer sphere exactly as that sphere is built.
+TEST(MeshExportGlb, TheSeaIsNeverFinerThanFiveSubdivisions)
+{
+    ScopedTempDir dir;
+    const auto planet = generatedPlanet(6, 0), coarse = generatedPlanet(5, 0);
+    const LandView land{planet->weld, planet->vertices.data(), nullptr, planet->water->vertices.data()};
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("planet.glb"), land, {42, 6, 0}, error)) << error;
+    const Glb glb = readGlb("planet.glb");
+    const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
+    const std::vector<std::vector<std::uint64_t>> expected = {{0, 5126, 40962}, {1, 5126, 40962}, {2, 5126, 40962},
+                                                              {3, 5125, 245760}, {4, 5126, 10242}, {5, 5126, 10242},
+                                                              {6, 5125, 61440}};
+    EXPECT_EQ(accessors, expected);
+    EXPECT_NE(glb.json.find(R"("indices":6,"material":1)"), std::string::npos);
+    const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+))");
+    ASSERT_EQ(views.size(), 7u);
+    const IndexedMesh sea = weldedMesh(coarse->weld, coarse->water->vertices.data());
+    expectSameBits(arrayAt<float>(glb.bin, views[4][0], views[4][1]), sea.positions, "sea positions");
+    EXPECT_EQ(arrayAt<std::uint32_t>(glb.bin, views[6][0], views[6][1]), sea.faces);
+}
+
+// The blocks of a compressed .glb decoded as a reader decodes them: every
+// array as quantised from the plain file's, the nodes placing them back.
+TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
+{
+    ScopedTempDir dir;
+    const auto planet = generatedPlanet(3, 2000);
+    LandView land{planet->weld, planet->vertices.data(), nullptr, planet->water->vertices.data()};
+    const std::vector<std::uint32_t> rivers = {0, 5, 5, 9, 100, 9};
+    land.rivers = &rivers;
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("plain.glb"), land, {42, 3, 2000}, error)) << error;
+    land.compress = true;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("small.glb"), land, {42, 3, 2000}, error)) << error;
+    const Glb plain = readGlb("plain.glb"), small = readGlb("small.glb");
+    EXPECT_NE(small.json.find(R"("extensionsRequired":["EXT_meshopt_compression","KHR_mesh_quantization"])"),
+              std::string::npos);
+    const auto plainViews = numbersOf(plain.json, R"("byteOffset":(\d+),"byteLength":(\d+),)");
+    const auto encoded =
+        numbersOf(small.json, R"("buffer":0,"byteOffset":(\d+),"byteLength":(\d+),"byteStride":(\d+),"count":(\d+))");
+    ASSERT_EQ(encoded.size(), 7u);
+    ASSERT_EQ(plainViews.size(), 7u);
+    auto decoded = [&](std::size_t i, const char* mode) {
+        const auto& e = encoded[i];
+        std::vector<unsigned char> out(e[2] * e[3]);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(small.bin.data() + e[0]);
+        const int status = std::string(mode) == "v" ? meshopt_decodeVertexBuffer(out.data(), e[3], e[2], bytes, e[1])
+                           : std::string(mode) == "t" ? meshopt_decodeIndexBuffer(out.data(), e[3], 4, bytes, e[1])
+                                                      : meshopt_decodeIndexSequence(out.data(), e[3], 4, bytes, e[1]);
+        EXPECT_EQ(status, 0) << "block " << i;
+        return out;
+    };
+    // The rivers come back as they were, each triangle as it was or turned
+    // (the codec may start it at another corner, keeping its winding).
+    const auto indicesOf = [](const std::vector<unsigned char>& bytes) {
+        return arrayAt<std::uint32_t>(std::string(bytes.begin(), bytes.end()), 0, bytes.size());
+    };
+    EXPECT_EQ(indicesOf(decoded(6, "i")), rivers);
+    std::vector<std::uint32_t> triangles = indicesOf(decoded(3, "t"));
+    const std::vector<std::uint32_t> faces = arrayAt<std::uint32_t>(plain.bin, plainViews[3][0], plainViews[3][1]);
+    ASSERT_EQ(triangles.size(), faces.size());
+    for (std::size_t t = 0; t < faces.size(); t += 3) {
+        for (int turn = 0; turn < 2 && triangles[t] != faces[t]; ++turn)
+            std::rotate(&triangles[t], &triangles[t + 1], &triangles[t + 3]);
+        ASSERT_TRUE(std::equal(&faces[t], &faces[t + 3], &triangles[t])) << "triangle " << t / 3;
+    }
+    // Land and sea positions within a step of the shorts, placed by their node.
+    const std::regex place(R"("mesh":(\d),"translation":\[([^,]+),([^,]+),([^\]]+)\],"scale":\[([^,]+),)");
+    std::size_t placed = 0;
+    for (auto it = std::sregex_iterator(small.json.begin(), small.json.end(), place); it != std::sregex_iterator();
+         ++it) {
+        ++placed;
+        const std::size_t block = (*it)[1] == "1" ? 4 : 0;
+        const float t[3] = {std::stof((*it)[2]), std::stof((*it)[3]), std::stof((*it)[4])}, scale = std::stof((*it)[5]);
+        const std::vector<float> original = arrayAt<float>(plain.bin, plainViews[block][0], plainViews[block][1]);
+        const std::vector<unsigned char> bytes = decoded(block, "v");
+        std::vector<std::int16_t> q(bytes.size() / 2);
+        std::memcpy(q.data(), bytes.data(), bytes.size());
+        for (std::size_t v = 0; v < original.size() / 3; ++v)
+            for (std::size_t k = 0; k < 3; ++k)
+                ASSERT_NEAR(t[k] + scale * q[4 * v + k] / 32767.0f, original[3 * v + k], scale / 32767)
+                    << "block " << block << " vertex " << v;
+    }
+    EXPECT_EQ(placed, 3u) << "the land, the sea and the rivers (on the land's positions) are placed";
+    const std::vector<unsigned char> normals = decoded(1, "v");
+    const std::vector<float> unit = arrayAt<float>(plain.bin, plainViews[1][0], plainViews[1][1]);
+    for (std::size_t v = 0; v < unit.size() / 3; ++v)
+        for (std::size_t k = 0; k < 3; ++k)
+            ASSERT_NEAR(static_cast<std::int8_t>(normals[4 * v + k]) / 127.0f, unit[3 * v + k], 0.5f / 127);
 }
 
 TEST(MeshExportGlb, ExtrasSayWhatMadeThePlanetAndHowMuchOfItTheLandHolds)

@@ -204,7 +204,7 @@ PlyFile readPlyFile(const std::string& path)
     std::istringstream header(bytes.substr(0, body));
     std::size_t vertices = 0, faces = 0, record = 0; // record: bytes a vertex
     for (std::string line; std::getline(header, line);) {
-        if (line.starts_with("comment "))
+        if (line.starts_with("comment ") && ply.comment.empty())
             ply.comment = line.substr(8);
         std::sscanf(line.c_str(), "element vertex %zu", &vertices);
         std::sscanf(line.c_str(), "element face %zu", &faces);

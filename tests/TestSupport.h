@@ -67,7 +67,7 @@ private:
     std::string dir;
 };
 
-// What a binary PLY the program wrote holds: its comment, each vertex's
+// What a binary PLY the program wrote holds: its first comment (the header's), each vertex's
 // first three properties (x, y, z) and the faces' indices. whole is false,
 // and the rest empty, when the body's length disagrees with the header.
 struct PlyFile {

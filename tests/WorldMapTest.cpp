@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "ColourMap.h"
 #include "CubeFaces.h"
+#include "GeoTiff.h"
 #include "WorldMap.h"
 
 #include <algorithm>
@@ -362,6 +363,52 @@ TEST(WorldMapFiles, GdalReadsWhereEveryMapPixelLiesWithNoWorkByHand)
                  "Data axis to CRS axis mapping: 1,2\n"})
             EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
     }
+    EXPECT_NE(gdalinfo("h.PNG").find("Unit Type: m\n"), std::string::npos) << "the height map's samples in metres";
+}
+
+// Each map option given a .tif name writes a cloud-optimised GeoTIFF that
+// holds its georeferencing, the header and its band's unit itself: nothing
+// is written beside it but the biome legend.
+TEST(WorldMapFiles, MapsNamedTifAreCloudOptimisedGeoTiffsThatStandAlone)
+{
+    ScopedTempDir dir;
+    const CommandResult run = runProgram("3\n200\nn\n", "--seed 7 --map m.tif --heightmap h.TIF --dem d.tif "
+                                                        "--biome-map b.tif --climate-maps c.tif --map-width 64");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Planet (seed 7): DEM saved to d.tif\n"), std::string::npos) << run.out;
+    const std::vector<std::pair<std::string, std::string>> maps = {
+        {"m.tif", "Type=Byte, ColorInterp=Red"}, {"h.TIF", "Unit Type: m\n"}, {"d.tif", "Type=Float32"},
+        {"b.tif", "ColorInterp=Palette"}, {"c-temperature.tif", "Unit Type: °C\n"}, {"c-rain.tif", "Unit Type: mm/a\n"}};
+    std::set<std::string> expected = {"b.json"};
+    for (const auto& [map, band] : maps) {
+        expected.insert(map);
+        const std::string report = gdalinfo(map);
+        for (const std::string& line : {std::string("Driver: GTiff/GeoTIFF\nFiles: ") + map + "\n",
+                                        std::string("LAYOUT=COG"), std::string("GEOGCRS[\"Orbivane planet\""),
+                                        std::string("Origin = (-180.000000000000000,90.000000000000000)\n"),
+                                        std::string("TIFFTAG_IMAGEDESCRIPTION=Orbivane planet: seed 7, subdivisions 3, "),
+                                        band})
+            EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
+    }
+    std::set<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        if (entry.path().extension() != ".log")
+            written.insert(entry.path().filename());
+    EXPECT_EQ(written, expected);
+}
+
+// GDAL's refusal is the map's failure, with GDAL's reason; nothing is written.
+TEST(WorldMap, AGeoTiffGdalCannotMakeFailsWithGdalsReason)
+{
+    ScopedTempDir dir;
+    std::string error;
+    {
+        SafeFile file(SaveTarget::replacing("empty.tif"));
+        EXPECT_FALSE(encodeGeoTiff(file, GreyImage16{}, "header", {}, error));
+    }
+    EXPECT_EQ(error.rfind("GDAL could not hold the map: ", 0), 0u) << error;
+    EXPECT_GT(error.size(), std::string("GDAL could not hold the map: ").size());
+    EXPECT_FALSE(std::filesystem::exists("empty.tif"));
 }
 
 // A map whose world file or coordinate system cannot be written has failed,

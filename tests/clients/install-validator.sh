@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the glTF validator at the versions tests/clients/package-lock.json
+# Installs the glTF validator and three.js at the versions tests/clients/package-lock.json
 # pins (npm ci, from the npm registry) into TOOLS_DIR/node_modules, where the
 # clients tests run it.
 set -euo pipefail

@@ -1,6 +1,8 @@
 // Validates each .glb named on the command line with the Khronos glTF
 // validator; prints one line per file ("FILE: E errors, W warnings") and the
-// messages of every error and warning. Exits 1 when any file has either.
+// messages of every error and warning, then each piece of information as
+// "  info CODE POINTER: MESSAGE". Exits 1 when any file has an error or a
+// warning.
 // NODE_PATH must lead to the node_modules that `npm ci` made from package.json.
 const fs = require('fs');
 const validator = require('gltf-validator');
@@ -11,6 +13,8 @@ async function validate(path) {
     console.log(`${path}: ${numErrors} errors, ${numWarnings} warnings`);
     for (const m of messages.filter((m) => m.severity <= 1))
         console.log(`  ${m.code} ${m.pointer || ''}: ${m.message}`);
+    for (const m of messages.filter((m) => m.severity === 2))
+        console.log(`  info ${m.code} ${m.pointer || ''}: ${m.message}`);
     return numErrors + numWarnings === 0;
 }
 

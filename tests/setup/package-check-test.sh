@@ -16,8 +16,9 @@ if ! bash "$check" "$build_dir" "$full"; then
   echo "FAIL: the set-up's own package list does not cover the build" >&2
   status=1
 fi
-# A header package, a library the program loads, a test-only package.
-for needed in libglfw3-dev libpng-dev libbenchmark-dev; do
+# A header package, a library the program loads, a test-only package, the
+# meshopt encoder (headers, library and CMake package).
+for needed in libglfw3-dev libpng-dev libbenchmark-dev libmeshoptimizer-dev; do
   grep -vx -- "$needed" "$full" >"$trimmed"
   if output=$(bash "$check" "$build_dir" "$trimmed" 2>&1); then
     echo "FAIL: a list without $needed passed" >&2
@@ -28,5 +29,5 @@ for needed in libglfw3-dev libpng-dev libbenchmark-dev; do
     status=1
   fi
 done
-[ $status -eq 0 ] && echo "package check: 4 passed, 0 failed"
+[ $status -eq 0 ] && echo "package check: 5 passed, 0 failed"
 exit $status

@@ -136,6 +136,12 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
         EXPECT_TRUE(fs::exists(sidecar)) << sidecar;
     EXPECT_NE(log.find("Planet (seed 5): cube faces saved to Orbivane-5-1-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png"),
               std::string::npos);
+
+    // The screenshot's settings record makes the land E exported (a run of its own log, last).
+    const CommandResult again = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                           " --no-window --export again.ply --like Orbivane-5-1.png");
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_TRUE(readPlyFile("again.ply").xyz == readPlyFile("Orbivane-5-1.ply").xyz);
 }
 
 TEST_F(ProgramWindow, KeysPressedWithEscapeAreServedBeforeTheWindowCloses)

@@ -1,0 +1,250 @@
+#include "GeoTiff.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_vsi.h>
+#include <gdal.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+// How a picture's samples lie in memory, as GDALDatasetRasterIO takes them.
+struct Layout {
+    int width;
+    int height;
+    int bands;
+    GDALDataType type;
+    const void* data;
+    int pixelSpace; // bytes from one pixel to the next
+    const std::vector<unsigned char>* palette = nullptr; // 3 bytes an entry; for an indexed picture
+};
+
+// While one of these lives on this thread, GDAL's failures are not printed
+// (GDAL's handlers are per thread; the reason stays in CPLGetLastErrorMsg),
+// and the temporary files of the COG driver's overviews stay in memory even
+// when CPL_TMPDIR names a folder.
+class QuietGdal {
+public:
+    QuietGdal()
+    {
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        CPLErrorReset();
+        CPLSetThreadLocalConfigOption("CPL_TMPDIR", "/vsimem");
+    }
+    ~QuietGdal()
+    {
+        CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
+        CPLPopErrorHandler();
+    }
+    QuietGdal(const QuietGdal&) = delete;
+    QuietGdal& operator=(const QuietGdal&) = delete;
+};
+
+class Dataset {
+public:
+    explicit Dataset(GDALDatasetH handle) : handle(handle) {}
+    ~Dataset() { close(); }
+    Dataset(const Dataset&) = delete;
+    Dataset& operator=(const Dataset&) = delete;
+    GDALDatasetH get() const { return handle; }
+    // Ends the dataset: a copy made by a driver is only whole once closed.
+    void close()
+    {
+        if (handle)
+            GDALClose(handle);
+        handle = nullptr;
+    }
+
+private:
+    GDALDatasetH handle;
+};
+
+// A file in GDAL's memory, removed with this, and any .aux.xml GDAL kept
+// beside it (none while every item fits the TIFF's own tags).
+class MemoryFile {
+public:
+    MemoryFile() : name("/vsimem/orbivane-map-" + std::to_string(next++) + ".tif") {}
+    ~MemoryFile()
+    {
+        VSIUnlink(name.c_str());
+        VSIUnlink((name + ".aux.xml").c_str());
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    const std::string name;
+
+private:
+    static inline std::atomic<unsigned> next{0}; // names are unique within the process, across threads
+};
+
+bool gdalFailed(std::string& error, const char* step)
+{
+    const std::string reason = CPLGetLastErrorMsg();
+    error = std::string("GDAL ") + step + (reason.empty() ? "" : ": " + reason);
+    return false;
+}
+
+// The header every saved file begins with, carried as the TIFF's image
+// description, and the settings record as an item of its own: the one place
+// a GeoTIFF's metadata items are set.
+void carryHeader(GDALDatasetH dataset, const PngTexts& texts)
+{
+    GDALSetMetadataItem(dataset, "TIFFTAG_IMAGEDESCRIPTION", texts.comment.c_str(), nullptr);
+    if (!texts.settings.empty())
+        GDALSetMetadataItem(dataset, SETTINGS_ITEM, texts.settings.c_str(), nullptr);
+}
+
+// Where the pixels lie, the coordinate system, the header and the band.
+void describe(GDALDatasetH dataset, const Layout& layout, const PngTexts& header, const MapMetadata& metadata)
+{
+    double transform[6] = {-180.0, 360.0 / layout.width, 0.0, 90.0, 0.0, -180.0 / layout.height};
+    GDALSetGeoTransform(dataset, transform);
+    GDALSetProjection(dataset, coordinateSystemWkt(metadata.radiusMetres).c_str());
+    carryHeader(dataset, header);
+    GDALRasterBandH first = GDALGetRasterBand(dataset, 1);
+    if (const auto& band = metadata.band) {
+        GDALSetDescription(first, band->description);
+        GDALSetRasterUnitType(first, band->unit);
+        GDALSetRasterOffset(first, band->offset);
+        GDALSetRasterScale(first, band->scale);
+    }
+    if (layout.bands == 3)
+        for (int b = 0; b < 3; ++b)
+            GDALSetRasterColorInterpretation(GDALGetRasterBand(dataset, b + 1), GDALColorInterp(GCI_RedBand + b));
+    if (layout.palette) {
+        GDALColorTableH table = GDALCreateColorTable(GPI_RGB);
+        for (std::size_t e = 0; 3 * e + 2 < layout.palette->size(); ++e) {
+            const unsigned char* rgb = layout.palette->data() + 3 * e;
+            const GDALColorEntry entry{rgb[0], rgb[1], rgb[2], 255};
+            GDALSetColorEntry(table, int(e), &entry);
+        }
+        GDALSetRasterColorTable(first, table);
+        GDALDestroyColorTable(table);
+    }
+}
+
+// The picture's samples given to a MEM dataset as its bands, read where
+// they are (GDAL only reads them): no copy of a map that may be 512 MB.
+bool lendSamples(GDALDatasetH dataset, const Layout& layout)
+{
+    const int sampleBytes = GDALGetDataTypeSizeBytes(layout.type);
+    const std::string pixel = "PIXELOFFSET=" + std::to_string(layout.pixelSpace),
+                      line = "LINEOFFSET=" + std::to_string(std::int64_t(layout.pixelSpace) * layout.width);
+    for (int b = 0; b < layout.bands; ++b) {
+        char pointer[64] = "DATAPOINTER=";
+        std::snprintf(pointer + 12, sizeof pointer - 12, "%p",
+                      static_cast<const void*>(static_cast<const char*>(layout.data) + b * sampleBytes));
+        const char* options[] = {pointer, pixel.c_str(), line.c_str(), nullptr};
+        if (GDALAddBand(dataset, layout.type, const_cast<char**>(options)) != CE_None)
+            return false;
+    }
+    return true;
+}
+
+void registerGdal()
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        GDALAllRegister();
+        CPLSetErrorHandler(CPLQuietErrorHandler); // no thread of GDAL's prints on the console
+    });
+}
+
+// The picture made into a COG in memory and its bytes written to file.
+bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const MapMetadata& metadata,
+            std::string& error)
+{
+    registerGdal();
+    const QuietGdal quiet;
+    GDALDriverH memory = GDALGetDriverByName("MEM"), cog = GDALGetDriverByName("COG");
+    if (!memory || !cog)
+        return gdalFailed(error, "has no COG driver");
+    Dataset source(GDALCreate(memory, "", layout.width, layout.height, 0, layout.type, nullptr));
+    if (!source.get() || !lendSamples(source.get(), layout))
+        return gdalFailed(error, "could not hold the map");
+    describe(source.get(), layout, header, metadata);
+    const MemoryFile tiff;
+    // The fastest deflate, overviews as the driver makes them. Compressed on
+    // this thread alone: a failure on GDAL's own worker threads would lose
+    // its reason.
+    const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", nullptr};
+    Dataset copy(GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
+                                nullptr));
+    if (!copy.get())
+        return gdalFailed(error, "could not write the GeoTIFF");
+    copy.close();
+    if (CPLGetLastErrorType() >= CE_Failure)
+        return gdalFailed(error, "could not finish the GeoTIFF");
+    vsi_l_offset length = 0;
+    const GByte* bytes = VSIGetMemFileBuffer(tiff.name.c_str(), &length, FALSE);
+    if (!bytes)
+        return gdalFailed(error, "lost the GeoTIFF it wrote");
+    file.write(bytes, std::size_t(length));
+    if (file.failed())
+        error = failureText(file.failure);
+    return !file.failed();
+}
+
+} // namespace
+
+bool isGeoTiffPath(std::string_view path)
+{
+    const std::string_view name = path.substr(path.find_last_of('/') + 1);
+    if (name.size() <= 4)
+        return false;
+    std::string extension(name.substr(name.size() - 4));
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".tif";
+}
+
+bool encodeGeoTiff(SafeFile& file, const Image& picture, const PngTexts& texts, const MapMetadata& metadata,
+                   std::string& error)
+{
+    return encode(file, {picture.width, picture.height, 3, GDT_Byte, picture.rgb.data(), 3}, texts, metadata,
+                  error);
+}
+
+bool encodeGeoTiff(SafeFile& file, const GreyImage16& picture, const PngTexts& texts,
+                   const MapMetadata& metadata, std::string& error)
+{
+    return encode(file, {picture.width, picture.height, 1, GDT_UInt16, picture.grey.data(), 2}, texts, metadata,
+                  error);
+}
+
+bool encodeGeoTiff(SafeFile& file, const IndexedImage& picture, const PngTexts& texts,
+                   const MapMetadata& metadata, std::string& error)
+{
+    return encode(file, {picture.width, picture.height, 1, GDT_Byte, picture.index.data(), 1, &picture.palette},
+                  texts, metadata, error);
+}
+
+bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& texts,
+                   const MapMetadata& metadata, std::string& error)
+{
+    return encode(file, {picture.width, picture.height, 1, GDT_Float32, picture.value.data(), 4}, texts, metadata,
+                  error);
+}
+
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
+{
+    registerGdal();
+    const QuietGdal quiet;
+    const MemoryFile tiff;
+    // GDAL reads the bytes where they are; the file only names them.
+    VSILFILE* named = VSIFileFromMemBuffer(tiff.name.c_str(),
+                                           reinterpret_cast<GByte*>(const_cast<char*>(head.data())), head.size(), FALSE);
+    if (!named)
+        return std::nullopt;
+    VSIFCloseL(named);
+    const char* const drivers[] = {"GTiff", nullptr};
+    const Dataset dataset(GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+    if (!dataset.get())
+        return std::nullopt;
+    const char* record = GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
+    return record ? std::optional<std::string>(record) : std::nullopt;
+}
