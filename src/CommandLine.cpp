@@ -145,7 +145,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
         {"--biome-map", &options.biomeMapPath}, {"--rivers", &options.riversPath}, {"--dem", &options.demPath},
-        {"--render", &options.renderPath}};
+        {"--render", &options.renderPath}, {"--normal-map", &options.normalMapPath}};
     std::vector<std::pair<const char*, std::string>> files;
     for (const auto& [option, path] : paths)
         if (!path->empty())
@@ -157,7 +157,7 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
             files.emplace_back("--climate-maps", climateMapPath(options.climateMapsPrefix, kind));
     if (!options.cubeFacesPrefix.empty())
         for (const char* face : CUBE_FACE_NAMES)
-            for (const char* kind : {".png", "-colour.png"})
+            for (const char* kind : {".png", "-colour.png", "-normal.png"})
                 files.emplace_back("--cube-faces", options.cubeFacesPrefix + "-" + face + kind);
     return files;
 }
@@ -202,6 +202,7 @@ std::string usageText()
            "                [--climate-maps PREFIX]\n"
            "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
            "                [--render WxH FILE.png] [--look-at LAT,LON[,DISTANCE]]\n"
+           "                [--glb-textures W] [--normal-map FILE.png]\n"
            "Generates a random planet and shows it turning in a window.\n"
            "\n"
            "It asks three questions on the console:\n"
@@ -229,7 +230,8 @@ std::string usageText()
            "                        cloud-optimised GeoTIFF once it is generated\n"
            "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
            "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
-           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz and colours as PREFIX-px-colour.png ...\n"
+           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz, colours as PREFIX-px-colour.png ...\n"
+           "                        and normal maps as PREFIX-px-normal.png ...\n"
            "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
            "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
            "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
@@ -251,6 +253,10 @@ std::string usageText()
            "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
            "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
            "                        land, relief, size, view and erosion; an option given beside it wins\n"
+           "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"
+           "                        W pixels wide (64 to 8192), inside the file; not with --compress\n"
+           "  --normal-map FILE.png write every planet's normal map (equirectangular, tangent space: red east,\n"
+           "                        green north) once it is generated\n"
            "  --render WxH FILE.png draw every planet off screen as a smooth W by H picture (16 to 8192 each),\n"
            "                        without a window or a display; the answers are taken as with --no-window\n"
            "  --look-at LAT,LON[,DISTANCE]\n"
@@ -310,6 +316,12 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
             return "--cube-size takes a whole number from " + std::to_string(CUBE_SIZE_MIN) + " to " +
                    std::to_string(CUBE_SIZE_MAX) + ", not " + quoted;
         options.cubeSize = *size;
+    } else if (name == "--glb-textures") {
+        const std::optional<int> width = parseCount(value, GLB_TEXTURE_MIN, GLB_TEXTURE_MAX);
+        if (!width)
+            return "--glb-textures takes a whole number from " + std::to_string(GLB_TEXTURE_MIN) + " to " +
+                   std::to_string(GLB_TEXTURE_MAX) + ", not " + quoted;
+        options.glbTextureWidth = *width;
     } else if (name == "--live-seconds") {
         const std::optional<double> seconds = parseNumber(value, 0.0, 86400.0, false);
         if (!seconds)
@@ -380,6 +392,10 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!isGeoTiffPath(value))
             return "--dem takes a file name ending in .tif, not " + quoted;
         options.demPath = value;
+    } else if (name == "--normal-map") {
+        if (!isPngPath(value))
+            return "--normal-map takes a file name ending in .png, not " + quoted;
+        options.normalMapPath = value;
     } else if (name == "--map" || name == "--heightmap" || name == "--biome-map") {
         if (!isPngPath(value) && !isGeoTiffPath(value))
             return std::string(name) + " takes a file name ending in .png or .tif, not " + quoted;
@@ -396,7 +412,7 @@ bool takesValue(std::string_view name)
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers", "--like", "--look-at"})
+                              "--rivers", "--like", "--look-at", "--glb-textures", "--normal-map"})
         if (name == known)
             return true;
     return false;
@@ -452,8 +468,9 @@ std::optional<std::string> takeLike(const std::string& path, const std::vector<s
 }
 
 // Completes options once the command line is read: the settings record
-// --like names, then the check that no two options name one file. The reason
-// they are refused, or nothing.
+// --like names, then the checks that no two options name one file and that
+// --compress and --glb-textures have a .glb, and not both. The reason they
+// are refused, or nothing.
 std::optional<std::string> completeOptions(const std::optional<std::string>& likePath,
                                            const std::vector<std::string_view>& given, Options& options)
 {
@@ -464,6 +481,10 @@ std::optional<std::string> completeOptions(const std::optional<std::string>& lik
         return clash;
     if (options.compress && !compressible(options.exportPath))
         return "--compress needs --export FILE.glb: only a .glb can be compressed";
+    if (options.glbTextureWidth > 0 && !holdsTextures(options.exportPath))
+        return "--glb-textures textures a .glb: it needs --export FILE.glb";
+    if (options.glbTextureWidth > 0 && options.compress)
+        return "--glb-textures and --compress do not go together: a textured .glb is written plain";
     return std::nullopt;
 }
 

@@ -44,11 +44,18 @@ struct Options {
     std::string renderPath;            // a poster (.png) drawn off screen after each generation, no window; empty: none
     int renderWidth = 0;               // the poster's size in pixels, RENDER_SIZE_MIN to RENDER_SIZE_MAX each
     int renderHeight = 0;
+    int glbTextureWidth = 0;           // a .glb's land textured with maps this wide (GLB_TEXTURE_MIN to _MAX); 0: untextured
+    std::string normalMapPath;         // normal map (.png) written after each generation; empty: none
 };
 
 // A poster's width and height in pixels, each.
 inline constexpr int RENDER_SIZE_MIN = 16;
 inline constexpr int RENDER_SIZE_MAX = 8192;
+
+// The widths of the maps a textured .glb carries, in pixels: enough to show
+// continents, at most what engines commonly load as one texture.
+constexpr int GLB_TEXTURE_MIN = 64;
+constexpr int GLB_TEXTURE_MAX = 8192;
 
 // The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
 inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;

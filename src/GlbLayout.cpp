@@ -47,11 +47,19 @@ std::string boundsOf(const std::vector<float>& xyz)
 // Every element takes a multiple of 4 bytes: a byte's element is padded to 4.
 void add(GlbLayout& layout, std::uint64_t count, int componentType, const char* type, std::string bounds = {})
 {
-    const std::uint64_t components = std::string(type) == "VEC3" ? 3 : 1;
+    const std::string name = type;
+    const std::uint64_t components = name == "SCALAR" ? 1 : std::uint64_t(name[3] - '0');
     const int target = componentType == UNSIGNED_INT ? ELEMENT_ARRAY_BUFFER : ARRAY_BUFFER;
     layout.blocks.push_back({layout.binBytes, count, 4 * components * count, componentType, type, target,
                              std::move(bounds), componentType == UNSIGNED_BYTE ? 4 : 0});
     layout.binBytes += layout.blocks.back().bytes;
+}
+
+// A picture's bytes, padded with zeros to a multiple of 4.
+void addPicture(GlbLayout& layout, std::uint64_t bytes)
+{
+    layout.blocks.push_back({layout.binBytes, 0, bytes, 0, "", 0, {}});
+    layout.binBytes += (bytes + 3) / 4 * 4;
 }
 
 // A compressed block's encoded bytes in buffer 0, and how they decode.
@@ -75,6 +83,10 @@ std::string viewsAndAccessors(const GlbLayout& layout)
         views.append(",\"byteLength\":").append(std::to_string(b.bytes));
         if (b.byteStride)
             views.append(",\"byteStride\":").append(std::to_string(b.byteStride));
+        if (!b.target) {
+            views.append("}");
+            continue;
+        }
         views.append(",\"target\":").append(std::to_string(b.target));
         views.append(b.mode ? meshoptView(b) : "").append("}");
         accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
@@ -104,7 +116,8 @@ std::string riversMesh(const GlbLayout& layout)
     if (!layout.rivers)
         return {};
     return ",{\"name\":\"rivers\",\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":" +
-           std::to_string(layout.blocks.size() - 1) + ",\"mode\":1,\"material\":" + std::to_string(layout.sea ? 2 : 1) +
+           std::to_string(layout.blocks.size() - (layout.textured ? 4 : 1)) + ",\"mode\":1,\"material\":" +
+           std::to_string(layout.sea ? 2 : 1) +
            "}]}";
 }
 
@@ -119,6 +132,29 @@ std::string riversMaterial(const GlbLayout& layout)
            ",\"metallicFactor\":0,\"roughnessFactor\":0.25}}";
 }
 
+std::string landMaterial(const GlbLayout& layout)
+{
+    if (!layout.textured)
+        return "{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
+               "\"metallicFactor\":0,\"roughnessFactor\":1}}";
+    return "{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0},"
+           "\"metallicFactor\":0,\"roughnessFactor\":1},\"normalTexture\":{\"index\":1}}";
+}
+
+// The two pictures of a textured land, the last two buffer views: repeated
+// round the meridians, clamped at the poles; empty without textures.
+std::string texturesAndImages(const GlbLayout& layout)
+{
+    if (!layout.textured)
+        return {};
+    const std::string colour = std::to_string(layout.blocks.size() - 2);
+    const std::string normal = std::to_string(layout.blocks.size() - 1);
+    return ",\"samplers\":[{\"magFilter\":9729,\"minFilter\":9987,\"wrapS\":10497,\"wrapT\":33071}],"
+           "\"textures\":[{\"sampler\":0,\"source\":0},{\"sampler\":0,\"source\":1}],"
+           "\"images\":[{\"name\":\"colour map\",\"bufferView\":" + colour + ",\"mimeType\":\"image/png\"},"
+           "{\"name\":\"normal map\",\"bufferView\":" + normal + ",\"mimeType\":\"image/png\"}]";
+}
+
 std::string meshesAndMaterials(const GlbLayout& layout)
 {
     const bool sea = layout.sea;
@@ -127,17 +163,19 @@ std::string meshesAndMaterials(const GlbLayout& layout)
                                 SEA_ALPHA};
     const int seaBlocks = layout.sea ? 2 + layout.seaFaces : 0;
     const std::string biomes = layout.biomes ? ",\"_BIOME\":" + std::to_string(4 + seaBlocks) : "";
+    const std::string colours = layout.textured ? "\"TEXCOORD_0\":2,\"TANGENT\":" +
+                                                      std::to_string(layout.blocks.size() - 3)
+                                                : std::string("\"COLOR_0\":2");
     std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[{\"attributes\":"
-                       "{\"POSITION\":0,\"NORMAL\":1,\"COLOR_0\":2" + biomes + "},\"indices\":3,\"material\":0}]}";
+                       "{\"POSITION\":0,\"NORMAL\":1," + colours + biomes + "},\"indices\":3,\"material\":0}]}";
     if (sea)
         text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
                 "\"indices\":" + std::string(layout.seaFaces ? "6" : "3") + ",\"material\":1}]}";
-    text += riversMesh(layout) + "],\"materials\":[{\"name\":\"land\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,1],"
-            "\"metallicFactor\":0,\"roughnessFactor\":1}}";
+    text += riversMesh(layout) + "],\"materials\":[" + landMaterial(layout);
     if (sea)
         text += ",{\"name\":\"sea\",\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
                 vec(seaColour, 4) + ",\"metallicFactor\":0,\"roughnessFactor\":0.25}}";
-    return text + riversMaterial(layout) + "]";
+    return text + riversMaterial(layout) + "]" + texturesAndImages(layout);
 }
 
 std::string sceneAndNodes(const GlbLayout& layout)
@@ -185,22 +223,23 @@ std::string asset(const MeshInfo& info, bool biomes)
 } // namespace
 
 GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const SeaMesh* sea,
-                    bool biomes, std::uint64_t riverIndices)
+                    bool biomes, std::uint64_t riverIndices, const GlbTexturing* texturing)
 {
     GlbLayout layout;
-    const std::uint64_t vertices = weld.vertexCount();
+    const std::uint64_t vertices = texturing ? texturing->vertices : weld.vertexCount();
     add(layout, vertices, FLOAT, "VEC3", boundsOf(land));
     add(layout, vertices, FLOAT, "VEC3");
-    add(layout, vertices, FLOAT, "VEC3");
+    add(layout, vertices, FLOAT, texturing ? "VEC2" : "VEC3");
     add(layout, 3 * std::uint64_t(weld.faceCount()), UNSIGNED_INT, "SCALAR");
     if (sea) {
         const std::uint64_t seaVertices = sea->weld.vertexCount();
         add(layout, seaVertices, FLOAT, "VEC3", boundsOf(sea->mesh.positions));
         add(layout, seaVertices, FLOAT, "VEC3");
-        if (sea->ownFaces)
+        // A textured land's indices count its seams' copies, which the sea has not.
+        layout.seaFaces = sea->ownFaces || texturing;
+        if (layout.seaFaces)
             add(layout, 3 * std::uint64_t(sea->weld.faceCount()), UNSIGNED_INT, "SCALAR");
         layout.sea = true;
-        layout.seaFaces = sea->ownFaces;
     }
     if (biomes)
         add(layout, vertices, UNSIGNED_BYTE, "SCALAR");
@@ -208,6 +247,12 @@ GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, c
     if (riverIndices > 0) {
         add(layout, riverIndices, UNSIGNED_INT, "SCALAR");
         layout.rivers = true;
+    }
+    if (texturing) {
+        add(layout, vertices, FLOAT, "VEC4");
+        addPicture(layout, texturing->colourBytes);
+        addPicture(layout, texturing->normalBytes);
+        layout.textured = true;
     }
     return layout;
 }

@@ -10,19 +10,24 @@
 // Where each array lies in a .glb's BIN chunk and the JSON that describes it.
 // Blocks are written in this order, each 4-byte aligned: land POSITION,
 // NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL (and its
-// own indices when its sphere is coarser than the land's), then the land's
-// biome classes (_BIOME, one byte a vertex in a 4-byte element, as glTF
-// aligns every vertex attribute's elements), then the rivers' line indices.
-// Buffer view i and accessor i are block i.
+// own indices when its sphere is coarser than the land's, or the land is
+// textured), then the land's biome classes (_BIOME, one byte a vertex in a
+// 4-byte element, as glTF aligns every vertex attribute's elements), then
+// the rivers' line indices. Buffer view i and accessor i are block i. A
+// textured land (GlbTexturing) has TEXCOORD_0 (float VEC2) in COLOR_0's
+// place, the land's vertex arrays over its vertices with the seams' copies
+// (the sea keeps its own), and two more kinds of block at the end: the
+// land's TANGENT (float VEC4), then the colour map and the normal map as PNG
+// files, buffer views without accessors.
 
 struct GlbBlock {
     std::uint64_t offset;  // bytes from the start of the BIN chunk's data (compressed: of the decoded buffer)
     std::uint64_t count;   // elements
     std::uint64_t bytes;   // compressed: decoded
     int componentType;     // 5126 FLOAT, 5125 UNSIGNED_INT, 5121 UNSIGNED_BYTE; compressed also 5120 BYTE,
-                           // 5122 SHORT or 5123 UNSIGNED_SHORT
-    const char* type;      // "VEC3" or "SCALAR"
-    int target;            // 34962 vertex attributes or 34963 indices
+                           // 5122 SHORT or 5123 UNSIGNED_SHORT; 0: a picture's bytes
+    const char* type;      // "VEC2", "VEC3", "VEC4" or "SCALAR"
+    int target;            // 34962 vertex attributes or 34963 indices; 0: none (a picture)
     std::string bounds;    // ,"min":[...],"max":[...] for positions; else empty
     int byteStride = 0;    // bytes from one element to the next when padded; 0: packed
     bool normalized = false; // integers read as -1 to 1 (signed) or 0 to 1 (unsigned)
@@ -40,6 +45,7 @@ struct GlbLayout {
     bool seaFaces = false; // the sea has its own indices, the block after its normals
     bool biomes = false; // the land carries _BIOME, the block after the sea's
     bool rivers = false; // a last block of line indices into the land's positions
+    bool textured = false; // TEXCOORD_0, TANGENT and the two pictures (GlbTexturing)
     // Compressed (EXT_meshopt_compression, KHR_mesh_quantization): the
     // decoded blocks' buffer, which holds no data of its own, and each
     // node's ,"translation":[...],"scale":[...] from its quantised positions.
@@ -49,12 +55,22 @@ struct GlbLayout {
     std::string seaPlacement;
 };
 
+// What a textured land adds: its vertices with the seams' copies
+// (TextureSeams.h) and the sizes of the colour map's and the normal map's PNG
+// files in bytes.
+struct GlbTexturing {
+    std::uint64_t vertices;
+    std::uint64_t colourBytes;
+    std::uint64_t normalBytes;
+};
+
 // The blocks of a planet welded by weld; land and sea: x, y, z per welded
 // vertex (sea null when there is none), for the positions' bounds; biomes:
 // whether the land's classes go with it; riverIndices, the rivers' line
-// indices (none: no rivers mesh).
+// indices (none: no rivers mesh); texturing, when set, the textured land's
+// parts (the land then over its vertices; the sea with its own indices).
 GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const SeaMesh* sea,
-                    bool biomes = false, std::uint64_t riverIndices = 0);
+                    bool biomes = false, std::uint64_t riverIndices = 0, const GlbTexturing* texturing = nullptr);
 
 // How one block of a layout is stored compressed.
 struct GlbEncoding {

@@ -2,10 +2,12 @@
 
 #include "GlbLayout.h"
 #include "MeshCompression.h"
+#include "TextureSeams.h"
 
 #include <bit>
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <initializer_list>
 
@@ -86,6 +88,78 @@ void writeHead(SafeFile& out, const GlbLayout& layout, const MeshInfo& info)
     writeU32s(out, {GLB_MAGIC, 2, std::uint32_t(total), std::uint32_t(json.size()), JSON_CHUNK});
     out.write(json);
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
+}
+
+void writeRivers(SafeFile& out, const LandView& land)
+{
+    const std::size_t riverIndices = land.rivers ? land.rivers->size() : 0;
+    for (std::size_t i = 0; i < riverIndices && !out.failed(); i += 2)
+        writeU32s(out, {(*land.rivers)[i], (*land.rivers)[i + 1]});
+}
+
+// Per vertex its direction from the centre, unit length.
+std::vector<float> sphereNormals(const std::vector<float>& positions)
+{
+    std::vector<float> normals(positions.size());
+    for (std::size_t v = 0; v < positions.size(); v += 3) {
+        const double length = std::hypot(double(positions[v]), double(positions[v + 1]), double(positions[v + 2]));
+        for (int k = 0; k < 3; ++k)
+            normals[v + k] = static_cast<float>(positions[v + k] / length);
+    }
+    return normals;
+}
+
+// Per vertex its east (TextureSeams.h eastAt) and the handedness 1.
+std::vector<float> eastTangents(const std::vector<float>& uv)
+{
+    std::vector<float> tangents(2 * uv.size());
+    for (std::size_t v = 0; 2 * v < uv.size(); ++v) {
+        eastAt(uv[2 * v], &tangents[4 * v]);
+        tangents[4 * v + 3] = 1.0f;
+    }
+    return tangents;
+}
+
+void writePicture(SafeFile& out, const std::vector<unsigned char>& png)
+{
+    static constexpr char zeros[4] = {};
+    out.write(png.data(), png.size());
+    out.write(zeros, (4 - png.size() % 4) % 4);
+}
+
+void writeTexturedGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
+{
+    WeldedMesh ground = weldedLand(land);
+    const TexturedMesh mesh = texturedMesh(land.weld, ground.positions);
+    appendCopies(ground.positions, 3, mesh);
+    ground.normals = sphereNormals(ground.positions);
+    const SeaMesh sea = land.sea ? weldedSea(land) : SeaMesh{};
+    std::vector<Biome> biomes = land.climate ? land.climate->biome : std::vector<Biome>{};
+    appendCopies(biomes, 1, mesh);
+    const MeshTextures& pictures = *land.textures;
+    const GlbTexturing texturing{mesh.vertexCount(), pictures.colourPng.size(), pictures.normalPng.size()};
+    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr,
+                                       land.climate != nullptr, land.rivers ? land.rivers->size() : 0, &texturing);
+    if (layout.binBytes + MAX_JSON_BYTES > UINT32_MAX) {
+        out.fail(EFBIG);
+        return;
+    }
+    writeHead(out, layout, info);
+    writeFloats(out, ground.positions.data(), ground.positions.size());
+    writeFloats(out, ground.normals.data(), ground.normals.size());
+    writeFloats(out, mesh.uv.data(), mesh.uv.size());
+    for (std::size_t i = 0; i < mesh.indices.size() && !out.failed(); i += 3)
+        writeU32s(out, {mesh.indices[i], mesh.indices[i + 1], mesh.indices[i + 2]});
+    writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
+    writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
+    if (land.sea)
+        writeIndices(out, sea.weld);
+    writeBiomes(out, biomes);
+    writeRivers(out, land);
+    const std::vector<float> tangents = eastTangents(mesh.uv);
+    writeFloats(out, tangents.data(), tangents.size());
+    writePicture(out, pictures.colourPng);
+    writePicture(out, pictures.normalPng);
 }
 
 // A compressed .glb's blocks in the layout's order: how each is stored, its
@@ -184,6 +258,10 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
         out.fail(EFBIG);
         return;
     }
+    if (land.textures) {
+        writeTexturedGlb(out, land, info);
+        return;
+    }
     const WeldedMesh ground = weldedLand(land);
     const SeaMesh sea = land.sea ? weldedSea(land) : SeaMesh{};
     const GlbLayout layout =
@@ -203,6 +281,5 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
         writeIndices(out, sea.weld);
     if (land.climate)
         writeBiomes(out, land.climate->biome);
-    for (std::size_t i = 0; i < riverIndices && !out.failed(); i += 2)
-        writeU32s(out, {(*land.rivers)[i], (*land.rivers)[i + 1]});
+    writeRivers(out, land);
 }

@@ -19,6 +19,15 @@
 // - with land.climate, the land's biome class numbers as the attribute
 //   _BIOME (UNSIGNED_BYTE, each in a 4-byte element), the legend in
 //   asset.extras.biomes (BiomeLegend.h);
+// - with land.textures, the land textured in place of COLOR_0 (GlbLayout.h):
+//   TEXCOORD_0 on the maps (TextureSeams.h, its seams' copies added to each
+//   of the land's vertex arrays), NORMAL the sphere's own, straight out, and
+//   TANGENT pointing east, so the normal map (whose red points east and green
+//   north) carries the whole relief; the two maps' PNG files inside the BIN
+//   chunk as the material's baseColorTexture and normalTexture. The sea, with
+//   no texture, keeps its own vertices and always has its own indices. A
+//   textured land is written plain: land.compress is not read with it (the
+//   command line refuses the pair).
 // COLOR_0 shows land.view. A node and a default scene hold both; asset.extras has the seed, the
 // subdivisions, the iterations, the mode and the header comment. Coordinates are the
 // window's (+Y up), one sea radius a metre. Throws std::bad_alloc when the

@@ -79,6 +79,11 @@ bool holdsLines(const std::string& path)
     return writerFor(path) == writeGlb;
 }
 
+bool holdsTextures(const std::string& path)
+{
+    return writerFor(path) == writeGlb;
+}
+
 bool compressible(const std::string& path)
 {
     return writerFor(path) == writeGlb;

@@ -19,6 +19,8 @@ bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& 
 // working out for it.
 bool holdsLines(const std::string& path);
 
+// True when path's format can carry textures (".glb", GlbWriter.h).
+bool holdsTextures(const std::string& path);
 // True when path's format can be written compressed (".glb"; LandView's
 // compress).
 bool compressible(const std::string& path);

@@ -18,6 +18,7 @@
 #include "SettingsRecord.h"
 #include "Screenshot.h"
 #include "LandNormals.h"
+#include "NormalMap.h"
 #include "RiverFile.h"
 #include "WorldMap.h"
 
@@ -40,16 +41,18 @@ AskedFiles run;
 
 bool mapsAsked(const Options& options)
 {
-    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.demPath.empty();
+    return !options.mapPath.empty() || !options.heightMapPath.empty() || !options.normalMapPath.empty() ||
+           !options.demPath.empty();
 }
 
-// The cube faces count as one file: all twelve are written or the save
+// The cube faces count as one file: all eighteen are written or the save
 // failed; so do the biome map with its legend, and the two climate maps.
 std::size_t filesAsked(const Options& options)
 {
     return std::size_t(!options.exportPath.empty()) + !options.mapPath.empty() + !options.heightMapPath.empty() +
            !options.cubeFacesPrefix.empty() + !options.biomeMapPath.empty() + !options.climateMapsPrefix.empty() +
-           !options.riversPath.empty() + !options.demPath.empty() + !options.renderPath.empty();
+           !options.riversPath.empty() + !options.normalMapPath.empty() + !options.demPath.empty() +
+           !options.renderPath.empty();
 }
 
 // What became of one map: the name it was written to, or the whole
@@ -168,11 +171,20 @@ SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const
     return SaveTarget::numbered(target.prefix, target.suffix, n, n);
 }
 
+// The colour map of grid as --map writes it: in the heights' colours when
+// channels (viewVertexChannels) is empty, else in the view's.
+Image colourPictureOf(const HeightGrid& grid, const LandRadii& radii, const std::vector<float>& channels,
+                      double seaRadius)
+{
+    return channels.empty() ? colourMapOf(grid, seaRadius) : climateColourMapOf(grid, radii, channels, seaRadius);
+}
+
 // The maps of one snapshot of the land. The colour map is made and written on
 // a second thread while this one does the height map, except for a numbered
 // pair, whose height map must wait for the number the colour map takes; the
-// outcomes are logged in a fixed order afterwards. The DEM comes last, from
-// the same grid. Returns how many of the maps asked for were written.
+// outcomes are logged in a fixed order afterwards. The DEM and the normal map
+// (numbered as the colour map) come last, from the same grid. Returns how
+// many of the maps asked for were written.
 int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     const LandSnapshot land(planet);
@@ -189,11 +201,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] {
         colour = writeMap(
-            [&] {
-                return channels.empty() ? colourMapOf(grid, planet.shape.seaRadius)
-                                        : climateColourMapOf(grid, radii, channels, planet.shape.seaRadius);
-            },
-            *targets.colour, {header, settings}, "map", metadata);
+            [&] { return colourPictureOf(grid, radii, channels, planet.shape.seaRadius); }, *targets.colour,
+            {header, settings}, "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
         height = writeMap([&] { return heightMapOf(grid); }, target,
@@ -211,13 +220,18 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
             writeHeight(*targets.height);
         helper.join();
     }
-    std::optional<MapOutcome> dem;
+    std::optional<MapOutcome> dem, normal;
     if (targets.dem)
         dem = writeMap([&] { return elevationMapOf(grid, scale); }, *targets.dem, PngTexts{header, settings}, "DEM",
                        {metadata.radiusMetres, ELEVATION_BAND});
-    const int colourWritten = targets.colour && logged(colour, "map", planet);
-    const int heightWritten = targets.height && logged(height, "height map", planet);
-    return colourWritten + heightWritten + int(targets.dem && logged(dem, "DEM", planet));
+    if (targets.normal)
+        normal = writeMap([&] { return normalMapOf(grid, planet.shape); },
+                          colour && colour->written ? sameNumberAs(*targets.normal, *targets.colour, colour->text)
+                                                    : *targets.normal,
+                          {header, settings}, "normal map", metadata);
+    return int(targets.colour && logged(colour, "map", planet)) +
+           int(targets.height && logged(height, "height map", planet)) +
+           int(targets.dem && logged(dem, "DEM", planet)) + int(targets.normal && logged(normal, "normal map", planet));
 }
 
 // Writes one cube face picture into a new member of faces; false (logged)
@@ -237,7 +251,7 @@ bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts&
 }
 
 // Face by face, so that only one face's pictures are held at a time; the
-// twelve files are one set, saved whole or not at all.
+// eighteen files are one set, saved whole or not at all.
 bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
 {
     const LandSnapshot snapshot(planet);
@@ -263,7 +277,9 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
         const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
         if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
                        heightTexts, faces, set) ||
-            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set))
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set) ||
+            !writeFace(cubeNormalFace(radii, face, size, planet.shape), targetFor(name + "-normal.png"), colourTexts,
+                       faces, set))
             return false;
     }
     if (!set.commit()) {
@@ -275,9 +291,28 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
     }
     const std::string& first = faces.front()->finalPath;
     const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour}.png", planetLabel(planet).c_str(),
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png", planetLabel(planet).c_str(),
             stem.c_str());
     return true;
+}
+
+// The colour map and the normal map of land, a snapshot of planet's, width
+// pixels wide, the colours showing view, as PNG files. Throws std::bad_alloc
+// when they cannot be made.
+MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, ClimateView view,
+                        const PngTexts& texts)
+{
+    const LandRadii radii(planet, land);
+    const HeightGrid grid = buildHeightGrid(planet, land, width, freshWaterOf(planet, land));
+    std::vector<float> channels;
+    if (needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
+    MeshTextures textures;
+    if (!encodePngBytes(colourPictureOf(grid, radii, channels, planet.shape.seaRadius), texts, textures.colourPng,
+                        PngCompression::Fast) ||
+        !encodePngBytes(normalMapOf(grid, planet.shape), texts, textures.normalPng, PngCompression::Fast))
+        throw std::bad_alloc();
+    return textures;
 }
 
 // Whether the land is final: batch, or a live thread that has ended.
@@ -292,6 +327,20 @@ bool carriesBiomes(std::string name)
     for (char& c : name)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return name.ends_with(".glb");
+}
+
+// textures made when width asks for them (above 0) and target's format
+// carries them (a .glb); null otherwise, or when they could not be made
+// (logged: the land is then exported without them).
+const MeshTextures* texturesFor(Planet& planet, const LandSnapshot& land, const SaveTarget& target, int width,
+                                ClimateView view, const PngTexts& texts, MeshTextures& textures)
+{
+    if (width <= 0 || !holdsTextures(target.name()))
+        return nullptr;
+    const bool made = runAtBoundary([&] { textures = texturesOf(planet, land, width, view, texts); },
+                                    {"Not enough memory for the textures of the planet; it is exported without them.",
+                                     "Could not start the thread that makes the textures"});
+    return made ? &textures : nullptr;
 }
 
 // The biome map at path with its legend beside it (path's FILE.json); false
@@ -410,7 +459,7 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     return info;
 }
 
-bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, bool compress)
+bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, ExportForm form)
 {
     std::string error, written;
     const LandSnapshot snapshot(planet);
@@ -418,7 +467,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
                   planet.water ? planet.water->vertices.data() : nullptr};
     land.shape = planet.shape;
     land.view = view;
-    land.compress = compress;
+    land.compress = form.compress;
     std::shared_ptr<const PlanetClimate> climate;
     if (needsClimate(view) || carriesBiomes(target.name())) {
         try {
@@ -438,6 +487,9 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
     }
     MeshInfo info = meshInfoOf(planet, snapshot);
     info.settings = settingsRecordOf(planet, info, land.view);
+    MeshTextures textures;
+    land.textures =
+        texturesFor(planet, snapshot, target, form.textureWidth, land.view, {headerComment(info), info.settings}, textures);
     if (!exportMesh(target, land, info, error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
@@ -449,7 +501,8 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
 {
     return saveMapsCounted(planet, targets, width, view) ==
-           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.dem.has_value());
+           int(targets.colour.has_value()) + int(targets.height.has_value()) + int(targets.normal.has_value()) +
+               int(targets.dem.has_value());
 }
 
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
@@ -504,13 +557,15 @@ void saveAskedFiles(Planet& planet, const Options& options)
     if (!options.exportPath.empty())
         run.written +=
             exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
-                           options.compress);
+                           {options.compress, options.glbTextureWidth});
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())
             targets.colour = SaveTarget::replacing(planetPath(options.mapPath, number));
         if (!options.heightMapPath.empty())
             targets.height = SaveTarget::replacing(planetPath(options.heightMapPath, number));
+        if (!options.normalMapPath.empty())
+            targets.normal = SaveTarget::replacing(planetPath(options.normalMapPath, number));
         if (!options.demPath.empty())
             targets.dem = SaveTarget::replacing(planetPath(options.demPath, number));
         run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));

@@ -29,34 +29,45 @@ MeshInfo meshInfoOf(const Planet& planet);
 // The same for land, a snapshot of planet's: the planes that land holds.
 MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
 
+// How an export is written beyond its format.
+struct ExportForm {
+    bool compress = false; // quantised and meshopt-encoded, when the format can be (LandView)
+    // Above 0: a .glb's land textured with the colour map and the normal map
+    // this many pixels wide (the pixels --map and --normal-map would write);
+    // a textured .glb is written plain, whatever compress says.
+    int textureWidth = 0;
+};
+
 // Writes planet to target as its land stands at the end of the plane under
 // way (a live generation goes on meanwhile), its vertex colours showing
-// view (a .glb carries the biome classes in every view), compressed when
-// compress is set and the format can be (LandView); logs the outcome.
+// view (a .glb carries the biome classes in every view), in form; logs the
+// outcome.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
-                    bool compress = false);
+                    ExportForm form = {});
 
 // Where the maps of a planet go; an empty one is not made.
 struct MapTargets {
     std::optional<SaveTarget> colour;
     std::optional<SaveTarget> height;
-    std::optional<SaveTarget> dem = std::nullopt; // elevations in metres, a GeoTIFF
+    std::optional<SaveTarget> normal = std::nullopt; // NormalMap.h
+    std::optional<SaveTarget> dem = std::nullopt;    // elevations in metres, a GeoTIFF
 };
 
 // Makes the maps of planet, width pixels wide, from its land at the end of
 // the plane under way, the colour map showing view, and writes them to
-// targets; logs each outcome. When both targets are numbered, the height map
-// takes exactly the number the colour map took. Returns whether every map asked for was written.
+// targets; logs each outcome. When numbered with the colour map, the height
+// map and the normal map take exactly the number the colour map took. Returns whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view = ClimateView::Heights);
 
 // Where each cube face goes, by the end of its name: "-px.png" for the +X
-// height face, "-px-colour.png" for its colours, and so on.
+// height face, "-px-colour.png" for its colours, "-px-normal.png" for its
+// normal map, and so on.
 using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 
-// Makes the six height and six colour faces of planet (CubeFaces.h), size
-// pixels square, the colours showing view, and writes them, stopping at the
-// first that cannot be written; logs the outcome. Returns whether all twelve
-// were written.
+// Makes the six height, six colour and six normal faces of planet
+// (CubeFaces.h, NormalMap.h), size pixels square, the colours showing view,
+// and writes them, stopping at the first that cannot be written; logs the
+// outcome. Returns whether all eighteen were written.
 bool saveCubeFacesOf(Planet& planet, const CubeFaceTarget& targetFor, int size,
                      ClimateView view = ClimateView::Heights);
 

@@ -44,6 +44,13 @@ struct MeshInfo {
 // metres per unit".
 std::string headerComment(const MeshInfo& info);
 
+// The pictures a textured land carries (a .glb's, GlbWriter.h): the colour
+// map and the normal map (NormalMap.h), both equirectangular, as PNG files.
+struct MeshTextures {
+    std::vector<unsigned char> colourPng;
+    std::vector<unsigned char> normalPng;
+};
+
 // The land to save: its soup (x, y, z per corner, the weld's corners) and
 // the weld; or, when welded is set, x, y, z per welded vertex in the weld's
 // numbering (a copy taken between two planes of a live generation, see
@@ -61,6 +68,7 @@ struct LandView {
     // The rivers as pairs of welded vertices, each a river vertex and its
     // receiver (Rivers.h riverSegments); formats that hold lines write them.
     const std::vector<std::uint32_t>* rivers = nullptr;
+    const MeshTextures* textures = nullptr; // set: a .glb's land is textured with them
     // Formats that can: quantised and meshopt-encoded (a .glb, see GlbWriter.h).
     bool compress = false;
 };

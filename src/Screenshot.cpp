@@ -24,6 +24,22 @@ void writeBytes(png_structp png, png_bytep data, png_size_t size)
 
 void flushNothing(png_structp) {}
 
+// The same into memory, for files that carry a picture inside them; a
+// vector that cannot grow makes the encoder fail through libpng's own error,
+// raised once the exception is over (libpng leaves by longjmp).
+void appendBytes(png_structp png, png_bytep data, png_size_t size)
+{
+    auto* bytes = static_cast<std::vector<unsigned char>*>(png_get_io_ptr(png));
+    bool grown = true;
+    try {
+        bytes->insert(bytes->end(), data, data + size);
+    } catch (...) {
+        grown = false;
+    }
+    if (!grown)
+        png_error(png, "not enough memory");
+}
+
 // Rows of samples as libpng takes them: 8-bit RGB or 16-bit grey, the
 // 16-bit samples in this machine's byte order.
 struct PngRows {
@@ -57,7 +73,7 @@ void setTexts(png_structp png, png_infop info, const PngTexts& texts)
 
 // libpng reports errors by longjmp; nothing with a destructor may live
 // between setjmp and the calls that can jump.
-bool writeRows(SafeFile& file, const PngRows& image, const PngTexts& texts)
+bool writeRows(void* sink, png_rw_ptr write, const PngRows& image, const PngTexts& texts)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -69,7 +85,7 @@ bool writeRows(SafeFile& file, const PngRows& image, const PngTexts& texts)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_set_write_fn(png, &file, writeBytes, flushNothing);
+    png_set_write_fn(png, sink, write, flushNothing);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (image.palette)
@@ -91,7 +107,7 @@ bool writeRows(SafeFile& file, const PngRows& image, const PngTexts& texts)
 
 bool encodeImage(SafeFile& file, const PngRows& image, const PngTexts& texts, std::string& error)
 {
-    if (!file.failed() && !writeRows(file, image, texts) && !file.failed()) {
+    if (!file.failed() && !writeRows(&file, writeBytes, image, texts) && !file.failed()) {
         error = "the PNG encoder failed";
         return false;
     }
@@ -171,6 +187,13 @@ bool encodePng(SafeFile& file, const IndexedImage& image, const PngTexts& texts,
                PngCompression compression)
 {
     return encodeImage(file, rowsOf(image, compression), texts, error);
+}
+
+bool encodePngBytes(const Image& image, const PngTexts& texts, std::vector<unsigned char>& bytes,
+                    PngCompression compression)
+{
+    bytes.clear();
+    return writeRows(&bytes, appendBytes, rowsOf(image, compression), texts);
 }
 
 bool readPng(const std::string& path, Image& image)

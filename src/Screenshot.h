@@ -78,5 +78,11 @@ bool writePng(const SaveTarget& target, const IndexedImage& image, const PngText
 bool encodePng(SafeFile& file, const IndexedImage& image, const PngTexts& texts, std::string& error,
                PngCompression compression = PngCompression::Small);
 
+// The same 8-bit RGB PNG into bytes (replacing what they held), for a file
+// that carries the picture inside it; false when the encoder or the memory
+// failed.
+bool encodePngBytes(const Image& image, const PngTexts& texts, std::vector<unsigned char>& bytes,
+                    PngCompression compression = PngCompression::Small);
+
 // Reads an 8-bit RGB or RGBA PNG (alpha dropped); false when it cannot.
 bool readPng(const std::string& path, Image& image);

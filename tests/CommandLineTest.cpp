@@ -71,6 +71,12 @@ TEST(CommandLine, MapOptions)
     EXPECT_EQ(parsed.result.exitStatus, -1);
     EXPECT_EQ(parsed.result.options.cubeFacesPrefix, "faces/planet");
     EXPECT_EQ(parsed.result.options.cubeSize, 8192);
+
+    EXPECT_EQ(parsed.result.options.glbTextureWidth, 0);
+    parsed = parse({"--glb-textures", "64", "--normal-map=n.png", "--export", "p.GLB"});
+    EXPECT_EQ(parsed.result.options.glbTextureWidth, 64);
+    EXPECT_EQ(parsed.result.options.normalMapPath, "n.png");
+    EXPECT_EQ(parse({"--export=p.glb", "--glb-textures=8192"}).result.options.glbTextureWidth, 8192);
 }
 
 TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
@@ -152,7 +158,7 @@ TEST(CommandLine, HelpAndVersionExitWithZero)
                              "C ", "--land PERCENT", "--relief FACTOR", "N ", "New planet: seed S", "--radius-km R",
                              "--highest METRES", "--view VIEW", "--biome-map FILE.png", "--climate-maps PREFIX", "V ",
                              "--erosion STEPS", "--rivers FILE.geojson", "--compress", "--render WxH FILE.png",
-                             "--look-at LAT,LON[,DISTANCE]"})
+                             "--look-at LAT,LON[,DISTANCE]", "--glb-textures W", "--normal-map FILE.png"})
         EXPECT_NE(parsed.out.find(part), std::string::npos) << part;
 
     parsed = parse({"--seed", "1", "--version"});
@@ -181,7 +187,9 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
         {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
         {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
-        {"--map", "world.tiff"},
+        {"--map", "world.tiff"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"}, {"--glb-textures", "1k"},
+        {"--glb-textures"}, {"--glb-textures", "64"}, {"--glb-textures", "64", "--export", "p.ply"},
+        {"--glb-textures", "64", "--export", "p.glb", "--compress"}, {"--normal-map", "n.tif"}, {"--normal-map"},
         {"--look-at", "91,0"}, {"--look-at", "0,180.5"}, {"--look-at", "0"}, {"--look-at", "0,0,1.4"},
         {"--look-at", "0,0,8.1"}, {"--look-at", "0,0,3,1"}, {"--look-at", "0,,3"}, {"--look-at", "0,0,"},
         {"--look-at", "nan,0"}, {"--look-at", "0;0"}, {"--look-at"},
@@ -239,7 +247,8 @@ TEST(CommandLine, OptionsThatNameOneFileAreRefused)
         {"--map", absolute.c_str(), "--heightmap", "same.png"},
         {"--map", "m.png", "--heightmap", "./m-2.png"}, // the second planet's map would replace it
         {"--heightmap", "maps/h-12.png", "--map", "maps/../maps/h.png"},
-        {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the twelve faces
+        {"--cube-faces", "maps/w", "--heightmap", "maps/w-nz.png"}, // one of the eighteen faces
+        {"--cube-faces", "maps/w", "--normal-map", "maps/w-px-normal.png"},
         {"--biome-map", "b.png", "--map", "b.png"},
         {"--climate-maps", "maps/c", "--map", "maps/c-rain.png"},
         {"--climate-maps", "c", "--heightmap", "c-temperature-2.png"}, // the second planet's

@@ -2,6 +2,9 @@
 #include "Landscape.h"
 #include "MeshExport.h"
 #include "Planet.h"
+#include "PlanetSaving.h"
+#include "Screenshot.h"
+#include "SettingsRecord.h"
 #include "TestSupport.h"
 #include "VertexNeighbours.h"
 
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <meshoptimizer.h>
@@ -511,6 +515,60 @@ TEST(MeshExportGlb, ChunksAccessorsAndArraysHoldTheLandAndTheSea)
             ASSERT_NEAR(encoded, srgb[k], 1e-5f) << "vertex " << v / 3;
         }
     }
+}
+
+// The textured land: its arrays over the seams' copies, the sea over its own
+// vertices and indices, the two pictures the very pixels --map and
+// --normal-map write at that width, with the settings record, after the
+// accessors' views without a target.
+TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
+{
+    ScopedTempDir dir;
+    auto planet = quietPlanet(42, 3, 2000);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, {.textureWidth = 64}));
+    ASSERT_TRUE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt, SaveTarget::replacing("n.png")}, 64,
+                           ClimateView::Biomes));
+    testing::internal::GetCapturedStdout();
+    const Glb glb = readGlb("t.glb");
+    const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+)[,}])");
+    const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
+    ASSERT_EQ(views.size(), accessors.size() + 2);
+    EXPECT_EQ(numbersOf(glb.json, R"("target":\d+)").size(), accessors.size()) << "pictures have no target";
+    const std::uint64_t vertices = accessors[0][2];
+    EXPECT_GT(vertices, 642u) << "the seams' copies";
+    ASSERT_GE(accessors.size(), 9u);
+    for (std::size_t a : {std::size_t(1), std::size_t(2), std::size_t(7), accessors.size() - 1})
+        EXPECT_EQ(accessors[a][2], vertices) << "accessor " << a << " (7: _BIOME, the last: TANGENT)";
+    EXPECT_EQ(accessors[4][2], 642u) << "the sea has no seams";
+    EXPECT_EQ(accessors[5][2], 642u);
+    EXPECT_EQ(accessors[6][2], 3u * 1280);
+    EXPECT_NE(glb.json.find(R"("indices":6,"material":1)"), std::string::npos);
+    for (const auto& [view, file] : {std::pair{views.size() - 2, "m.png"}, std::pair{views.size() - 1, "n.png"}}) {
+        EXPECT_EQ(views[view][0] % 4, 0u);
+        std::ofstream(std::string("inside-") + file, std::ios::binary)
+            << glb.bin.substr(views[view][0], views[view][1]);
+        Image inside, beside;
+        ASSERT_TRUE(readPng(std::string("inside-") + file, inside) && readPng(file, beside)) << file;
+        EXPECT_EQ(inside.width, 64);
+        EXPECT_NE(glb.bin.substr(views[view][0], views[view][1]).find(SETTINGS_KEYWORD), std::string::npos) << file;
+        EXPECT_TRUE(inside.rgb == beside.rgb) << file;
+    }
+}
+
+// A land textured alone: no sea, no climate, so no arrays of theirs to copy.
+TEST(MeshExportGlb, TexturedLandWithoutSeaOrClimate)
+{
+    ScopedTempDir dir;
+    auto planet = generatedPlanet(2, 100);
+    const MeshTextures textures{{'c', 'o', 'l'}, {'n', 'o', 'r', 'm', 'a'}};
+    LandView land{planet->weld, planet->vertices.data()};
+    land.textures = &textures;
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("alone.glb"), land, {42, 2, 100}, error)) << error;
+    const Glb glb = readGlb("alone.glb");
+    EXPECT_EQ(glb.json.find("\"sea\""), std::string::npos);
+    EXPECT_EQ(glb.bin.substr(glb.bin.size() - 12), std::string("col\0norma\0\0\0", 12)) << "each picture padded to 4";
 }
 
 // Beyond five subdivisions the sea is the five-subdivision sphere, its

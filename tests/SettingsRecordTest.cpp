@@ -129,14 +129,14 @@ TEST(SettingsRecord, EveryFileSavedMakesThePlanetAgain)
     const std::string made = "--seed 5 --subdivisions 2 --iterations 300 --batch --land 40 --relief 1.5 "
                              "--erosion 2 --view heights --radius-km 3000 --map-width 64 --cube-size 16 ";
     for (const char* files : {"--export a.glb --map m.png --heightmap h.png --cube-faces c --rivers r.geojson "
-                              "--biome-map b.png --climate-maps k --dem d.tif --render 64x64 p.png",
+                              "--biome-map b.png --climate-maps k --dem d.tif --normal-map n.png --render 64x64 p.png",
                               "--export a.ply", "--export a.obj"}) {
         const CommandResult run = runCommand(program + made + files);
         ASSERT_EQ(run.status, 0) << run.err;
     }
     const std::string first = readFile("a.glb");
     for (const char* file : {"a.glb", "a.ply", "a.obj", "m.png", "h.png", "c-nz.png", "c-px-colour.png",
-                             "r.geojson", "b.png", "k-rain.png", "d.tif", "p.png"}) {
+                             "c-px-normal.png", "n.png", "r.geojson", "b.png", "k-rain.png", "d.tif", "p.png"}) {
         const CommandResult again = runCommand(program + "--export again.glb --like " + file);
         ASSERT_EQ(again.status, 0) << file << ": " << again.err;
         EXPECT_TRUE(readFile("again.glb") == first) << file;

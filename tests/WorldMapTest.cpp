@@ -432,18 +432,20 @@ TEST(WorldMap, AMapWhoseSidecarCannotBeWrittenHasFailed)
     EXPECT_EQ(readFile("Orbivane-3-1-map.png.aux.xml"), "someone else's\n");
 }
 
-TEST(WorldMapFiles, CubeFacesOptionWritesTwelveFacesOrSaysWhyNot)
+TEST(WorldMapFiles, CubeFacesOptionWritesEighteenFacesOrSaysWhyNot)
 {
     ScopedTempDir dir;
     CommandResult run = runProgram("3\n200\nn\n", "--seed 7 --cube-faces f --cube-size 16");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Planet (seed 7): cube faces saved to f-{px,nx,py,ny,pz,nz}{,-colour}.png\n"),
+    EXPECT_NE(run.out.find("Planet (seed 7): cube faces saved to f-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png\n"),
               std::string::npos) << run.out;
     for (const char* face : CUBE_FACE_NAMES) {
         const PngFacts height = pngFacts(std::string("f-") + face + ".png"),
-                       colour = pngFacts(std::string("f-") + face + "-colour.png");
+                       colour = pngFacts(std::string("f-") + face + "-colour.png"),
+                       normal = pngFacts(std::string("f-") + face + "-normal.png");
         EXPECT_TRUE(height.width == 16 && height.height == 16 && height.bitDepth == 16 && height.colourType == 0) << face;
         EXPECT_TRUE(colour.width == 16 && colour.height == 16 && colour.bitDepth == 8 && colour.colourType == 2) << face;
+        EXPECT_TRUE(normal.width == 16 && normal.height == 16 && normal.bitDepth == 8 && normal.colourType == 2) << face;
         EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, "
                                     "planet radius 6371 km, ", 0), 0u);
     }
@@ -501,14 +503,17 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     auto planet = planetOf(2, 10);
     std::ofstream("P-1-map.png") << "another program's";
     testing::internal::CaptureStdout();
-    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png")}, 16);
+    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png"),
+                                            SaveTarget::numbered("P-", "-normal.png")}, 16);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(saved);
     EXPECT_EQ(pngFacts("P-2-map.png").width, 16u);
     EXPECT_EQ(pngFacts("P-2-height.png").width, 16u);
-    EXPECT_FALSE(std::filesystem::exists("P-1-height.png"));
+    EXPECT_EQ(pngFacts("P-2-normal.png").width, 16u);
+    EXPECT_TRUE(std::filesystem::exists("P-2-normal.pgw"));
+    EXPECT_FALSE(std::filesystem::exists("P-1-height.png") || std::filesystem::exists("P-1-normal.png"));
 
-    // The twelve cube faces likewise take the number their first face took.
+    // The eighteen cube faces likewise take the number their first face took.
     std::ofstream("P-1-px.png") << "another program's";
     testing::internal::CaptureStdout();
     EXPECT_TRUE(saveCubeFacesOf(*planet, [](const std::string& ending) { return SaveTarget::numbered("P-", ending); }, 16));
@@ -518,7 +523,7 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
                     !std::filesystem::exists(std::string("P-1-") + face + "-colour.png")) << face;
 }
 
-// A map with its sidecars, and the twelve cube faces, are each one set: when
+// A map with its sidecars, and the eighteen cube faces, are each one set: when
 // its last member cannot be placed (a folder in the way), every old member
 // stays as it was, no new one appears and no temporary file is left.
 TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
@@ -528,7 +533,7 @@ TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
     for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
         std::ofstream(name) << "old " << name;
     std::filesystem::create_directory("m.png.aux.xml");
-    std::filesystem::create_directory("f-nz-colour.png");
+    std::filesystem::create_directory("f-nz-normal.png");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt}, 16));
     EXPECT_FALSE(saveCubeFacesOf(*planet, [](const std::string& ending) { return SaveTarget::replacing("f" + ending); }, 16));
@@ -536,13 +541,13 @@ TEST(WorldMapFiles, ASetWhoseLastMemberCannotBePlacedLeavesEveryOldMember)
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         names.insert(entry.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"Orbivane.log", "f-nz-colour.png", "f-px.png", "m.png", "m.png.aux.xml",
+    EXPECT_EQ(names, (std::set<std::string>{"Orbivane.log", "f-nz-normal.png", "f-px.png", "m.png", "m.png.aux.xml",
                                             "m.pgw"})) << out;
     for (const std::string& name : {std::string("m.png"), std::string("m.pgw"), std::string("f-px.png")})
         EXPECT_EQ(readFile(name), "old " + name);
     EXPECT_NE(out.find("Could not save m.png.aux.xml beside the map m.png: Is a directory; none of the three files is "
                        "saved.\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Could not save the cube face f-nz-colour.png: Is a directory; none of the faces is saved.\n"),
+    EXPECT_NE(out.find("Could not save the cube face f-nz-normal.png: Is a directory; none of the faces is saved.\n"),
               std::string::npos) << out;
 }
 

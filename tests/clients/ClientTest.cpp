@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -46,7 +47,7 @@ TEST(GltfValidator, FindsNoErrorAndNoWarningInTheGlb)
         const auto planet = quietPlanet(42, name[0] - '0', 2000);
         ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing(name), ClimateView::Biomes));
         const std::string small = name[0] + std::string("-small.glb");
-        ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing(small), ClimateView::Biomes, true));
+        ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing(small), ClimateView::Biomes, {.compress = true}));
         files.append(" ").append(name).append(" ").append(small);
     }
     // Saved as the program saves it, with the rivers' line mesh.
@@ -75,7 +76,8 @@ TEST(ThreeJs, LoadsTheCompressedGlbAsThePlainOne)
     for (int subdivisions : {5, 8}) {
         const auto planet = quietPlanet(42, subdivisions, 2000);
         ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("plain.glb"), ClimateView::Biomes));
-        ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("small.glb"), ClimateView::Biomes, true));
+        ASSERT_TRUE(
+            exportPlanetTo(*planet, SaveTarget::replacing("small.glb"), ClimateView::Biomes, {.compress = true}));
         const CommandResult run = runCommand("NODE_PATH=" + VALIDATOR_MODULES + " node " + SCRIPTS +
                                              "load-with-three.mjs plain.glb small.glb 2>&1");
         ASSERT_EQ(run.status, 0) << run.out;
@@ -91,6 +93,46 @@ TEST(ThreeJs, LoadsTheCompressedGlbAsThePlainOne)
             EXPECT_LT(fs::file_size("small.glb") * 4, fs::file_size("plain.glb"));
         }
     }
+}
+
+// Textured as --glb-textures makes it: the two maps inside, TEXCOORD_0 with
+// its seams, TANGENT.
+TEST(GltfValidator, FindsNoErrorAndNoWarningInTheTexturedGlb)
+{
+    ScopedTempDir dir;
+    std::string files;
+    for (const char* name : {"0.glb", "5.glb", "8.glb"}) {
+        ASSERT_TRUE(exportPlanetTo(*quietPlanet(42, name[0] - '0', 2000), SaveTarget::replacing(name),
+                                   ClimateView::Biomes, {.textureWidth = 256}));
+        ASSERT_NE(readFile(name).find("\"normalTexture\":{\"index\":1}"), std::string::npos) << name;
+        files.append(" ").append(name);
+    }
+    const CommandResult run =
+        runCommand("NODE_PATH=" + VALIDATOR_MODULES + " node " + SCRIPTS + "validate-glb.js" + files + " 2>&1");
+    EXPECT_EQ(run.status, 0) << run.out;
+    for (const char* name : {"0.glb", "5.glb", "8.glb"})
+        EXPECT_NE(run.out.find(std::string(name) + ": 0 errors, 0 warnings"), std::string::npos) << run.out;
+}
+
+// Rendered by Blender from a known side, the textured land shows land and sea
+// where the colour map has them.
+TEST(BlenderRender, TheTexturedGlbHasItsCoastWhereTheColourMapHasIt)
+{
+    ScopedTempDir dir;
+    const auto planet = quietPlanet(42, 5, 2000);
+    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, {.textureWidth = 512}));
+    ASSERT_TRUE(saveMapsOf(*planet, {SaveTarget::replacing("map.png"), std::nullopt}, 512, ClimateView::Biomes));
+    const CommandResult run = runCommand("blender -b --factory-startup --python-exit-code 1 --python " + SCRIPTS +
+                                         "render_coast.py -- t.glb map.png render.png 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    int agree = 0, total = 0, land = 0, sea = 0;
+    const std::size_t at = run.out.find("coast: ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    ASSERT_EQ(std::sscanf(run.out.c_str() + at, "coast: %d of %d points agree, %d land, %d sea", &agree, &total, &land,
+                          &sea), 4);
+    EXPECT_GT(total, 400);
+    EXPECT_GT(std::min(land, sea), total / 10) << "a coast to compare";
+    EXPECT_GE(agree, total * 97 / 100) << run.out.substr(at);
 }
 
 TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)

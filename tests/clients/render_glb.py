@@ -1,7 +1,8 @@
 # Renders a .glb the program exported as Blender's glTF importer reads it,
 # with Cycles on the CPU (no GPU needed):
-#   blender -b --factory-startup --python render_glb.py -- PLANET.glb OUT.png
-# The camera looks at the planet from 4.4 radii, the sun from the upper left.
+#   blender -b --factory-startup --python render_glb.py -- PLANET.glb OUT.png [TURN]
+# The camera looks at the planet from 4.4 radii, the sun from the upper left;
+# TURN, in degrees, turns the planet about its axis first (east to the front).
 import math
 import sys
 
@@ -9,10 +10,14 @@ import numpy
 numpy.bool = bool  # Blender 3.4's glTF add-on still uses the alias newer numpy dropped
 import bpy
 
-source, target = sys.argv[sys.argv.index('--') + 1:][:2]
+args = sys.argv[sys.argv.index('--') + 1:]
+source, target = args[:2]
 bpy.ops.wm.read_factory_settings(use_empty=True)
 bpy.ops.import_scene.gltf(filepath=source)
 scene = bpy.context.scene
+for obj in scene.objects:
+    obj.rotation_mode = 'XYZ'
+    obj.rotation_euler = (0.0, 0.0, -math.radians(float(args[2]) if len(args) > 2 else 0.0))
 
 camera = bpy.data.objects.new('camera', bpy.data.cameras.new('camera'))
 camera.location = (0.0, -4.3, 1.07)

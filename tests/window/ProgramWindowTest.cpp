@@ -137,7 +137,7 @@ TEST_F(ProgramWindow, KeysSaveTheFrameAndThePlanet)
     for (const char* sidecar : {"Orbivane-5-1-map.pgw", "Orbivane-5-1-map.png.aux.xml", "Orbivane-5-1-height.pgw",
                                 "Orbivane-5-1-height.png.aux.xml"})
         EXPECT_TRUE(fs::exists(sidecar)) << sidecar;
-    EXPECT_NE(log.find("Planet (seed 5): cube faces saved to Orbivane-5-1-{px,nx,py,ny,pz,nz}{,-colour}.png"),
+    EXPECT_NE(log.find("Planet (seed 5): cube faces saved to Orbivane-5-1-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png"),
               std::string::npos);
 
     // The screenshot's settings record makes the land E exported (a run of its own log, last).
