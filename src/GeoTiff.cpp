@@ -199,10 +199,12 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
     if (!buildOverviews(source.get(), layout))
         return gdalFailed(error, "could not make the overviews");
     const MemoryFile tiff;
-    // The fastest deflate, the overviews the source holds. Compressed on
-    // this thread alone: a failure on GDAL's own worker threads would lose
-    // its reason.
-    const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", nullptr};
+    // The fastest deflate, the overviews the source holds. Floats go through
+    // TIFF's floating-point predictor first: the file is some 40 % smaller,
+    // and so quicker to compress. Compressed on this thread alone: a failure
+    // on GDAL's own worker threads would lose its reason.
+    const char* predictor = layout.type == GDT_Float32 ? "PREDICTOR=3" : nullptr;
+    const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", predictor, nullptr};
     Dataset copy(GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
                                 nullptr));
     if (!copy.get())

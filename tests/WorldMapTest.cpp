@@ -390,6 +390,7 @@ TEST(WorldMapFiles, MapsNamedTifAreCloudOptimisedGeoTiffsThatStandAlone)
                                         band})
             EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
     }
+    EXPECT_NE(gdalinfo("d.tif").find("PREDICTOR=3"), std::string::npos) << "elevations through the float predictor";
     std::set<std::string> written;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         if (entry.path().extension() != ".log")
