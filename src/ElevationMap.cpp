@@ -4,9 +4,11 @@
 
 FloatImage elevationMapOf(const HeightGrid& grid, const PhysicalScale& scale)
 {
-    FloatImage map{grid.width, grid.height, std::vector<float>(grid.radius.size())};
-    for (std::size_t p = 0; p < grid.radius.size(); ++p)
-        map.value[p] = static_cast<float>(scale.elevationMetres(grid.radius[p]));
+    // Reserved, not zeroed: 32 MiB at 4096 wide, each value written once.
+    FloatImage map{grid.width, grid.height, {}};
+    map.value.reserve(grid.radius.size());
+    for (const float radius : grid.radius)
+        map.value.push_back(static_cast<float>(scale.elevationMetres(radius)));
     return map;
 }
 

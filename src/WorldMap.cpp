@@ -28,18 +28,28 @@ double dot(const Dir& a, const Dir& b)
 // centre along d crosses its plane: each is d's side of the plane through
 // the centre and the opposite edge, all three of one common positive scale
 // (they sum to more than 0). All three are 0 or more inside the triangle.
-Dir weights(const Dir& d, const Dir (&p)[3])
+// The normals of the planes through the centre and each edge of triangle p,
+// opposite p[0], p[1] and p[2]: d's weights are its dot products with them.
+void edgeNormals(const Dir (&p)[3], Dir (&n)[3])
 {
-    Dir w{dot(d, cross(p[1], p[2])), dot(d, cross(p[2], p[0])), dot(d, cross(p[0], p[1]))};
+    n[0] = cross(p[1], p[2]);
+    n[1] = cross(p[2], p[0]);
+    n[2] = cross(p[0], p[1]);
+}
+
+Dir weightsBy(const Dir& d, const Dir (&n)[3])
+{
+    Dir w{dot(d, n[0]), dot(d, n[1]), dot(d, n[2])};
     if (w[0] + w[1] + w[2] < 0.0)
         w = {-w[0], -w[1], -w[2]};
     return w;
 }
 
-bool holds(const Dir& d, const Dir (&p)[3])
+Dir weights(const Dir& d, const Dir (&p)[3])
 {
-    const Dir w = weights(d, p);
-    return std::min({w[0], w[1], w[2]}) >= 0.0;
+    Dir n[3];
+    edgeNormals(p, n);
+    return weightsBy(d, n);
 }
 
 // How deep inside triangle p's cone d lies: its smallest barycentric
@@ -60,10 +70,29 @@ constexpr int MAX_LEVELS = 13;
 
 // The nodes from a face down to the leaf the previous pixel fell in: the
 // next pixel mostly falls in the same leaf, or close below a near ancestor.
+// A node's edge normals are kept once made, as most pixels test the same
+// few nodes again.
 struct Path {
     int levels = -1;                 // valid levels, 0 to the leaf's; -1: none yet
     std::size_t first[MAX_LEVELS];   // each node's first leaf (soup triangle)
     Dir p[MAX_LEVELS][3];            // each node's corners
+    Dir n[MAX_LEVELS][3];            // each node's edgeNormals, where made is set
+    bool made[MAX_LEVELS] = {};
+
+    // Node level's edge normals, made on first use.
+    const Dir (&normals(int level))[3]
+    {
+        if (!made[level])
+            edgeNormals(p[level], n[level]);
+        made[level] = true;
+        return n[level];
+    }
+
+    bool holds(const Dir& d, int level)
+    {
+        const Dir w = weightsBy(d, normals(level));
+        return std::min({w[0], w[1], w[2]}) >= 0.0;
+    }
 };
 
 // The undeformed soup, in which the subdivision's order is kept: a node of
@@ -95,7 +124,7 @@ struct Hierarchy {
     std::size_t locate(const Dir& d, Path& path) const;
     int faceOf(const Dir& d, int guess) const;
     void descend(const Dir& d, Path& path, int from) const;
-    float interpolate(const Dir& d, std::size_t leaf, const Dir (&p)[3]) const;
+    float interpolate(const Dir& d, std::size_t leaf, const Dir (&n)[3]) const;
 };
 
 // The face whose cone holds d: the guess when it does, otherwise the face d
@@ -132,7 +161,9 @@ void Hierarchy::descend(const Dir& d, Path& path, int from) const
         const Dir(&p)[3] = path.p[level];
         Dir m[3]; // m12, m23, m13
         corners(path.first[level] + 3 * quarter, quarter, m);
-        const Dir w = weights(d, m);
+        Dir mn[3];
+        edgeNormals(m, mn);
+        const Dir w = weightsBy(d, mn);
         int child = 3;
         double worst = 0.0;
         for (int k = 0; k < 3; ++k)
@@ -141,9 +172,11 @@ void Hierarchy::descend(const Dir& d, Path& path, int from) const
                 child = ACROSS[k];
             }
         Dir(&next)[3] = path.p[level + 1];
-        if (child == 3)
+        path.made[level + 1] = child == 3;
+        if (child == 3) {
             std::copy_n(m, 3, next);
-        else // (p1, m12, m13), (p2, m23, m12), (p3, m13, m23)
+            std::copy_n(mn, 3, path.n[level + 1]);
+        } else // (p1, m12, m13), (p2, m23, m12), (p3, m13, m23)
             next[0] = p[child], next[1] = m[child], next[2] = m[(child + 2) % 3];
         path.first[level + 1] = path.first[level] + child * quarter;
     }
@@ -153,19 +186,20 @@ void Hierarchy::descend(const Dir& d, Path& path, int from) const
 float Hierarchy::radiusAt(const Dir& d, Path& path) const
 {
     const std::size_t leaf = locate(d, path);
-    return interpolate(d, leaf, path.p[depth]);
+    return interpolate(d, leaf, path.normals(depth));
 }
 
 // The leaf triangle holding d, its corners left in path.p[depth].
 std::size_t Hierarchy::locate(const Dir& d, Path& path) const
 {
     int level = path.levels;
-    while (level > 0 && !holds(d, path.p[level]))
+    while (level > 0 && !path.holds(d, level))
         --level;
     if (level <= 0) {
         const int face = faceOf(d, path.levels < 0 ? 0 : int(path.first[0] / leavesPerFace));
         path.first[0] = face * leavesPerFace;
         corners(path.first[0], leavesPerFace, path.p[0]);
+        path.made[0] = false;
         level = 0;
     }
     descend(d, path, level);
@@ -174,9 +208,9 @@ std::size_t Hierarchy::locate(const Dir& d, Path& path) const
 
 // The corners' radii weighted by where d's ray crosses leaf triangle p; a
 // weight a hair below 0 on an edge counts as 0.
-float Hierarchy::interpolate(const Dir& d, std::size_t leaf, const Dir (&p)[3]) const
+float Hierarchy::interpolate(const Dir& d, std::size_t leaf, const Dir (&n)[3]) const
 {
-    const Dir w = weights(d, p);
+    const Dir w = weightsBy(d, n);
     double total = 0.0, radius = 0.0;
     for (int k = 0; k < 3; ++k) {
         const double weight = std::max(w[k], 0.0);
@@ -223,7 +257,7 @@ void fillCornerRows(const Hierarchy& hierarchy, const RowDirections& row, int co
         row(j, directions.data());
         for (int i = 0; i < columns; ++i) {
             const std::size_t leaf = hierarchy.locate(directions[i], path);
-            const Dir w = weights(directions[i], path.p[hierarchy.depth]);
+            const Dir w = weightsBy(directions[i], path.normals(hierarchy.depth));
             const double total = std::max(w[0], 0.0) + std::max(w[1], 0.0) + std::max(w[2], 0.0);
             for (int k = 0; k < 3; ++k) {
                 corners[i].vertex[k] = hierarchy.cornerToVertex[3 * leaf + k];

@@ -390,11 +390,38 @@ TEST(WorldMapFiles, MapsNamedTifAreCloudOptimisedGeoTiffsThatStandAlone)
                                         band})
             EXPECT_NE(report.find(line), std::string::npos) << line << " in\n" << report;
     }
+    EXPECT_NE(gdalinfo("d.tif").find("PREDICTOR=3"), std::string::npos) << "elevations through the float predictor";
     std::set<std::string> written;
     for (const auto& entry : std::filesystem::directory_iterator("."))
         if (entry.path().extension() != ".log")
             written.insert(entry.path().filename());
     EXPECT_EQ(written, expected);
+}
+
+// A GeoTIFF wider or higher than one 512 px tile keeps overviews halving it
+// down to one tile, filled from the picture (a ramp east, in metres, seen
+// the same at every level; gdallocationinfo takes full-size pixels); one
+// tile has none.
+TEST(WorldMapFiles, GeoTiffOverviewsHalveThePictureDownToOneTile)
+{
+    ScopedTempDir dir;
+    const std::vector<std::pair<int, std::string>> cases = {{1100, "Overviews: 550x275, 275x138\n"}, {512, ""}};
+    for (const auto& [width, overviews] : cases) {
+        FloatImage ramp{width, width / 2, std::vector<float>(std::size_t(width) * (width / 2))};
+        for (std::size_t p = 0; p < ramp.value.size(); ++p)
+            ramp.value[p] = float(p % width) * 1000.0f / float(width);
+        std::string error;
+        SafeFile file(SaveTarget::replacing("ramp.tif"));
+        ASSERT_TRUE(encodeGeoTiff(file, ramp, "header", {6371000.0, std::nullopt}, error)) << error;
+        ASSERT_TRUE(file.commit());
+        const std::string report = gdalinfo("ramp.tif");
+        EXPECT_EQ(report.find("Overviews:") != std::string::npos, !overviews.empty()) << width << "\n" << report;
+        EXPECT_NE(report.find(overviews), std::string::npos) << width << "\n" << report;
+        if (!overviews.empty()) {
+            const CommandResult east = runCommand("gdallocationinfo -valonly -overview 2 ramp.tif 825 240");
+            EXPECT_NEAR(std::stod(east.out), 750.0, 5.0) << east.out << east.err;
+        }
+    }
 }
 
 // GDAL's refusal is the map's failure, with GDAL's reason; nothing is written.
