@@ -91,7 +91,7 @@ void DemBench(benchmark::State& state)
     std::filesystem::create_directories(folder);
     const std::filesystem::path before = std::filesystem::current_path();
     std::filesystem::current_path(folder);
-    const MapTargets targets{std::nullopt, std::nullopt, SaveTarget::replacing("dem.tif")};
+    const MapTargets targets{.colour = std::nullopt, .height = std::nullopt, .dem = SaveTarget::replacing("dem.tif")};
     for (auto _ : state) {
         QuietStdout quiet;
         saveMapsOf(planet(), targets, width);

@@ -47,10 +47,10 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view =
 
 // Where the maps of a planet go; an empty one is not made.
 struct MapTargets {
-    std::optional<SaveTarget> colour;
-    std::optional<SaveTarget> height;
-    std::optional<SaveTarget> normal = std::nullopt; // NormalMap.h
+    std::optional<SaveTarget> colour = std::nullopt;
+    std::optional<SaveTarget> height = std::nullopt;
     std::optional<SaveTarget> dem = std::nullopt;    // elevations in metres, a GeoTIFF
+    std::optional<SaveTarget> normal = std::nullopt; // NormalMap.h
 };
 
 // Makes the maps of planet, width pixels wide, from its land at the end of

@@ -527,8 +527,8 @@ TEST(MeshExportGlb, TexturedLandCarriesTheMapsPixels)
     auto planet = quietPlanet(42, 3, 2000);
     testing::internal::CaptureStdout();
     ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.glb"), ClimateView::Biomes, {.textureWidth = 64}));
-    ASSERT_TRUE(saveMapsOf(*planet, {SaveTarget::replacing("m.png"), std::nullopt, SaveTarget::replacing("n.png")}, 64,
-                           ClimateView::Biomes));
+    ASSERT_TRUE(saveMapsOf(*planet, {.colour = SaveTarget::replacing("m.png"), .normal = SaveTarget::replacing("n.png")},
+                           64, ClimateView::Biomes));
     testing::internal::GetCapturedStdout();
     const Glb glb = readGlb("t.glb");
     const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+)[,}])");

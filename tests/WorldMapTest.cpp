@@ -530,8 +530,11 @@ TEST(WorldMapFiles, ThePairOfNumberedMapsSharesOneNumber)
     auto planet = planetOf(2, 10);
     std::ofstream("P-1-map.png") << "another program's";
     testing::internal::CaptureStdout();
-    const bool saved = saveMapsOf(*planet, {SaveTarget::numbered("P-", "-map.png"), SaveTarget::numbered("P-", "-height.png"),
-                                            SaveTarget::numbered("P-", "-normal.png")}, 16);
+    const bool saved = saveMapsOf(*planet,
+                                  {.colour = SaveTarget::numbered("P-", "-map.png"),
+                                   .height = SaveTarget::numbered("P-", "-height.png"),
+                                   .normal = SaveTarget::numbered("P-", "-normal.png")},
+                                  16);
     testing::internal::GetCapturedStdout();
     EXPECT_TRUE(saved);
     EXPECT_EQ(pngFacts("P-2-map.png").width, 16u);

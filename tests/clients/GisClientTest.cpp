@@ -22,8 +22,8 @@ protected:
     {
         dir = new ScopedTempDir;
         planet = quietPlanet(11, 5, 2000).release();
-        const MapTargets targets{SaveTarget::replacing("m.png"), SaveTarget::replacing("h.png"),
-                                 SaveTarget::replacing("dem.tif")};
+        const MapTargets targets{.colour = SaveTarget::replacing("m.png"), .height = SaveTarget::replacing("h.png"),
+                                 .dem = SaveTarget::replacing("dem.tif")};
         testing::internal::CaptureStdout();
         const bool saved = saveMapsOf(*planet, targets, WIDTH);
         const std::string log = testing::internal::GetCapturedStdout();
