@@ -1,6 +1,7 @@
 #include "Erosion.h"
 
 #include "Drainage.h"
+#include "ThreadGroup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,13 +33,24 @@ struct Land {
         }
         return std::sqrt(sum);
     }
-    void place(std::vector<float>& positions) const
+    void place(std::vector<float>& positions, int threads) const
     {
-        for (const std::size_t v : above)
-            if (radius[v] != original[v])
-                for (std::size_t i = 3 * v; i < 3 * v + 3; ++i)
-                    positions[i] = float(direction[i] * radius[v]);
+        splitAcross(above.size(), threads, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k) {
+                const std::size_t v = above[k];
+                if (radius[v] != original[v])
+                    for (std::size_t i = 3 * v; i < 3 * v + 3; ++i)
+                        positions[i] = float(direction[i] * radius[v]);
+            }
+        });
     }
+};
+
+// Per place in the drainage stack, where its slope falls and how far; the
+// vertex itself when it stands.
+struct Falls {
+    std::vector<std::uint32_t> onto;
+    std::vector<double> fall; // radius, in sea radii
 };
 
 // Stream-power cutting, outlets first: each vertex sinks towards its
@@ -76,34 +88,46 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
 }
 
 // Slopes above the talus angle fall onto each vertex's lowest neighbour,
-// all measured before any moves.
+// all measured before any moves. The measuring is shared by threads; the
+// moves are added up in stack order, so the sums are the same for any count.
 void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
-                    std::vector<double>& change)
+                    std::vector<double>& change, Falls& falls, int threads)
 {
+    falls.onto.resize(d.stack.size());
+    falls.fall.resize(d.stack.size());
+    splitAcross(d.stack.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const std::uint32_t v = d.stack[i];
+            std::uint32_t lowest = v;
+            for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
+                if (land.radius[*w] < land.radius[lowest])
+                    lowest = *w;
+            const double excess =
+                lowest == v ? 0.0 : land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
+            const bool falling = !(excess <= 0.0);
+            falls.onto[i] = falling ? lowest : v;
+            falls.fall[i] = falling ? 0.5 * rates.collapse * excess : 0.0;
+        }
+    });
     std::fill(change.begin(), change.end(), 0.0);
-    for (const std::uint32_t v : d.stack) {
-        std::uint32_t lowest = v;
-        for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
-            if (land.radius[*w] < land.radius[lowest])
-                lowest = *w;
+    for (std::size_t i = 0; i < d.stack.size(); ++i) {
+        const std::uint32_t v = d.stack[i], lowest = falls.onto[i];
         if (lowest == v)
             continue;
-        const double excess = land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
-        if (excess <= 0.0)
-            continue;
-        const double fall = 0.5 * rates.collapse * excess;
-        change[v] -= fall;
+        change[v] -= falls.fall[i];
         if (!d.isSea(lowest))
-            change[lowest] += fall;
+            change[lowest] += falls.fall[i];
     }
-    for (const std::uint32_t v : land.above)
-        land.radius[v] += change[v];
+    splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k)
+            land.radius[land.above[k]] += change[land.above[k]];
+    });
 }
 
 } // namespace
 
 void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
-               double seaRadius, int steps, const ErosionRates& rates)
+               double seaRadius, int steps, const ErosionRates& rates, int threads)
 {
     const std::size_t n = weld.vertexCount();
     const SphereGeometry geometry = sphereGeometry(weld, positions.data());
@@ -116,13 +140,14 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
     land.original = land.radius;
     std::vector<double> work(n);
     Drainage d;
+    Falls falls;
     for (int step = 0; step < steps; ++step) {
-        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false}, d);
+        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false, threads}, d);
         std::fill(work.begin(), work.end(), 0.0);
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);
-        collapseSlopes(d, neighbours, land, rates, work);
-        land.place(positions);
+        collapseSlopes(d, neighbours, land, rates, work, falls, threads);
+        land.place(positions, threads);
     }
 }
 
