@@ -33,21 +33,17 @@ struct Land {
         }
         return std::sqrt(sum);
     }
-    void place(std::vector<float>& positions, int threads) const
+    void place(std::vector<float>& positions) const
     {
-        splitAcross(above.size(), threads, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t k = begin; k < end; ++k) {
-                const std::size_t v = above[k];
-                if (radius[v] != original[v])
-                    for (std::size_t i = 3 * v; i < 3 * v + 3; ++i)
-                        positions[i] = float(direction[i] * radius[v]);
-            }
-        });
+        for (const std::size_t v : above)
+            if (radius[v] != original[v])
+                for (std::size_t i = 3 * v; i < 3 * v + 3; ++i)
+                    positions[i] = float(direction[i] * radius[v]);
     }
 };
 
-// Per place in the drainage stack, where its slope falls and how far; the
-// vertex itself when it stands.
+// Per vertex, where its slope falls and how far; the vertex itself when it
+// stands.
 struct Falls {
     std::vector<std::uint32_t> onto;
     std::vector<double> fall; // radius, in sea radii
@@ -93,11 +89,13 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
 void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
                     std::vector<double>& change, Falls& falls, int threads)
 {
-    falls.onto.resize(d.stack.size());
-    falls.fall.resize(d.stack.size());
-    splitAcross(d.stack.size(), threads, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            const std::uint32_t v = d.stack[i];
+    falls.onto.resize(change.size());
+    falls.fall.resize(change.size());
+    // In vertex order, which keeps neighbours close in memory; every vertex
+    // of the stack is above the sea as the land came.
+    splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::uint32_t v = land.above[k];
             std::uint32_t lowest = v;
             for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
                 if (land.radius[*w] < land.radius[lowest])
@@ -105,18 +103,18 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
             const double excess =
                 lowest == v ? 0.0 : land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
             const bool falling = !(excess <= 0.0);
-            falls.onto[i] = falling ? lowest : v;
-            falls.fall[i] = falling ? 0.5 * rates.collapse * excess : 0.0;
+            falls.onto[v] = falling ? lowest : v;
+            falls.fall[v] = falling ? 0.5 * rates.collapse * excess : 0.0;
         }
     });
     std::fill(change.begin(), change.end(), 0.0);
-    for (std::size_t i = 0; i < d.stack.size(); ++i) {
-        const std::uint32_t v = d.stack[i], lowest = falls.onto[i];
+    for (const std::uint32_t v : d.stack) {
+        const std::uint32_t lowest = falls.onto[v];
         if (lowest == v)
             continue;
-        change[v] -= falls.fall[i];
+        change[v] -= falls.fall[v];
         if (!d.isSea(lowest))
-            change[lowest] += falls.fall[i];
+            change[lowest] += falls.fall[v];
     }
     splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k)
@@ -147,7 +145,7 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);
         collapseSlopes(d, neighbours, land, rates, work, falls, threads);
-        land.place(positions, threads);
+        land.place(positions);
     }
 }
 
