@@ -42,13 +42,6 @@ struct Land {
     }
 };
 
-// Per vertex, where its slope falls and how far; the vertex itself when it
-// stands.
-struct Falls {
-    std::vector<std::uint32_t> onto;
-    std::vector<double> fall; // radius, in sea radii
-};
-
 // Stream-power cutting, outlets first: each vertex sinks towards its
 // receiver's new height, never below it. A vertex at or below its receiver
 // (in a lake) is left as it is.
@@ -83,14 +76,20 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
     }
 }
 
-// Slopes above the talus angle fall onto each vertex's lowest neighbour,
-// all measured before any moves. The measuring is shared by threads; the
-// moves are added up in stack order, so the sums are the same for any count.
-void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
-                    std::vector<double>& change, Falls& falls, int threads)
+// How far v stands above its neighbour w beyond the talus slope, in sea radii.
+double excessOver(const Land& land, const ErosionRates& rates, std::uint32_t v, std::uint32_t w)
 {
-    falls.onto.resize(change.size());
-    falls.fall.resize(change.size());
+    return land.radius[v] - land.radius[w] - rates.talus * land.chord(v, w);
+}
+
+// Slopes above the talus angle fall onto each vertex's lowest neighbour,
+// all measured before any moves. The search, shared by threads, notes per
+// vertex where it falls (onto, the vertex itself when it stands); the moves
+// are added up in stack order, so the sums are the same for any count.
+void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
+                    std::vector<double>& change, std::vector<std::uint32_t>& onto, int threads)
+{
+    onto.resize(change.size());
     // In vertex order, which keeps neighbours close in memory; every vertex
     // of the stack is above the sea as the land came.
     splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
@@ -100,21 +99,18 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
             for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
                 if (land.radius[*w] < land.radius[lowest])
                     lowest = *w;
-            const double excess =
-                lowest == v ? 0.0 : land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
-            const bool falling = !(excess <= 0.0);
-            falls.onto[v] = falling ? lowest : v;
-            falls.fall[v] = falling ? 0.5 * rates.collapse * excess : 0.0;
+            onto[v] = lowest != v && !(excessOver(land, rates, v, lowest) <= 0.0) ? lowest : v;
         }
     });
     std::fill(change.begin(), change.end(), 0.0);
     for (const std::uint32_t v : d.stack) {
-        const std::uint32_t lowest = falls.onto[v];
+        const std::uint32_t lowest = onto[v];
         if (lowest == v)
             continue;
-        change[v] -= falls.fall[v];
+        const double fall = 0.5 * rates.collapse * excessOver(land, rates, v, lowest);
+        change[v] -= fall;
         if (!d.isSea(lowest))
-            change[lowest] += falls.fall[v];
+            change[lowest] += fall;
     }
     splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k)
@@ -138,13 +134,13 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
     land.original = land.radius;
     std::vector<double> work(n);
     Drainage d;
-    Falls falls;
+    std::vector<std::uint32_t> onto;
     for (int step = 0; step < steps; ++step) {
         drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false, threads}, d);
         std::fill(work.begin(), work.end(), 0.0);
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);
-        collapseSlopes(d, neighbours, land, rates, work, falls, threads);
+        collapseSlopes(d, neighbours, land, rates, work, onto, threads);
         land.place(positions);
     }
 }
