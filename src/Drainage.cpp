@@ -1,8 +1,12 @@
 #include "Drainage.h"
 
+#include "ThreadGroup.h"
+
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -242,6 +246,37 @@ void findLakes(const DrainageInput& in, Drainage& d)
         lake = lake == SHALLOW ? Drainage::NO_LAKE : lake;
 }
 
+// Heights and sea flags from the positions, shared by input.threads; returns
+// the lowest and highest land height (both 0 when there is no land). Minimum
+// and maximum are exact, so the parts combine the same in any order.
+std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& out)
+{
+    const std::size_t n = input.weld.vertexCount();
+    out.height.resize(n);
+    out.sea.resize(n);
+    double lowest = HUGE_VAL, highest = -HUGE_VAL;
+    std::mutex combining;
+    splitAcross(n, input.threads, [&](std::size_t begin, std::size_t end) {
+        double low = HUGE_VAL, high = -HUGE_VAL;
+        for (std::size_t v = begin; v < end; ++v) {
+            const float* p = input.positions + 3 * v;
+            const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+            out.sea[v] = radius <= input.seaRadius;
+            out.height[v] = std::round(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
+            if (!out.sea[v]) {
+                low = std::min(low, out.height[v]);
+                high = std::max(high, out.height[v]);
+            }
+        }
+        const std::lock_guard<std::mutex> lock(combining);
+        lowest = std::min(lowest, low);
+        highest = std::max(highest, high);
+    });
+    if (lowest > highest)
+        return {0.0, 0.0};
+    return {lowest, highest};
+}
+
 } // namespace
 
 SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
@@ -279,21 +314,7 @@ SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
 void drainLand(const DrainageInput& input, Drainage& out)
 {
     const std::size_t n = input.weld.vertexCount();
-    out.height.resize(n);
-    out.sea.resize(n);
-    double lowest = HUGE_VAL, highest = -HUGE_VAL;
-    for (std::size_t v = 0; v < n; ++v) {
-        const float* p = input.positions + 3 * v;
-        const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
-        out.sea[v] = radius <= input.seaRadius;
-        out.height[v] = std::round(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
-        if (!out.sea[v]) {
-            lowest = std::min(lowest, out.height[v]);
-            highest = std::max(highest, out.height[v]);
-        }
-    }
-    if (lowest > highest)
-        lowest = highest = 0.0;
+    const auto [lowest, highest] = measureHeights(input, out);
     out.filled = out.height;
     SphereGeometry own;
     if (!input.geometry)

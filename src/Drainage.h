@@ -74,6 +74,9 @@ struct DrainageInput {
     // false leaves lakeOf, lakes and area empty: erosion, which needs only the
     // way down and has the geometry's areas, is spared them.
     bool lakes = true;
+    // How many threads share the per-vertex passes (1 or more); the result
+    // is the same byte for byte for any count.
+    int threads = 1;
 };
 
 struct Drainage {

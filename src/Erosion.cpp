@@ -1,6 +1,7 @@
 #include "Erosion.h"
 
 #include "Drainage.h"
+#include "ThreadGroup.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,35 +76,52 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
     }
 }
 
-// Slopes above the talus angle fall onto each vertex's lowest neighbour,
-// all measured before any moves.
-void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
-                    std::vector<double>& change)
+// How far v stands above its neighbour w beyond the talus slope, in sea radii.
+double excessOver(const Land& land, const ErosionRates& rates, std::uint32_t v, std::uint32_t w)
 {
+    return land.radius[v] - land.radius[w] - rates.talus * land.chord(v, w);
+}
+
+// Slopes above the talus angle fall onto each vertex's lowest neighbour,
+// all measured before any moves. The search, shared by threads, notes per
+// vertex where it falls (onto, the vertex itself when it stands); the moves
+// are added up in stack order, so the sums are the same for any count.
+void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
+                    std::vector<double>& change, std::vector<std::uint32_t>& onto, int threads)
+{
+    onto.resize(change.size());
+    // In vertex order, which keeps neighbours close in memory; every vertex
+    // of the stack is above the sea as the land came.
+    splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const std::uint32_t v = land.above[k];
+            std::uint32_t lowest = v;
+            for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
+                if (land.radius[*w] < land.radius[lowest])
+                    lowest = *w;
+            onto[v] = lowest != v && !(excessOver(land, rates, v, lowest) <= 0.0) ? lowest : v;
+        }
+    });
     std::fill(change.begin(), change.end(), 0.0);
     for (const std::uint32_t v : d.stack) {
-        std::uint32_t lowest = v;
-        for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
-            if (land.radius[*w] < land.radius[lowest])
-                lowest = *w;
+        const std::uint32_t lowest = onto[v];
         if (lowest == v)
             continue;
-        const double excess = land.radius[v] - land.radius[lowest] - rates.talus * land.chord(v, lowest);
-        if (excess <= 0.0)
-            continue;
-        const double fall = 0.5 * rates.collapse * excess;
+        const double fall = 0.5 * rates.collapse * excessOver(land, rates, v, lowest);
         change[v] -= fall;
         if (!d.isSea(lowest))
             change[lowest] += fall;
     }
-    for (const std::uint32_t v : land.above)
-        land.radius[v] += change[v];
+    splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k)
+            land.radius[land.above[k]] += change[land.above[k]];
+    });
 }
 
 } // namespace
 
 void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
-               double seaRadius, int steps, const ErosionRates& rates)
+               double seaRadius, int steps, const ErosionRates& rates, int threads)
 {
     const std::size_t n = weld.vertexCount();
     const SphereGeometry geometry = sphereGeometry(weld, positions.data());
@@ -116,12 +134,13 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
     land.original = land.radius;
     std::vector<double> work(n);
     Drainage d;
+    std::vector<std::uint32_t> onto;
     for (int step = 0; step < steps; ++step) {
-        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false}, d);
+        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false, threads}, d);
         std::fill(work.begin(), work.end(), 0.0);
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);
-        collapseSlopes(d, neighbours, land, rates, work);
+        collapseSlopes(d, neighbours, land, rates, work, onto, threads);
         land.place(positions);
     }
 }

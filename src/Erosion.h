@@ -24,11 +24,16 @@ struct ErosionRates {
     double collapse = 0.5; // share of the excess over the talus slope that falls in one step
 };
 
+// Threads erodeLand shares its per-vertex work among unless told otherwise.
+inline constexpr int EROSION_THREADS = 2;
+
 // Erodes land (x, y, z per welded vertex, weld's order) for steps steps
 // over a sea of seaRadius; each vertex moves along its direction from the
-// centre, the sea's vertices stay. Throws std::bad_alloc.
+// centre, the sea's vertices stay. The same land comes out byte for byte for
+// any count of threads (1 or more; a thread that cannot start leaves its
+// share to the caller's). Throws std::bad_alloc.
 void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
-               double seaRadius, int steps, const ErosionRates& rates = {});
+               double seaRadius, int steps, const ErosionRates& rates = {}, int threads = EROSION_THREADS);
 
 // Mean over the land's vertices of |radius - mean radius of its neighbours|:
 // how rough the land is at the scale of one vertex spacing.
