@@ -4,6 +4,7 @@
 #include "FileIdentity.h"
 #include "MeshExport.h"
 #include "RiverFile.h"
+#include "FileNames.h"
 #include "GeoTiff.h"
 #include "SettingsFile.h"
 #include "SettingsRecord.h"
@@ -95,13 +96,7 @@ std::optional<std::pair<int, int>> parseSize(std::string_view text)
 // True when the file name of path ends in ".png", in any case, after a name.
 bool isPngPath(std::string_view path)
 {
-    const std::string_view name = path.substr(path.find_last_of('/') + 1);
-    if (name.size() <= 4)
-        return false;
-    std::string extension(name.substr(name.size() - 4));
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension == ".png";
+    return hasExtension(path, ".png");
 }
 
 // Splits "--name=value" into name and value; a bare option has no value.

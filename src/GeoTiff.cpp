@@ -1,5 +1,7 @@
 #include "GeoTiff.h"
 
+#include "FileNames.h"
+
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_vsi.h>
@@ -226,13 +228,7 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
 
 bool isGeoTiffPath(std::string_view path)
 {
-    const std::string_view name = path.substr(path.find_last_of('/') + 1);
-    if (name.size() <= 4)
-        return false;
-    std::string extension(name.substr(name.size() - 4));
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension == ".tif";
+    return hasExtension(path, ".tif");
 }
 
 bool encodeGeoTiff(SafeFile& file, const Image& picture, const PngTexts& texts, const MapMetadata& metadata,

@@ -1,5 +1,7 @@
 #include "MapGeoreference.h"
 
+#include "FileNames.h"
+
 #include <charconv>
 
 namespace {
@@ -12,12 +14,7 @@ std::string shortest(double value)
 
 bool endsInPng(const std::string& name)
 {
-    if (name.size() < 4)
-        return false;
-    std::string extension = name.substr(name.size() - 4);
-    for (char& c : extension)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return extension == ".png";
+    return hasExtension(name, ".png");
 }
 
 // The sidecar of the map at mapTarget: the map's name (or, numbered, its

@@ -1,5 +1,6 @@
 #include "RiverFile.h"
 
+#include "FileNames.h"
 #include "Outlines.h"
 #include "SettingsRecord.h"
 
@@ -138,12 +139,5 @@ bool writeRiverFile(const SaveTarget& target, const LandWater& water, const Icos
 
 bool isGeoJsonPath(const std::string& path)
 {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    const std::string ending = ".geojson";
-    if (name.size() <= ending.size())
-        return false;
-    for (std::size_t i = 0; i < ending.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[name.size() - ending.size() + i])) != ending[i])
-            return false;
-    return true;
+    return hasExtension(path, ".geojson");
 }

@@ -16,9 +16,10 @@ if ! bash "$check" "$build_dir" "$full"; then
   echo "FAIL: the set-up's own package list does not cover the build" >&2
   status=1
 fi
-# A header package, a library the program loads, a test-only package, the
-# meshopt encoder (headers, library and CMake package).
-for needed in libglfw3-dev libpng-dev libbenchmark-dev libmeshoptimizer-dev; do
+# A header package, a library the program loads (GDAL; libpng-dev comes
+# with libgdal-dev too, so it no longer stands alone), a test-only package,
+# the meshopt encoder (headers, library and CMake package).
+for needed in libglfw3-dev libgdal-dev libbenchmark-dev libmeshoptimizer-dev; do
   grep -vx -- "$needed" "$full" >"$trimmed"
   if output=$(bash "$check" "$build_dir" "$trimmed" 2>&1); then
     echo "FAIL: a list without $needed passed" >&2
