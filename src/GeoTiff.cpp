@@ -2,10 +2,7 @@
 
 #include "FileNames.h"
 
-#include <cpl_conv.h>
-#include <cpl_error.h>
-#include <cpl_vsi.h>
-#include <gdal.h>
+#include "GdalLibrary.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,6 +11,14 @@
 #include <vector>
 
 namespace {
+
+// GDAL's functions once loaded (loadGdal), which every call that uses them
+// makes first on its own thread.
+std::atomic<const GdalLibrary*> loadedGdal{nullptr};
+struct {
+    const GdalLibrary* operator->() const { return loadedGdal.load(); }
+} gdal;
+
 
 // How a picture's samples lie in memory, as GDALDatasetRasterIO takes them.
 struct Layout {
@@ -34,14 +39,14 @@ class QuietGdal {
 public:
     QuietGdal()
     {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-        CPLSetThreadLocalConfigOption("CPL_TMPDIR", "/vsimem");
+        gdal->CPLPushErrorHandler(gdal->CPLQuietErrorHandler);
+        gdal->CPLErrorReset();
+        gdal->CPLSetThreadLocalConfigOption("CPL_TMPDIR", "/vsimem");
     }
     ~QuietGdal()
     {
-        CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
-        CPLPopErrorHandler();
+        gdal->CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
+        gdal->CPLPopErrorHandler();
     }
     QuietGdal(const QuietGdal&) = delete;
     QuietGdal& operator=(const QuietGdal&) = delete;
@@ -58,7 +63,7 @@ public:
     void close()
     {
         if (handle)
-            GDALClose(handle);
+            gdal->GDALClose(handle);
         handle = nullptr;
     }
 
@@ -73,8 +78,8 @@ public:
     MemoryFile() : name("/vsimem/orbivane-map-" + std::to_string(next++) + ".tif") {}
     ~MemoryFile()
     {
-        VSIUnlink(name.c_str());
-        VSIUnlink((name + ".aux.xml").c_str());
+        gdal->VSIUnlink(name.c_str());
+        gdal->VSIUnlink((name + ".aux.xml").c_str());
     }
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
@@ -86,7 +91,7 @@ private:
 
 bool gdalFailed(std::string& error, const char* step)
 {
-    const std::string reason = CPLGetLastErrorMsg();
+    const std::string reason = gdal->CPLGetLastErrorMsg();
     error = std::string("GDAL ") + step + (reason.empty() ? "" : ": " + reason);
     return false;
 }
@@ -96,37 +101,37 @@ bool gdalFailed(std::string& error, const char* step)
 // a GeoTIFF's metadata items are set.
 void carryHeader(GDALDatasetH dataset, const PngTexts& texts)
 {
-    GDALSetMetadataItem(dataset, "TIFFTAG_IMAGEDESCRIPTION", texts.comment.c_str(), nullptr);
+    gdal->GDALSetMetadataItem(dataset, "TIFFTAG_IMAGEDESCRIPTION", texts.comment.c_str(), nullptr);
     if (!texts.settings.empty())
-        GDALSetMetadataItem(dataset, SETTINGS_ITEM, texts.settings.c_str(), nullptr);
+        gdal->GDALSetMetadataItem(dataset, SETTINGS_ITEM, texts.settings.c_str(), nullptr);
 }
 
 // Where the pixels lie, the coordinate system, the header and the band.
 void describe(GDALDatasetH dataset, const Layout& layout, const PngTexts& header, const MapMetadata& metadata)
 {
     double transform[6] = {-180.0, 360.0 / layout.width, 0.0, 90.0, 0.0, -180.0 / layout.height};
-    GDALSetGeoTransform(dataset, transform);
-    GDALSetProjection(dataset, coordinateSystemWkt(metadata.radiusMetres).c_str());
+    gdal->GDALSetGeoTransform(dataset, transform);
+    gdal->GDALSetProjection(dataset, coordinateSystemWkt(metadata.radiusMetres).c_str());
     carryHeader(dataset, header);
-    GDALRasterBandH first = GDALGetRasterBand(dataset, 1);
+    GDALRasterBandH first = gdal->GDALGetRasterBand(dataset, 1);
     if (const auto& band = metadata.band) {
-        GDALSetDescription(first, band->description);
-        GDALSetRasterUnitType(first, band->unit);
-        GDALSetRasterOffset(first, band->offset);
-        GDALSetRasterScale(first, band->scale);
+        gdal->GDALSetDescription(first, band->description);
+        gdal->GDALSetRasterUnitType(first, band->unit);
+        gdal->GDALSetRasterOffset(first, band->offset);
+        gdal->GDALSetRasterScale(first, band->scale);
     }
     if (layout.bands == 3)
         for (int b = 0; b < 3; ++b)
-            GDALSetRasterColorInterpretation(GDALGetRasterBand(dataset, b + 1), GDALColorInterp(GCI_RedBand + b));
+            gdal->GDALSetRasterColorInterpretation(gdal->GDALGetRasterBand(dataset, b + 1), GDALColorInterp(GCI_RedBand + b));
     if (layout.palette) {
-        GDALColorTableH table = GDALCreateColorTable(GPI_RGB);
+        GDALColorTableH table = gdal->GDALCreateColorTable(GPI_RGB);
         for (std::size_t e = 0; 3 * e + 2 < layout.palette->size(); ++e) {
             const unsigned char* rgb = layout.palette->data() + 3 * e;
             const GDALColorEntry entry{rgb[0], rgb[1], rgb[2], 255};
-            GDALSetColorEntry(table, int(e), &entry);
+            gdal->GDALSetColorEntry(table, int(e), &entry);
         }
-        GDALSetRasterColorTable(first, table);
-        GDALDestroyColorTable(table);
+        gdal->GDALSetRasterColorTable(first, table);
+        gdal->GDALDestroyColorTable(table);
     }
 }
 
@@ -134,7 +139,7 @@ void describe(GDALDatasetH dataset, const Layout& layout, const PngTexts& header
 // they are (GDAL only reads them): no copy of a map that may be 512 MB.
 bool lendSamples(GDALDatasetH dataset, const Layout& layout)
 {
-    const int sampleBytes = GDALGetDataTypeSizeBytes(layout.type);
+    const int sampleBytes = gdal->GDALGetDataTypeSizeBytes(layout.type);
     const std::string pixel = "PIXELOFFSET=" + std::to_string(layout.pixelSpace),
                       line = "LINEOFFSET=" + std::to_string(std::int64_t(layout.pixelSpace) * layout.width);
     for (int b = 0; b < layout.bands; ++b) {
@@ -142,7 +147,7 @@ bool lendSamples(GDALDatasetH dataset, const Layout& layout)
         std::snprintf(pointer + 12, sizeof pointer - 12, "%p",
                       static_cast<const void*>(static_cast<const char*>(layout.data) + b * sampleBytes));
         const char* options[] = {pointer, pixel.c_str(), line.c_str(), nullptr};
-        if (GDALAddBand(dataset, layout.type, const_cast<char**>(options)) != CE_None)
+        if (gdal->GDALAddBand(dataset, layout.type, const_cast<char**>(options)) != CE_None)
             return false;
     }
     return true;
@@ -172,29 +177,30 @@ bool buildOverviews(GDALDatasetH dataset, const Layout& layout)
     if (factors.empty())
         return true;
     const char* resampling = layout.palette ? "NEAREST" : "CUBIC";
-    return GDALBuildOverviews(dataset, resampling, int(factors.size()), factors.data(), 0, nullptr, nullptr,
+    return gdal->GDALBuildOverviews(dataset, resampling, int(factors.size()), factors.data(), 0, nullptr, nullptr,
                               nullptr) == CE_None;
 }
 
-void registerGdal()
+// Loads GDAL for this file's functions; false with why when it cannot be.
+bool loadGdal(std::string& why)
 {
-    static std::once_flag registered;
-    std::call_once(registered, [] {
-        GDALAllRegister();
-        CPLSetErrorHandler(CPLQuietErrorHandler); // no thread of GDAL's prints on the console
-    });
+    const GdalLibrary* library = gdalLibrary(why);
+    if (library)
+        loadedGdal.store(library);
+    return library != nullptr;
 }
 
 // The picture made into a COG in memory and its bytes written to file.
 bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const MapMetadata& metadata,
             std::string& error)
 {
-    registerGdal();
+    if (!loadGdal(error))
+        return false;
     const QuietGdal quiet;
-    GDALDriverH memory = GDALGetDriverByName("MEM"), cog = GDALGetDriverByName("COG");
+    GDALDriverH memory = gdal->GDALGetDriverByName("MEM"), cog = gdal->GDALGetDriverByName("COG");
     if (!memory || !cog)
         return gdalFailed(error, "has no COG driver");
-    Dataset source(GDALCreate(memory, "", layout.width, layout.height, 0, layout.type, nullptr));
+    Dataset source(gdal->GDALCreate(memory, "", layout.width, layout.height, 0, layout.type, nullptr));
     if (!source.get() || !lendSamples(source.get(), layout))
         return gdalFailed(error, "could not hold the map");
     describe(source.get(), layout, header, metadata);
@@ -207,15 +213,15 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
     // on GDAL's own worker threads would lose its reason.
     const char* predictor = layout.type == GDT_Float32 ? "PREDICTOR=3" : nullptr;
     const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", predictor, nullptr};
-    Dataset copy(GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
+    Dataset copy(gdal->GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
                                 nullptr));
     if (!copy.get())
         return gdalFailed(error, "could not write the GeoTIFF");
     copy.close();
-    if (CPLGetLastErrorType() >= CE_Failure)
+    if (gdal->CPLGetLastErrorType() >= CE_Failure)
         return gdalFailed(error, "could not finish the GeoTIFF");
     vsi_l_offset length = 0;
-    const GByte* bytes = VSIGetMemFileBuffer(tiff.name.c_str(), &length, FALSE);
+    const GByte* bytes = gdal->VSIGetMemFileBuffer(tiff.name.c_str(), &length, FALSE);
     if (!bytes)
         return gdalFailed(error, "lost the GeoTIFF it wrote");
     file.write(bytes, std::size_t(length));
@@ -261,19 +267,21 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
 
 std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
 {
-    registerGdal();
+    std::string why;
+    if (!loadGdal(why))
+        return std::nullopt;
     const QuietGdal quiet;
     const MemoryFile tiff;
     // GDAL reads the bytes where they are; the file only names them.
-    VSILFILE* named = VSIFileFromMemBuffer(tiff.name.c_str(),
+    VSILFILE* named = gdal->VSIFileFromMemBuffer(tiff.name.c_str(),
                                            reinterpret_cast<GByte*>(const_cast<char*>(head.data())), head.size(), FALSE);
     if (!named)
         return std::nullopt;
-    VSIFCloseL(named);
+    gdal->VSIFCloseL(named);
     const char* const drivers[] = {"GTiff", nullptr};
-    const Dataset dataset(GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+    const Dataset dataset(gdal->GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
     if (!dataset.get())
         return std::nullopt;
-    const char* record = GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
+    const char* record = gdal->GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
     return record ? std::optional<std::string>(record) : std::nullopt;
 }
