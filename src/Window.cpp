@@ -266,14 +266,18 @@ void serviceSavesWhileBusy(GLFWwindow* window)
 constexpr double NEXT_PLANET_POLL_SECONDS = 0.002;
 
 // N starts the next planet; the one made since is shown from this frame on.
+// Keys pressed while the planet before it was on the screen are served on
+// that one first, however long their saves kept the loop from seeing them.
 // Returns whether a planet is still being made.
-bool serviceNewPlanet(PlanetSequence& sequence, PlanetShaders& shaders)
+bool serviceNewPlanet(GLFWwindow* window, PlanetSequence& sequence, PlanetShaders& shaders)
 {
     if (newPlanetRequested && currentPlanet)
         sequence.request(*currentPlanet);
     newPlanetRequested = false;
-    if (std::unique_ptr<Planet> next = sequence.take())
+    if (std::unique_ptr<Planet> next = sequence.take()) {
+        serviceSavesWhileBusy(window);
         showNextPlanet(std::move(next), shaders);
+    }
     return sequence.busy();
 }
 
@@ -311,7 +315,7 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetS
         const float dtMs = static_cast<float>(now - last) * 1000.0f;
         last = now;
         applyViewRequests();
-        if (sequence && serviceNewPlanet(*sequence, shaders)) {
+        if (sequence && serviceNewPlanet(window, *sequence, shaders)) {
             // The frame on the screen stays while the next planet is made:
             // on two cores, drawing would take the generation's time.
             serviceSavesWhileBusy(window);
