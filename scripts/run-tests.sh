@@ -71,7 +71,14 @@ unset ORBIVANE_FIGURES
 
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer: unit and window tests"
 configure_and_build build-asan -DORBIVANE_SANITIZE="address;undefined" -DORBIVANE_BUILD_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs"
+# Debian's PROJ (under GDAL's coordinate systems) frees with free() what it
+# allocated with new, which ASan reports and cannot suppress by library; the
+# unit tests that make GeoTIFFs load it, so that one check is off here. The
+# posters' off-screen contexts load Mesa's driver as the window tests do.
+LD_PRELOAD=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so \
+ASAN_OPTIONS=detect_leaks=1:verify_asan_link_order=0:alloc_dealloc_mismatch=0 \
+LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
+  ctest --test-dir build-asan -L unit --output-on-failure -j "$jobs"
 # Mesa's driver is loaded and unloaded with each context; preloaded, it stays,
 # so its own leak can be told apart from ours by name.
 LD_PRELOAD=/usr/lib/x86_64-linux-gnu/dri/swrast_dri.so \
