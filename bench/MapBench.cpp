@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -63,17 +64,18 @@ void PicturesBench(benchmark::State& state)
     setPixels(state, grid.width);
 }
 
-// Everything `--map` and `--heightmap` do (saveMapsOf): grid, both pictures
-// and files with their world files and coordinate systems, the colour map on
-// a second thread. Its log goes to the scratch folder's Orbivane.log.
-void WholeMapsBench(benchmark::State& state)
+// Saves targets width pixels wide once an iteration, from a scratch folder
+// of this run's own (a fixed name would be shared with any other run).
+void saveMapsBench(benchmark::State& state, const MapTargets& targets)
 {
     const int width = int(state.range(0));
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-map-bench";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path before = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "orbivane-map-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        state.SkipWithError("no scratch folder");
+        return;
+    }
+    const std::filesystem::path folder = pattern, before = std::filesystem::current_path();
     std::filesystem::current_path(folder);
-    const MapTargets targets{SaveTarget::replacing("map.png"), SaveTarget::replacing("height.png")};
     for (auto _ : state) {
         QuietStdout quiet;
         saveMapsOf(planet(), targets, width);
@@ -82,23 +84,20 @@ void WholeMapsBench(benchmark::State& state)
     std::filesystem::remove_all(folder);
     setPixels(state, width);
 }
+
+// Everything `--map` and `--heightmap` do (saveMapsOf): grid, both pictures
+// and files with their world files and coordinate systems, the colour map on
+// a second thread. Its log goes to the scratch folder's Orbivane.log.
+void WholeMapsBench(benchmark::State& state)
+{
+    saveMapsBench(state, {.colour = SaveTarget::replacing("map.png"), .height = SaveTarget::replacing("height.png")});
+}
+
 // Everything `--dem` does: grid, elevations, the COG made by GDAL in memory
 // and written through SafeFile.
 void DemBench(benchmark::State& state)
 {
-    const int width = int(state.range(0));
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-dem-bench";
-    std::filesystem::create_directories(folder);
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-    const MapTargets targets{.colour = std::nullopt, .height = std::nullopt, .dem = SaveTarget::replacing("dem.tif")};
-    for (auto _ : state) {
-        QuietStdout quiet;
-        saveMapsOf(planet(), targets, width);
-    }
-    std::filesystem::current_path(before);
-    std::filesystem::remove_all(folder);
-    setPixels(state, width);
+    saveMapsBench(state, {.dem = SaveTarget::replacing("dem.tif")});
 }
 
 // The DEM's file alone from a grid made once: elevations, GDAL's COG in
