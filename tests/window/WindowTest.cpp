@@ -541,6 +541,17 @@ TEST_F(WindowContext, SmoothLandVariesFromPixelToPixelHalfAsMuchAsFacets)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// The planet's outline alone: its shell in unlit white over a cleared frame.
+void drawWhiteShell()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    placeCameraAndLight();
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+    currentPlanet->buffers->drawShell();
+    glEnable(GL_LIGHTING);
+}
+
 // A white sphere on the background, unlit: where the window has several
 // samples a pixel, pixels on its edge blend the two; without, none does.
 // The depth reads the same either way.
@@ -559,12 +570,7 @@ TEST_F(WindowContext, LimbShowsBlendedPixelsOnlyWithMultisampling)
             continue;
         }
         showPlanet(1, 3);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        placeCameraAndLight();
-        glDisable(GL_LIGHTING);
-        glColor3f(1, 1, 1);
-        currentPlanet->buffers->drawShell();
-        glEnable(GL_LIGHTING);
+        drawWhiteShell();
         const Frame frame = readFrame(800, 600);
         int blended = 0;
         for (size_t i = 0; i < frame.image.rgb.size(); i += 3)
@@ -588,14 +594,7 @@ TEST_F(WindowContext, SmoothFrameBlendsTheLimbAndLeavesTheWindowsFrame)
     setWindowSamples(AUTOMATIC_SAMPLES);
     ASSERT_NE(window, nullptr);
     showPlanet(1, 3);
-    const auto drawShell = [](float) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        placeCameraAndLight();
-        glDisable(GL_LIGHTING);
-        glColor3f(1, 1, 1);
-        currentPlanet->buffers->drawShell();
-        glEnable(GL_LIGHTING);
-    };
+    const auto drawShell = [](float) { drawWhiteShell(); };
     drawShell(1);
     const Frame shown = readFrame(800, 600);
     while (glGetError() != GL_NO_ERROR) {
