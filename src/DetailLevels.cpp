@@ -22,6 +22,8 @@ constexpr double EDGE_PIXELS = 2.0;
 // VmPeak around the window's first frames, with a margin of about a quarter.
 constexpr std::uint64_t DRIVER_BYTES = std::uint64_t(160) << 20;
 constexpr std::uint64_t BYTES_PER_VERTEX = 320;
+// A thread's stack (8 MiB) and the 64 MiB glibc reserves for its arena.
+constexpr std::uint64_t THREAD_BYTES = std::uint64_t(72) << 20;
 
 } // namespace
 
@@ -73,6 +75,11 @@ std::uint64_t drawingBytes(int level)
 {
     const std::uint64_t vertices = 10 * (std::uint64_t(1) << (2 * level)) + 2;
     return DRIVER_BYTES + BYTES_PER_VERTEX * vertices;
+}
+
+std::uint64_t besideDrawingBytes(std::size_t vertices, std::uint64_t bytesPerVertex)
+{
+    return DRIVER_BYTES + THREAD_BYTES + bytesPerVertex * vertices;
 }
 
 int finestLevelWithin(int subdivisions, const std::function<bool(std::uint64_t)>& room)

@@ -44,6 +44,13 @@ LevelMesh levelMesh(const IcosphereWeld& weld, int level);
 // shade (about 170 bytes each).
 std::uint64_t drawingBytes(int level);
 
+// Bytes of address space a worker beside the window must find free before
+// it starts: its own peak, `bytesPerVertex` for each of the planet's
+// `vertices` welded vertices, its thread (stack and allocation arena), and
+// what the driver must still find once the worker has taken its share (a
+// driver that runs out compiling a program aborts the process).
+std::uint64_t besideDrawingBytes(std::size_t vertices, std::uint64_t bytesPerVertex);
+
 // The finest level, from subdivisions down to 0, whose drawingBytes `room`
 // says there is room for; -1 when not even level 0 fits.
 int finestLevelWithin(int subdivisions, const std::function<bool(std::uint64_t)>& room);

@@ -3,6 +3,7 @@
 #include "ThreadGroup.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -16,6 +17,10 @@ class Planet;
 // here.
 class NormalsWorker {
 public:
+    // The most memory a computation takes, in bytes a welded vertex (33
+    // measured at 8 and 9 subdivisions).
+    static constexpr std::uint64_t BYTES_PER_VERTEX = 40;
+
     // Starts the thread and asks for the land as it is now. Throws
     // std::system_error when no thread can start.
     explicit NormalsWorker(Planet& planet);

@@ -3,6 +3,7 @@
 #include "ClimateWorker.h"
 #include "DetailLevels.h"
 #include "LogManager.h"
+#include "MemoryReserve.h"
 #include "NormalsWorker.h"
 #include "Planet.h"
 
@@ -123,6 +124,10 @@ void PlanetBuffers::startClimate(Planet& planet, bool wait)
     if (climateTried || !planet.shapeSettled || reduced)
         return;
     climateTried = true;
+    if (!canReserve(besideDrawingBytes(planet.weld.vertexCount(), ClimateWorker::BYTES_PER_VERTEX))) {
+        ORB_LOG(Error, "Not enough memory for the planet's climate; the land is shown by its heights.");
+        return;
+    }
     try {
         climateWorker = std::make_unique<ClimateWorker>(planet);
     } catch (const std::system_error& error) {
@@ -182,6 +187,10 @@ void PlanetBuffers::bindClimate(bool bind) const
 
 void PlanetBuffers::startNormals(Planet& planet)
 {
+    if (!canReserve(besideDrawingBytes(planet.weld.vertexCount(), NormalsWorker::BYTES_PER_VERTEX))) {
+        ORB_LOG(Error, "Not enough memory for the land's smooth shading; the land is drawn faceted.");
+        return;
+    }
     try {
         worker = std::make_unique<NormalsWorker>(planet);
     } catch (const std::system_error& error) {

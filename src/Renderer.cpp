@@ -76,7 +76,8 @@ void attachFrom(PlanetShaders& shaders, int level)
     const bool firstPlanet = !shaders.rivers;
     if (firstPlanet)
         shaders.rivers = std::make_unique<RiverBuffers>();
-    shaders.rivers->follow(*currentPlanet, firstPlanet);
+    shaders.rivers->follow(*currentPlanet, firstPlanet,
+                           shaders.buffers && shaders.buffers->heldLevel() == weldSubdivisions(currentPlanet->weld));
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();

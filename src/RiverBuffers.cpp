@@ -1,6 +1,8 @@
 #include "RiverBuffers.h"
 
+#include "DetailLevels.h"
 #include "LogManager.h"
+#include "MemoryReserve.h"
 #include "Planet.h"
 #include "RiverWorker.h"
 
@@ -8,6 +10,8 @@
 #include <system_error>
 
 namespace {
+
+constexpr const char* NO_MEMORY = "Not enough memory to show the rivers and lakes; they are not drawn.";
 
 // Sends data into buffer as its whole store; false when the GL kept less.
 template <typename T>
@@ -27,9 +31,10 @@ bool sendChecked(GLenum target, const GlBuffer& buffer, const std::vector<T>& da
 RiverBuffers::RiverBuffers() = default;
 RiverBuffers::~RiverBuffers() = default;
 
-void RiverBuffers::follow(Planet& planet, bool waitForThem)
+void RiverBuffers::follow(Planet& planet, bool waitForThem, bool landWhole)
 {
     stopReadingPlanet();
+    wanted = landWhole;
     started = uploaded = false;
     orders.clear();
     lakeIndices = 0;
@@ -54,6 +59,11 @@ void RiverBuffers::stopReadingPlanet()
 void RiverBuffers::start(Planet& planet)
 {
     started = true;
+    if (!wanted ||
+        !canReserve(besideDrawingBytes(planet.weld.vertexCount(), RiverWorker::BYTES_PER_VERTEX))) {
+        ORB_LOG(Warning, "%s", NO_MEMORY);
+        return;
+    }
     try {
         worker = std::make_unique<RiverWorker>(planet, planet.shape);
     } catch (const std::system_error& error) {
@@ -73,7 +83,7 @@ void RiverBuffers::take(bool wait)
     if (!made || !upload(*made)) {
         orders.clear();
         lakeIndices = 0;
-        ORB_LOG(Warning, "Not enough memory to show the rivers and lakes; they are not drawn.");
+        ORB_LOG(Warning, "%s", NO_MEMORY);
     }
 }
 

@@ -26,8 +26,10 @@ public:
 
     // Lets go of the rivers of the planet before and follows planet from now
     // on. waitForThem: when planet's land is settled, waits for its rivers,
-    // so that the next frame shows them.
-    void follow(Planet& planet, bool waitForThem);
+    // so that the next frame shows them. landWhole: whether the land is drawn
+    // whole; the rivers number its vertices, so a land held coarser for want
+    // of memory gets none, nor do they take the memory the driver needs.
+    void follow(Planet& planet, bool waitForThem, bool landWhole);
 
     // Call before each frame: starts working out the rivers once the land is
     // settled, and uploads them when they are made.
@@ -54,6 +56,7 @@ private:
 
     std::unique_ptr<RiverWorker> worker;
     bool started = false; // for the planet followed
+    bool wanted = false;  // the land they lie on is drawn whole
     bool uploaded = false;
     GlBuffer lines, lakeTriangles, lakeSurface, lakeFloor;
     std::vector<RiverOrderLines> orders;
