@@ -5,13 +5,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <string>
 #include <iostream>
 #include <memory>
 #include <unistd.h>
 
-// What the benchmarks share: standard output kept out of their tables, and
-// planets made from a fixed seed.
+// What the benchmarks share: standard output kept out of their tables,
+// scratch folders of their own, and planets made from a fixed seed.
 
 // Sends standard output to /dev/null while it lives, so that progress lines
 // and the log's echo stay out of the table.
@@ -48,3 +51,29 @@ inline std::unique_ptr<Planet> quietPlanet(std::uint32_t seed, int subdivisions,
     setFixedSeed(std::nullopt);
     return planet;
 }
+
+// A new folder under the system's temporary one, this run's alone (a fixed
+// name would be shared with any other run), removed with what it holds.
+// Empty when none could be made.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const char* prefix)
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+        if (mkdtemp(pattern.data()))
+            folder = pattern;
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        if (!folder.empty())
+            std::filesystem::remove_all(folder, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::filesystem::path& path() const { return folder; }
+
+private:
+    std::filesystem::path folder;
+};

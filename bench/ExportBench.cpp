@@ -35,9 +35,12 @@ Planet& planet()
 void ExportBench(benchmark::State& state)
 {
     Planet& p = planet();
-    const std::string folder = std::filesystem::temp_directory_path() / "orbivane-export-bench";
-    std::filesystem::create_directories(folder);
-    const std::string path = folder + "/planet" + EXTENSIONS[state.range(0)];
+    const ScratchFolder scratch("orbivane-export-bench");
+    if (scratch.path().empty()) {
+        state.SkipWithError("no scratch folder");
+        return;
+    }
+    const std::string path = scratch.path().string() + "/planet" + EXTENSIONS[state.range(0)];
     LandView land{p.weld, p.vertices.data(), nullptr, p.water->vertices.data()};
     land.compress = state.range(0) == 3;
     for (auto _ : state) {
@@ -47,7 +50,6 @@ void ExportBench(benchmark::State& state)
     }
     state.SetLabel(LABELS[state.range(0)]);
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
-    std::filesystem::remove_all(folder);
 }
 
 BENCHMARK(ExportBench)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);

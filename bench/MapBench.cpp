@@ -69,19 +69,18 @@ void PicturesBench(benchmark::State& state)
 void saveMapsBench(benchmark::State& state, const MapTargets& targets)
 {
     const int width = int(state.range(0));
-    std::string pattern = (std::filesystem::temp_directory_path() / "orbivane-map-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
+    const ScratchFolder scratch("orbivane-map-bench");
+    if (scratch.path().empty()) {
         state.SkipWithError("no scratch folder");
         return;
     }
-    const std::filesystem::path folder = pattern, before = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.path());
     for (auto _ : state) {
         QuietStdout quiet;
         saveMapsOf(planet(), targets, width);
     }
     std::filesystem::current_path(before);
-    std::filesystem::remove_all(folder);
     setPixels(state, width);
 }
 
@@ -106,9 +105,12 @@ void DemFileBench(benchmark::State& state)
 {
     const HeightGrid grid = buildHeightGrid(planet(), int(state.range(0)));
     const PhysicalScale scale = physicalScaleOf(planet(), LandSnapshot(planet()));
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "orbivane-dem-bench";
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "dem.tif").string();
+    const ScratchFolder scratch("orbivane-dem-bench");
+    if (scratch.path().empty()) {
+        state.SkipWithError("no scratch folder");
+        return;
+    }
+    const std::string path = (scratch.path() / "dem.tif").string();
     for (auto _ : state) {
         SafeFile file(SaveTarget::replacing(path));
         std::string error;
@@ -116,7 +118,6 @@ void DemFileBench(benchmark::State& state)
             !file.commit())
             state.SkipWithError(error.c_str());
     }
-    std::filesystem::remove_all(folder);
     setPixels(state, grid.width);
 }
 
