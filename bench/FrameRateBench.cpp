@@ -10,8 +10,6 @@
 //            shipped shaders, 4 samples a pixel (as on a hardware renderer);
 //   1 sample the same without multisampling (as on a software renderer), in
 //            the biomes view, the window's default;
-//   unhidden the same with every patch drawn, those hidden behind the land
-//            too (HiddenPatches.h): the turning planet as drawn before;
 //   heights  the same in the heights view;
 //   no rivers the same with W: the rivers and lakes hidden (the look modes
 //            before them, former, previous and bound, draw none either);
@@ -34,7 +32,7 @@
 //   orbivane_frames [SECONDS_PER_CASE [MIN_SUBDIVISIONS MAX_SUBDIVISIONS [CASES]]]
 //
 // CASES: the cases to run, by these keys separated by commas (all when not
-// given): former, previous, buffers, single, unhidden, heights, norivers, bound,
+// given): former, previous, buffers, single, heights, norivers, bound,
 // dragging, turning, rising; the way back from a drag runs with dragging.
 
 #include "ClientArrayDrawing.h"
@@ -77,31 +75,18 @@ double secondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-enum class Mode {
-    Former,
-    Previous,
-    Buffers,
-    SingleSample,
-    Unhidden,
-    HeightsView,
-    NoRivers,
-    Bound,
-    Dragging,
-    Turning,
-    Rising
-};
+enum class Mode { Former, Previous, Buffers, SingleSample, HeightsView, NoRivers, Bound, Dragging, Turning, Rising };
 const char* const MODE_NAMES[] = {"former",
                                   "previous look",
                                   "buffers",
                                   "buffers, 1 sample, biomes",
-                                  "buffers, 1 sample, biomes, every patch",
                                   "buffers, 1 sample, heights",
                                   "buffers, 1 sample, biomes, no rivers",
                                   "bound",
                                   "dragging",
                                   "turning",
                                   "rising"};
-const char* const MODE_KEYS[] = {"former",   "previous", "buffers",  "single",  "unhidden", "heights",
+const char* const MODE_KEYS[] = {"former",   "previous", "buffers",  "single",  "heights",
                                  "norivers", "bound",    "dragging", "turning", "rising"};
 
 // Whether the comma-separated list of keys names the mode; every mode when empty.
@@ -122,8 +107,7 @@ bool chosen(const std::string& keys, Mode mode)
 // Whether a mode draws the rivers and lakes.
 bool withRivers(Mode mode)
 {
-    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::Unhidden || mode == Mode::HeightsView ||
-           mode == Mode::Dragging ||
+    return mode == Mode::Buffers || mode == Mode::SingleSample || mode == Mode::HeightsView || mode == Mode::Dragging ||
            mode == Mode::Turning || mode == Mode::Rising;
 }
 
@@ -242,7 +226,6 @@ Result measure(Mode mode, double seconds)
             planet.landShader = land.get();
             planet.water->shader = water.get();
         }
-        planet.buffers->hideUnseenPatches(mode != Mode::Unhidden);
         if (mode == Mode::Dragging)
             planet.buffers->useLevel(draggingLevel(planet, ViewControl::START_DISTANCE));
         if (mode == Mode::Turning || mode == Mode::Rising)
@@ -381,7 +364,7 @@ int main(int argc, char** argv)
         setFixedSeed(1);
         currentPlanet = std::make_unique<Planet>(n, 5000, false);
         exportFinishedPlanet(*currentPlanet); // settled, as the program's: its climate and rivers can be made
-        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::Unhidden, Mode::HeightsView,
+        for (Mode mode : {Mode::Former, Mode::Previous, Mode::Buffers, Mode::SingleSample, Mode::HeightsView,
                           Mode::NoRivers, Mode::Bound,
                           Mode::Dragging, Mode::Turning, Mode::Rising}) {
             if (!chosen(keys, mode) ||

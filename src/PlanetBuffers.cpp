@@ -7,8 +7,6 @@
 #include "NormalsWorker.h"
 #include "Planet.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -26,32 +24,11 @@ bool glMadeIt()
     return made;
 }
 
-// Writes the vertex at xyz to out at the radius shape shows it at, and
-// widens range to hold it.
-void putShown(float* out, const float* xyz, const WorldShape& shape, RadiusRange& range)
-{
-    float shown[3] = {xyz[0], xyz[1], xyz[2]};
-    if (shape.relief != 1.0)
-        moveToShownRadius(shown, shape);
-    const float squared = shown[0] * shown[0] + shown[1] * shown[1] + shown[2] * shown[2];
-    range.nearest = std::min(range.nearest, squared);
-    range.farthest = std::max(range.farthest, squared);
-    std::memcpy(out, shown, sizeof shown);
-}
-
-// range as radii: putShown keeps their squares.
-void takeRoots(RadiusRange& range)
-{
-    range.nearest = std::sqrt(range.nearest);
-    range.farthest = std::sqrt(range.farthest);
-}
-
 // Fills the bound array buffer with the welded positions: the first copy of
 // every vertex of a soup, written straight into the GL's memory. Returns the
-// bytes sent; 0 when the GL has no room. Each at the radius shape shows it
-// at; range: the nearest and farthest from the centre.
+// bytes sent; 0 when the GL has no room. Each at the radius shape shows it at.
 GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage,
-                      const WorldShape& shape, RadiusRange& range)
+                      const WorldShape& shape = {})
 {
     const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
     glMadeIt(); // what went before is not this upload's
@@ -61,28 +38,29 @@ GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& verte
     auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
     if (!out)
         return 0;
-    range = {};
     for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
-        putShown(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), shape, range);
-    takeRoots(range);
+        std::memcpy(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+    if (shape.relief != 1.0)
+        for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
+            moveToShownRadius(out + 3 * v, shape);
     return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
 }
 
 // Writes the positions of the welded vertices listed into the bound array
 // buffer, which already holds every vertex, and leaves the others as they
 // are. Returns the bytes written; 0 when the GL could not map the buffer.
-// range: the nearest and farthest of those listed.
 GLsizeiptr sendSomeWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner,
-                          const std::vector<std::uint32_t>& listed, const WorldShape& shape, RadiusRange& range)
+                          const std::vector<std::uint32_t>& listed, const WorldShape& shape)
 {
     glMadeIt();
     auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
     if (!out)
         return 0;
-    range = {};
-    for (const std::uint32_t v : listed)
-        putShown(out + 3 * std::size_t(v), soup + 3 * std::size_t(vertexToCorner[v]), shape, range);
-    takeRoots(range);
+    for (const std::uint32_t v : listed) {
+        std::memcpy(out + 3 * std::size_t(v), soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
+        if (shape.relief != 1.0)
+            moveToShownRadius(out + 3 * std::size_t(v), shape);
+    }
     const auto bytes = static_cast<GLsizeiptr>(listed.size() * 3 * sizeof(float));
     return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
 }
@@ -94,7 +72,6 @@ PlanetBuffers::PlanetBuffers(Planet& planet, int level)
     const IcosphereWeld& weld = planet.weld;
     soupCorners = weld.cornerToVertex.size();
     topLevel = chosenLevel = level;
-    cones = patchCones(weld, planet.water->vertices.data());
     if (level < weldSubdivisions(weld)) {
         try {
             reduced = levelMesh(weld, level);
@@ -109,9 +86,7 @@ PlanetBuffers::PlanetBuffers(Planet& planet, int level)
         sendCoarseLevels(weld);
 
     glBindBuffer(GL_ARRAY_BUFFER, sea.name);
-    RadiusRange seaRange;
-    const GLsizeiptr vertexBytes =
-        sendWelded(planet.water->vertices.data(), vertexCorners(planet), GL_STATIC_DRAW, {}, seaRange);
+    const GLsizeiptr vertexBytes = sendWelded(planet.water->vertices.data(), vertexCorners(planet), GL_STATIC_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     made = made && vertexBytes > 0;
     sent += static_cast<std::uint64_t>(vertexBytes);
@@ -368,8 +343,8 @@ void PlanetBuffers::uploadLand(Planet& planet, int level)
         std::lock_guard<std::mutex> lock(planet.mutex);
         uploadedVersion = planet.landVersion.load(std::memory_order_acquire);
         const GLsizeiptr bytes =
-            some ? sendSomeWelded(planet.vertices.data(), vertexCorners(planet), *some, planet.shape, landRange)
-                 : sendWelded(planet.vertices.data(), vertexCorners(planet), GL_DYNAMIC_DRAW, planet.shape, landRange);
+            some ? sendSomeWelded(planet.vertices.data(), vertexCorners(planet), *some, planet.shape)
+                 : sendWelded(planet.vertices.data(), vertexCorners(planet), GL_DYNAMIC_DRAW, planet.shape);
         made = bytes > 0;
         sent += static_cast<std::uint64_t>(bytes);
     }
@@ -377,56 +352,20 @@ void PlanetBuffers::uploadLand(Planet& planet, int level)
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void PlanetBuffers::lookFrom(const double (&eye)[3], double seaRadius)
-{
-    landRuns.clear();
-    seaRuns.clear();
-    if (!made || !hiding)
-        return;
-    Sight sight{{eye[0], eye[1], eye[2]}, landRange.nearest, std::max(double(landRange.farthest), seaRadius)};
-    landRuns = seenRuns(cones, levelDrawn(), sight);
-    seaRuns = seenRuns(cones, seaLevelDrawn(), sight);
-}
-
 void PlanetBuffers::draw(const GlBuffer& vertices, bool fixedPipeline) const
 {
     if (!made)
         return;
-    const bool isSea = &vertices == &sea;
-    const int level = isSea ? seaLevelDrawn() : levelDrawn();
+    const int level = &vertices == &sea ? seaLevelDrawn() : levelDrawn();
     const bool whole = level == topLevel;
-    const GLuint buffer = whole ? indices.name : coarseIndices[std::size_t(level)].name;
-    const std::vector<IndexRun>& runs = isSea ? seaRuns : landRuns;
-    if (!runs.empty())
-        drawRuns(vertices, fixedPipeline, buffer, runs);
-    else
-        drawElements(vertices, fixedPipeline,
-                     {GL_TRIANGLES, buffer, 0, whole ? indexCount : GLsizei(60) << (2 * level)});
+    drawElements(vertices, fixedPipeline, {GL_TRIANGLES, whole ? indices.name : coarseIndices[std::size_t(level)].name, 0,
+                                           whole ? indexCount : GLsizei(60) << (2 * level)});
 }
 
-void PlanetBuffers::drawRuns(const GlBuffer& vertices, bool fixedPipeline, GLuint buffer,
-                             const std::vector<IndexRun>& runs) const
-{
-    if (!glMultiDrawElements) {
-        for (const IndexRun& run : runs)
-            drawElements(vertices, fixedPipeline, {GL_TRIANGLES, buffer, GLsizei(run.first), GLsizei(run.count)});
-        return;
-    }
-    std::vector<GLsizei> counts(runs.size());
-    std::vector<const void*> offsets(runs.size());
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        counts[r] = GLsizei(runs[r].count);
-        offsets[r] = reinterpret_cast<const void*>(std::uintptr_t(runs[r].first) * sizeof(std::uint32_t));
-    }
-    bindForDrawing(vertices, fixedPipeline, buffer);
-    glMultiDrawElements(GL_TRIANGLES, counts.data(), GL_UNSIGNED_INT, offsets.data(), GLsizei(runs.size()));
-    unbindAfterDrawing(fixedPipeline);
-}
-
-void PlanetBuffers::bindForDrawing(const GlBuffer& vertices, bool fixedPipeline, GLuint buffer) const
+void PlanetBuffers::drawElements(const GlBuffer& vertices, bool fixedPipeline, const Elements& elements) const
 {
     glBindBuffer(GL_ARRAY_BUFFER, vertices.name);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elements.buffer);
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, 0, nullptr);
     if (fixedPipeline) {
@@ -434,10 +373,8 @@ void PlanetBuffers::bindForDrawing(const GlBuffer& vertices, bool fixedPipeline,
         glEnableClientState(GL_NORMAL_ARRAY);
         glNormalPointer(GL_FLOAT, 0, nullptr);
     }
-}
-
-void PlanetBuffers::unbindAfterDrawing(bool fixedPipeline) const
-{
+    const auto offset = static_cast<std::uintptr_t>(elements.first) * sizeof(std::uint32_t);
+    glDrawElements(elements.mode, elements.count, GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
     if (fixedPipeline) {
         glDisableClientState(GL_NORMAL_ARRAY);
         glDisable(GL_NORMALIZE);
@@ -445,14 +382,6 @@ void PlanetBuffers::unbindAfterDrawing(bool fixedPipeline) const
     glDisableClientState(GL_VERTEX_ARRAY);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
-}
-
-void PlanetBuffers::drawElements(const GlBuffer& vertices, bool fixedPipeline, const Elements& elements) const
-{
-    bindForDrawing(vertices, fixedPipeline, elements.buffer);
-    const auto offset = static_cast<std::uintptr_t>(elements.first) * sizeof(std::uint32_t);
-    glDrawElements(elements.mode, elements.count, GL_UNSIGNED_INT, reinterpret_cast<const void*>(offset));
-    unbindAfterDrawing(fixedPipeline);
 }
 
 void PlanetBuffers::drawLand(bool fixedPipeline) const

@@ -2,14 +2,12 @@
 
 #include <GL/glew.h>
 
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "DetailLevels.h"
-#include "HiddenPatches.h"
 
 class ClimateWorker;
 class NormalsWorker;
@@ -24,13 +22,6 @@ public:
     GlBuffer(const GlBuffer&) = delete;
     GlBuffer& operator=(const GlBuffer&) = delete;
     GLuint name = 0;
-};
-
-// The nearest and farthest a buffer's vertices lie from the centre (while
-// they are being sent: their squares).
-struct RadiusRange {
-    float nearest = INFINITY;
-    float farthest = 0.0f;
 };
 
 // The land and the sea of a planet as buffer objects: one vertex buffer each,
@@ -100,13 +91,6 @@ public:
     // The sea's unit sphere alone, for a program that scales it.
     void drawShell() const;
 
-    // Where the camera stands for the draws that follow, in the planet's
-    // own coordinates, with the sea shown at seaRadius: patches of land and
-    // sea hidden behind the land from there are left out (HiddenPatches.h),
-    // the picture the same. Until called, and with hiding off, all is drawn.
-    void lookFrom(const double (&eye)[3], double seaRadius);
-    void hideUnseenPatches(bool hide) { hiding = hide; }
-
     // Whether the land has smooth normals to send.
     bool hasNormals() const { return normalsSent; }
 
@@ -147,10 +131,6 @@ private:
     void bindClimate(bool bind) const;
     void draw(const GlBuffer& vertices, bool fixedPipeline) const;
     void drawElements(const GlBuffer& vertices, bool fixedPipeline, const Elements& elements) const;
-    void bindForDrawing(const GlBuffer& vertices, bool fixedPipeline, GLuint buffer) const;
-    void unbindAfterDrawing(bool fixedPipeline) const;
-    // Runs of the indices in buffer (triangles), one draw for them all.
-    void drawRuns(const GlBuffer& vertices, bool fixedPipeline, GLuint buffer, const std::vector<IndexRun>& runs) const;
     // Runs draw(without normals) with the land's smooth normals sent, when
     // there are any; without them the fixed pipeline takes each vertex's
     // direction as its normal.
@@ -187,13 +167,6 @@ private:
     // Per coarser level, its vertices in the weld, found when first sent alone.
     std::vector<std::vector<std::uint32_t>> coarseVertices;
     std::uint64_t uploadedVersion = 0;
-    // How far from the centre the land's vertices last sent lie.
-    RadiusRange landRange;
-    // The patches' cones, and the runs of the land's and the sea's levels
-    // seen from where lookFrom last placed the camera (empty: all of them).
-    std::vector<PatchCone> cones;
-    std::vector<IndexRun> landRuns, seaRuns;
-    bool hiding = true;
     std::uint64_t sent = 0;
     // Smooth normals of the land, from a thread that never touches the GL.
     GlBuffer normals;

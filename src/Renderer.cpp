@@ -327,14 +327,6 @@ void renderPlanet(float pixelScale)
     glRotatef(planet->angle[1], 0, 1, 0);
     glRotatef(planet->angle[2], 0, 0, 1);
 
-    // Patches behind the land are left out; an eye the matrix cannot place
-    // (at the centre) sees them all.
-    double modelView[16], eye[3] = {0, 0, 0};
-    glGetDoublev(GL_MODELVIEW_MATRIX, modelView);
-    if (!eyeOf(modelView, eye))
-        std::fill(std::begin(eye), std::end(eye), 0.0);
-    buffers.lookFrom(eye, planet->shape.seaRadius);
-
     // The climate views wait for the climate: a live generation's rising land shows its heights.
     const ClimateView view = buffers.hasClimate() ? chosenView : ClimateView::Heights;
     drawWith(planet->landShader, FIXED_LAND_COLOUR, [&](bool fixed) {

@@ -487,29 +487,6 @@ Frame frameFrom(double distance)
     return readFrame(800, 600);
 }
 
-// Leaving out the patches hidden behind the land changes no pixel and no
-// depth, from near and far, at the levels of a turning and a dragged planet.
-TEST_F(WindowContext, HiddenPatchesLeftOutChangeNoPixel)
-{
-    showPlanet(12, 7);
-    const float angles[][3] = {{0, 0, 0}, {31, 62, 13}, {200, -45, 90}};
-    for (const auto& [land, sea] : {std::pair{7, 3}, std::pair{5, 5}})
-        for (const double distance : {1.54, 3.0, 4.83})
-            for (const auto& angle : angles) {
-                std::copy_n(angle, 3, currentPlanet->angle);
-                currentPlanet->buffers->useLevels(land, sea);
-                currentPlanet->buffers->hideUnseenPatches(true);
-                const Frame hiding = frameFrom(distance);
-                currentPlanet->buffers->hideUnseenPatches(false);
-                const Frame all = frameFrom(distance);
-                const std::string at = "levels " + std::to_string(land) + ", " + std::to_string(sea) +
-                                       ", distance " + std::to_string(distance) + ", angle " + std::to_string(angle[1]);
-                ASSERT_TRUE(hiding.image.rgb == all.image.rgb) << at;
-                ASSERT_TRUE(hiding.depth == all.depth) << at;
-            }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
 const unsigned char* pixelOf(const Frame& frame, int x, int y)
 {
     return &frame.image.rgb[(static_cast<size_t>(y) * 800 + x) * 3];
