@@ -2,6 +2,8 @@
 
 #include "Landscape.h"
 
+#include <algorithm>
+
 LiveRise::LiveRise(const IcosphereWeld& weld, const float* soup) : weld(weld)
 {
     const std::size_t count = weld.vertexCount();
@@ -16,22 +18,48 @@ LiveRise::LiveRise(const IcosphereWeld& weld, const float* soup) : weld(weld)
     }
 }
 
+namespace {
+
+// Vertices a block: 48 KiB of coordinates, held in the core's cache while
+// a batch's planes pass over them.
+constexpr std::size_t BLOCK = 4096;
+
+} // namespace
+
 void LiveRise::apply(const FaultPlane& plane)
 {
-    const FaultPlane local = plane;
-    const float f = static_cast<float>(local.sign / 1500.0);
-    const float up = 1.0f + f;
-    const float down = 1.0f - f;
+    applyAll(&plane, 1);
+}
+
+void LiveRise::applyAll(const FaultPlane* planes, std::size_t count)
+{
+    for (std::size_t first = 0; first < x.size(); first += BLOCK)
+        applyBlock(planes, count, first, std::min(first + BLOCK, x.size()));
+}
+
+void LiveRise::applyBlock(const FaultPlane* planes, std::size_t count, std::size_t first, std::size_t last)
+{
     float* __restrict xs = x.data();
     float* __restrict ys = y.data();
     float* __restrict zs = z.data();
-    const std::size_t count = x.size();
-    for (std::size_t j = 0; j < count; ++j) {
-        const float k = sideValue(local, xs[j], ys[j], zs[j]) > 0.0f ? up : down;
-        xs[j] *= k;
-        ys[j] *= k;
-        zs[j] *= k;
+    for (std::size_t p = 0; p < count; ++p) {
+        const FaultPlane local = planes[p];
+        const float f = static_cast<float>(local.sign / 1500.0);
+        const float up = 1.0f + f;
+        const float down = 1.0f - f;
+        for (std::size_t j = first; j < last; ++j) {
+            const float k = sideValue(local, xs[j], ys[j], zs[j]) > 0.0f ? up : down;
+            xs[j] *= k;
+            ys[j] *= k;
+            zs[j] *= k;
+        }
     }
+}
+
+int LiveRise::batchPlanes() const
+{
+    const std::size_t planes = BATCH_WORK / std::max<std::size_t>(x.size(), 1);
+    return static_cast<int>(std::clamp<std::size_t>(planes, 1, MAX_BATCH));
 }
 
 void LiveRise::publishFirstCorners(float* soup) const

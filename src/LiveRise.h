@@ -23,6 +23,18 @@ public:
     // 1 - sign / 1500 on its inner side, as the literal loop does.
     void apply(const FaultPlane& plane);
 
+    // apply() for each of count planes in turn, a block of vertices at a
+    // time: each vertex takes the same steps in the same order, so the land
+    // is the same bit for bit, but a block stays in the cache for all the
+    // planes instead of the whole land passing through memory once a plane.
+    void applyAll(const FaultPlane* planes, std::size_t count);
+
+    // How many planes make one applyAll of about BATCH_WORK vertex steps
+    // (about 7 ms here): 1 to MAX_BATCH.
+    int batchPlanes() const;
+    static constexpr std::size_t BATCH_WORK = std::size_t(1) << 24;
+    static constexpr int MAX_BATCH = 64;
+
     // Writes every welded vertex to its first corner in soup: what the window,
     // the smooth shading and the snapshots read while the land rises.
     void publishFirstCorners(float* soup) const;
@@ -32,6 +44,9 @@ public:
     void publishAllCorners(float* soup) const;
 
 private:
+    // The planes' steps on the vertices from first to last (exclusive).
+    void applyBlock(const FaultPlane* planes, std::size_t count, std::size_t first, std::size_t last);
+
     const IcosphereWeld& weld;
     std::vector<float> x, y, z;
 };
