@@ -101,7 +101,14 @@ std::unique_ptr<Planet> literalLivePlanet(int subdivisions, int planes)
 
 TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
 {
-    for (auto [subdivisions, planes, stopAt] : {std::tuple{0, 0, 0}, {2, 7, 0}, {4, 300, 0}, {4, 1000000, 50}}) {
+    // From 5 subdivisions the land spans several of the rise's blocks of
+    // vertices, the last one partly; the paced rise takes its planes as
+    // they fall due, in batches of any size.
+    const std::tuple<int, int, int, double> cases[] = {{0, 0, 0, 0.0},         {2, 7, 0, 0.0},  {4, 300, 0, 0.0},
+                                                       {4, 1000000, 50, 0.0}, {5, 300, 0, 0.0}, {5, 1000000, 100, 0.0},
+                                                       {5, 300, 0, 0.3}};
+    for (auto [subdivisions, planes, stopAt, seconds] : cases) {
+        setLiveSeconds(seconds);
         setFixedSeed(31);
         testing::internal::CaptureStdout();
         auto live = std::make_unique<Planet>(subdivisions, planes, true);
@@ -113,6 +120,7 @@ TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
         }
         finishLiveGeneration(*live);
         testing::internal::GetCapturedStdout();
+        setLiveSeconds(0.0);
         const int applied = live->liveJob->applied.load();
         ASSERT_EQ(applied < planes, stopAt > 0);
         const auto reference = literalLivePlanet(subdivisions, applied);
