@@ -284,11 +284,12 @@ bool waitForPlane(const LiveJob& job, Clock::time_point start, int next)
 
 namespace {
 
-// The rise gives way to the window's drawing, which on a machine of few
-// cores would otherwise share them with it: frames keep their pace while
-// the land rises, and the rise takes what they leave. Linux gives each
-// thread a niceness of its own; where it cannot be raised, nothing else
-// changes.
+// A rise a window draws gives way to its drawing, which on a machine of
+// few cores would otherwise share them with it: frames keep their pace
+// while the land rises, and the rise takes what they leave. Without a
+// window the rise keeps its priority. Linux gives each thread a niceness
+// of its own, which it cannot lower again; where it cannot be raised,
+// nothing else changes.
 constexpr int LIVE_NICENESS = 10;
 
 void giveWayToTheWindow()
@@ -313,7 +314,7 @@ int planesToApply(const LiveJob& job, Clock::time_point start, int next)
 
 void generateLive(LiveJob* job)
 {
-    giveWayToTheWindow();
+    bool givenWay = false;
     const int step = progressStep(job->iterations);
     bool printed = false;
     int i = 0, shown = 0;
@@ -322,6 +323,10 @@ void generateLive(LiveJob* job)
     Clock::duration gap = SHOWN_EVERY; // from one showing to the next
     std::vector<FaultPlane> planes(static_cast<std::size_t>(LiveRise::MAX_BATCH));
     while (i < job->iterations && !job->stop.load(std::memory_order_relaxed)) {
+        if (!givenWay && job->planet->watched.load(std::memory_order_relaxed)) {
+            giveWayToTheWindow();
+            givenWay = true;
+        }
         // Shown about every frame, and before waiting for a plane not yet due.
         const Clock::time_point now = Clock::now();
         const bool waiting = job->seconds > 0.0 &&

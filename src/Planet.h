@@ -79,6 +79,8 @@ public:
     // Planes a live generation has finished applying to vertices; the window
     // uploads the land again when it has moved on.
     std::atomic<std::uint64_t> landVersion{0};
+    // A window draws the planet: its live generation gives way to the frames.
+    std::atomic<bool> watched{false};
     int vertexCount = 0;
     std::uint32_t seed = 0;        // generator seed of this planet's landscape
     int subdivisions = 0;          // as asked, to name what is saved from the planet

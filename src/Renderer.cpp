@@ -81,6 +81,7 @@ void attachFrom(PlanetShaders& shaders, int level)
     currentPlanet->landShader = shaders.land.get();
     currentPlanet->water->shader = shaders.water.get();
     currentPlanet->buffers = shaders.buffers.get();
+    currentPlanet->watched.store(shaders.buffers != nullptr, std::memory_order_relaxed);
     currentPlanet->rivers = shaders.rivers.get();
 }
 
