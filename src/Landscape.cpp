@@ -280,10 +280,6 @@ bool waitForPlane(const LiveJob& job, Clock::time_point start, int next)
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // A rise a window draws gives way to its drawing, which on a machine of
 // few cores would otherwise share them with it: frames keep their pace
 // while the land rises, and the rise takes what they leave. Without a

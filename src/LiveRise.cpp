@@ -26,11 +26,6 @@ constexpr std::size_t BLOCK = 4096;
 
 } // namespace
 
-void LiveRise::apply(const FaultPlane& plane)
-{
-    applyAll(&plane, 1);
-}
-
 void LiveRise::applyAll(const FaultPlane* planes, std::size_t count)
 {
     for (std::size_t first = 0; first < x.size(); first += BLOCK)

@@ -19,11 +19,9 @@ public:
     // Throws std::bad_alloc (12 bytes a welded vertex).
     LiveRise(const IcosphereWeld& weld, const float* soup);
 
-    // Scales every vertex by 1 + sign / 1500 on the plane's outer side and by
-    // 1 - sign / 1500 on its inner side, as the literal loop does.
-    void apply(const FaultPlane& plane);
-
-    // apply() for each of count planes in turn, a block of vertices at a
+    // For each of count planes in turn, scales every vertex by
+    // 1 + sign / 1500 on the plane's outer side and by 1 - sign / 1500 on its
+    // inner side, as the literal loop does. It works a block of vertices at a
     // time: each vertex takes the same steps in the same order, so the land
     // is the same bit for bit, but a block stays in the cache for all the
     // planes instead of the whole land passing through memory once a plane.
