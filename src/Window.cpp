@@ -275,6 +275,9 @@ bool serviceNewPlanet(GLFWwindow* window, PlanetSequence& sequence, PlanetShader
         sequence.request(*currentPlanet);
     newPlanetRequested = false;
     if (std::unique_ptr<Planet> next = sequence.take()) {
+        // Keys still queued were pressed while this planet was on the
+        // screen: the saves before them may have kept the loop from reading them.
+        glfwPollEvents();
         serviceSavesWhileBusy(window);
         showNextPlanet(std::move(next), shaders);
     }

@@ -601,7 +601,8 @@ TEST_F(ProgramWindow, WHidesAndShowsTheRivers)
 // rises live while the old one's smooth shading may still be under way.
 TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
 {
-    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8"}, "5\n1000000\ny\n");
+    // Paced over an hour, each planet is still rising when E is served.
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8", "--live-seconds", "3600"}, "5\n1000000\ny\n");
     Image shot;
     ASSERT_NE(waitForPlanet(shot), 0u) << program.out();
     ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed ") > 0; })) << program.out();
