@@ -12,6 +12,7 @@ namespace {
 
 constexpr int FLOAT = 5126;
 constexpr int UNSIGNED_INT = 5125;
+constexpr int UNSIGNED_SHORT = 5123;
 constexpr int UNSIGNED_BYTE = 5121;
 constexpr int ARRAY_BUFFER = 34962;
 constexpr int ELEMENT_ARRAY_BUFFER = 34963;
@@ -34,25 +35,63 @@ std::string vec(const float* values, int count)
     return text + "]";
 }
 
-std::string boundsOf(const std::vector<float>& xyz)
+// The bounds of count vertices from the first (x, y, z each).
+std::string boundsOf(const std::vector<float>& xyz, std::uint64_t first = 0, std::uint64_t count = UINT64_MAX)
 {
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (std::size_t i = 0; i < xyz.size(); ++i) {
+    const std::uint64_t end = std::min<std::uint64_t>(xyz.size(), count == UINT64_MAX ? UINT64_MAX : 3 * (first + count));
+    for (std::uint64_t i = 3 * first; i < end; ++i) {
         low[i % 3] = std::min(low[i % 3], xyz[i]);
         high[i % 3] = std::max(high[i % 3], xyz[i]);
     }
     return ",\"min\":" + vec(low, 3) + ",\"max\":" + vec(high, 3);
 }
 
-// Every element takes a multiple of 4 bytes: a byte's element is padded to 4.
-void add(GlbLayout& layout, std::uint64_t count, int componentType, const char* type, std::string bounds = {})
+int componentBytes(int componentType)
 {
-    const std::string name = type;
+    return componentType == FLOAT || componentType == UNSIGNED_INT ? 4 : componentType == UNSIGNED_BYTE ? 1 : 2;
+}
+
+std::uint64_t elementBytes(const GlbBlock& block)
+{
+    const std::string name = block.type;
     const std::uint64_t components = name == "SCALAR" ? 1 : std::uint64_t(name[3] - '0');
-    const int target = componentType == UNSIGNED_INT ? ELEMENT_ARRAY_BUFFER : ARRAY_BUFFER;
-    layout.blocks.push_back({layout.binBytes, count, 4 * components * count, componentType, type, target,
-                             std::move(bounds), componentType == UNSIGNED_BYTE ? 4 : 0});
-    layout.binBytes += layout.blocks.back().bytes;
+    return block.byteStride ? std::uint64_t(block.byteStride) : components * std::uint64_t(componentBytes(block.componentType));
+}
+
+// A block of vertex attributes: every element takes a multiple of 4 bytes
+// (a byte's element is padded to 4); indices are packed. Each block starts
+// 4-byte aligned. Its number.
+std::size_t add(GlbLayout& layout, std::uint64_t count, int componentType, const char* type, bool indices = false,
+                bool normalized = false)
+{
+    GlbBlock block{layout.binBytes, count, 0, componentType, type, indices ? ELEMENT_ARRAY_BUFFER : ARRAY_BUFFER};
+    block.normalized = normalized;
+    const std::uint64_t packed = elementBytes(block);
+    if (!indices && packed % 4)
+        block.byteStride = int((packed + 3) / 4 * 4);
+    block.bytes = count * elementBytes(block);
+    layout.binBytes += (block.bytes + 3) / 4 * 4;
+    layout.blocks.push_back(block);
+    return layout.blocks.size() - 1;
+}
+
+// An accessor over count elements of block from the first; its number.
+// A slice of vertex attributes states its view's stride, as glTF asks of a
+// view that two accessors read.
+int access(GlbLayout& layout, std::size_t block, std::uint64_t first, std::uint64_t count, std::string bounds = {})
+{
+    GlbBlock& b = layout.blocks[block];
+    if (b.target == ARRAY_BUFFER && (first != 0 || count != b.count))
+        b.byteStride = int(elementBytes(b));
+    layout.accessors.push_back({block, first * elementBytes(layout.blocks[block]), count, std::move(bounds)});
+    return int(layout.accessors.size() - 1);
+}
+
+// An accessor over the whole of block; its number.
+int accessWhole(GlbLayout& layout, std::size_t block, std::string bounds = {})
+{
+    return access(layout, block, 0, layout.blocks[block].count, std::move(bounds));
 }
 
 // A picture's bytes, padded with zeros to a multiple of 4.
@@ -72,30 +111,38 @@ std::string meshoptView(const GlbBlock& b)
     return text + "\"}}";
 }
 
-std::string viewsAndAccessors(const GlbLayout& layout)
+std::string views(const GlbLayout& layout)
 {
-    std::string views = "\"bufferViews\":[", accessors = "\"accessors\":[";
+    std::string text = "\"bufferViews\":[";
     for (std::size_t i = 0; i < layout.blocks.size(); ++i) {
         const GlbBlock& b = layout.blocks[i];
-        const char* comma = i ? "," : "";
-        views.append(comma).append(b.mode ? "{\"buffer\":1" : "{\"buffer\":0");
-        views.append(",\"byteOffset\":").append(std::to_string(b.offset));
-        views.append(",\"byteLength\":").append(std::to_string(b.bytes));
+        text.append(i ? "," : "").append(b.mode ? "{\"buffer\":1" : "{\"buffer\":0");
+        text.append(",\"byteOffset\":").append(std::to_string(b.offset));
+        text.append(",\"byteLength\":").append(std::to_string(b.bytes));
         if (b.byteStride)
-            views.append(",\"byteStride\":").append(std::to_string(b.byteStride));
-        if (!b.target) {
-            views.append("}");
-            continue;
-        }
-        views.append(",\"target\":").append(std::to_string(b.target));
-        views.append(b.mode ? meshoptView(b) : "").append("}");
-        accessors.append(comma).append("{\"bufferView\":").append(std::to_string(i));
-        accessors.append(",\"componentType\":").append(std::to_string(b.componentType));
-        accessors.append(",\"count\":").append(std::to_string(b.count));
-        accessors.append(b.normalized ? ",\"normalized\":true" : "");
-        accessors.append(",\"type\":\"").append(b.type).append("\"").append(b.bounds).append("}");
+            text.append(",\"byteStride\":").append(std::to_string(b.byteStride));
+        if (b.target)
+            text.append(",\"target\":").append(std::to_string(b.target)).append(b.mode ? meshoptView(b) : "");
+        text.append("}");
     }
-    return views + "]," + accessors + "]";
+    return text + "]";
+}
+
+std::string accessors(const GlbLayout& layout)
+{
+    std::string text = "\"accessors\":[";
+    for (std::size_t i = 0; i < layout.accessors.size(); ++i) {
+        const GlbAccessor& a = layout.accessors[i];
+        const GlbBlock& b = layout.blocks[a.block];
+        text.append(i ? "," : "").append("{\"bufferView\":").append(std::to_string(a.block));
+        text.append(",\"componentType\":").append(std::to_string(b.componentType));
+        text.append(",\"count\":").append(std::to_string(a.count));
+        if (a.byteOffset)
+            text.append(",\"byteOffset\":").append(std::to_string(a.byteOffset));
+        text.append(b.normalized ? ",\"normalized\":true" : "");
+        text.append(",\"type\":\"").append(b.type).append("\"").append(a.bounds).append("}");
+    }
+    return text + "]";
 }
 
 // The buffers, and with compression the extensions every reader needs.
@@ -115,10 +162,9 @@ std::string riversMesh(const GlbLayout& layout)
 {
     if (!layout.rivers)
         return {};
-    return ",{\"name\":\"rivers\",\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":" +
-           std::to_string(layout.blocks.size() - (layout.textured ? 4 : 1)) + ",\"mode\":1,\"material\":" +
-           std::to_string(layout.sea ? 2 : 1) +
-           "}]}";
+    return ",{\"name\":\"rivers\",\"primitives\":[{\"attributes\":{\"POSITION\":" +
+           std::to_string(layout.riverPositions) + "},\"indices\":" + std::to_string(layout.riverLines) +
+           ",\"mode\":1,\"material\":" + std::to_string(layout.sea ? 2 : 1) + "}]}";
 }
 
 // The rivers' material, in the fresh water's colour; empty without rivers.
@@ -155,22 +201,32 @@ std::string texturesAndImages(const GlbLayout& layout)
            "{\"name\":\"normal map\",\"bufferView\":" + normal + ",\"mimeType\":\"image/png\"}]";
 }
 
+// A primitive's attributes, indices and material.
+std::string primitive(const GlbPrimitive& p, bool textured, int material)
+{
+    std::string text = "{\"attributes\":{\"POSITION\":" + std::to_string(p.position) + ",\"NORMAL\":" +
+                       std::to_string(p.normal);
+    if (p.colour >= 0)
+        text.append(textured ? ",\"TEXCOORD_0\":" : ",\"COLOR_0\":").append(std::to_string(p.colour));
+    if (p.tangent >= 0)
+        text.append(",\"TANGENT\":").append(std::to_string(p.tangent));
+    if (p.biome >= 0)
+        text.append(",\"_BIOME\":").append(std::to_string(p.biome));
+    return text + "},\"indices\":" + std::to_string(p.indices) + ",\"material\":" + std::to_string(material) + "}";
+}
+
 std::string meshesAndMaterials(const GlbLayout& layout)
 {
     const bool sea = layout.sea;
     const Rgb& water = TERRAIN.shallowSea.colour;
     const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
                                 SEA_ALPHA};
-    const int seaBlocks = layout.sea ? 2 + layout.seaFaces : 0;
-    const std::string biomes = layout.biomes ? ",\"_BIOME\":" + std::to_string(4 + seaBlocks) : "";
-    const std::string colours = layout.textured ? "\"TEXCOORD_0\":2,\"TANGENT\":" +
-                                                      std::to_string(layout.blocks.size() - 3)
-                                                : std::string("\"COLOR_0\":2");
-    std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[{\"attributes\":"
-                       "{\"POSITION\":0,\"NORMAL\":1," + colours + biomes + "},\"indices\":3,\"material\":0}]}";
+    std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[";
+    for (std::size_t p = 0; p < layout.land.size(); ++p)
+        text.append(p ? "," : "").append(primitive(layout.land[p], layout.textured, 0));
+    text += "]}";
     if (sea)
-        text += ",{\"name\":\"sea\",\"primitives\":[{\"attributes\":{\"POSITION\":4,\"NORMAL\":5},"
-                "\"indices\":" + std::string(layout.seaFaces ? "6" : "3") + ",\"material\":1}]}";
+        text += ",{\"name\":\"sea\",\"primitives\":[" + primitive(layout.seaSurface, false, 1) + "]}";
     text += riversMesh(layout) + "],\"materials\":[" + landMaterial(layout);
     if (sea)
         text += ",{\"name\":\"sea\",\"alphaMode\":\"BLEND\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
@@ -222,34 +278,90 @@ std::string asset(const MeshInfo& info, bool biomes)
 
 } // namespace
 
+namespace {
+
+// One primitive over the land's blocks, each accessor the whole block.
+void wholeLand(GlbLayout& layout, const std::vector<float>& land, std::size_t colour, std::size_t indices)
+{
+    GlbPrimitive& p = layout.land.emplace_back();
+    p.position = accessWhole(layout, 0, boundsOf(land));
+    p.normal = accessWhole(layout, 1);
+    p.colour = accessWhole(layout, colour);
+    p.indices = accessWhole(layout, indices);
+}
+
+// A primitive per part, each accessor its part's slice of a land block.
+void partedLand(GlbLayout& layout, const std::vector<float>& land, const MeshParts& parts)
+{
+    for (const MeshPart& part : parts.parts) {
+        GlbPrimitive& p = layout.land.emplace_back();
+        p.position = access(layout, 0, part.firstVertex, part.vertexCount,
+                            boundsOf(land, part.firstVertex, part.vertexCount));
+        p.normal = access(layout, 1, part.firstVertex, part.vertexCount);
+        p.colour = access(layout, 2, part.firstVertex, part.vertexCount);
+        p.indices = access(layout, 3, 3 * part.firstFace, 3 * part.faceCount);
+    }
+}
+
+// The sea's blocks and primitive: its own indices when its sphere is
+// coarser than the land's or the land's vertices are not the weld's.
+void addSea(GlbLayout& layout, const SeaMesh& sea, bool ownFaces, int indexType)
+{
+    const std::uint64_t seaVertices = sea.weld.vertexCount();
+    layout.seaSurface.position = accessWhole(layout, add(layout, seaVertices, FLOAT, "VEC3"), boundsOf(sea.mesh.positions));
+    layout.seaSurface.normal = accessWhole(layout, add(layout, seaVertices, FLOAT, "VEC3"));
+    layout.seaSurface.indices = ownFaces ? accessWhole(layout, add(layout, 3 * std::uint64_t(sea.weld.faceCount()),
+                                                                   indexType, "SCALAR", true))
+                                         : layout.land.front().indices;
+    layout.sea = true;
+}
+
+// The biome classes, one block over the land's vertices, sliced as the
+// land's positions are.
+void addBiomes(GlbLayout& layout, std::uint64_t vertices)
+{
+    const std::size_t block = add(layout, vertices, UNSIGNED_BYTE, "SCALAR");
+    for (GlbPrimitive& p : layout.land)
+        p.biome = access(layout, block, layout.accessors[std::size_t(p.position)].byteOffset / elementBytes(layout.blocks[0]),
+                         layout.accessors[std::size_t(p.position)].count);
+    layout.biomes = true;
+}
+
+// The rivers' lines over the land's positions whole.
+void addRivers(GlbLayout& layout, const std::vector<float>& land, std::uint64_t riverIndices)
+{
+    layout.riverPositions = layout.land.size() == 1 ? layout.land.front().position
+                                                    : accessWhole(layout, 0, boundsOf(land));
+    layout.riverLines = accessWhole(layout, add(layout, riverIndices, UNSIGNED_INT, "SCALAR", true));
+    layout.rivers = true;
+}
+
+} // namespace
+
 GlbLayout glbLayout(const IcosphereWeld& weld, const std::vector<float>& land, const SeaMesh* sea,
-                    bool biomes, std::uint64_t riverIndices, const GlbTexturing* texturing)
+                    bool biomes, std::uint64_t riverIndices, const GlbTexturing* texturing, const MeshParts* parts)
 {
     GlbLayout layout;
-    const std::uint64_t vertices = texturing ? texturing->vertices : weld.vertexCount();
-    add(layout, vertices, FLOAT, "VEC3", boundsOf(land));
+    const std::uint64_t vertices = texturing ? texturing->vertices : parts ? parts->vertices.size() : weld.vertexCount();
+    const int indexType = parts ? UNSIGNED_SHORT : UNSIGNED_INT;
     add(layout, vertices, FLOAT, "VEC3");
-    add(layout, vertices, FLOAT, texturing ? "VEC2" : "VEC3");
-    add(layout, 3 * std::uint64_t(weld.faceCount()), UNSIGNED_INT, "SCALAR");
-    if (sea) {
-        const std::uint64_t seaVertices = sea->weld.vertexCount();
-        add(layout, seaVertices, FLOAT, "VEC3", boundsOf(sea->mesh.positions));
-        add(layout, seaVertices, FLOAT, "VEC3");
-        // A textured land's indices count its seams' copies, which the sea has not.
-        layout.seaFaces = sea->ownFaces || texturing;
-        if (layout.seaFaces)
-            add(layout, 3 * std::uint64_t(sea->weld.faceCount()), UNSIGNED_INT, "SCALAR");
-        layout.sea = true;
-    }
+    add(layout, vertices, FLOAT, "VEC3");
+    const std::size_t colour = parts ? add(layout, vertices, UNSIGNED_BYTE, "VEC3", false, true)
+                                     : add(layout, vertices, FLOAT, texturing ? "VEC2" : "VEC3");
+    const std::size_t indices = add(layout, 3 * std::uint64_t(weld.faceCount()), indexType, "SCALAR", true);
+    if (parts)
+        partedLand(layout, land, *parts);
+    else
+        wholeLand(layout, land, colour, indices);
+    // A textured land's indices count its seams' copies, which the sea has not.
+    if (sea)
+        addSea(layout, *sea, sea->ownFaces || texturing || layout.land.size() > 1, indexType);
     if (biomes)
-        add(layout, vertices, UNSIGNED_BYTE, "SCALAR");
-    layout.biomes = biomes;
-    if (riverIndices > 0) {
-        add(layout, riverIndices, UNSIGNED_INT, "SCALAR");
-        layout.rivers = true;
-    }
+        addBiomes(layout, vertices);
+    if (riverIndices > 0)
+        addRivers(layout, land, riverIndices);
     if (texturing) {
-        add(layout, vertices, FLOAT, "VEC4");
+        layout.land.front().tangent = accessWhole(layout, add(layout, vertices, FLOAT, "VEC4"));
         addPicture(layout, texturing->colourBytes);
         addPicture(layout, texturing->normalBytes);
         layout.textured = true;
@@ -261,7 +373,7 @@ std::string glbJson(const GlbLayout& layout, const MeshInfo& info)
 {
     std::string json = "{";
     json.append(asset(info, layout.biomes)).append(",").append(sceneAndNodes(layout)).append(",");
-    json.append(meshesAndMaterials(layout)).append(",").append(viewsAndAccessors(layout));
+    json.append(meshesAndMaterials(layout)).append(",").append(views(layout)).append(",").append(accessors(layout));
     return json.append(",").append(buffers(layout)).append("}");
 }
 
@@ -276,8 +388,6 @@ GlbLayout compressedGlbLayout(GlbLayout plain, const std::vector<GlbEncoding>& e
         b.normalized = e.normalized;
         b.byteStride = e.byteStride;
         b.mode = e.mode;
-        if (!e.bounds.empty())
-            b.bounds = e.bounds;
         b.offset = plain.decodedBytes;
         b.bytes = b.count * std::uint64_t(e.byteStride ? e.byteStride : 4);
         plain.decodedBytes += b.bytes;
@@ -285,6 +395,9 @@ GlbLayout compressedGlbLayout(GlbLayout plain, const std::vector<GlbEncoding>& e
         b.encodedBytes = e.encodedBytes;
         plain.binBytes += (e.encodedBytes + 3) / 4 * 4;
     }
+    for (GlbAccessor& a : plain.accessors)
+        if (a.block < encodings.size() && !encodings[a.block].bounds.empty())
+            a.bounds = encodings[a.block].bounds;
     return plain;
 }
 

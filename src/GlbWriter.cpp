@@ -2,6 +2,7 @@
 
 #include "GlbLayout.h"
 #include "MeshCompression.h"
+#include "MeshParts.h"
 #include "TextureSeams.h"
 
 #include <bit>
@@ -16,7 +17,9 @@ namespace {
 constexpr std::uint32_t GLB_MAGIC = 0x46546C67;  // "glTF"
 constexpr std::uint32_t JSON_CHUNK = 0x4E4F534A; // "JSON"
 constexpr std::uint32_t BIN_CHUNK = 0x004E4942;  // "BIN\0"
-// Far more than the JSON chunk and the headers ever take (about 2 KiB).
+// More than the JSON chunk and the headers take below 9 subdivisions (about
+// 2 KiB, and some 600 bytes a part more); the early size checks overcount
+// the binary arrays by far more than the parts' JSON adds beyond.
 constexpr std::uint64_t MAX_JSON_BYTES = 65536;
 
 void writeU32s(SafeFile& out, std::initializer_list<std::uint32_t> values)
@@ -48,13 +51,47 @@ void linearColour(const LandView& land, std::size_t v, const float* xyz, float* 
         linear[k] = linearFromSrgb(colour[k]);
 }
 
-void writeColours(SafeFile& out, const std::vector<float>& positions, const LandView& land)
+// Per part vertex its colour, linear, in 8 bits a channel and a zero pad.
+void writeColours(SafeFile& out, const std::vector<float>& positions, const LandView& land,
+                  const std::vector<std::uint32_t>& welded)
 {
-    for (std::size_t v = 0; v < positions.size() && !out.failed(); v += 3) {
-        float linear[3];
-        linearColour(land, v / 3, &positions[v], linear);
-        writeFloats(out, linear, 3);
+    char bytes[4096] = {};
+    for (std::size_t first = 0; first < welded.size() && !out.failed(); first += sizeof bytes / 4) {
+        const std::size_t n = std::min(welded.size() - first, sizeof bytes / 4);
+        for (std::size_t k = 0; k < n; ++k) {
+            float linear[3];
+            linearColour(land, welded[first + k], &positions[3 * (first + k)], linear);
+            for (int c = 0; c < 3; ++c)
+                bytes[4 * k + std::size_t(c)] = static_cast<char>(std::lround(std::clamp(linear[c], 0.0f, 1.0f) * 255.0f));
+        }
+        out.write(bytes, 4 * n);
     }
+}
+
+// 16-bit values, little-endian, padded with zeros to a multiple of 4 bytes.
+void writeShorts(SafeFile& out, const std::vector<std::uint16_t>& values)
+{
+    char bytes[4096];
+    for (std::size_t first = 0; first < values.size() && !out.failed(); first += sizeof bytes / 2) {
+        const std::size_t n = std::min(values.size() - first, sizeof bytes / 2);
+        for (std::size_t k = 0; k < n; ++k) {
+            bytes[2 * k] = static_cast<char>(values[first + k] & 0xFF);
+            bytes[2 * k + 1] = static_cast<char>(values[first + k] >> 8);
+        }
+        out.write(bytes, 2 * n);
+    }
+    static constexpr char zeros[4] = {};
+    out.write(zeros, values.size() % 2 ? 2 : 0);
+}
+
+// Per entry of order, the width values of from at that number.
+template <typename T>
+std::vector<T> gathered(const std::vector<T>& from, const std::vector<std::uint32_t>& order, std::size_t width)
+{
+    std::vector<T> to(order.size() * width);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        std::copy_n(&from[width * order[i]], width, &to[width * i]);
+    return to;
 }
 
 // Each class number in the first byte of a 4-byte element.
@@ -90,11 +127,13 @@ void writeHead(SafeFile& out, const GlbLayout& layout, const MeshInfo& info)
     writeU32s(out, {std::uint32_t(layout.binBytes), BIN_CHUNK});
 }
 
-void writeRivers(SafeFile& out, const LandView& land)
+// The rivers' lines; renumbered: each welded vertex as its entry there.
+void writeRivers(SafeFile& out, const LandView& land, const std::vector<std::uint32_t>* renumbered = nullptr)
 {
     const std::size_t riverIndices = land.rivers ? land.rivers->size() : 0;
+    const auto number = [&](std::uint32_t v) { return renumbered ? (*renumbered)[v] : v; };
     for (std::size_t i = 0; i < riverIndices && !out.failed(); i += 2)
-        writeU32s(out, {(*land.rivers)[i], (*land.rivers)[i + 1]});
+        writeU32s(out, {number((*land.rivers)[i]), number((*land.rivers)[i + 1])});
 }
 
 // Per vertex its direction from the centre, unit length.
@@ -246,6 +285,29 @@ void writeCompressed(SafeFile& out, const CompressedBlocks& blocks, const GlbLay
     }
 }
 
+// The land in parts with 16-bit indices (MeshParts.h), 8-bit colours.
+void writePlain(SafeFile& out, const LandView& land, const MeshInfo& info, const WeldedMesh& ground,
+                const SeaMesh& sea)
+{
+    const MeshParts parts = splitIntoParts(land.weld);
+    const std::vector<float> positions = gathered(ground.positions, parts.vertices, 3);
+    const GlbLayout layout = glbLayout(land.weld, positions, land.sea ? &sea : nullptr, land.climate != nullptr,
+                                       land.rivers ? land.rivers->size() : 0, nullptr, &parts);
+    writeHead(out, layout, info);
+    writeFloats(out, positions.data(), positions.size());
+    const std::vector<float> normals = gathered(ground.normals, parts.vertices, 3);
+    writeFloats(out, normals.data(), normals.size());
+    writeColours(out, positions, land, parts.vertices);
+    writeShorts(out, parts.indices);
+    writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
+    writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
+    if (land.sea && layout.seaSurface.indices != layout.land.front().indices)
+        writeShorts(out, splitIntoParts(sea.weld).indices);
+    if (land.climate)
+        writeBiomes(out, gathered(land.climate->biome, parts.vertices, 1));
+    writeRivers(out, land, &parts.firstCopy);
+}
+
 } // namespace
 
 void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
@@ -264,22 +326,11 @@ void writeGlb(SafeFile& out, const LandView& land, const MeshInfo& info)
     }
     const WeldedMesh ground = weldedLand(land);
     const SeaMesh sea = land.sea ? weldedSea(land) : SeaMesh{};
-    const GlbLayout layout =
-        glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr, land.climate != nullptr, riverIndices);
     if (land.compress) {
+        const GlbLayout layout =
+            glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr, land.climate != nullptr, riverIndices);
         writeCompressed(out, compressedBlocks(land, ground, land.sea ? &sea : nullptr), layout, info);
         return;
     }
-    writeHead(out, layout, info);
-    writeFloats(out, ground.positions.data(), ground.positions.size());
-    writeFloats(out, ground.normals.data(), ground.normals.size());
-    writeColours(out, ground.positions, land);
-    writeIndices(out, land.weld);
-    writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
-    writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
-    if (sea.ownFaces)
-        writeIndices(out, sea.weld);
-    if (land.climate)
-        writeBiomes(out, land.climate->biome);
-    writeRivers(out, land);
+    writePlain(out, land, info, ground, sea);
 }

@@ -5,17 +5,21 @@
 
 // The planet as glTF 2.0 binary (.glb), one buffer in the BIN chunk:
 // - mesh 0, "land": POSITION (with min and max), NORMAL (unit, outward) and
-//   COLOR_0 (float RGB, linear as glTF defines it: vertexColour decoded from
-//   sRGB, so a viewer shows what the window shows), indices UNSIGNED_INT,
-//   counter-clockwise from outside (glTF's front faces);
+//   COLOR_0 (RGB, 8-bit normalised in a 4-byte element, linear as glTF
+//   defines it: vertexColour decoded from sRGB, so a viewer shows what the
+//   window shows), indices UNSIGNED_SHORT, counter-clockwise from outside
+//   (glTF's front faces); past 65,535 vertices a primitive per part
+//   (MeshParts.h), the vertices on the cuts in each part they touch;
 // - mesh 1, "sea" (when land.sea is set): the undeformed sphere at the sea
 //   radius (land.shape), under the land's indices up to
 //   SAVED_SEA_SUBDIVISIONS_MAX subdivisions, beyond a coarser sphere with
 //   its own (weldedSea), with a translucent material (alphaMode BLEND);
-// - with land.rivers, mesh 2, "rivers": lines over the land's positions;
+// - with land.rivers, mesh 2, "rivers": lines over the land's positions
+//   (32-bit indices into all the parts' vertices);
 // - with land.compress, the same meshes quantised and meshopt-encoded
 //   (MeshCompression.h): EXT_meshopt_compression and KHR_mesh_quantization,
-//   both required, each node's translation and scale placing its positions.
+//   both required, each node's translation and scale placing its positions;
+//   the land one primitive with 32-bit indices, colours 16-bit.
 // - with land.climate, the land's biome class numbers as the attribute
 //   _BIOME (UNSIGNED_BYTE, each in a 4-byte element), the legend in
 //   asset.extras.biomes (BiomeLegend.h);

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <meshoptimizer.h>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <set>
 #include <stdexcept>
@@ -487,34 +488,98 @@ TEST(MeshExportGlb, ChunksAccessorsAndArraysHoldTheLandAndTheSea)
     const Glb glb = readGlb("planet.GLB");
     const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
     const std::vector<std::vector<std::uint64_t>> expected = {
-        {0, 5126, 642}, {1, 5126, 642}, {2, 5126, 642}, {3, 5125, 3840}, {4, 5126, 642}, {5, 5126, 642}};
+        {0, 5126, 642}, {1, 5126, 642}, {2, 5121, 642}, {3, 5123, 3840}, {4, 5126, 642}, {5, 5126, 642}};
     EXPECT_EQ(accessors, expected);
     const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+))");
     ASSERT_EQ(views.size(), 6u);
     for (std::size_t i = 0; i < views.size(); ++i) {
         EXPECT_EQ(views[i][0] % 4, 0u) << "view " << i;
-        EXPECT_EQ(views[i][0], i ? views[i - 1][0] + views[i - 1][1] : 0) << "view " << i;
+        EXPECT_EQ(views[i][0], i ? (views[i - 1][0] + views[i - 1][1] + 3) / 4 * 4 : 0) << "view " << i;
     }
     EXPECT_EQ(views.back()[0] + views.back()[1], glb.bin.size());
-    EXPECT_EQ(glb.json.find("byteStride"), std::string::npos);
+    EXPECT_EQ(numbersOf(glb.json, R"("byteStride":(\d+))"), (std::vector<std::vector<std::uint64_t>>{{4}}))
+        << "only the colours' bytes are padded";
     EXPECT_NE(glb.json.find(R"("alphaMode":"BLEND")"), std::string::npos);
 
     const IndexedMesh ground = weldedMesh(*planet), sea = weldedMesh(planet->weld, planet->water->vertices.data());
     expectSameBits(arrayAt<float>(glb.bin, views[0][0], views[0][1]), ground.positions, "land positions");
     expectSameBits(arrayAt<float>(glb.bin, views[1][0], views[1][1]),
                    landNormals(planet->weld, planet->vertices.data()), "land normals");
-    EXPECT_EQ(arrayAt<std::uint32_t>(glb.bin, views[3][0], views[3][1]), ground.faces);
+    const std::vector<std::uint16_t> indices = arrayAt<std::uint16_t>(glb.bin, views[3][0], views[3][1]);
+    EXPECT_EQ(std::vector<std::uint32_t>(indices.begin(), indices.end()), ground.faces);
     expectSameBits(arrayAt<float>(glb.bin, views[4][0], views[4][1]), sea.positions, "sea positions");
-    const std::vector<float> colours = arrayAt<float>(glb.bin, views[2][0], views[2][1]);
-    for (std::size_t v = 0; v < colours.size(); v += 3) {
-        // glTF's colours are linear: sRGB-encoded again, they are the window's.
-        const Rgb srgb = vertexColour(&ground.positions[v]);
+    const std::vector<std::uint8_t> colours = arrayAt<std::uint8_t>(glb.bin, views[2][0], views[2][1]);
+    for (std::size_t v = 0; v < colours.size() / 4; ++v) {
+        // glTF's colours are linear, here in 8 bits: the window's, decoded from sRGB.
+        const Rgb srgb = vertexColour(&ground.positions[3 * v]);
         for (std::size_t k = 0; k < 3; ++k) {
-            const float c = colours[v + k];
-            const float encoded = c <= 0.0031308f ? 12.92f * c : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
-            ASSERT_NEAR(encoded, srgb[k], 1e-5f) << "vertex " << v / 3;
+            const float s = srgb[k], linear = s <= 0.04045f ? s / 12.92f : std::pow((s + 0.055f) / 1.055f, 2.4f);
+            ASSERT_NEAR(colours[4 * v + k] / 255.0f, linear, 0.5f / 255 + 1e-6f) << "vertex " << v;
+        }
+        ASSERT_EQ(colours[4 * v + 3], 0) << "vertex " << v;
+    }
+}
+
+// Beyond 65,535 vertices the land comes in parts, each with 16-bit indices:
+// read through each primitive's accessors, the faces are the weld's in
+// order with the same positions and classes, and the rivers' lines join the
+// same points.
+TEST(MeshExportGlb, ALandInPartsHoldsTheWeldsFacesClassesAndRivers)
+{
+    ScopedTempDir dir;
+    const auto planet = generatedPlanet(7, 500);
+    Climate climate;
+    for (std::size_t v = 0; v < planet->weld.vertexCount(); ++v)
+        climate.biome.push_back(Biome(v % 14));
+    const std::vector<std::uint32_t> rivers = {0, 5, 100000, 163841, 7, 99999};
+    LandView land{planet->weld, planet->vertices.data(), nullptr, planet->water->vertices.data()};
+    land.climate = &climate;
+    land.rivers = &rivers;
+    std::string error;
+    ASSERT_TRUE(exportMesh(SaveTarget::replacing("parts.glb"), land, {42, 7, 500}, error)) << error;
+    const Glb glb = readGlb("parts.glb");
+    const nlohmann::json json = nlohmann::json::parse(glb.json);
+    // An accessor's elements: where the first lies, the step, how many.
+    struct Slice {
+        std::uint64_t at, stride, count;
+    };
+    const auto slice = [&](int accessor, std::uint64_t packed) {
+        const auto& a = json["accessors"][accessor];
+        const auto& view = json["bufferViews"][a["bufferView"].get<int>()];
+        return Slice{view["byteOffset"].get<std::uint64_t>() + a.value("byteOffset", std::uint64_t(0)),
+                     view.value("byteStride", packed), a["count"].get<std::uint64_t>()};
+    };
+    const auto read = [&](const Slice& s, std::uint64_t element, auto type) {
+        EXPECT_LT(element, s.count);
+        decltype(type) value;
+        std::memcpy(&value, glb.bin.data() + s.at + element * s.stride, sizeof value);
+        return value;
+    };
+    const IndexedMesh ground = weldedMesh(*planet);
+    const auto expectPoint = [&](const Slice& positions, std::uint64_t element, std::uint32_t v) {
+        const auto xyz = read(positions, element, std::array<float, 3>{});
+        for (std::uint64_t k = 0; k < 3; ++k)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(xyz[k]), std::bit_cast<std::uint32_t>(ground.positions[3 * v + k]));
+    };
+    const auto& primitives = json["meshes"][0]["primitives"];
+    ASSERT_EQ(primitives.size(), 3u) << "163,842 vertices";
+    std::size_t corner = 0;
+    for (const auto& p : primitives) {
+        const Slice indices = slice(p["indices"], 2), positions = slice(p["attributes"]["POSITION"], 12),
+                    biomes = slice(p["attributes"]["_BIOME"], 1);
+        EXPECT_LE(positions.count, 65535u);
+        for (std::uint64_t i = 0; i < indices.count; ++i, ++corner) {
+            const std::uint16_t local = read(indices, i, std::uint16_t{});
+            const std::uint32_t v = ground.faces[corner];
+            expectPoint(positions, local, v);
+            ASSERT_EQ(read(biomes, local, std::uint8_t{}), v % 14) << "corner " << corner;
         }
     }
+    EXPECT_EQ(corner, ground.faces.size());
+    const auto& lines = json["meshes"][2]["primitives"][0];
+    const Slice riverPoints = slice(lines["attributes"]["POSITION"], 12), riverLines = slice(lines["indices"], 4);
+    for (std::uint64_t i = 0; i < rivers.size(); ++i)
+        expectPoint(riverPoints, read(riverLines, i, std::uint32_t{}), rivers[i]);
 }
 
 // The textured land: its arrays over the seams' copies, the sea over its own
@@ -582,16 +647,17 @@ TEST(MeshExportGlb, TheSeaIsNeverFinerThanFiveSubdivisions)
     ASSERT_TRUE(exportMesh(SaveTarget::replacing("planet.glb"), land, {42, 6, 0}, error)) << error;
     const Glb glb = readGlb("planet.glb");
     const auto accessors = numbersOf(glb.json, R"("bufferView":(\d+),"componentType":(\d+),"count":(\d+))");
-    const std::vector<std::vector<std::uint64_t>> expected = {{0, 5126, 40962}, {1, 5126, 40962}, {2, 5126, 40962},
-                                                              {3, 5125, 245760}, {4, 5126, 10242}, {5, 5126, 10242},
-                                                              {6, 5125, 61440}};
+    const std::vector<std::vector<std::uint64_t>> expected = {{0, 5126, 40962}, {1, 5126, 40962}, {2, 5121, 40962},
+                                                              {3, 5123, 245760}, {4, 5126, 10242}, {5, 5126, 10242},
+                                                              {6, 5123, 61440}};
     EXPECT_EQ(accessors, expected);
     EXPECT_NE(glb.json.find(R"("indices":6,"material":1)"), std::string::npos);
     const auto views = numbersOf(glb.json, R"("byteOffset":(\d+),"byteLength":(\d+))");
     ASSERT_EQ(views.size(), 7u);
     const IndexedMesh sea = weldedMesh(coarse->weld, coarse->water->vertices.data());
     expectSameBits(arrayAt<float>(glb.bin, views[4][0], views[4][1]), sea.positions, "sea positions");
-    EXPECT_EQ(arrayAt<std::uint32_t>(glb.bin, views[6][0], views[6][1]), sea.faces);
+    const std::vector<std::uint16_t> seaFaces = arrayAt<std::uint16_t>(glb.bin, views[6][0], views[6][1]);
+    EXPECT_EQ(std::vector<std::uint32_t>(seaFaces.begin(), seaFaces.end()), sea.faces);
 }
 
 // The blocks of a compressed .glb decoded as a reader decodes them: every
@@ -632,7 +698,8 @@ TEST(MeshExportGlb, CompressedBlocksDecodeToTheQuantisedArrays)
     };
     EXPECT_EQ(indicesOf(decoded(6, "i")), rivers);
     std::vector<std::uint32_t> triangles = indicesOf(decoded(3, "t"));
-    const std::vector<std::uint32_t> faces = arrayAt<std::uint32_t>(plain.bin, plainViews[3][0], plainViews[3][1]);
+    const std::vector<std::uint16_t> shortFaces = arrayAt<std::uint16_t>(plain.bin, plainViews[3][0], plainViews[3][1]);
+    const std::vector<std::uint32_t> faces(shortFaces.begin(), shortFaces.end());
     ASSERT_EQ(triangles.size(), faces.size());
     for (std::size_t t = 0; t < faces.size(); t += 3) {
         for (int turn = 0; turn < 2 && triangles[t] != faces[t]; ++turn)

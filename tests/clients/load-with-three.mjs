@@ -1,8 +1,9 @@
 // Loads each .glb named on the command line with three.js's GLTFLoader, which
 // decodes EXT_meshopt_compression with the MeshoptDecoder three ships; prints
-// one line per file: "FILE: land V vertices T triangles, sea ..., rivers S
-// segments" for each mesh in the order of the scene, and the land's bounding box as
-// placed by its node, rounded to 1e-3. Exits 1 when a file does not load.
+// one line per file: "FILE: land V vertices T triangles[ in P parts], sea
+// ..., rivers S segments" for each node in the order of the scene (a mesh of
+// P primitives summed), and the land's bounding box as placed by its node,
+// rounded to 1e-3. Exits 1 when a file does not load.
 // NODE_PATH must lead to the node_modules that `npm ci` made from
 // package.json (an ES module's imports do not search it, so they name it).
 import fs from 'fs';
@@ -28,16 +29,24 @@ for (const file of process.argv.slice(2)) {
         const gltf = await load(file);
         const parts = [];
         let box = null;
-        gltf.scene.traverse((o) => {
-            if (o.isLineSegments)
-                parts.push(`${o.name} ${o.geometry.index.count / 2} segments`);
-            if (!o.isMesh)
-                return;
-            const g = o.geometry;
-            parts.push(`${o.name} ${g.attributes.position.count} vertices ${g.index.count / 3} triangles`);
-            if (o.name === 'land')
-                box = new Box3().setFromObject(o);
-        });
+        // A node per mesh; a mesh of several primitives is a group of meshes.
+        for (const node of gltf.scene.children) {
+            let vertices = 0, triangles = 0, segments = 0, meshes = 0;
+            node.traverse((o) => {
+                if (o.isLineSegments)
+                    segments += o.geometry.index.count / 2;
+                else if (o.isMesh) {
+                    vertices += o.geometry.attributes.position.count;
+                    triangles += o.geometry.index.count / 3;
+                    ++meshes;
+                }
+            });
+            parts.push(segments ? `${node.name} ${segments} segments`
+                                : `${node.name} ${vertices} vertices ${triangles} triangles` +
+                                      (meshes > 1 ? ` in ${meshes} parts` : ''));
+            if (node.name === 'land')
+                box = new Box3().setFromObject(node);
+        }
         const r = (v) => [v.x, v.y, v.z].map((c) => c.toFixed(3)).join(' ');
         console.log(`${file}: ${parts.join(', ')}; land from ${r(box.min)} to ${r(box.max)}`);
     } catch (e) {
