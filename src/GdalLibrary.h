@@ -12,8 +12,8 @@
     X(CPLErrorReset) X(CPLGetLastErrorMsg) X(CPLGetLastErrorType) X(CPLPopErrorHandler) X(CPLPushErrorHandler)       \
     X(CPLQuietErrorHandler) X(CPLSetErrorHandler) X(CPLSetThreadLocalConfigOption) X(GDALAddBand)                     \
     X(GDALAllRegister) X(GDALBuildOverviews) X(GDALClose) X(GDALCreate) X(GDALCreateColorTable) X(GDALCreateCopy)   \
-    X(GDALDestroyColorTable) X(GDALGetDataTypeSizeBytes) X(GDALGetDriverByName) X(GDALGetMetadataItem)              \
-    X(GDALGetRasterBand) X(GDALOpenEx) X(GDALSetColorEntry) X(GDALSetDescription) X(GDALSetGeoTransform)            \
+    X(GDALDestroyColorTable) X(GDALGetDataTypeSizeBytes) X(GDALGetDriverByName) X(GDALGetMetadataItem) X(GDALGetOverview)     \
+    X(GDALGetRasterBand) X(GDALGetRasterBandXSize) X(GDALGetRasterBandYSize) X(GDALOpenEx) X(GDALRasterIO) X(GDALSetColorEntry) X(GDALSetDescription) X(GDALSetGeoTransform)            \
     X(GDALSetMetadataItem) X(GDALSetProjection) X(GDALSetRasterColorInterpretation) X(GDALSetRasterColorTable)      \
     X(GDALSetRasterOffset) X(GDALSetRasterScale) X(GDALSetRasterUnitType) X(VSIFCloseL) X(VSIFileFromMemBuffer)      \
     X(VSIGetMemFileBuffer) X(VSIUnlink)

@@ -4,6 +4,7 @@
 
 #include "GdalLibrary.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -167,18 +168,64 @@ std::vector<int> overviewFactors(int width, int height)
     return factors;
 }
 
+// One level coarser: sides halved, rounded up, each value the mean of the
+// values it covers (four, or fewer on an odd side's last row or column).
+std::vector<float> halved(const float* finer, int width, int height)
+{
+    const int w = (width + 1) / 2, h = (height + 1) / 2;
+    std::vector<float> coarser(std::size_t(w) * std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float sum = 0.0f;
+            int count = 0;
+            for (int yy = 2 * y; yy < std::min(2 * y + 2, height); ++yy)
+                for (int xx = 2 * x; xx < std::min(2 * x + 2, width); ++xx, ++count)
+                    sum += finer[std::size_t(yy) * std::size_t(width) + std::size_t(xx)];
+            coarser[std::size_t(y) * std::size_t(w) + std::size_t(x)] = sum / float(count);
+        }
+    return coarser;
+}
+
+// A single band of floats (elevations): each overview the mean of the
+// ground it covers, as DEM overviews are usually made, computed here level
+// from level into the overviews GDAL made empty; GDAL's own resampling took
+// most of the file's time.
+bool fillAveragedOverviews(GDALDatasetH dataset, const Layout& layout, int levels)
+{
+    GDALRasterBandH band = gdal->GDALGetRasterBand(dataset, 1);
+    std::vector<float> level;
+    const float* finer = static_cast<const float*>(layout.data);
+    int width = layout.width, height = layout.height;
+    for (int i = 0; i < levels; ++i) {
+        level = halved(finer, width, height);
+        width = (width + 1) / 2;
+        height = (height + 1) / 2;
+        finer = level.data();
+        GDALRasterBandH overview = gdal->GDALGetOverview(band, i);
+        if (!overview || gdal->GDALGetRasterBandXSize(overview) != width ||
+            gdal->GDALGetRasterBandYSize(overview) != height ||
+            gdal->GDALRasterIO(overview, GF_Write, 0, 0, width, height, level.data(), width, height, GDT_Float32, 0,
+                               0) != CE_None)
+            return false;
+    }
+    return true;
+}
+
 // The overviews made in the MEM dataset beside the samples it lends, where
 // the COG driver takes them as they are: without them it would make them in
 // a compressed temporary file of its own, and read them back. Resampled as
-// the driver resamples: the nearest entry of a palette, cubic otherwise.
+// the driver resamples (the nearest entry of a palette, cubic otherwise),
+// but for elevations, averaged.
 bool buildOverviews(GDALDatasetH dataset, const Layout& layout)
 {
     std::vector<int> factors = overviewFactors(layout.width, layout.height);
     if (factors.empty())
         return true;
-    const char* resampling = layout.palette ? "NEAREST" : "CUBIC";
+    const bool averaged = layout.type == GDT_Float32 && layout.bands == 1;
+    const char* resampling = layout.palette ? "NEAREST" : averaged ? "NONE" : "CUBIC";
     return gdal->GDALBuildOverviews(dataset, resampling, int(factors.size()), factors.data(), 0, nullptr, nullptr,
-                              nullptr) == CE_None;
+                                    nullptr) == CE_None &&
+           (!averaged || fillAveragedOverviews(dataset, layout, int(factors.size())));
 }
 
 // Loads GDAL for this file's functions; false with why when it cannot be.

@@ -400,8 +400,8 @@ TEST(WorldMapFiles, MapsNamedTifAreCloudOptimisedGeoTiffsThatStandAlone)
 
 // A GeoTIFF wider or higher than one 512 px tile keeps overviews halving it
 // down to one tile, filled from the picture (a ramp east, in metres, seen
-// the same at every level; gdallocationinfo takes full-size pixels); one
-// tile has none.
+// the same at every level, odd sides' last rows included; gdallocationinfo
+// takes full-size pixels); one tile has none.
 TEST(WorldMapFiles, GeoTiffOverviewsHalveThePictureDownToOneTile)
 {
     ScopedTempDir dir;
@@ -418,8 +418,17 @@ TEST(WorldMapFiles, GeoTiffOverviewsHalveThePictureDownToOneTile)
         EXPECT_EQ(report.find("Overviews:") != std::string::npos, !overviews.empty()) << width << "\n" << report;
         EXPECT_NE(report.find(overviews), std::string::npos) << width << "\n" << report;
         if (!overviews.empty()) {
-            const CommandResult east = runCommand("gdallocationinfo -valonly -overview 2 ramp.tif 825 240");
-            EXPECT_NEAR(std::stod(east.out), 750.0, 5.0) << east.out << east.err;
+            // Elevations are averaged: the first level's pixel 412 (where
+            // gdallocationinfo puts full-size column 824) is the mean of
+            // columns 824 and 825; the second's last row, over one row of the
+            // first (275 high), is the mean of that row alone.
+            const CommandResult first = runCommand("gdallocationinfo -valonly -overview 1 ramp.tif 824 240");
+            EXPECT_NEAR(std::stod(first.out), (824 + 825) / 2.0 * 1000 / 1100, 1e-3) << first.out << first.err;
+            for (const char* row : {"240", "549"}) {
+                const CommandResult east =
+                    runCommand(std::string("gdallocationinfo -valonly -overview 2 ramp.tif 825 ") + row);
+                EXPECT_NEAR(std::stod(east.out), 750.0, 5.0) << row << ": " << east.out << east.err;
+            }
         }
     }
 }
