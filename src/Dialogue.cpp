@@ -246,9 +246,11 @@ std::uint64_t planetBytes(int subdivisions)
     // The window's buffer objects hold an index per corner and the welded
     // land and sea: a sixth of the corners each, 12 bytes a vertex.
     const std::uint64_t drawing = vertices * 4 + 2 * (vertices / 6 + 2) * 12;
-    // Saving a mesh copies the welded positions and normals of the land and
-    // (for .glb) the sea, 12 bytes each a vertex.
-    const std::uint64_t saving = 4 * (vertices / 6 + 2) * 12;
+    // Saving a mesh copies the welded positions and normals of the land, 12
+    // bytes each a vertex; a .glb also cuts the land into parts (MeshParts.h:
+    // about 28 bytes a vertex while it is written) and adds a sea of at most
+    // 10,242 vertices.
+    const std::uint64_t saving = (vertices / 6 + 2) * (2 * 12 + 28) + 10242 * 2 * 12;
     // Large planets add the coarser levels' indices: a third as many again.
     const std::uint64_t coarser = subdivisions >= FIRST_COARSENED_SUBDIVISIONS ? (vertices - 60) / 3 * 4 : 0;
     return vertices * 12 * 2 + weldBytes(vertices) + generationBytes(count) + drawing + saving + coarser;

@@ -35,14 +35,19 @@ std::string vec(const float* values, int count)
     return text + "]";
 }
 
-// The bounds of count vertices from the first (x, y, z each).
-std::string boundsOf(const std::vector<float>& xyz, std::uint64_t first = 0, std::uint64_t count = UINT64_MAX)
+// The bounds of vertices (x, y, z each): all of them, or those numbered
+// order[first] to order[first + count - 1].
+std::string boundsOf(const std::vector<float>& xyz, const std::uint32_t* order = nullptr, std::uint64_t first = 0,
+                     std::uint64_t count = 0)
 {
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    const std::uint64_t end = std::min<std::uint64_t>(xyz.size(), count == UINT64_MAX ? UINT64_MAX : 3 * (first + count));
-    for (std::uint64_t i = 3 * first; i < end; ++i) {
-        low[i % 3] = std::min(low[i % 3], xyz[i]);
-        high[i % 3] = std::max(high[i % 3], xyz[i]);
+    const std::uint64_t end = order ? first + count : xyz.size() / 3;
+    for (std::uint64_t i = order ? first : 0; i < end; ++i) {
+        const float* point = &xyz[3 * std::uint64_t(order ? order[i] : i)];
+        for (int k = 0; k < 3; ++k) {
+            low[k] = std::min(low[k], point[k]);
+            high[k] = std::max(high[k], point[k]);
+        }
     }
     return ",\"min\":" + vec(low, 3) + ",\"max\":" + vec(high, 3);
 }
@@ -296,7 +301,7 @@ void partedLand(GlbLayout& layout, const std::vector<float>& land, const MeshPar
     for (const MeshPart& part : parts.parts) {
         GlbPrimitive& p = layout.land.emplace_back();
         p.position = access(layout, 0, part.firstVertex, part.vertexCount,
-                            boundsOf(land, part.firstVertex, part.vertexCount));
+                            boundsOf(land, parts.vertices.data(), part.firstVertex, part.vertexCount));
         p.normal = access(layout, 1, part.firstVertex, part.vertexCount);
         p.colour = access(layout, 2, part.firstVertex, part.vertexCount);
         p.indices = access(layout, 3, 3 * part.firstFace, 3 * part.faceCount);

@@ -93,8 +93,8 @@ struct GlbTexturing {
 };
 
 // The blocks and accessors of a planet welded by weld. land: x, y, z per
-// vertex of the land's arrays (the parts' vertices when parts is set; else
-// the weld's, or the textured land's), for the positions' bounds; sea: its
+// welded vertex (the textured land's vertex when texturing is set), for the
+// positions' bounds; sea: its
 // mesh, null when there is none; biomes: whether the land's classes go with
 // it; riverIndices, the rivers' line indices (none: no rivers mesh);
 // texturing, when set, the textured land's vertices and pictures (the sea

@@ -51,7 +51,20 @@ void linearColour(const LandView& land, std::size_t v, const float* xyz, float* 
         linear[k] = linearFromSrgb(colour[k]);
 }
 
-// Per part vertex its colour, linear, in 8 bits a channel and a zero pad.
+// Per entry of order, x, y, z of that vertex of xyz, a few thousand at a time.
+void writeGathered(SafeFile& out, const std::vector<float>& xyz, const std::vector<std::uint32_t>& order)
+{
+    float values[3 * 1024];
+    for (std::size_t first = 0; first < order.size() && !out.failed(); first += 1024) {
+        const std::size_t n = std::min<std::size_t>(order.size() - first, 1024);
+        for (std::size_t k = 0; k < n; ++k)
+            std::copy_n(&xyz[3 * std::size_t(order[first + k])], 3, &values[3 * k]);
+        writeFloats(out, values, 3 * n);
+    }
+}
+
+// Per part vertex (its welded vertex in welded) its colour, linear, in 8 bits
+// a channel and a zero pad; positions per welded vertex.
 void writeColours(SafeFile& out, const std::vector<float>& positions, const LandView& land,
                   const std::vector<std::uint32_t>& welded)
 {
@@ -60,7 +73,8 @@ void writeColours(SafeFile& out, const std::vector<float>& positions, const Land
         const std::size_t n = std::min(welded.size() - first, sizeof bytes / 4);
         for (std::size_t k = 0; k < n; ++k) {
             float linear[3];
-            linearColour(land, welded[first + k], &positions[3 * (first + k)], linear);
+            const std::uint32_t v = welded[first + k];
+            linearColour(land, v, &positions[3 * std::size_t(v)], linear);
             for (int c = 0; c < 3; ++c)
                 bytes[4 * k + std::size_t(c)] = static_cast<char>(std::lround(std::clamp(linear[c], 0.0f, 1.0f) * 255.0f));
         }
@@ -84,24 +98,17 @@ void writeShorts(SafeFile& out, const std::vector<std::uint16_t>& values)
     out.write(zeros, values.size() % 2 ? 2 : 0);
 }
 
-// Per entry of order, the width values of from at that number.
-template <typename T>
-std::vector<T> gathered(const std::vector<T>& from, const std::vector<std::uint32_t>& order, std::size_t width)
-{
-    std::vector<T> to(order.size() * width);
-    for (std::size_t i = 0; i < order.size(); ++i)
-        std::copy_n(&from[width * order[i]], width, &to[width * i]);
-    return to;
-}
 
-// Each class number in the first byte of a 4-byte element.
-void writeBiomes(SafeFile& out, const std::vector<Biome>& biomes)
+// Each class number in the first byte of a 4-byte element; with order, the
+// class of each vertex it numbers.
+void writeBiomes(SafeFile& out, const std::vector<Biome>& biomes, const std::vector<std::uint32_t>* order = nullptr)
 {
     char bytes[4096] = {};
-    for (std::size_t first = 0; first < biomes.size() && !out.failed(); first += sizeof bytes / 4) {
-        const std::size_t n = std::min(biomes.size() - first, sizeof bytes / 4);
+    const std::size_t count = order ? order->size() : biomes.size();
+    for (std::size_t first = 0; first < count && !out.failed(); first += sizeof bytes / 4) {
+        const std::size_t n = std::min(count - first, sizeof bytes / 4);
         for (std::size_t k = 0; k < n; ++k)
-            bytes[4 * k] = static_cast<char>(biomes[first + k]);
+            bytes[4 * k] = static_cast<char>(biomes[order ? (*order)[first + k] : first + k]);
         out.write(bytes, 4 * n);
     }
 }
@@ -290,21 +297,19 @@ void writePlain(SafeFile& out, const LandView& land, const MeshInfo& info, const
                 const SeaMesh& sea)
 {
     const MeshParts parts = splitIntoParts(land.weld);
-    const std::vector<float> positions = gathered(ground.positions, parts.vertices, 3);
-    const GlbLayout layout = glbLayout(land.weld, positions, land.sea ? &sea : nullptr, land.climate != nullptr,
+    const GlbLayout layout = glbLayout(land.weld, ground.positions, land.sea ? &sea : nullptr, land.climate != nullptr,
                                        land.rivers ? land.rivers->size() : 0, nullptr, &parts);
     writeHead(out, layout, info);
-    writeFloats(out, positions.data(), positions.size());
-    const std::vector<float> normals = gathered(ground.normals, parts.vertices, 3);
-    writeFloats(out, normals.data(), normals.size());
-    writeColours(out, positions, land, parts.vertices);
+    writeGathered(out, ground.positions, parts.vertices);
+    writeGathered(out, ground.normals, parts.vertices);
+    writeColours(out, ground.positions, land, parts.vertices);
     writeShorts(out, parts.indices);
     writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
     writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
     if (land.sea && layout.seaSurface.indices != layout.land.front().indices)
         writeShorts(out, splitIntoParts(sea.weld).indices);
     if (land.climate)
-        writeBiomes(out, gathered(land.climate->biome, parts.vertices, 1));
+        writeBiomes(out, land.climate->biome, &parts.vertices);
     writeRivers(out, land, &parts.firstCopy);
 }
 
