@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,31 +106,11 @@ std::optional<std::string> commentRecord(std::string_view text, std::string_view
     return std::nullopt;
 }
 
-// asset.extras' member of the keyword in a glb's JSON chunk.
-std::optional<std::string> glbRecord(std::string_view glb, std::string& why)
-{
-    if (glb.size() < 20 || glb.substr(16, 4) != "JSON")
-        return std::nullopt;
-    const std::uint64_t length = littleEndian32(glb.substr(12, 4));
-    if (length > glb.size() - 20) {
-        why = "has a glTF JSON chunk larger than the " + std::to_string(SETTINGS_FILE_HEAD) + " bytes read";
-        return std::nullopt;
-    }
-    const json document = json::parse(glb.substr(20, length), nullptr, false);
-    const std::string key(SETTINGS_KEYWORD);
-    if (!document.is_object() || !document.contains("asset") || !document["asset"].is_object() ||
-        !document["asset"].contains("extras") || !document["asset"]["extras"].is_object())
-        return std::nullopt;
-    const json& extras = document["asset"]["extras"];
-    if (!extras.contains(key) || !extras[key].is_string())
-        return std::nullopt;
-    return extras[key].get<std::string>();
-}
-
-// Reads a JSON document only as far as its top-level member of the keyword,
-// so that the head of a long document is enough.
-class TopLevelMember : public nlohmann::json_sax<json> {
+// Reads a JSON document only as far as the string at a path of member
+// names, so that the head of a long document is enough.
+class MemberAt : public nlohmann::json_sax<json> {
 public:
+    explicit MemberAt(std::vector<std::string> path) : path(std::move(path)) {}
     std::optional<std::string> found;
 
     bool null() override { return scalar(); }
@@ -144,13 +125,15 @@ public:
         return scalar() && !found;
     }
     bool binary(binary_t&) override { return scalar(); }
-    bool start_object(std::size_t) override { return open(); }
+    bool start_object(std::size_t) override { return open(""); }
     bool end_object() override { return close(); }
-    bool start_array(std::size_t) override { return open(); }
+    // An array's elements have no names: none of them is on the path.
+    bool start_array(std::size_t) override { return open("\x01"); }
     bool end_array() override { return close(); }
     bool key(string_t& name) override
     {
-        wanted = depth == 1 && name == SETTINGS_KEYWORD;
+        keys.back() = name;
+        wanted = keys == path;
         return true;
     }
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
@@ -161,26 +144,48 @@ private:
         wanted = false;
         return true;
     }
-    bool open()
+    bool open(const char* name)
     {
         wanted = false;
-        ++depth;
+        keys.emplace_back(name);
         return true;
     }
     bool close()
     {
-        --depth;
+        keys.pop_back();
         return true;
     }
-    int depth = 0;
+    const std::vector<std::string> path;
+    std::vector<std::string> keys; // the names down to the value being read
     bool wanted = false;
 };
 
-std::optional<std::string> jsonRecord(std::string_view text)
+std::optional<std::string> memberAt(std::string_view text, std::vector<std::string> path)
 {
-    TopLevelMember member;
+    MemberAt member(std::move(path));
     json::sax_parse(text.begin(), text.end(), &member, json::input_format_t::json, false);
     return member.found;
+}
+
+// asset.extras' member of the keyword in a glb's JSON chunk; a chunk longer
+// than the head (a fine planet's many parts) is read as far as the head
+// goes, which holds the asset that Orbivane writes first.
+std::optional<std::string> glbRecord(std::string_view glb, std::string& why)
+{
+    if (glb.size() < 20 || glb.substr(16, 4) != "JSON")
+        return std::nullopt;
+    const std::uint64_t length = littleEndian32(glb.substr(12, 4));
+    const bool whole = length <= glb.size() - 20;
+    std::optional<std::string> record =
+        memberAt(glb.substr(20, whole ? length : glb.size() - 20), {"asset", "extras", std::string(SETTINGS_KEYWORD)});
+    if (!record && !whole)
+        why = "has a glTF JSON chunk larger than the " + std::to_string(SETTINGS_FILE_HEAD) + " bytes read";
+    return record;
+}
+
+std::optional<std::string> jsonRecord(std::string_view text)
+{
+    return memberAt(text, {std::string(SETTINGS_KEYWORD)});
 }
 
 } // namespace

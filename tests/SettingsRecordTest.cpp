@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "SettingsFile.h"
 #include "SettingsRecord.h"
 #include "TestSupport.h"
 
@@ -57,6 +58,30 @@ TEST(SettingsRecord, ReadsBackBitForBitThroughLike)
         EXPECT_EQ(o.view, s.view);
         EXPECT_EQ(o.erosionSteps, s.erosionSteps);
     }
+}
+
+// A fine planet's .glb has a JSON chunk longer than the head that is read
+// (a part's accessors each): its asset comes first, and is enough; the same
+// member inside an array is not the record.
+TEST(SettingsRecord, AGlbWhoseJsonOutrunsTheHeadIsReadAsFarAsItsAsset)
+{
+    ScopedTempDir dir;
+    const std::string record = settingsRecord({42, 11, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0,
+                                               ClimateView::Biomes, 0});
+    const auto glb = [](const std::string& asset) {
+        const std::string json = R"({"asset":)" + asset + R"(,"accessors":[)" + std::string(SETTINGS_FILE_HEAD, ' ') + "]}";
+        const auto n = static_cast<unsigned>(json.size());
+        return std::string("glTF\2\0\0\0\0\0\0\0", 12) + std::string{char(n), char(n >> 8), char(n >> 16), char(n >> 24)} +
+               "JSON" + json;
+    };
+    writeText("fine.glb", glb(R"({"version":"2.0","extras":{"seed":42,"orbivane-settings":")" + record + R"("}})"));
+    writeText("listed.glb", glb(R"({"extras":[{"orbivane-settings":")" + record + R"("}]})"));
+    const ParsedCommandLine parsed = parseWith({"--like", "fine.glb"});
+    ASSERT_EQ(parsed.exitStatus, -1);
+    EXPECT_EQ(parsed.options.answers.subdivisions, 11);
+    std::string err;
+    EXPECT_EQ(parseWith({"--like", "listed.glb"}, &err).exitStatus, 2);
+    EXPECT_NE(err.find("larger than"), std::string::npos) << err;
 }
 
 TEST(SettingsRecord, OptionsBesideLikeWinWhereverTheyStand)
