@@ -1,8 +1,10 @@
 #pragma once
 
 #include "ClimateView.h"
+#include "MapSaving.h"
 #include "MeshExport.h"
 #include "SafeFile.h"
+#include "SavedPlanet.h"
 
 #include <functional>
 #include <optional>
@@ -14,20 +16,9 @@ struct Image;
 struct Options;
 
 // What a planet can be saved as, for the console cycle and the window alike:
-// the mesh and the maps. Every outcome is logged; the files themselves are
-// written by one small writer per format beside this module.
-
-// The settings record (SettingsRecord.h) of planet as info says its saved
-// land stands (a live land caught part-way: the planes it holds), its saved
-// colours showing view: every file saved from it carries it.
-std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, ClimateView view);
-
-// What made a planet and how much of it the land holds now: seed, counts, and
-// the planes applied so far with whether its generation was stopped.
-MeshInfo meshInfoOf(const Planet& planet);
-
-// The same for land, a snapshot of planet's: the planes that land holds.
-MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
+// the mesh and the maps. Every outcome is logged; the maps are made in
+// MapSaving, what every saved file says of its planet in SavedPlanet, and the
+// files themselves by one small writer per format.
 
 // How an export is written beyond its format.
 struct ExportForm {
@@ -45,24 +36,11 @@ struct ExportForm {
 bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
                     ExportForm form = {});
 
-// Where the maps of a planet go; an empty one is not made.
-struct MapTargets {
-    std::optional<SaveTarget> colour = std::nullopt;
-    std::optional<SaveTarget> height = std::nullopt;
-    std::optional<SaveTarget> dem = std::nullopt;    // elevations in metres, a GeoTIFF
-    std::optional<SaveTarget> normal = std::nullopt; // NormalMap.h
-};
-
 // Makes the maps of planet, width pixels wide, from its land at the end of
 // the plane under way, the colour map showing view, and writes them to
 // targets; logs each outcome. When numbered with the colour map, the height
 // map and the normal map take exactly the number the colour map took. Returns whether every map asked for was written.
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view = ClimateView::Heights);
-
-// Where each cube face goes, by the end of its name: "-px.png" for the +X
-// height face, "-px-colour.png" for its colours, "-px-normal.png" for its
-// normal map, and so on.
-using CubeFaceTarget = std::function<SaveTarget(const std::string& ending)>;
 
 // Makes the six height, six colour and six normal faces of planet
 // (CubeFaces.h, NormalMap.h), size pixels square, the colours showing view,

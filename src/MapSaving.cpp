@@ -1,0 +1,292 @@
+#include "MapSaving.h"
+
+#include "BiomeLegend.h"
+#include "ClimateMaps.h"
+#include "CommandLine.h"
+#include "CubeFaces.h"
+#include "ElevationMap.h"
+#include "Failure.h"
+#include "GeoTiff.h"
+#include "LandSnapshot.h"
+#include "Landscape.h"
+#include "LogManager.h"
+#include "MapGeoreference.h"
+#include "NormalMap.h"
+#include "Planet.h"
+#include "PlanetClimate.h"
+#include "SaveSet.h"
+#include "SavedPlanet.h"
+#include "Screenshot.h"
+#include "WorldMap.h"
+
+#include <memory>
+#include <new>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace {
+// What became of one map: the name it was written to, or the whole
+// message saying why it was not.
+struct MapOutcome {
+    bool written = false;
+    std::string text;
+};
+
+// A map into file: a GeoTIFF for a name ending in .tif (which holds what a
+// PNG keeps beside it), else a PNG; a DEM is only ever a GeoTIFF.
+template <typename Picture>
+bool encodeMap(SafeFile& file, const Picture& picture, const PngTexts& texts, const MapMetadata& metadata,
+               bool geoTiff, std::string& error)
+{
+    if constexpr (std::is_same_v<Picture, FloatImage>)
+        return encodeGeoTiff(file, picture, texts, metadata, error);
+    else
+        return geoTiff ? encodeGeoTiff(file, picture, texts, metadata, error)
+                       : encodePng(file, picture, texts, error, PngCompression::Fast);
+}
+
+// Writes one map, a PNG with its world file and coordinate system beside it
+// or a GeoTIFF alone, and any extra files that belong to it (a legend), all
+// as one set; what names the map in the messages.
+template <typename Picture>
+MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
+                    const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
+{
+    std::string error;
+    const bool geoTiff = isGeoTiffPath(target.isNumbered ? target.suffix : target.path);
+    SafeFile map(target);
+    if (!encodeMap(map, picture, texts, metadata, geoTiff, error))
+        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
+    SaveSet set;
+    set.add(map);
+    std::vector<std::unique_ptr<SafeFile>> sidecars;
+    std::vector<Sidecar> beside;
+    if (!geoTiff)
+        beside = sidecarsOf(target, picture.width, picture.height, metadata);
+    beside.insert(beside.end(), extra.begin(), extra.end());
+    for (const Sidecar& sidecar : beside) {
+        sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
+        sidecars.back()->write(sidecar.text);
+        set.add(*sidecars.back());
+    }
+    if (set.commit())
+        return {true, map.finalPath};
+    error = failureText(set.failed->failure);
+    if (set.failed == &map)
+        return {false, "Could not save the " + what + " " + set.failedName + ": " + error};
+    const std::string mapName =
+        target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix : target.name();
+    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
+                       (set.undone ? (beside.size() == 2 ? "; none of the three files is saved."
+                                                         : "; none of its " + std::to_string(beside.size() + 1) +
+                                                               " files is saved.")
+                                   : "; the files named above hold the new planet.")};
+}
+
+// Makes one map's picture by make() and writes it as placeMap does. A map
+// without the memory to be made or written fails alone: the other map of the
+// pair is still saved.
+template <typename MakePicture>
+MapOutcome writeMap(const MakePicture& make, const SaveTarget& target, const PngTexts& texts,
+                    const std::string& what, const MapMetadata& metadata)
+{
+    try {
+        return placeMap(make(), target, texts, what, metadata);
+    } catch (const std::bad_alloc&) {
+        return {false, "Could not save the " + what + " " + target.name() + ": not enough memory"};
+    }
+}
+
+bool logged(const std::optional<MapOutcome>& outcome, const char* what, const Planet& planet)
+{
+    if (!outcome)
+        return true;
+    if (outcome->written)
+        ORB_LOG(Info, "Planet (%s): %s saved to %s", planetLabel(planet).c_str(), what, outcome->text.c_str());
+    else
+        ORB_LOG(Error, "%s", outcome->text.c_str());
+    return outcome->written;
+}
+
+// Files saved together under numbered names take exactly the number the
+// first of them claimed (written to firstWritten), so two programs saving at
+// once never mix their sets; a target named by the user stays as it is.
+SaveTarget sameNumberAs(const SaveTarget& target, const SaveTarget& first, const std::string& firstWritten)
+{
+    if (!target.isNumbered || !first.isNumbered || firstWritten.empty())
+        return target;
+    const std::size_t digits = firstWritten.size() - first.prefix.size() - first.suffix.size();
+    const int n = std::stoi(firstWritten.substr(first.prefix.size(), digits));
+    return SaveTarget::numbered(target.prefix, target.suffix, n, n);
+}
+
+// Writes one cube face picture into a new member of faces; false (logged)
+// when it could not be.
+template <typename Picture>
+bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
+               std::vector<std::unique_ptr<SafeFile>>& faces, SaveSet& set)
+{
+    std::string error;
+    faces.push_back(std::make_unique<SafeFile>(target));
+    set.add(*faces.back());
+    if (encodePng(*faces.back(), picture, texts, error, PngCompression::Fast))
+        return true;
+    ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", target.name().c_str(),
+            error.c_str());
+    return false;
+}
+
+// The biome map at path with its legend beside it (path's FILE.json); false
+// (logged) when either is not written.
+bool writeBiomeMap(const IndexedImage& map, const std::string& path, const PngTexts& texts,
+                   const MapMetadata& metadata, const Planet& planet)
+{
+    const Sidecar legend{SaveTarget::replacing(biomeLegendPath(path)), biomeLegendJson(2) + "\n"};
+    if (!logged(placeMap(map, SaveTarget::replacing(path), texts, "biome map", metadata, {legend}), "biome map", planet))
+        return false;
+    ORB_LOG(Info, "Planet (%s): biome legend saved to %s", planetLabel(planet).c_str(), legend.target.path.c_str());
+    return true;
+}
+
+// Both climate maps of prefix, the planet-th planet's; stops at the first
+// that is not written.
+bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
+                      int width, const PngTexts& texts, MapMetadata metadata, const Planet& planet)
+{
+    for (const char* kind : CLIMATE_MAP_NAMES) {
+        const bool temperature = std::string(kind) == "temperature";
+        metadata.band = temperature ? TEMPERATURE_BAND : RAIN_BAND;
+        const std::string what = std::string(kind) + " map";
+        const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
+        const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
+        const SaveTarget target = SaveTarget::replacing(planetPath(climateMapPath(prefix, kind), number));
+        if (!logged(placeMap(map, target, texts, what, metadata), what.c_str(), planet))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// The maps of one snapshot of the land. The colour map is made and written on
+// a second thread while this one does the height map, except for a numbered
+// pair, whose height map must wait for the number the colour map takes; the
+// outcomes are logged in a fixed order afterwards. The DEM and the normal map
+// (numbered as the colour map) come last, from the same grid. Returns how
+// many of the maps asked for were written.
+int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView view)
+{
+    const LandSnapshot land(planet);
+    const LandRadii radii(planet, land);
+    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
+                                           : buildHeightGrid(radii, width);
+    const MeshInfo info = meshInfoOf(planet, land);
+    const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
+    const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    const PhysicalScale scale = physicalScaleOf(planet, land);
+    std::vector<float> channels;
+    if (targets.colour && needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
+    std::optional<MapOutcome> colour, height;
+    const auto writeColour = [&] {
+        colour = writeMap(
+            [&] { return colourPictureOf(grid, radii, channels, planet.shape.seaRadius); }, *targets.colour,
+            {header, settings}, "map", metadata);
+    };
+    const auto writeHeight = [&](const SaveTarget& target) {
+        height = writeMap([&] { return heightMapOf(grid); }, target,
+                          {heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), settings},
+                          "height map", {metadata.radiusMetres, heightMapBand(grid, scale)});
+    };
+    if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {
+        writeColour();
+        writeHeight(colour->written ? sameNumberAs(*targets.height, *targets.colour, colour->text) : *targets.height);
+    } else {
+        ThreadGroup helper;
+        if (targets.colour)
+            helper.start(writeColour);
+        if (targets.height)
+            writeHeight(*targets.height);
+        helper.join();
+    }
+    std::optional<MapOutcome> dem, normal;
+    if (targets.dem)
+        dem = writeMap([&] { return elevationMapOf(grid, scale); }, *targets.dem, PngTexts{header, settings}, "DEM",
+                       {metadata.radiusMetres, ELEVATION_BAND});
+    if (targets.normal)
+        normal = writeMap([&] { return normalMapOf(grid, planet.shape); },
+                          colour && colour->written ? sameNumberAs(*targets.normal, *targets.colour, colour->text)
+                                                    : *targets.normal,
+                          {header, settings}, "normal map", metadata);
+    return int(targets.colour && logged(colour, "map", planet)) +
+           int(targets.height && logged(height, "height map", planet)) +
+           int(targets.dem && logged(dem, "DEM", planet)) + int(targets.normal && logged(normal, "normal map", planet));
+}
+
+// Face by face, so that only one face's pictures are held at a time; the
+// eighteen files are one set, saved whole or not at all.
+bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, ClimateView view)
+{
+    const LandSnapshot snapshot(planet);
+    const LandRadii land(planet, snapshot);
+    std::vector<float> channels;
+    if (needsClimate(view))
+        channels = viewVertexChannels(climateOf(planet, snapshot)->climate, view);
+    const double sea = planet.shape.seaRadius;
+    const LandRadii freshWater(planet, freshWaterOf(planet, snapshot));
+    const auto colourFace = [&](const std::vector<float>& radii, int face, const std::vector<float>& water) {
+        return channels.empty() ? cubeColourFace(radii, face, size, sea, &water)
+                                : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
+    };
+    const MeshInfo info = meshInfoOf(planet, snapshot);
+    const PngTexts colourTexts{headerComment(info), settingsRecordOf(planet, info, view)};
+    const PngTexts heightTexts{
+        heightMapComment(colourTexts.comment, land.minRadius, land.maxRadius, planet.shape), colourTexts.settings};
+    std::vector<std::unique_ptr<SafeFile>> faces;
+    SaveSet set;
+    for (int face = 0; face < CUBE_FACES; ++face) {
+        const std::string name = std::string("-") + CUBE_FACE_NAMES[face];
+        const std::vector<float> radii = cubeFaceRadii(land, face, size);
+        const std::vector<float> water = cubeFaceRadii(freshWater, face, size);
+        if (!writeFace(cubeHeightFace(radii, size, land.minRadius, land.maxRadius), targetFor(name + ".png"),
+                       heightTexts, faces, set) ||
+            !writeFace(colourFace(radii, face, water), targetFor(name + "-colour.png"), colourTexts, faces, set) ||
+            !writeFace(cubeNormalFace(radii, face, size, planet.shape), targetFor(name + "-normal.png"), colourTexts,
+                       faces, set))
+            return false;
+    }
+    if (!set.commit()) {
+        ORB_LOG(Error, "Could not save the cube face %s: %s; %s.", set.failedName.c_str(),
+                failureText(set.failed->failure).c_str(),
+                set.undone ? "none of the faces is saved"
+                           : "the faces named above hold the new planet, the others the old");
+        return false;
+    }
+    const std::string& first = faces.front()->finalPath;
+    const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png", planetLabel(planet).c_str(),
+            stem.c_str());
+    return true;
+}
+
+// The biome map and the climate maps options ask for, of the number-th
+// planet; how many of the two sets were written whole.
+std::size_t writeClimateFiles(Planet& planet, const Options& options, int number)
+{
+    const LandSnapshot land(planet);
+    const LandRadii radii(planet, land);
+    const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, land);
+    const MeshInfo info = meshInfoOf(planet, land);
+    const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
+    const MapMetadata metadata{1000.0 * info.radiusKm, std::nullopt};
+    std::size_t written = 0;
+    if (!options.biomeMapPath.empty())
+        written += writeBiomeMap(biomeMapOf(radii, options.mapWidth, climate->climate.biome),
+                                 planetPath(options.biomeMapPath, number), texts, metadata, planet);
+    if (!options.climateMapsPrefix.empty())
+        written += writeClimateMaps(radii, climate->climate, options.climateMapsPrefix, number, options.mapWidth,
+                                    texts, metadata, planet);
+    return written;
+}
+
