@@ -98,7 +98,6 @@ void writeShorts(SafeFile& out, const std::vector<std::uint16_t>& values)
     out.write(zeros, values.size() % 2 ? 2 : 0);
 }
 
-
 // Each class number in the first byte of a 4-byte element; with order, the
 // class of each vertex it numbers.
 void writeBiomes(SafeFile& out, const std::vector<Biome>& biomes, const std::vector<std::uint32_t>* order = nullptr)
@@ -306,6 +305,8 @@ void writePlain(SafeFile& out, const LandView& land, const MeshInfo& info, const
     writeShorts(out, parts.indices);
     writeFloats(out, sea.mesh.positions.data(), sea.mesh.positions.size());
     writeFloats(out, sea.mesh.normals.data(), sea.mesh.normals.size());
+    // The sea's own sphere, at most 10,242 vertices, is one part in its
+    // weld's numbering.
     if (land.sea && layout.seaSurface.indices != layout.land.front().indices)
         writeShorts(out, splitIntoParts(sea.weld).indices);
     if (land.climate)
