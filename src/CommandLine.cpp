@@ -140,7 +140,7 @@ std::string usageText()
            "                        as fast as the machine goes)\n"
            "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
            "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
-           "  --compress            write the --export .glb quantised and meshopt-encoded, about a quarter of its\n"
+           "  --compress            write the --export .glb quantised and meshopt-encoded, about a third of its\n"
            "                        size; its readers need EXT_meshopt_compression (see the README)\n"
            "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
            "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
