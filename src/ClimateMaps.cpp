@@ -3,6 +3,7 @@
 #include "ClimateColours.h"
 #include "ColourMap.h"
 #include "CubeFaces.h"
+#include "LandRadii.h"
 #include "WorldMap.h"
 
 #include <algorithm>

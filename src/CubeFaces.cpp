@@ -1,5 +1,6 @@
 #include "CubeFaces.h"
 
+#include "LandRadii.h"
 #include "TerrainColours.h"
 #include "WorldMap.h"
 

@@ -7,6 +7,7 @@
 #include "ElevationMap.h"
 #include "Failure.h"
 #include "GeoTiff.h"
+#include "LandRadii.h"
 #include "LandSnapshot.h"
 #include "Landscape.h"
 #include "LogManager.h"

@@ -1,6 +1,7 @@
 #include "NormalMap.h"
 
 #include "CubeFaces.h"
+#include "LandRadii.h"
 
 #include <algorithm>
 #include <cmath>

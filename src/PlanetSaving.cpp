@@ -3,6 +3,7 @@
 #include "ClimateMaps.h"
 #include "CommandLine.h"
 #include "Failure.h"
+#include "LandRadii.h"
 #include "Landscape.h"
 #include "LandSnapshot.h"
 #include "LogManager.h"

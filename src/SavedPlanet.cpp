@@ -2,6 +2,7 @@
 
 #include "ClimateMaps.h"
 #include "ColourMap.h"
+#include "LandRadii.h"
 #include "Landscape.h"
 #include "LandSnapshot.h"
 #include "Planet.h"

@@ -2,6 +2,7 @@
 // and the .glb's classes, read back by GDAL and by hand.
 #include "Biomes.h"
 #include "ClimateMaps.h"
+#include "LandRadii.h"
 #include "LandSnapshot.h"
 #include "Planet.h"
 #include "PlanetClimate.h"

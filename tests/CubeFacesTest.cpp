@@ -1,4 +1,5 @@
 #include "CubeFaces.h"
+#include "LandRadii.h"
 #include "Landscape.h"
 #include "Planet.h"
 #include "TestSupport.h"

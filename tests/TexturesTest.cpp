@@ -2,6 +2,7 @@
 // normal map against the height map's own slopes.
 #include "CubeFaces.h"
 #include "LandNormals.h"
+#include "LandRadii.h"
 #include "NormalMap.h"
 #include "Planet.h"
 #include "SavedLand.h"

@@ -1,3 +1,4 @@
+#include "LandRadii.h"
 #include "LandSnapshot.h"
 #include "Landscape.h"
 #include "Orbivane.h"

@@ -1,6 +1,7 @@
 // GDAL's own tools on the maps as this process saves them: the DEM's and the
 // height map's metres where a GIS looks them up, warps into the projections
 // web maps use, and tiles cut from the colour map.
+#include "LandRadii.h"
 #include "LandSnapshot.h"
 #include "Planet.h"
 #include "PlanetClimate.h"
