@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-// Where each array lies in a .glb's BIN chunk and the JSON that describes it.
+// Where each array lies in a .glb's BIN chunk, and the accessors over them
+// (GlbJson.h writes the JSON that describes them).
 // Each block is a buffer view, 4-byte aligned, in this order: land POSITION,
 // NORMAL, COLOR_0, the indices, then the sea's POSITION and NORMAL (and its
 // own indices when its sphere is coarser than the land's, or the land is
@@ -118,13 +119,11 @@ struct GlbEncoding {
 // bytes one after the other in the BIN chunk, each 4-byte aligned.
 GlbLayout compressedGlbLayout(GlbLayout plain, const std::vector<GlbEncoding>& encodings);
 
+// [a,b,...]: count floats, each at its exact value (JSON text).
+std::string glbVector(const float* values, int count);
+
 // A node's ,"translation":[...],"scale":[s,s,s] (JSON text).
 std::string glbPlacement(const float (&translation)[3], float scale);
 
 // min and max of an accessor of integers (JSON text).
 std::string glbBounds(const std::int16_t (&low)[3], const std::int16_t (&high)[3]);
-
-// The JSON chunk's text (unpadded): asset with extras (with the classes'
-// legend when the land carries them, and the planet's size when known),
-// scene, nodes, meshes, materials, accessors, buffer views and the buffers.
-std::string glbJson(const GlbLayout& layout, const MeshInfo& info);

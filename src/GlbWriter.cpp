@@ -1,5 +1,6 @@
 #include "GlbWriter.h"
 
+#include "GlbJson.h"
 #include "GlbLayout.h"
 #include "MeshCompression.h"
 #include "MeshParts.h"
