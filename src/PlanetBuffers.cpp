@@ -12,61 +12,6 @@
 #include <new>
 #include <system_error>
 
-namespace {
-
-// Whether the GL made what was asked since the last call: an upload that
-// found no memory leaves GL_OUT_OF_MEMORY, and a buffer without storage.
-bool glMadeIt()
-{
-    bool made = true;
-    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
-        made = false;
-    return made;
-}
-
-// Fills the bound array buffer with the welded positions: the first copy of
-// every vertex of a soup, written straight into the GL's memory. Returns the
-// bytes sent; 0 when the GL has no room. Each at the radius shape shows it at.
-GLsizeiptr sendWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner, GLenum usage,
-                      const WorldShape& shape = {})
-{
-    const auto bytes = static_cast<GLsizeiptr>(vertexToCorner.size() * 3 * sizeof(float));
-    glMadeIt(); // what went before is not this upload's
-    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, usage);
-    if (!glMadeIt())
-        return 0;
-    auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
-    if (!out)
-        return 0;
-    for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
-        std::memcpy(out + 3 * v, soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
-    if (shape.relief != 1.0)
-        for (std::size_t v = 0; v < vertexToCorner.size(); ++v)
-            moveToShownRadius(out + 3 * v, shape);
-    return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
-}
-
-// Writes the positions of the welded vertices listed into the bound array
-// buffer, which already holds every vertex, and leaves the others as they
-// are. Returns the bytes written; 0 when the GL could not map the buffer.
-GLsizeiptr sendSomeWelded(const float* soup, const std::vector<std::uint32_t>& vertexToCorner,
-                          const std::vector<std::uint32_t>& listed, const WorldShape& shape)
-{
-    glMadeIt();
-    auto* out = static_cast<float*>(glMapBuffer(GL_ARRAY_BUFFER, GL_WRITE_ONLY));
-    if (!out)
-        return 0;
-    for (const std::uint32_t v : listed) {
-        std::memcpy(out + 3 * std::size_t(v), soup + 3 * std::size_t(vertexToCorner[v]), 3 * sizeof(float));
-        if (shape.relief != 1.0)
-            moveToShownRadius(out + 3 * std::size_t(v), shape);
-    }
-    const auto bytes = static_cast<GLsizeiptr>(listed.size() * 3 * sizeof(float));
-    return glUnmapBuffer(GL_ARRAY_BUFFER) && glMadeIt() ? bytes : 0;
-}
-
-} // namespace
-
 PlanetBuffers::PlanetBuffers(Planet& planet, int level)
 {
     const IcosphereWeld& weld = planet.weld;

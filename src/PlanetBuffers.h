@@ -8,21 +8,12 @@
 #include <vector>
 
 #include "DetailLevels.h"
+#include "GlBuffer.h"
 
 class ClimateWorker;
 class NormalsWorker;
 class Planet;
 struct IcosphereWeld;
-
-// One GL buffer object; deleted with the object. Needs the context that made it.
-class GlBuffer {
-public:
-    GlBuffer() { glGenBuffers(1, &name); }
-    ~GlBuffer() { glDeleteBuffers(1, &name); }
-    GlBuffer(const GlBuffer&) = delete;
-    GlBuffer& operator=(const GlBuffer&) = delete;
-    GLuint name = 0;
-};
 
 // The land and the sea of a planet as buffer objects: one vertex buffer each,
 // of welded vertices (10 x 4^n + 2), and one index buffer both share, with

@@ -4,6 +4,7 @@
 #include "LogManager.h"
 #include "MemoryReserve.h"
 #include "Planet.h"
+#include "PlanetBuffers.h"
 #include "RiverWorker.h"
 
 #include <algorithm>

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "PlanetBuffers.h"
+#include "GlBuffer.h"
 
 #include <memory>
 #include <vector>
 
 class Planet;
+class PlanetBuffers;
 class RiverWorker;
 struct RiverGeometry;
 struct RiverOrderLines;
