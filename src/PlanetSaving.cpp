@@ -238,10 +238,10 @@ bool savesAskedFailed()
     return run.written < run.asked;
 }
 
-void savePoster(const Planet& planet, const Image& poster, const Options& options)
+void savePoster(const Planet& planet, const Image& poster, const std::string& notDrawn, const Options& options)
 {
     const SaveTarget target = SaveTarget::replacing(planetPath(options.renderPath, run.planets));
-    std::string error = "it could not be drawn", written;
+    std::string error = notDrawn, written;
     const MeshInfo info = meshInfoOf(planet);
     const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
     if (poster.width > 0 && writePng(target, poster, texts, error, &written)) {

@@ -76,5 +76,6 @@ bool savesAskedFailed();
 // --render's picture of planet, the last planet saveAskedFiles numbered, to
 // options.renderPath (planetPath's name for a later planet of the run), with
 // the header the window's P gives its frames; it counts among the files
-// asked for. An empty poster (it could not be drawn) is reported as not saved.
-void savePoster(const Planet& planet, const Image& poster, const Options& options);
+// asked for. An empty poster (it could not be drawn whole) is reported as not
+// saved, for the reason notDrawn.
+void savePoster(const Planet& planet, const Image& poster, const std::string& notDrawn, const Options& options);
