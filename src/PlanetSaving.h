@@ -32,7 +32,9 @@ struct ExportForm {
 // Writes planet to target as its land stands at the end of the plane under
 // way (a live generation goes on meanwhile), its vertex colours showing
 // view (a .glb carries the biome classes in every view), in form; logs the
-// outcome.
+// outcome. Returns whether the file was written with all it was asked to
+// hold: one written without its climate's colours, its rivers or its
+// textures for want of memory (each said) returns false.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
                     ExportForm form = {});
 
@@ -69,8 +71,9 @@ void oweAskedFiles(const Options& options);
 // to NAME-K.EXT beside them. Its files count as asked as its saves start.
 void saveAskedFiles(Planet& planet, const Options& options);
 
-// Whether a file options asked for was not written in this run: the run
-// then ends with status 1.
+// Whether a file options asked for was not written in this run, or written
+// short of what they asked (exportPlanetTo's, or any file of a planet whose
+// shape is short: Planet::shapeShort): the run then ends with status 1.
 bool savesAskedFailed();
 
 // --render's picture of planet, the last planet saveAskedFiles numbered, to

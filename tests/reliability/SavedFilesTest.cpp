@@ -438,6 +438,23 @@ TEST_F(SavedFiles, AFileAskedForAndNotWrittenEndsTheRunWithStatusOne)
                  "with --export, --map or --heightmap status 1, without them status 0");
 }
 
+// A .glb whose 8192-wide textures (over 300 MB) find no room under the
+// limit, on a planet of 3 subdivisions that fits many times over: written
+// without them and said, but not what --glb-textures asked: status 1.
+TEST_F(SavedFiles, AFileWrittenShortOfItsOptionsEndsTheRunWithStatusOne)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit allows";
+#endif
+    const CommandResult run =
+        runCommand("ulimit -v 300000; " + program("--seed 1 --export t.glb --glb-textures 8192"), "3\n200\nn\n");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(countOf(run.out, "Not enough memory for the textures of the planet; it is exported without them.\n"), 1)
+        << run.out;
+    EXPECT_EQ(countOf(run.out, "Planet (seed 1) exported to t.glb\n"), 1) << run.out;
+    EXPECT_TRUE(fs::exists("t.glb")) << "the planet is still exported";
+}
+
 // Every planet of a run is kept: the second and later beside the first, with
 // their number, each name in the log.
 TEST_F(SavedFilesInTheWindow, LaterPlanetsOfARunAreSavedBesideTheFirst)
