@@ -88,6 +88,7 @@ public:
     bool exported = false;         // written to the --export and map files already
     WorldShape shape;              // the sea and relief it is shown, mapped and saved with
     bool shapeSettled = false;     // its sea level is set: the generation has ended
+    bool shapeShort = false;       // --land or --erosion could not be applied for want of memory
     double radiusKm = 6371.0;      // the sea's radius, km (--radius-km)
     double highestMetres = 8000.0; // where its highest land stands, m (--highest)
     std::optional<double> landPercent; // --land its sea was set by, 0 to 100; nothing: the sea at radius 1

@@ -121,6 +121,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
     land.shape = planet.shape;
     land.view = view;
     land.compress = form.compress;
+    bool asAsked = true; // nothing asked for is left out
     std::shared_ptr<const PlanetClimate> climate;
     if (needsClimate(view) || carriesBiomes(target.name())) {
         try {
@@ -129,6 +130,7 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
         } catch (const std::bad_alloc&) {
             ORB_LOG(Error, "Not enough memory for the climate of the planet; it is exported with the heights' colours.");
             land.view = ClimateView::Heights;
+            asAsked = false;
         }
     }
     std::vector<std::uint32_t> rivers;
@@ -137,18 +139,20 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
                                          {"Not enough memory for the rivers of the planet; it is exported without them.",
                                           "Could not find the rivers of the planet"});
         land.rivers = found && !rivers.empty() ? &rivers : nullptr;
+        asAsked = asAsked && found;
     }
     MeshInfo info = meshInfoOf(planet, snapshot);
     info.settings = settingsRecordOf(planet, info, land.view);
     MeshTextures textures;
     land.textures =
         texturesFor(planet, snapshot, target, form.textureWidth, land.view, {headerComment(info), info.settings}, textures);
+    asAsked = asAsked && (land.textures || form.textureWidth <= 0 || !holdsTextures(target.name()));
     if (!exportMesh(target, land, info, error, &written)) {
         ORB_LOG(Error, "Could not export the planet to %s: %s", target.name().c_str(), error.c_str());
         return false;
     }
     ORB_LOG(Info, "Planet (%s) exported to %s", planetLabel(planet).c_str(), written.c_str());
-    return true;
+    return asAsked;
 }
 
 bool saveMapsOf(Planet& planet, const MapTargets& targets, int width, ClimateView view)
@@ -207,10 +211,10 @@ void saveAskedFiles(Planet& planet, const Options& options)
     planet.exported = true;
     run.asked += filesAsked(options);
     const int number = ++run.planets;
+    std::size_t written = 0;
     if (!options.exportPath.empty())
-        run.written +=
-            exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
-                           {options.compress, options.glbTextureWidth});
+        written += exportPlanetTo(planet, SaveTarget::replacing(planetPath(options.exportPath, number)), options.view,
+                                  {options.compress, options.glbTextureWidth});
     if (mapsAsked(options)) {
         MapTargets targets;
         if (!options.mapPath.empty())
@@ -221,17 +225,19 @@ void saveAskedFiles(Planet& planet, const Options& options)
             targets.normal = SaveTarget::replacing(planetPath(options.normalMapPath, number));
         if (!options.demPath.empty())
             targets.dem = SaveTarget::replacing(planetPath(options.demPath, number));
-        run.written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
+        written += std::size_t(saveMapsCounted(planet, targets, options.mapWidth, options.view));
     }
     if (!options.riversPath.empty())
-        run.written +=
-            saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)), options.view);
+        written += saveRiversOf(planet, SaveTarget::replacing(planetPath(options.riversPath, number)), options.view);
     if (!options.cubeFacesPrefix.empty())
-        run.written += saveCubeFacesOf(planet, [&](const std::string& ending) {
+        written += saveCubeFacesOf(planet, [&](const std::string& ending) {
             return SaveTarget::replacing(planetPath(options.cubeFacesPrefix + ending, number));
         }, options.cubeSize, options.view);
     if (!options.biomeMapPath.empty() || !options.climateMapsPrefix.empty())
-        run.written += saveClimateFilesOf(planet, options, number);
+        written += saveClimateFilesOf(planet, options, number);
+    // The files of a planet without the sea level or the erosion asked for
+    // are written, but none of them is the planet asked for.
+    run.written += planet.shapeShort ? 0 : written;
 }
 
 bool savesAskedFailed()
@@ -239,14 +245,14 @@ bool savesAskedFailed()
     return run.written < run.asked;
 }
 
-void savePoster(const Planet& planet, const Image& poster, const Options& options)
+void savePoster(const Planet& planet, const Image& poster, const std::string& notDrawn, const Options& options)
 {
     const SaveTarget target = SaveTarget::replacing(planetPath(options.renderPath, run.planets));
-    std::string error = "it could not be drawn", written;
+    std::string error = notDrawn, written;
     const MeshInfo info = meshInfoOf(planet);
     const PngTexts texts{headerComment(info), settingsRecordOf(planet, info, options.view)};
     if (poster.width > 0 && writePng(target, poster, texts, error, &written)) {
-        ++run.written;
+        run.written += !planet.shapeShort;
         ORB_LOG(Info, "Planet (%s): picture saved to %s", planetLabel(planet).c_str(), written.c_str());
     } else {
         ORB_LOG(Error, "Could not save the picture %s: %s", target.name().c_str(), error.c_str());

@@ -32,7 +32,9 @@ struct ExportForm {
 // Writes planet to target as its land stands at the end of the plane under
 // way (a live generation goes on meanwhile), its vertex colours showing
 // view (a .glb carries the biome classes in every view), in form; logs the
-// outcome.
+// outcome. Returns whether the file was written with all it was asked to
+// hold: one written without its climate's colours, its rivers or its
+// textures for want of memory (each said) returns false.
 bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view = ClimateView::Heights,
                     ExportForm form = {});
 
@@ -69,12 +71,14 @@ void oweAskedFiles(const Options& options);
 // to NAME-K.EXT beside them. Its files count as asked as its saves start.
 void saveAskedFiles(Planet& planet, const Options& options);
 
-// Whether a file options asked for was not written in this run: the run
-// then ends with status 1.
+// Whether a file options asked for was not written in this run, or written
+// short of what they asked (exportPlanetTo's, or any file of a planet whose
+// shape is short: Planet::shapeShort): the run then ends with status 1.
 bool savesAskedFailed();
 
 // --render's picture of planet, the last planet saveAskedFiles numbered, to
 // options.renderPath (planetPath's name for a later planet of the run), with
 // the header the window's P gives its frames; it counts among the files
-// asked for. An empty poster (it could not be drawn) is reported as not saved.
-void savePoster(const Planet& planet, const Image& poster, const Options& options);
+// asked for. An empty poster (it could not be drawn whole) is reported as not
+// saved, for the reason notDrawn.
+void savePoster(const Planet& planet, const Image& poster, const std::string& notDrawn, const Options& options);

@@ -39,7 +39,7 @@ bool setSeaLevel(Planet& planet, double share, bool quiet)
 
 } // namespace
 
-void erodePlanet(Planet& planet, int steps)
+bool erodePlanet(Planet& planet, int steps)
 {
     const double start = monotonicSeconds();
     const bool eroded = runAtBoundary(
@@ -56,9 +56,10 @@ void erodePlanet(Planet& planet, int steps)
         },
         {"Not enough memory to erode the land; it stays as generated.", "Could not erode the land"});
     if (!eroded)
-        return;
+        return false;
     planet.landVersion.fetch_add(1, std::memory_order_release);
     ORB_LOG(Info, "Land worn by erosion %d steps in %f seconds (seed %u)", steps, monotonicSeconds() - start, planet.seed);
+    return true;
 }
 
 void settleShape(Planet& planet, const Options& options)
@@ -73,14 +74,19 @@ void settleShape(Planet& planet, const Options& options)
         return;
     planet.shapeSettled = true;
     const bool erode = options.erosionSteps > 0;
+    // A step skipped for want of memory leaves a planet its files must not
+    // pass off as the one asked for.
     if (options.landPercent) {
-        if (!setSeaLevel(planet, *options.landPercent / 100.0, erode))
+        if (!setSeaLevel(planet, *options.landPercent / 100.0, erode)) {
+            planet.shapeShort = true;
             return;
+        }
         planet.landPercent = options.landPercent;
     }
     if (!erode)
         return;
-    erodePlanet(planet, options.erosionSteps);
-    if (options.landPercent && planet.erosionSteps > 0)
-        setSeaLevel(planet, *options.landPercent / 100.0, false);
+    if (!erodePlanet(planet, options.erosionSteps))
+        planet.shapeShort = true;
+    else if (options.landPercent && !setSeaLevel(planet, *options.landPercent / 100.0, false))
+        planet.shapeShort = true;
 }

@@ -9,11 +9,12 @@ struct Options;
 // without memory for it the sea stays at radius 1, after saying so. With
 // --erosion the land is eroded then, once, over the sea chosen (or the sea
 // at radius 1), and the sea is set again for the eroded land; only that
-// level is logged.
+// level is logged. A sea level or an erosion skipped for want of memory
+// marks the planet's shape short of what was asked (Planet::shapeShort).
 void settleShape(Planet& planet, const Options& options);
 
 // Erodes planet's land for steps steps (Erosion.h) over its sea: each welded
 // vertex moves along its radius, every soup copy of it to the same place,
 // under the planet's mutex. Logged; without memory the land stays as it is,
-// after saying so.
-void erodePlanet(Planet& planet, int steps);
+// after saying so. Returns whether the land was eroded.
+bool erodePlanet(Planet& planet, int steps);

@@ -360,6 +360,18 @@ void renderPlanet(float pixelScale)
     glPopMatrix();
 }
 
+bool planetDrawnWhole()
+{
+    const Planet* planet = currentPlanet.get();
+    if (!planet || !planet->buffers)
+        return false;
+    const PlanetBuffers& buffers = *planet->buffers;
+    const bool climateShown = buffers.hasClimate() || !needsClimate(chosenView);
+    const bool riversDrawn = !rivers || (planet->rivers && planet->rivers->ready());
+    return buffers.complete() && buffers.heldLevel() == weldSubdivisions(planet->weld) && buffers.hasNormals() &&
+           climateShown && riversDrawn;
+}
+
 void showNextPlanet(std::unique_ptr<Planet> next, PlanetShaders& shaders)
 {
     if (currentPlanet) {

@@ -33,6 +33,12 @@ PlanetShaders setupShaders();
 // the planet for the buffers afterwards, so it may go.
 void releasePlanetGraphics();
 
+// Whether the current planet is drawn as a window with room for it shows it
+// settled: every buffer made, at its own subdivisions, with its smooth
+// normals, its climate where the view colours the land by it, and its
+// rivers and lakes where they are shown. --render saves no picture of less.
+bool planetDrawnWhole();
+
 // Puts the current planet into buffer objects and hands them and the
 // programs to it: for a planet that replaces the one shown, only its land is
 // sent when the buffers hold a planet of its subdivisions. The window's

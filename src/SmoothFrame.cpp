@@ -20,17 +20,14 @@ public:
     {
         glGenFramebuffers(1, &framebuffer);
         glGenRenderbuffers(2, renderbuffers);
-        glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[0]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[1]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        const bool stored = store(renderbuffers[0], GL_RGBA8, width, height) &&
+                            store(renderbuffers[1], GL_DEPTH_COMPONENT24, width, height);
         glGetIntegerv(GL_READ_BUFFER, &formerReadBuffer);
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, renderbuffers[0]);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderbuffers[1]);
         glReadBuffer(GL_COLOR_ATTACHMENT0);
-        complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        complete = stored && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     }
     ~SampleTarget()
     {
@@ -45,6 +42,20 @@ public:
     bool complete = false;
 
 private:
+    // Gives the renderbuffer its storage; false when the driver kept less
+    // (no memory for it), which is then never drawn into. Its errors stay
+    // for whoever reports the frame's.
+    static bool store(GLuint renderbuffer, GLenum format, int width, int height)
+    {
+        glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+        glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+        GLint keptWidth = 0, keptHeight = 0;
+        glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &keptWidth);
+        glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &keptHeight);
+        glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        return keptWidth == width && keptHeight == height;
+    }
+
     GLuint framebuffer = 0;
     GLuint renderbuffers[2] = {0, 0}; // colour, depth
     GLint formerReadBuffer = GL_BACK;
@@ -116,6 +127,15 @@ void drawTile(const ViewControl& view, const Tile& tile, const FrameDrawer& draw
 }
 
 } // namespace
+
+std::uint64_t smoothFrameBytes(int width, int height)
+{
+    // Colour and depth in the driver, 4 bytes each, and 3 read back.
+    constexpr std::uint64_t BYTES_PER_SAMPLE = 4 + 4 + 3;
+    const std::uint64_t tileWidth = std::min(std::uint64_t(width) * SUPERSAMPLING, std::uint64_t(TILE_SAMPLES_MAX));
+    const std::uint64_t tileHeight = std::min(std::uint64_t(height) * SUPERSAMPLING, std::uint64_t(TILE_SAMPLES_MAX));
+    return tileWidth * tileHeight * BYTES_PER_SAMPLE + std::uint64_t(width) * std::uint64_t(height) * 3;
+}
 
 Image drawSmoothFrame(const ViewControl& view, int width, int height, int restoreWidth, int restoreHeight)
 {

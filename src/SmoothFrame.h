@@ -2,6 +2,7 @@
 
 #include "Screenshot.h"
 
+#include <cstdint>
 #include <functional>
 
 class ViewControl;
@@ -15,6 +16,11 @@ inline constexpr int SUPERSAMPLING = 3;
 // than the renderer's framebuffers (or this) is drawn in tiles, each with its
 // part of the one perspective.
 inline constexpr int TILE_SAMPLES_MAX = 4096;
+
+// Bytes a smooth frame of width by height pixels takes at most beyond the
+// planet's buffers: the tile's colour and depth samples in the driver, their
+// copy read back, and the frame itself (width x height x 3).
+std::uint64_t smoothFrameBytes(int width, int height);
 
 // The current planet as the view holds it, drawn off screen into a
 // framebuffer object at SUPERSAMPLING times width by height (both at least

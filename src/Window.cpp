@@ -34,11 +34,6 @@ namespace {
 constexpr int WINDOW_WIDTH = 800;
 constexpr int WINDOW_HEIGHT = 600;
 
-// Address space the GL driver takes to load and make a window's context:
-// Mesa's llvmpipe took 450 MB (its libraries, threads and their heaps).
-// With less it may crash inside glfwCreateWindow.
-constexpr std::uint64_t WINDOW_DRIVER_BYTES = std::uint64_t(512) << 20;
-
 // Samples a pixel the next window asks for; 0: no multisampling.
 int windowSamples = AUTOMATIC_SAMPLES;
 
@@ -427,7 +422,7 @@ bool runWindow()
 {
     // With a display but no room for its driver no window opens, and the
     // cycle goes on; without a display openWindow says why and it ends.
-    const bool room = !glfwInit() || canReserve(WINDOW_DRIVER_BYTES);
+    const bool room = !glfwInit() || canReserve(CONTEXT_DRIVER_BYTES);
     if (!room)
         ORB_LOG(Error, "Not enough memory to show the planet");
     GLFWwindow* window = room ? openWindow() : nullptr;

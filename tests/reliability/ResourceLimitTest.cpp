@@ -5,12 +5,15 @@
 #include "XSupport.h"
 
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace driver;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -64,6 +67,48 @@ TEST(ResourceLimit, EveryAddressSpaceLimitEndsInAPlanetOrAReason)
     recordFigure("memory: address-space limits 100 to 160 MB, 8 subdivisions",
                  std::to_string(outcomes[0]) + " planets, " + std::to_string(outcomes[1]) + " out of memory, " +
                      std::to_string(outcomes[2]) + " threads refused; status 0 every time");
+}
+
+// --render under address-space limits from where the driver has no room to
+// where the planet fits whole. Mesa's llvmpipe crashed making the context
+// (8 subdivisions under 700,000 KiB) or drawing (9 under 1,200,000), and a
+// planet it had no room for was saved as a picture of the background, or
+// drawn faceted, without its climate or rivers, with status 0.
+TEST(ResourceLimit, EveryPosterUnderAnAddressSpaceLimitIsWholeOrAReasonAndNoFile)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizers reserve more address space than the limits allow";
+#endif
+    ScopedTempDir dir;
+    const std::string program = "timeout 120 env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                " --subdivisions 5 --iterations 2000 --batch --seed 1 --render 320x200 ";
+    ASSERT_EQ(runCommand(program + "whole.png").status, 0);
+    const std::string whole = readFile("whole.png");
+    std::string seen;
+    // Every 50,000 KiB up to where it fitted here (1,080,000), then limits
+    // that leave room for a driver with more threads on more cores.
+    std::vector<int> limits;
+    for (int kib = 350000; kib <= 1100000; kib += 50000)
+        limits.push_back(kib);
+    limits.insert(limits.end(), {1300000, 1600000, 2000000});
+    for (const int kib : limits) {
+        const std::string name = std::to_string(kib) + " KiB";
+        const CommandResult run = runCommand("ulimit -v " + std::to_string(kib) + "; " + program + "p.png");
+        ASSERT_TRUE(run.status == 0 || run.status == 1) << name << ": status " << run.status << run.out << run.err;
+        if (run.status == 0) {
+            EXPECT_TRUE(readFile("p.png") == whole) << name << ": not the picture drawn without a limit";
+            EXPECT_EQ(run.out.find("Not enough memory"), std::string::npos) << name << ": " << run.out;
+        } else {
+            EXPECT_FALSE(fs::exists("p.png")) << name;
+            EXPECT_EQ(countOf(run.out, "Could not save the picture p.png: "), 1) << name << ": " << run.out;
+            EXPECT_EQ(run.out.find("picture saved"), std::string::npos) << name << ": " << run.out;
+        }
+        seen += run.status == 0 ? "0" : "1";
+        fs::remove("p.png");
+    }
+    EXPECT_NE(seen.find('0'), std::string::npos) << "the largest limits hold the picture";
+    recordFigure("memory: --render under address-space limits 350 to 2000 MB, 5 subdivisions",
+                 "statuses " + seen + " (1: a reason and no file); no signal");
 }
 
 using ResourceLimitWindow = WindowedProgram;
