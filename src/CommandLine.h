@@ -1,22 +1,14 @@
 #pragma once
 
 #include "ClimateView.h"
-#include "ViewControl.h"
-#include "CubeFaces.h"
 #include "Dialogue.h"
-#include "WorldMap.h"
+#include "OptionTable.h"
+#include "ViewControl.h"
 
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
-
-// The planet's size as the climate and the files' headers take it: the
-// Earth's radius and about the height of its highest mountain by default.
-constexpr double RADIUS_KM_DEFAULT = 6371.0;
-constexpr double RADIUS_KM_MAX = 1000000.0;
-constexpr double HIGHEST_METRES_DEFAULT = 8000.0;
-constexpr double HIGHEST_METRES_MAX = 100000.0;
 
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
@@ -48,19 +40,6 @@ struct Options {
     std::string normalMapPath;         // normal map (.png) written after each generation; empty: none
 };
 
-// A poster's width and height in pixels, each.
-inline constexpr int RENDER_SIZE_MIN = 16;
-inline constexpr int RENDER_SIZE_MAX = 8192;
-
-// The widths of the maps a textured .glb carries, in pixels: enough to show
-// continents, at most what engines commonly load as one texture.
-constexpr int GLB_TEXTURE_MIN = 64;
-constexpr int GLB_TEXTURE_MAX = 8192;
-
-// The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
-inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;
-constexpr int EROSION_STEPS_MAX = 1000;
-
 struct ParsedCommandLine {
     Options options;
     // -1: run the program; otherwise exit at once with this status (0 after
@@ -70,17 +49,12 @@ struct ParsedCommandLine {
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
-std::string usageText();
-
 // The file the planet-th planet of a run is saved to under an option's path:
 // path itself for the first, NAME-K.EXT beside it for the K-th.
 std::string planetPath(const std::string& path, int planet);
 
 // The legend beside a biome map: FILE.json for FILE.png.
 std::string biomeLegendPath(const std::string& mapPath);
-
-// The kinds of climate map, as their file names end: PREFIX-temperature.png.
-constexpr const char* CLIMATE_MAP_NAMES[2] = {"temperature", "rain"};
 
 // The climate map of kind under --climate-maps prefix: PREFIX-KIND.png, or
 // STEM-KIND.tif (a GeoTIFF) for a prefix STEM.tif.

@@ -1,7 +1,5 @@
 #include "GeoTiff.h"
 
-#include "FileNames.h"
-
 #include "GdalLibrary.h"
 
 #include <algorithm>
@@ -278,11 +276,6 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
 }
 
 } // namespace
-
-bool isGeoTiffPath(std::string_view path)
-{
-    return hasExtension(path, ".tif");
-}
 
 bool encodeGeoTiff(SafeFile& file, const Image& picture, const PngTexts& texts, const MapMetadata& metadata,
                    std::string& error)
