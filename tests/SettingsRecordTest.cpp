@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -142,6 +143,42 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
         const std::string line = err.substr(0, err.find('\n'));
         EXPECT_EQ(line.rfind("orbivane: --like", 0), 0u) << err;
         EXPECT_NE(line.find(why), std::string::npos) << file << ": " << line;
+    }
+}
+
+// --like walks to its file as the writers do: another user's link in a sticky
+// world-writable folder, at the end or on the way, is refused before a byte of
+// what it leads to is read, so no word of that file reaches the message.
+TEST(SettingsRecord, LikeRefusesAnotherUsersLinkInAStickySharedFolder)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link to another user";
+    struct Case { const char* path; uid_t linkOwner; bool followed; };
+    const uid_t other = 4321;
+    const Case cases[] = {{"shared/end.json", other, false},
+                          {"shared/dir/secret.json", other, false},
+                          {"shared/end.json", 0, true},
+                          {"shared/dir/secret.json", 0, true}};
+    for (const Case& c : cases) {
+        ScopedTempDir dir;
+        std::filesystem::create_directory("private");
+        writeText("private/secret.json", R"({"orbivane-settings":"orbivane-settings/1 --relief RootsOwnWord"})");
+        ASSERT_EQ(chmod("private", 0700), 0);
+        std::filesystem::create_directory("shared");
+        ASSERT_EQ(chmod("shared", 01777), 0);
+        std::filesystem::create_symlink(dir.path() + "/private/secret.json", "shared/end.json");
+        std::filesystem::create_symlink(dir.path() + "/private", "shared/dir");
+        ASSERT_EQ(lchown("shared/end.json", c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(lchown("shared/dir", c.linkOwner, c.linkOwner), 0);
+        std::string err;
+        EXPECT_EQ(parseWith({"--like", c.path}, &err).exitStatus, 2) << c.path;
+        const std::string line = err.substr(0, err.find('\n'));
+        EXPECT_EQ(line.find("RootsOwnWord") != std::string::npos, c.followed) << line;
+        if (!c.followed) {
+            EXPECT_EQ(line, std::string("orbivane: --like takes a file Orbivane saved; ") + c.path +
+                                " cannot be read: not following a symlink another user owns in a sticky "
+                                "world-writable folder");
+        }
     }
 }
 
