@@ -305,11 +305,13 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
                   error);
 }
 
-std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::string& why)
 {
-    std::string why;
-    if (!loadGdal(why))
+    std::string loading;
+    if (!loadGdal(loading)) {
+        why = "is a GeoTIFF, which cannot be read: " + loading;
         return std::nullopt;
+    }
     const QuietGdal quiet;
     const MemoryFile tiff;
     // GDAL reads the bytes where they are; the file only names them.

@@ -229,7 +229,7 @@ std::optional<std::string> readSettingsRecord(const std::string& path, std::stri
         record = glbRecord(bytes, why);
     else if (bytes.starts_with(std::string_view("II*\0", 4)) || bytes.starts_with(std::string_view("MM\0*", 4)) ||
              bytes.starts_with(std::string_view("II+\0", 4)) || bytes.starts_with(std::string_view("MM\0+", 4)))
-        record = geoTiffSettingsRecord(bytes);
+        record = geoTiffSettingsRecord(bytes, why);
     else if (bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n"))
         record = commentRecord(bytes, "", "end_header", "comment " + keyword + "/");
     else if (bytes.starts_with("#"))

@@ -182,6 +182,23 @@ TEST(SettingsRecord, LikeRefusesAnotherUsersLinkInAStickySharedFolder)
     }
 }
 
+// GDAL reads a GeoTIFF's record and is loaded only then: when it cannot be
+// (here a broken libgdal.so first on the library path), --like says so with
+// the loader's reason instead of blaming the file.
+TEST(SettingsRecord, LikeOnAGeoTiffWithoutGdalSaysWhyGdalCouldNotBeLoaded)
+{
+    ScopedTempDir dir;
+    writeText("libgdal.so", "not a library\n");
+    writeText("d.tif", std::string("II*\0\x08\0\0\0", 8));
+    const CommandResult run = runCommand("env -u DISPLAY LD_LIBRARY_PATH=" + shellQuote(dir.path()) + " " +
+                                         shellQuote(ORBIVANE_BINARY) + " --no-window --like d.tif");
+    EXPECT_EQ(run.status, 2);
+    const std::string line = run.err.substr(0, run.err.find('\n'));
+    EXPECT_EQ(line.rfind("orbivane: --like takes a file Orbivane saved; d.tif is a GeoTIFF, which cannot be read: "
+                         "GDAL could not be loaded: ", 0), 0u) << line;
+    EXPECT_NE(line.find("libgdal.so: file too short"), std::string::npos) << line;
+}
+
 // Every kind of file a run saves carries its record: --like on any of them
 // makes the same land, and the same glb byte for byte.
 TEST(SettingsRecord, EveryFileSavedMakesThePlanetAgain)
