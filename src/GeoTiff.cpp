@@ -322,8 +322,12 @@ std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::str
     gdal->VSIFCloseL(named);
     const char* const drivers[] = {"GTiff", nullptr};
     const Dataset dataset(gdal->GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
-    if (!dataset.get())
+    if (!dataset.get()) {
+        std::string reason;
+        gdalFailed(reason, "could not read it");
+        why = "is a GeoTIFF, which cannot be read: " + reason;
         return std::nullopt;
+    }
     const char* record = gdal->GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
     return record ? std::optional<std::string>(record) : std::nullopt;
 }

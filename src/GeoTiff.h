@@ -37,7 +37,8 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
 
 // The settings record of a GeoTIFF whose first bytes are head (its header and
 // tags lie at its start); nothing when GDAL cannot read them or there is no
-// record; why, when GDAL cannot be loaded, says so with the loader's reason
-// ("is a GeoTIFF, which cannot be read: GDAL could not be loaded: ...").
+// record; why, when GDAL cannot be loaded or cannot read them, says so with
+// the reason ("is a GeoTIFF, which cannot be read: GDAL could not be loaded:
+// ...", "...: GDAL could not read it: ...").
 // GDAL prints nothing.
 std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::string& why);

@@ -126,6 +126,7 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
     writeText("nested.json", R"({"a":{"orbivane-settings":")" + good + R"("}})");
     writeText("huge.glb", std::string("glTF\2\0\0\0\0\0\0\0\xff\xff\xff\x7fJSON{}", 22));
     writeText("text.txt", "orbivane-settings/1 --seed 1\n");
+    writeText("junk.tif", std::string("II*\0\x08\0\0\0junk", 12));
     ASSERT_EQ(mkfifo("fifo.png", 0600), 0);
     std::filesystem::create_directory("dir.png");
     std::filesystem::create_symlink("/dev/zero", "zero.glb");
@@ -136,6 +137,7 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
         {"later.obj", "later version"}, {"twice.obj", "malformed"}, {"both.obj", "malformed"},
         {"unknown.obj", "malformed"}, {"range.json", "--relief takes a number above 0"},
         {"nested.json", "no settings record"}, {"huge.glb", "larger than"}, {"text.txt", "not a file Orbivane saves"},
+        {"junk.tif", "is a GeoTIFF, which cannot be read: GDAL could not read it: "},
     };
     for (const auto& [file, why] : cases) {
         std::string err;
