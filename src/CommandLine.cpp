@@ -44,9 +44,9 @@ int laterPlanetNumber(const std::string& path, const std::string& first)
     return error == std::errc() && stop == digits.data() + digits.size() && digits[0] != '0' ? planet : 0;
 }
 
-// Every file the options name to be written, with the option that names it:
-// an option that writes files joins the check that no two name one file here.
-std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
+} // namespace
+
+std::vector<std::pair<const char*, std::string>> outputFiles(const Options& options)
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
@@ -68,11 +68,13 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
     return files;
 }
 
+namespace {
+
 // "--map A and --heightmap B name the same file" for the first two options
 // that would write one file, the later replacing the earlier; empty if none.
 std::string sameFileClash(const Options& options)
 {
-    const auto files = filesNamed(options);
+    const auto files = outputFiles(options);
     std::vector<std::string> identities;
     for (const auto& file : files)
         identities.push_back(fileIdentity(file.second));
@@ -90,13 +92,18 @@ std::string sameFileClash(const Options& options)
 
 ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 {
-    err << "orbivane: " << why << "\n\n" << usageText();
+    err << refusalText(why);
     ParsedCommandLine parsed;
     parsed.exitStatus = 2;
     return parsed;
 }
 
 } // namespace
+
+std::string refusalText(const std::string& why)
+{
+    return "orbivane: " + why + "\n\n" + usageText();
+}
 
 
 namespace {

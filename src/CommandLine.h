@@ -9,6 +9,8 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
@@ -48,6 +50,15 @@ struct ParsedCommandLine {
 };
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// What a refused command line prints on standard error: "orbivane: WHY", an
+// empty line and the usage.
+std::string refusalText(const std::string& why);
+
+// Every file the options name to be written, with the option that names it:
+// an option that writes files joins the checks of this list (no two name one
+// file; every folder may be written into, OutputFolders.h).
+std::vector<std::pair<const char*, std::string>> outputFiles(const Options& options);
 
 // The file the planet-th planet of a run is saved to under an option's path:
 // path itself for the first, NAME-K.EXT beside it for the K-th.

@@ -7,7 +7,10 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -295,6 +298,70 @@ TEST(CommandLine, AnswersGivenAsOptions)
         EXPECT_EQ(given.all(), c.subdivisions && c.iterations && c.render);
         EXPECT_EQ(parsed.result.options.noWindow, c.noWindow);
     }
+}
+
+// Every file the options name must have a folder this user may write into
+// before any planet is made (here with erosion, the slowest work there is):
+// refused as a bad option is, naming the file, its folder and the reason.
+TEST(CommandLine, AnOutputWithoutAWritableFolderIsRefusedBeforeAnyWork)
+{
+    ScopedTempDir dir;
+    std::ofstream("file") << "x";
+    std::filesystem::create_directories("here");
+    std::filesystem::create_directories("locked");
+    ASSERT_EQ(chmod("locked", 0500), 0);
+    std::filesystem::create_directory("sticky");
+    ASSERT_EQ(chmod("sticky", 01777), 0);
+    std::filesystem::create_symlink(dir.path() + "/here", "sticky/out");
+    const bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || lchown("sticky/out", 4321, 4321) == 0);
+    struct Case { std::vector<std::string> args; std::string why; };
+    const std::string missing = "cannot be written into: No such file or directory";
+    std::vector<Case> cases = {
+        {{"--map", "missing/m.png"}, "--map missing/m.png cannot be saved: its folder missing/ " + missing},
+        {{"--heightmap", "file/h.tif"}, "--heightmap file/h.tif cannot be saved: its folder file/ cannot be written "
+                                        "into: Not a directory"},
+        {{"--export", "here/../missing/deep/p.glb"},
+         "--export here/../missing/deep/p.glb cannot be saved: its folder here/../missing/deep/ " + missing},
+        {{"--cube-faces", "missing/c"}, "--cube-faces missing/c-px.png cannot be saved: its folder missing/ " + missing},
+        {{"--climate-maps", "missing/k"},
+         "--climate-maps missing/k-temperature.png cannot be saved: its folder missing/ " + missing},
+        {{"--biome-map", "missing/b.png"}, "--biome-map missing/b.png cannot be saved: its folder missing/ " + missing},
+        {{"--rivers", "missing/r.geojson"}, "--rivers missing/r.geojson cannot be saved: its folder missing/ " + missing},
+        {{"--dem", "missing/d.tif"}, "--dem missing/d.tif cannot be saved: its folder missing/ " + missing},
+        {{"--normal-map", "missing/n.png"}, "--normal-map missing/n.png cannot be saved: its folder missing/ " + missing},
+        {{"--render", "16x16", "missing/p.png"}, "--render missing/p.png cannot be saved: its folder missing/ " + missing},
+        {{"--map", "here/m.png", "--heightmap", "missing/h.png"},
+         "--heightmap missing/h.png cannot be saved: its folder missing/ " + missing},
+    };
+    std::filesystem::create_directory("ro");
+    const bool readOnly = root && mount("tmpfs", "ro", "tmpfs", MS_RDONLY, "size=64k") == 0;
+    if (readOnly) // root may write anywhere but on a read-only file system
+        cases.push_back({{"--rivers", "ro/r.geojson"}, "--rivers ro/r.geojson cannot be saved: its folder ro/ cannot be "
+                                                       "written into: Read-only file system"});
+    if (root)
+        cases.push_back({{"--map", "sticky/out/m.png"}, "--map sticky/out/m.png cannot be saved: its folder sticky/out/ "
+                                                        "cannot be written into: not following a symlink another user "
+                                                        "owns in a sticky world-writable folder"});
+    else
+        cases.push_back({{"--map", "locked/m.png"},
+                         "--map locked/m.png cannot be saved: its folder locked/ cannot be written into: Permission denied"});
+    const std::string program = "env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                " --seed 1 --subdivisions 1 --iterations 10 --batch --no-window --erosion 5";
+    for (const Case& c : cases) {
+        std::string args;
+        for (const std::string& arg : c.args)
+            args.append(" ").append(shellQuote(arg));
+        const CommandResult run = runCommand(program + args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.err, std::string("orbivane: ").append(c.why).append("\n\n").append(usageText())) << args;
+        EXPECT_EQ(run.out.find("Generating planet"), std::string::npos) << args;
+    }
+    if (readOnly)
+        umount("ro");
+    const CommandResult run = runCommand(program + " --map here/m.png --map-width 16");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file("here/m.png"));
 }
 
 } // namespace
