@@ -364,4 +364,26 @@ TEST(CommandLine, AnOutputWithoutAWritableFolderIsRefusedBeforeAnyWork)
     EXPECT_TRUE(std::filesystem::is_regular_file("here/m.png"));
 }
 
+// The usage tells the ranges of the options' table: a range changed there
+// and not in the help text would have the help refuse or allow the wrong values.
+TEST(CommandLine, TheUsageStatesTheRangesOfTheOptionsTable)
+{
+    const std::string usage = usageText();
+    const auto to = [](int low, int high) { return std::to_string(low) + " to " + std::to_string(high); };
+    const std::pair<std::string, std::string> ranges[] = {
+        {"--subdivisions", to(0, SUBDIVISIONS_OPTION_MAX)},
+        {"--map-width", to(MAP_WIDTH_MIN, MAP_WIDTH_MAX) + " (default " + std::to_string(MAP_WIDTH_DEFAULT) + ")"},
+        {"--cube-size", to(CUBE_SIZE_MIN, CUBE_SIZE_MAX) + " (default " + std::to_string(CUBE_SIZE_DEFAULT) + ")"},
+        {"--erosion", to(1, EROSION_STEPS_MAX)},
+        {"--glb-textures", to(GLB_TEXTURE_MIN, GLB_TEXTURE_MAX)},
+        {"--render", to(RENDER_SIZE_MIN, RENDER_SIZE_MAX) + " each"},
+    };
+    for (const auto& [option, range] : ranges) {
+        const std::size_t start = usage.find("\n  " + option + " ");
+        ASSERT_NE(start, std::string::npos) << option;
+        const std::string help = usage.substr(start, usage.find("\n  --", start + 1) - start);
+        EXPECT_NE(help.find(range), std::string::npos) << option << ": " << help;
+    }
+}
+
 } // namespace
