@@ -1,15 +1,9 @@
 #include "CommandLine.h"
 
-#include "CubeFaces.h"
 #include "FileIdentity.h"
-#include "MeshExport.h"
-#include "RiverFile.h"
-#include "FileNames.h"
-#include "GeoTiff.h"
 #include "OptionValues.h"
 #include "SettingsFile.h"
 #include "SettingsRecord.h"
-#include "WorldMap.h"
 #include "WorldShape.h"
 
 #include <algorithm>
@@ -24,12 +18,6 @@
 #endif
 
 namespace {
-
-// True when the file name of path ends in ".png", in any case, after a name.
-bool isPngPath(std::string_view path)
-{
-    return hasExtension(path, ".png");
-}
 
 // Where the extension of the file name in path starts (its last dot after
 // a name), or the end of path.
@@ -56,9 +44,9 @@ int laterPlanetNumber(const std::string& path, const std::string& first)
     return error == std::errc() && stop == digits.data() + digits.size() && digits[0] != '0' ? planet : 0;
 }
 
-// Every file the options name to be written, with the option that names it:
-// an option that writes files joins the check that no two name one file here.
-std::vector<std::pair<const char*, std::string>> filesNamed(const Options& options)
+} // namespace
+
+std::vector<std::pair<const char*, std::string>> outputFiles(const Options& options)
 {
     const std::pair<const char*, const std::string*> paths[] = {
         {"--export", &options.exportPath}, {"--map", &options.mapPath}, {"--heightmap", &options.heightMapPath},
@@ -80,11 +68,13 @@ std::vector<std::pair<const char*, std::string>> filesNamed(const Options& optio
     return files;
 }
 
+namespace {
+
 // "--map A and --heightmap B name the same file" for the first two options
 // that would write one file, the later replacing the earlier; empty if none.
 std::string sameFileClash(const Options& options)
 {
-    const auto files = filesNamed(options);
+    const auto files = outputFiles(options);
     std::vector<std::string> identities;
     for (const auto& file : files)
         identities.push_back(fileIdentity(file.second));
@@ -102,7 +92,7 @@ std::string sameFileClash(const Options& options)
 
 ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 {
-    err << "orbivane: " << why << "\n\n" << usageText();
+    err << refusalText(why);
     ParsedCommandLine parsed;
     parsed.exitStatus = 2;
     return parsed;
@@ -110,100 +100,11 @@ ParsedCommandLine refuse(std::ostream& err, const std::string& why)
 
 } // namespace
 
-std::string usageText()
+std::string refusalText(const std::string& why)
 {
-    return "Usage: orbivane [--subdivisions N] [--iterations N] [--live | --batch] [--live-seconds S]\n"
-           "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
-           "                [--dem FILE.tif]\n"
-           "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
-           "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
-           "                [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
-           "                [--render WxH FILE.png] [--look-at LAT,LON[,DISTANCE]]\n"
-           "                [--glb-textures W] [--normal-map FILE.png]\n"
-           "Generates a random planet and shows it turning in a window.\n"
-           "\n"
-           "It asks three questions on the console:\n"
-           "  the number of subdivisions of the icosahedron (4 is quick, 8 is detailed),\n"
-           "  the number of landscape iterations (5000 gives continents),\n"
-           "  whether to watch the generation live (y/n).\n"
-           "Closing the window asks again; the end of input ends the program.\n"
-           "An answer given as an option is not asked; with all three, one planet is made\n"
-           "and the console is not read.\n"
-           "\n"
-           "Options:\n"
-           "  --subdivisions N      answer the first question: 0 to 12, as far as memory allows\n"
-           "  --iterations N        answer the second question: 0 to 2147483647\n"
-           "  --live, --batch       answer the third: watch the land rise, or generate it first\n"
-           "  --no-window           make and save the planets without opening a window\n"
-           "  --live-seconds S      spread a live generation over S seconds (0 to 86400; 0, the default:\n"
-           "                        as fast as the machine goes)\n"
-           "  --seed N              make every planet from seed N (0 to 4294967295) instead of the time\n"
-           "  --export FILE         write every planet to FILE (.ply, .obj or .glb) once it is generated\n"
-           "  --compress            write the --export .glb quantised and meshopt-encoded, about a third of its\n"
-           "                        size; its readers need EXT_meshopt_compression (see the README)\n"
-           "  --map FILE.png        write every planet's colour map (equirectangular) once it is generated\n"
-           "  --heightmap FILE.png  write every planet's 16-bit greyscale height map once it is generated\n"
-           "  --dem FILE.tif        write every planet's elevations in metres (32-bit floats, sea level 0) as a\n"
-           "                        cloud-optimised GeoTIFF once it is generated\n"
-           "  --map-width W         width of the maps in pixels, 16 to 16384 (default 2048); the height is W / 2\n"
-           "  --cube-faces PREFIX   write every planet's six cube faces once it is generated: 16-bit heights as\n"
-           "                        PREFIX-px.png, -nx, -py, -ny, -pz, -nz, colours as PREFIX-px-colour.png ...\n"
-           "                        and normal maps as PREFIX-px-normal.png ...\n"
-           "  --cube-size N         side of the cube faces in pixels, 16 to 8192 (default 1024)\n"
-           "  --land PERCENT        set the sea level so that PERCENT (0 to 100) of the surface is land\n"
-           "  --relief FACTOR       stretch the heights from the sea level by FACTOR (above 0, up to 10)\n"
-           "                        in the window, the maps and the exports\n"
-           "  --radius-km R         the planet's radius in km (above 0, up to 1000000; default 6371)\n"
-           "  --highest METRES      the height of its highest land above the sea (above 0, up to 100000;\n"
-           "                        default 8000); the climate and the files' headers use both\n"
-           "  --view VIEW           what the saved colours show, and the window first: biomes (default),\n"
-           "                        heights, temperature or rain\n"
-           "  --biome-map FILE.png  write every planet's biome classes as an 8-bit palette map, the legend as FILE.json\n"
-           "  --climate-maps PREFIX\n"
-           "                        write every planet's temperature (degrees C) and rain (mm a year) as 16-bit\n"
-           "                        maps PREFIX-temperature.png and PREFIX-rain.png (STEM-temperature.tif ...\n"
-           "                        for a PREFIX of STEM.tif)\n"
-           "                        --map, --heightmap and --biome-map given a FILE.tif write cloud-optimised\n"
-           "                        GeoTIFFs; every map says where its pixels lie to GIS tools (GDAL, QGIS)\n"
-           "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
-           "                        before it is shown or saved\n"
-           "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
-           "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
-           "                        land, relief, size, view and erosion; an option given beside it wins\n"
-           "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"
-           "                        W pixels wide (64 to 8192), inside the file; not with --compress\n"
-           "  --normal-map FILE.png write every planet's normal map (equirectangular, tangent space: red east,\n"
-           "                        green north) once it is generated\n"
-           "  --render WxH FILE.png draw every planet off screen as a smooth W by H picture (16 to 8192 each),\n"
-           "                        without a window or a display; the answers are taken as with --no-window\n"
-           "  --look-at LAT,LON[,DISTANCE]\n"
-           "                        put the point at latitude LAT (-90 to 90) and longitude LON (-180 to 180)\n"
-           "                        under the camera, DISTANCE radii away (1.5 to 8, default 3), in the\n"
-           "                        window's starting view and the picture of --render\n"
-           "  --help                show this text and exit\n"
-           "  --version             show the version and exit\n"
-           "\n"
-           "Keys in the window:\n"
-           "  Esc  close the window; the questions come back\n"
-           "  P    save the frame as Orbivane-SEED-N.png\n"
-           "  E    export the planet shown as Orbivane-SEED-N.ply\n"
-           "  M    save the maps of the planet shown as Orbivane-SEED-N-map.png and Orbivane-SEED-N-height.png\n"
-           "  C    save the cube faces of the planet shown as Orbivane-SEED-N-px.png ... Orbivane-SEED-N-nz-colour.png\n"
-           "  N    make a new planet with the same answers and the next seed; the view stays\n"
-           "  F    show the land by its facets, each triangle flat, or smooth again\n"
-           "  V    show the next view: biomes, heights, temperature, rain\n"
-           "  W    hide or show the rivers and lakes (shown once the land has stopped rising)\n"
-           "\n"
-           "Holding the planet in the window:\n"
-           "  drag with the left button  turn the planet under the pointer\n"
-           "  mouse wheel                come nearer or go farther (1.5 to 8 radii, 3 at the start)\n"
-           "  Space                      pause or resume the turning\n"
-           "  Home or R                  bring back the starting view\n"
-           "\n"
-           "The seed of the planet shown is in the log (Orbivane.log): in the record of every save\n"
-           "and of every N (\"New planet: seed S\"). Run with --seed S to make that planet again.\n";
+    return "orbivane: " + why + "\n\n" + usageText();
 }
+
 
 namespace {
 
@@ -323,22 +224,6 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         return takeNumber(name, value, quoted, options);
     }
     return std::nullopt;
-}
-
-bool takesValue(std::string_view name)
-{
-    for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
-                              "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
-                              "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers", "--like", "--look-at", "--glb-textures", "--normal-map"})
-        if (name == known)
-            return true;
-    return false;
-}
-
-bool isSwitch(std::string_view name)
-{
-    return name == "--live" || name == "--batch" || name == "--no-window" || name == "--compress";
 }
 
 // Takes switch name into options; the reason it is refused, or nothing.

@@ -1,22 +1,16 @@
 #pragma once
 
 #include "ClimateView.h"
-#include "ViewControl.h"
-#include "CubeFaces.h"
 #include "Dialogue.h"
-#include "WorldMap.h"
+#include "OptionTable.h"
+#include "ViewControl.h"
 
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
-
-// The planet's size as the climate and the files' headers take it: the
-// Earth's radius and about the height of its highest mountain by default.
-constexpr double RADIUS_KM_DEFAULT = 6371.0;
-constexpr double RADIUS_KM_MAX = 1000000.0;
-constexpr double HIGHEST_METRES_DEFAULT = 8000.0;
-constexpr double HIGHEST_METRES_MAX = 100000.0;
+#include <utility>
+#include <vector>
 
 struct Options {
     std::optional<std::uint32_t> seed; // every generation's seed, instead of the time
@@ -48,19 +42,6 @@ struct Options {
     std::string normalMapPath;         // normal map (.png) written after each generation; empty: none
 };
 
-// A poster's width and height in pixels, each.
-inline constexpr int RENDER_SIZE_MIN = 16;
-inline constexpr int RENDER_SIZE_MAX = 8192;
-
-// The widths of the maps a textured .glb carries, in pixels: enough to show
-// continents, at most what engines commonly load as one texture.
-constexpr int GLB_TEXTURE_MIN = 64;
-constexpr int GLB_TEXTURE_MAX = 8192;
-
-// The most subdivisions --subdivisions takes; the machine's memory may allow fewer.
-inline constexpr int SUBDIVISIONS_OPTION_MAX = 12;
-constexpr int EROSION_STEPS_MAX = 1000;
-
 struct ParsedCommandLine {
     Options options;
     // -1: run the program; otherwise exit at once with this status (0 after
@@ -70,7 +51,14 @@ struct ParsedCommandLine {
 
 ParsedCommandLine parseCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
-std::string usageText();
+// What a refused command line prints on standard error: "orbivane: WHY", an
+// empty line and the usage.
+std::string refusalText(const std::string& why);
+
+// Every file the options name to be written, with the option that names it:
+// an option that writes files joins the checks of this list (no two name one
+// file; every folder may be written into, OutputFolders.h).
+std::vector<std::pair<const char*, std::string>> outputFiles(const Options& options);
 
 // The file the planet-th planet of a run is saved to under an option's path:
 // path itself for the first, NAME-K.EXT beside it for the K-th.
@@ -78,9 +66,6 @@ std::string planetPath(const std::string& path, int planet);
 
 // The legend beside a biome map: FILE.json for FILE.png.
 std::string biomeLegendPath(const std::string& mapPath);
-
-// The kinds of climate map, as their file names end: PREFIX-temperature.png.
-constexpr const char* CLIMATE_MAP_NAMES[2] = {"temperature", "rain"};
 
 // The climate map of kind under --climate-maps prefix: PREFIX-KIND.png, or
 // STEM-KIND.tif (a GeoTIFF) for a prefix STEM.tif.

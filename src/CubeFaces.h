@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OptionTable.h"
 #include "Screenshot.h"
 
 #include <array>
@@ -19,14 +20,8 @@ class LandRadii;
 // last rows and columns lie on the cube's edges, so a face's edge holds
 // exactly the values of its neighbour's (a quad-sphere's shared vertices).
 
-// Face sizes in pixels.
-constexpr int CUBE_SIZE_DEFAULT = 1024;
-constexpr int CUBE_SIZE_MIN = 16;
-constexpr int CUBE_SIZE_MAX = 8192;
-
-constexpr int CUBE_FACES = 6;
-// The faces in OpenGL's order, as their file names have them.
-constexpr const char* CUBE_FACE_NAMES[CUBE_FACES] = {"px", "nx", "py", "ny", "pz", "nz"};
+// Face sizes (CUBE_SIZE_MIN to CUBE_SIZE_MAX) and the faces' names are the
+// options' (OptionTable.h).
 
 // The direction (not of unit length: its major axis is +-1) through pixel
 // (i, j) of face `face` (0 to 5, CUBE_FACE_NAMES' order). Directions on a

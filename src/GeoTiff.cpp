@@ -1,7 +1,5 @@
 #include "GeoTiff.h"
 
-#include "FileNames.h"
-
 #include "GdalLibrary.h"
 
 #include <algorithm>
@@ -279,11 +277,6 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
 
 } // namespace
 
-bool isGeoTiffPath(std::string_view path)
-{
-    return hasExtension(path, ".tif");
-}
-
 bool encodeGeoTiff(SafeFile& file, const Image& picture, const PngTexts& texts, const MapMetadata& metadata,
                    std::string& error)
 {
@@ -312,11 +305,13 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
                   error);
 }
 
-std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::string& why)
 {
-    std::string why;
-    if (!loadGdal(why))
+    std::string loading;
+    if (!loadGdal(loading)) {
+        why = "is a GeoTIFF, which cannot be read: " + loading;
         return std::nullopt;
+    }
     const QuietGdal quiet;
     const MemoryFile tiff;
     // GDAL reads the bytes where they are; the file only names them.
@@ -327,8 +322,12 @@ std::optional<std::string> geoTiffSettingsRecord(std::string_view head)
     gdal->VSIFCloseL(named);
     const char* const drivers[] = {"GTiff", nullptr};
     const Dataset dataset(gdal->GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
-    if (!dataset.get())
+    if (!dataset.get()) {
+        std::string reason;
+        gdalFailed(reason, "could not read it");
+        why = "is a GeoTIFF, which cannot be read: " + reason;
         return std::nullopt;
+    }
     const char* record = gdal->GDALGetMetadataItem(dataset.get(), SETTINGS_ITEM, nullptr);
     return record ? std::optional<std::string>(record) : std::nullopt;
 }

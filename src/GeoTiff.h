@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MapGeoreference.h"
+#include "OptionTable.h"
 #include "SafeFile.h"
 #include "Screenshot.h"
 
@@ -14,10 +15,6 @@
 // Each file holds what a PNG map keeps beside it: where its pixels lie (the
 // whole globe, longitude -180 to 180 left to right), the coordinate system
 // (coordinateSystemWkt), and a band's unit, scale and offset.
-
-// Whether a map named path is written as a GeoTIFF: its file name ends in
-// ".tif", in any case, after a name.
-bool isGeoTiffPath(std::string_view path);
 
 // The dataset metadata item that holds a GeoTIFF's settings record.
 inline constexpr const char* SETTINGS_ITEM = "orbivane-settings";
@@ -40,5 +37,8 @@ bool encodeGeoTiff(SafeFile& file, const FloatImage& picture, const PngTexts& te
 
 // The settings record of a GeoTIFF whose first bytes are head (its header and
 // tags lie at its start); nothing when GDAL cannot read them or there is no
-// record. GDAL prints nothing.
-std::optional<std::string> geoTiffSettingsRecord(std::string_view head);
+// record; why, when GDAL cannot be loaded or cannot read them, says so with
+// the reason ("is a GeoTIFF, which cannot be read: GDAL could not be loaded:
+// ...", "...: GDAL could not read it: ...").
+// GDAL prints nothing.
+std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::string& why);

@@ -1,6 +1,7 @@
 #include "LogManager.h"
 
 #include "Console.h"
+#include "SafePath.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -15,16 +16,22 @@ const char* const LOG_FILE_NAME = "Orbivane.log";
 
 // The log file opened for appending: never through a symlink (another user
 // may plant one in a shared folder), never blocking on a pipe in its place,
-// and only when it is a regular file. -1 with errno set otherwise.
+// only when it is a regular file, and, as the writers judge links, never
+// another user's file in a sticky world-writable folder (they could read
+// and change what is logged). -1 with errno set otherwise; errno is
+// UNTRUSTED_FILE for that last refusal.
 int openLog()
 {
     const int fd = open(LOG_FILE_NAME, O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return -1;
-    struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    struct stat status, folder;
+    int refusal = EINVAL;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && stat(".", &folder) == 0)
+        refusal = trustedIn(status.st_uid, folder) ? 0 : UNTRUSTED_FILE;
+    if (refusal != 0) {
         close(fd);
-        errno = EINVAL;
+        errno = refusal;
         return -1;
     }
     return fd;
@@ -89,6 +96,8 @@ LogManager::LogManager()
 {
     // Empty the file once per process; every later record appends.
     const int fd = openLog();
+    if (fd < 0 && errno == UNTRUSTED_FILE)
+        reportUnwritable(UNTRUSTED_FILE);
     if (fd >= 0) {
         if (ftruncate(fd, 0) != 0)
             reportUnwritable(errno);
@@ -98,13 +107,31 @@ LogManager::LogManager()
 
 // Said once per process, on standard error, so a missing log file or a lost
 // record does not go unnoticed; the records themselves still reach the console.
+// A refused file is not tried again: the run goes on without a log file.
 void LogManager::reportUnwritable(int error)
 {
+    refused = refused || error == UNTRUSTED_FILE;
     if (unwritableReported)
         return;
     unwritableReported = true;
+    const char* refusal = untrustedText(error);
     std::fprintf(stderr, "Cannot write %s (%s); messages go to the console only.\n",
-                 LOG_FILE_NAME, std::strerror(error));
+                 LOG_FILE_NAME, refusal ? refusal : std::strerror(error));
+}
+
+void LogManager::writeRecord(const std::string& record)
+{
+    descriptor = openLog();
+    if (descriptor < 0) {
+        reportUnwritable(errno);
+        return;
+    }
+    const int failure = writeWhole(descriptor, record);
+    if (close(descriptor) != 0 && failure == 0)
+        reportUnwritable(errno);
+    else if (failure != 0)
+        reportUnwritable(failure);
+    descriptor = -1;
 }
 
 void LogManager::log(const char* sourceFile, int line, int level, const char* format, ...)
@@ -115,17 +142,8 @@ void LogManager::log(const char* sourceFile, int line, int level, const char* fo
     const std::string message = formatted(format, args);
     va_end(args);
 
-    descriptor = openLog();
-    if (descriptor < 0) {
-        reportUnwritable(errno);
-    } else {
-        const int failure = writeWhole(descriptor, prefixOf(level, sourceFile, line) + message + "\n");
-        if (close(descriptor) != 0 && failure == 0)
-            reportUnwritable(errno);
-        else if (failure != 0)
-            reportUnwritable(failure);
-        descriptor = -1;
-    }
+    if (!refused)
+        writeRecord(prefixOf(level, sourceFile, line) + message + "\n");
 
     std::fwrite(message.data(), 1, message.size(), stdout);
     std::fputs("\n", stdout);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 // Log levels. Any other integer is accepted and printed as a number.
 enum LogLevel : int { Info = 1, Error = 2, Warning = 3, Trace = 4 };
@@ -11,8 +12,9 @@ enum LogLevel : int { Info = 1, Error = 2, Warning = 3, Trace = 4 };
 // is echoed to standard output. The file is emptied once per process, at the
 // first use, and opened and closed around every record so that a record is
 // on disk as soon as log() returns. A symlink or anything but a regular file
-// in its place is not written through; that, and a record that could not be
-// written whole, is said once per process on standard error.
+// in its place is not written through, nor another user's file in a sticky
+// world-writable folder (that one not even tried again); that, and a record
+// that could not be written whole, is said once per process on standard error.
 class LogManager {
 public:
     static LogManager& instance();
@@ -32,9 +34,11 @@ public:
 private:
     LogManager();
     void reportUnwritable(int error);
+    void writeRecord(const std::string& record); // appended to the file, opened for it
 
     std::mutex recordMutex;
     bool unwritableReported = false;
+    bool refused = false; // another user's file in a sticky world-writable folder: no log file this run
 };
 
 // Every call site goes through this, so the record names the place that issued it.

@@ -4,10 +4,7 @@
 #include "ObjWriter.h"
 #include "PlyWriter.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <filesystem>
 #include <new>
 
 namespace {
@@ -17,14 +14,13 @@ using Writer = void (*)(SafeFile&, const LandView&, const MeshInfo&);
 // The writer of the format path's extension names; null for any other.
 Writer writerFor(const std::string& path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".ply")
-        return writePly;
-    if (extension == ".obj")
-        return writeObj;
-    return extension == ".glb" ? writeGlb : nullptr;
+    switch (meshFormatOf(path)) {
+    case MeshFormat::Ply: return writePly;
+    case MeshFormat::Obj: return writeObj;
+    case MeshFormat::Glb: return writeGlb;
+    case MeshFormat::None: break;
+    }
+    return nullptr;
 }
 
 // Writes and commits; the errno of the first failure, or 0.
@@ -79,17 +75,3 @@ bool holdsLines(const std::string& path)
     return writerFor(path) == writeGlb;
 }
 
-bool holdsTextures(const std::string& path)
-{
-    return writerFor(path) == writeGlb;
-}
-
-bool compressible(const std::string& path)
-{
-    return writerFor(path) == writeGlb;
-}
-
-bool isExportPath(const std::string& path)
-{
-    return writerFor(path) != nullptr;
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OptionTable.h"
 #include "SafeFile.h"
 #include "SavedLand.h"
 
@@ -18,14 +19,3 @@ bool exportMesh(const SaveTarget& target, const LandView& land, const MeshInfo& 
 // True when path's format holds lines (".glb"): the rivers are worth
 // working out for it.
 bool holdsLines(const std::string& path);
-
-// True when path's format can carry textures (".glb", GlbWriter.h).
-bool holdsTextures(const std::string& path);
-// True when path's format can be written compressed (".glb"; LandView's
-// compress).
-bool compressible(const std::string& path);
-
-// True when the file name of path ends in ".ply", ".obj" or ".glb", in any
-// case. A name that is only the extension, such as ".ply", is a hidden file
-// without one.
-bool isExportPath(const std::string& path);

@@ -5,6 +5,7 @@
 #include "Failure.h"
 #include "Landscape.h"
 #include "LogManager.h"
+#include "OutputFolders.h"
 #include "PlanetSaving.h"
 #include "PlanetShaping.h"
 #include "Poster.h"
@@ -79,8 +80,8 @@ bool givenSubdivisionsFit(std::ostream& err)
     const int most = given ? maxSubdivisions(availableMemoryBytes()) : 0;
     if (!given || *given <= most)
         return true;
-    err << "orbivane: --subdivisions " << *given << " needs more memory than this machine has; it holds at most "
-        << most << " now\n\n" << usageText();
+    err << refusalText("--subdivisions " + std::to_string(*given) +
+                       " needs more memory than this machine has; it holds at most " + std::to_string(most) + " now");
     return false;
 }
 } // namespace
@@ -140,6 +141,10 @@ int runProgram(int argc, char** argv)
     setLiveSeconds(runOptions.liveSeconds);
     if (!givenSubdivisionsFit(std::cerr))
         return 2;
+    if (const std::optional<std::string> why = unwritableOutputFolder(runOptions)) {
+        std::cerr << refusalText(*why);
+        return 2;
+    }
     const WindowStage stage = !runOptions.renderPath.empty() ? WindowStage(runPoster)
                               : runOptions.noWindow         ? WindowStage(runWithoutWindow)
                                                             : WindowStage(runWindow);

@@ -1,6 +1,5 @@
 #include "RiverFile.h"
 
-#include "FileNames.h"
 #include "Outlines.h"
 #include "SettingsRecord.h"
 
@@ -135,9 +134,4 @@ bool writeRiverFile(const SaveTarget& target, const LandWater& water, const Icos
     if (written)
         *written = out.finalPath;
     return true;
-}
-
-bool isGeoJsonPath(const std::string& path)
-{
-    return hasExtension(path, ".geojson");
 }

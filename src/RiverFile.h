@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OptionTable.h"
 #include "Rivers.h"
 #include "SafeFile.h"
 
@@ -29,6 +30,3 @@ std::string riverGeoJson(const LandWater& water, const IcosphereWeld& weld, cons
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
                     const std::string& header, const std::string& settings, std::string& error,
                     std::string* written = nullptr);
-
-// True when the file name of path ends in ".geojson" (any case) after a name.
-bool isGeoJsonPath(const std::string& path);

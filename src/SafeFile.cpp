@@ -231,8 +231,8 @@ void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::string failureText(int failure)
 {
-    if (failure == UNTRUSTED_LINK)
-        return "not following a symlink another user owns in a sticky world-writable folder";
+    if (const char* refusal = untrustedText(failure))
+        return refusal;
     return failure == NOT_REGULAR ? "not a regular file" : std::strerror(failure);
 }
 

@@ -108,7 +108,7 @@ void ignoreFileSizeSignal();
 
 // The reason for a SafeFile's failure: errno's text ("No space left on
 // device"), "not a regular file" for a target that is a device or a pipe, or
-// the refusal of a symlink another user owns in a shared sticky folder.
+// the refusal of a symlink or a file another user owns in a shared sticky folder.
 std::string failureText(int failure);
 
 // "cannot write \"PATH\": REASON".

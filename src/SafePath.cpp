@@ -40,14 +40,6 @@ void putInFront(std::deque<std::string>& rest, const std::string& path)
     rest.insert(rest.begin(), parts.begin(), parts.end());
 }
 
-bool mayFollow(const struct stat& link, const struct stat& folder)
-{
-    if (link.st_uid == geteuid())
-        return true;
-    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
-    return !shared || folder.st_uid == link.st_uid;
-}
-
 // Follows the link open as linkFd (O_PATH, the link itself, so that its owner
 // and its text belong to one link) in walk.folder: its target goes in front
 // of what is left; target gets its text.
@@ -58,7 +50,7 @@ int follow(Walk& walk, int linkFd, const struct stat& link, std::string& target)
         return ELOOP;
     if (fstat(walk.folder.get(), &folder) != 0)
         return errno;
-    if (!mayFollow(link, folder))
+    if (!trustedIn(link.st_uid, folder))
         return UNTRUSTED_LINK;
     char text[PATH_MAX];
     const ssize_t length = readlinkat(linkFd, "", text, sizeof text);
@@ -106,6 +98,23 @@ int startWalk(Walk& walk, const std::string& path)
 }
 
 } // namespace
+
+bool trustedIn(uid_t owner, const struct stat& folder)
+{
+    if (owner == geteuid())
+        return true;
+    const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+    return !shared || folder.st_uid == owner;
+}
+
+const char* untrustedText(int failure)
+{
+    if (failure == UNTRUSTED_LINK)
+        return "not following a symlink another user owns in a sticky world-writable folder";
+    if (failure == UNTRUSTED_FILE)
+        return "not writing into a file another user owns in a sticky world-writable folder";
+    return nullptr;
+}
 
 int findFolder(const std::string& path, FileDescriptor& folder)
 {

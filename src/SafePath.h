@@ -3,10 +3,24 @@
 #include "FileDescriptor.h"
 
 #include <string>
+#include <sys/stat.h>
 
 // failure value for a symlink the kernel's protected_symlinks rule would not
 // follow: another user's link in a sticky world-writable folder.
 constexpr int UNTRUSTED_LINK = -2;
+
+// failure value for a file the kernel's protected_regular rule would not let
+// be written: another user's file in a sticky world-writable folder.
+constexpr int UNTRUSTED_FILE = -3;
+
+// The rule of both: an entry (a link or a file) owned by owner may be used in
+// a folder whose status is folder unless the folder is sticky and
+// world-writable and owner is neither the running user nor the folder's owner.
+bool trustedIn(uid_t owner, const struct stat& folder);
+
+// The reason for UNTRUSTED_LINK or UNTRUSTED_FILE, for messages; nullptr for
+// any other failure.
+const char* untrustedText(int failure);
 
 // Where a file is to be written: its folder, held open, so that every later
 // step (the new file, the link, the rename, a look at the old file) happens

@@ -2,6 +2,8 @@
 
 #include "FileDescriptor.h"
 #include "GeoTiff.h"
+#include "SafeFile.h"
+#include "SafePath.h"
 #include "SettingsRecord.h"
 
 #include <nlohmann/json.hpp>
@@ -19,14 +21,36 @@ namespace {
 
 using nlohmann::json;
 
+// The file at path opened for reading, found by the writers' path walk so
+// that another user's link in a sticky world-writable folder is refused as
+// the writers refuse it, before a byte of what it leads to is read; invalid,
+// with why, when it cannot be.
+FileDescriptor openToRead(const std::string& path, std::string& why)
+{
+    FilePlace place;
+    int failure = findPlace(path, true, place);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    FileDescriptor file(failure != 0 ? -1
+                                     : ::openat(place.folder.get(), place.name.c_str(),
+                                                O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (failure == 0 && !file.valid())
+        failure = errno;
+    if (failure == EISDIR)
+        why = "is not a regular file";
+    else if (failure != 0)
+        why = "cannot be read: " + failureText(failure);
+    return file;
+}
+
 // The file's first bytes, up to SETTINGS_FILE_HEAD; nothing, with why, when
 // it cannot be opened or read or is not a regular file.
 std::optional<std::string> readHead(const std::string& path, std::string& why)
 {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    FileDescriptor file = openToRead(path, why);
     struct stat status {};
-    if (!file.valid() || ::fstat(file.get(), &status) != 0) {
+    if (!file.valid())
+        return std::nullopt;
+    if (::fstat(file.get(), &status) != 0) {
         why = "cannot be read: " + std::string(std::strerror(errno));
         return std::nullopt;
     }
@@ -205,7 +229,7 @@ std::optional<std::string> readSettingsRecord(const std::string& path, std::stri
         record = glbRecord(bytes, why);
     else if (bytes.starts_with(std::string_view("II*\0", 4)) || bytes.starts_with(std::string_view("MM\0*", 4)) ||
              bytes.starts_with(std::string_view("II+\0", 4)) || bytes.starts_with(std::string_view("MM\0+", 4)))
-        record = geoTiffSettingsRecord(bytes);
+        record = geoTiffSettingsRecord(bytes, why);
     else if (bytes.starts_with("ply\n") || bytes.starts_with("ply\r\n"))
         record = commentRecord(bytes, "", "end_header", "comment " + keyword + "/");
     else if (bytes.starts_with("#"))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LandRadii.h"
+#include "OptionTable.h"
 #include "Screenshot.h"
 #include "WorldShape.h"
 
@@ -11,11 +12,6 @@
 
 class LandSnapshot;
 class Planet;
-
-// Map widths in pixels; a map is half as high as it is wide.
-constexpr int MAP_WIDTH_DEFAULT = 2048;
-constexpr int MAP_WIDTH_MIN = 16;
-constexpr int MAP_WIDTH_MAX = 16384;
 
 // The land's radius seen from the centre through every pixel of an
 // equirectangular map: north (+y) at the top, longitude 0 (+x) in the middle

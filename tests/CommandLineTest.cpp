@@ -7,7 +7,10 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -294,6 +297,92 @@ TEST(CommandLine, AnswersGivenAsOptions)
         EXPECT_EQ(given.render, c.render);
         EXPECT_EQ(given.all(), c.subdivisions && c.iterations && c.render);
         EXPECT_EQ(parsed.result.options.noWindow, c.noWindow);
+    }
+}
+
+// Every file the options name must have a folder this user may write into
+// before any planet is made (here with erosion, the slowest work there is):
+// refused as a bad option is, naming the file, its folder and the reason.
+TEST(CommandLine, AnOutputWithoutAWritableFolderIsRefusedBeforeAnyWork)
+{
+    ScopedTempDir dir;
+    std::ofstream("file") << "x";
+    std::filesystem::create_directories("here");
+    std::filesystem::create_directories("locked");
+    ASSERT_EQ(chmod("locked", 0500), 0);
+    std::filesystem::create_directory("sticky");
+    ASSERT_EQ(chmod("sticky", 01777), 0);
+    std::filesystem::create_symlink(dir.path() + "/here", "sticky/out");
+    const bool root = geteuid() == 0;
+    ASSERT_TRUE(!root || lchown("sticky/out", 4321, 4321) == 0);
+    struct Case { std::vector<std::string> args; std::string why; };
+    const std::string missing = "cannot be written into: No such file or directory";
+    std::vector<Case> cases = {
+        {{"--map", "missing/m.png"}, "--map missing/m.png cannot be saved: its folder missing/ " + missing},
+        {{"--heightmap", "file/h.tif"}, "--heightmap file/h.tif cannot be saved: its folder file/ cannot be written "
+                                        "into: Not a directory"},
+        {{"--export", "here/../missing/deep/p.glb"},
+         "--export here/../missing/deep/p.glb cannot be saved: its folder here/../missing/deep/ " + missing},
+        {{"--cube-faces", "missing/c"}, "--cube-faces missing/c-px.png cannot be saved: its folder missing/ " + missing},
+        {{"--climate-maps", "missing/k"},
+         "--climate-maps missing/k-temperature.png cannot be saved: its folder missing/ " + missing},
+        {{"--biome-map", "missing/b.png"}, "--biome-map missing/b.png cannot be saved: its folder missing/ " + missing},
+        {{"--rivers", "missing/r.geojson"}, "--rivers missing/r.geojson cannot be saved: its folder missing/ " + missing},
+        {{"--dem", "missing/d.tif"}, "--dem missing/d.tif cannot be saved: its folder missing/ " + missing},
+        {{"--normal-map", "missing/n.png"}, "--normal-map missing/n.png cannot be saved: its folder missing/ " + missing},
+        {{"--render", "16x16", "missing/p.png"}, "--render missing/p.png cannot be saved: its folder missing/ " + missing},
+        {{"--map", "here/m.png", "--heightmap", "missing/h.png"},
+         "--heightmap missing/h.png cannot be saved: its folder missing/ " + missing},
+    };
+    std::filesystem::create_directory("ro");
+    const bool readOnly = root && mount("tmpfs", "ro", "tmpfs", MS_RDONLY, "size=64k") == 0;
+    if (readOnly) // root may write anywhere but on a read-only file system
+        cases.push_back({{"--rivers", "ro/r.geojson"}, "--rivers ro/r.geojson cannot be saved: its folder ro/ cannot be "
+                                                       "written into: Read-only file system"});
+    if (root)
+        cases.push_back({{"--map", "sticky/out/m.png"}, "--map sticky/out/m.png cannot be saved: its folder sticky/out/ "
+                                                        "cannot be written into: not following a symlink another user "
+                                                        "owns in a sticky world-writable folder"});
+    else
+        cases.push_back({{"--map", "locked/m.png"},
+                         "--map locked/m.png cannot be saved: its folder locked/ cannot be written into: Permission denied"});
+    const std::string program = "env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                " --seed 1 --subdivisions 1 --iterations 10 --batch --no-window --erosion 5";
+    for (const Case& c : cases) {
+        std::string args;
+        for (const std::string& arg : c.args)
+            args.append(" ").append(shellQuote(arg));
+        const CommandResult run = runCommand(program + args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.err, std::string("orbivane: ").append(c.why).append("\n\n").append(usageText())) << args;
+        EXPECT_EQ(run.out.find("Generating planet"), std::string::npos) << args;
+    }
+    if (readOnly)
+        umount("ro");
+    const CommandResult run = runCommand(program + " --map here/m.png --map-width 16");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file("here/m.png"));
+}
+
+// The usage tells the ranges of the options' table: a range changed there
+// and not in the help text would have the help refuse or allow the wrong values.
+TEST(CommandLine, TheUsageStatesTheRangesOfTheOptionsTable)
+{
+    const std::string usage = usageText();
+    const auto to = [](int low, int high) { return std::to_string(low) + " to " + std::to_string(high); };
+    const std::pair<std::string, std::string> ranges[] = {
+        {"--subdivisions", to(0, SUBDIVISIONS_OPTION_MAX)},
+        {"--map-width", to(MAP_WIDTH_MIN, MAP_WIDTH_MAX) + " (default " + std::to_string(MAP_WIDTH_DEFAULT) + ")"},
+        {"--cube-size", to(CUBE_SIZE_MIN, CUBE_SIZE_MAX) + " (default " + std::to_string(CUBE_SIZE_DEFAULT) + ")"},
+        {"--erosion", to(1, EROSION_STEPS_MAX)},
+        {"--glb-textures", to(GLB_TEXTURE_MIN, GLB_TEXTURE_MAX)},
+        {"--render", to(RENDER_SIZE_MIN, RENDER_SIZE_MAX) + " each"},
+    };
+    for (const auto& [option, range] : ranges) {
+        const std::size_t start = usage.find("\n  " + option + " ");
+        ASSERT_NE(start, std::string::npos) << option;
+        const std::string help = usage.substr(start, usage.find("\n  --", start + 1) - start);
+        EXPECT_NE(help.find(range), std::string::npos) << option << ": " << help;
     }
 }
 

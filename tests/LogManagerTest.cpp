@@ -2,7 +2,9 @@
 #include "TestSupport.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,6 +92,39 @@ TEST(LogManager, UnwritableLogStillReachesTheConsole)
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Orbivane.log"), std::string::npos);
     EXPECT_EQ(LogManager::instance().descriptor, -1);
+}
+
+// As the kernel's protected_regular does, a log file planted in a sticky
+// world-writable folder by a user who owns neither it nor the folder is not
+// written: the run says so in one line and keeps its messages on the console.
+TEST(LogManager, AnotherUsersLogFileInAStickySharedFolderIsRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a file and a folder to other users";
+    struct Case { const char* what; mode_t folderMode; uid_t folderOwner, fileOwner; bool written; };
+    const uid_t other = 4321;
+    const Case cases[] = {{"another user's file in a sticky 1777 folder", 01777, 0, other, false},
+                          {"the runner's file there", 01777, other, 0, true},
+                          {"the folder owner's file there", 01777, other, other, true},
+                          {"another user's file in a 0777 folder", 0777, 0, other, true}};
+    const std::string refusal = "Cannot write Orbivane.log (not writing into a file another user owns in a sticky "
+                                "world-writable folder); messages go to the console only.\n";
+    for (const Case& c : cases) {
+        ScopedTempDir dir;
+        std::filesystem::create_directory("shared");
+        std::ofstream("shared/Orbivane.log") << "planted\n";
+        ASSERT_EQ(chown("shared/Orbivane.log", c.fileOwner, c.fileOwner), 0);
+        ASSERT_EQ(chown("shared", c.folderOwner, c.folderOwner), 0);
+        ASSERT_EQ(chmod("shared", c.folderMode), 0);
+        const CommandResult run = runCommand("cd shared && env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                             " --seed 1 --subdivisions 0 --iterations 1 --batch --no-window");
+        EXPECT_EQ(run.status, 0) << c.what;
+        EXPECT_NE(run.out.find("Generating planet with 40 triangles"), std::string::npos) << c.what;
+        EXPECT_EQ(run.err, c.written ? "" : refusal) << c.what;
+        const std::string log = readFile("shared/Orbivane.log");
+        EXPECT_EQ(log == "planted\n", !c.written) << c.what << ": " << log;
+        EXPECT_EQ(log.find("INFO    ") == 0, c.written) << c.what << ": " << log;
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -125,6 +126,7 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
     writeText("nested.json", R"({"a":{"orbivane-settings":")" + good + R"("}})");
     writeText("huge.glb", std::string("glTF\2\0\0\0\0\0\0\0\xff\xff\xff\x7fJSON{}", 22));
     writeText("text.txt", "orbivane-settings/1 --seed 1\n");
+    writeText("junk.tif", std::string("II*\0\x08\0\0\0junk", 12));
     ASSERT_EQ(mkfifo("fifo.png", 0600), 0);
     std::filesystem::create_directory("dir.png");
     std::filesystem::create_symlink("/dev/zero", "zero.glb");
@@ -135,6 +137,7 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
         {"later.obj", "later version"}, {"twice.obj", "malformed"}, {"both.obj", "malformed"},
         {"unknown.obj", "malformed"}, {"range.json", "--relief takes a number above 0"},
         {"nested.json", "no settings record"}, {"huge.glb", "larger than"}, {"text.txt", "not a file Orbivane saves"},
+        {"junk.tif", "is a GeoTIFF, which cannot be read: GDAL could not read it: "},
     };
     for (const auto& [file, why] : cases) {
         std::string err;
@@ -143,6 +146,59 @@ TEST(SettingsRecord, FilesWithoutASoundRecordAreRefusedOnOneLine)
         EXPECT_EQ(line.rfind("orbivane: --like", 0), 0u) << err;
         EXPECT_NE(line.find(why), std::string::npos) << file << ": " << line;
     }
+}
+
+// --like walks to its file as the writers do: another user's link in a sticky
+// world-writable folder, at the end or on the way, is refused before a byte of
+// what it leads to is read, so no word of that file reaches the message.
+TEST(SettingsRecord, LikeRefusesAnotherUsersLinkInAStickySharedFolder)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a link to another user";
+    struct Case { const char* path; uid_t linkOwner; bool followed; };
+    const uid_t other = 4321;
+    const Case cases[] = {{"shared/end.json", other, false},
+                          {"shared/dir/secret.json", other, false},
+                          {"shared/end.json", 0, true},
+                          {"shared/dir/secret.json", 0, true}};
+    for (const Case& c : cases) {
+        ScopedTempDir dir;
+        std::filesystem::create_directory("private");
+        writeText("private/secret.json", R"({"orbivane-settings":"orbivane-settings/1 --relief RootsOwnWord"})");
+        ASSERT_EQ(chmod("private", 0700), 0);
+        std::filesystem::create_directory("shared");
+        ASSERT_EQ(chmod("shared", 01777), 0);
+        std::filesystem::create_symlink(dir.path() + "/private/secret.json", "shared/end.json");
+        std::filesystem::create_symlink(dir.path() + "/private", "shared/dir");
+        ASSERT_EQ(lchown("shared/end.json", c.linkOwner, c.linkOwner), 0);
+        ASSERT_EQ(lchown("shared/dir", c.linkOwner, c.linkOwner), 0);
+        std::string err;
+        EXPECT_EQ(parseWith({"--like", c.path}, &err).exitStatus, 2) << c.path;
+        const std::string line = err.substr(0, err.find('\n'));
+        EXPECT_EQ(line.find("RootsOwnWord") != std::string::npos, c.followed) << line;
+        if (!c.followed) {
+            EXPECT_EQ(line, std::string("orbivane: --like takes a file Orbivane saved; ") + c.path +
+                                " cannot be read: not following a symlink another user owns in a sticky "
+                                "world-writable folder");
+        }
+    }
+}
+
+// GDAL reads a GeoTIFF's record and is loaded only then: when it cannot be
+// (here a broken libgdal.so first on the library path), --like says so with
+// the loader's reason instead of blaming the file.
+TEST(SettingsRecord, LikeOnAGeoTiffWithoutGdalSaysWhyGdalCouldNotBeLoaded)
+{
+    ScopedTempDir dir;
+    writeText("libgdal.so", "not a library\n");
+    writeText("d.tif", std::string("II*\0\x08\0\0\0", 8));
+    const CommandResult run = runCommand("env -u DISPLAY LD_LIBRARY_PATH=" + shellQuote(dir.path()) + " " +
+                                         shellQuote(ORBIVANE_BINARY) + " --no-window --like d.tif");
+    EXPECT_EQ(run.status, 2);
+    const std::string line = run.err.substr(0, run.err.find('\n'));
+    EXPECT_EQ(line.rfind("orbivane: --like takes a file Orbivane saved; d.tif is a GeoTIFF, which cannot be read: "
+                         "GDAL could not be loaded: ", 0), 0u) << line;
+    EXPECT_NE(line.find("libgdal.so: file too short"), std::string::npos) << line;
 }
 
 // Every kind of file a run saves carries its record: --like on any of them

@@ -332,9 +332,11 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
 TEST(WorldMapFiles, MapThatCannotBeWrittenIsReportedAndEndsWithStatusOne)
 {
     ScopedTempDir dir;
-    const CommandResult run = runProgram("2\n100\nn\n", "--map missing/m.png --heightmap h.png --map-width 16");
+    // A folder in the map's place: its own folder is fine, so only the save finds it out.
+    std::filesystem::create_directory("m.png");
+    const CommandResult run = runProgram("2\n100\nn\n", "--map m.png --heightmap h.png --map-width 16");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Could not save the map missing/m.png: No such file or directory\n"), std::string::npos)
+    EXPECT_NE(run.out.find("Could not save the map m.png: Is a directory\n"), std::string::npos)
         << run.out;
     EXPECT_EQ(pngFacts("h.png").width, 16u) << "the other map is written all the same";
 }
@@ -486,10 +488,12 @@ TEST(WorldMapFiles, CubeFacesOptionWritesEighteenFacesOrSaysWhyNot)
         EXPECT_EQ(height.text.rfind("Orbivane planet: seed 7, subdivisions 3, iterations 200, batch generation, "
                                     "planet radius 6371 km, ", 0), 0u);
     }
-    run = runProgram("2\n100\nn\n", "--cube-faces missing/f --cube-size 16");
+    std::filesystem::create_directory("g-nz-colour.png"); // the last face's place taken
+    run = runProgram("2\n100\nn\n", "--cube-faces g --cube-size 16");
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("Could not save the cube face missing/f-px.png: No such file or directory; none of the faces "
+    EXPECT_NE(run.out.find("Could not save the cube face g-nz-colour.png: Is a directory; none of the faces "
                            "is saved.\n"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists("g-px.png")) << "the faces appear together or not at all";
 }
 
 TEST(WorldMap, AMapThreadThatCannotStartIsReportedAndNothingIsWritten)
