@@ -19,9 +19,11 @@
 #include "Screenshot.h"
 #include "WorldMap.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -135,6 +137,34 @@ bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts&
     ORB_LOG(Error, "Could not save the cube face %s: %s; none of the faces is saved.", target.name().c_str(),
             error.c_str());
     return false;
+}
+
+// The names the eighteen faces were written to, in one: the part they share
+// before and after the face's own, such as cf-{px,...}{,-colour,-normal}-2.png
+// for the second planet; each name in full where they do not have that shape.
+std::string facesWritten(const std::vector<std::unique_ptr<SafeFile>>& faces)
+{
+    std::string_view head = faces.front()->finalPath, tail = head;
+    for (const std::unique_ptr<SafeFile>& face : faces) {
+        const std::string_view name = face->finalPath;
+        head = head.substr(0, std::size_t(std::mismatch(head.begin(), head.end(), name.begin(), name.end()).first -
+                                          head.begin()));
+        tail = tail.substr(tail.size() - std::size_t(std::mismatch(tail.rbegin(), tail.rend(), name.rbegin(),
+                                                                   name.rend()).first - tail.rbegin()));
+    }
+    bool shaped = head.size() + tail.size() <= faces.front()->finalPath.size();
+    for (std::size_t at = 0; at < faces.size() && shaped; ++at) {
+        const std::string& name = faces[at]->finalPath;
+        const char* kind = at % 3 == 0 ? "" : at % 3 == 1 ? "-colour" : "-normal"; // writeCubeFaces' order
+        const std::string own = std::string(CUBE_FACE_NAMES[at / 3]) + kind;
+        shaped = name.size() == head.size() + own.size() + tail.size() && name.compare(head.size(), own.size(), own) == 0;
+    }
+    if (shaped)
+        return std::string(head) + "{px,nx,py,ny,pz,nz}{,-colour,-normal}" + std::string(tail);
+    std::string all;
+    for (const std::unique_ptr<SafeFile>& face : faces)
+        all += (all.empty() ? "" : ", ") + face->finalPath;
+    return all;
 }
 
 // The biome map at path with its legend beside it (path's FILE.json); false
@@ -263,10 +293,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
                            : "the faces named above hold the new planet, the others the old");
         return false;
     }
-    const std::string& first = faces.front()->finalPath;
-    const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png", planetLabel(planet).c_str(),
-            stem.c_str());
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s", planetLabel(planet).c_str(), facesWritten(faces).c_str());
     return true;
 }
 
