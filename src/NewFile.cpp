@@ -79,6 +79,7 @@ int notRegular(int folder, const std::string& name)
 
 NewFile::~NewFile()
 {
+    const signalcleanup::Transition step;
     if (!hidden.empty())
         unlinkat(folder, hidden.c_str(), 0);
 }
@@ -90,11 +91,13 @@ int NewFile::underHiddenName(std::string& name, const Make& make)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = "." + stem + "." + randomSuffix();
-        signalcleanup::pointAt(signalEntry, folder, name);
+        const signalcleanup::Transition step; // a name another made (EEXIST) is never the handler's to remove
         const int error = make(name);
-        if (error == 0)
+        if (error == 0) {
+            signalcleanup::pointAt(signalEntry, folder, name);
+            signalcleanup::afterStep();
             return 0;
-        signalcleanup::pointAt(signalEntry, folder, "");
+        }
         if (error != EEXIST) {
             name.clear();
             return error;
@@ -132,8 +135,9 @@ int NewFile::giveHiddenName()
     });
 }
 
-int NewFile::placeAt(const std::string& name)
+int NewFile::placeAt(const std::string& name, int set)
 {
+    const signalcleanup::Transition step;
     int error = 0;
     if (!hidden.empty())
         error = moveWithoutReplacing(folder, hidden, name);
@@ -144,18 +148,21 @@ int NewFile::placeAt(const std::string& name)
     hidden.clear();
     placed = name;
     created = true;
-    signalcleanup::pointAt(signalEntry, folder, placed);
+    signalcleanup::pointAtPlaced(signalEntry, set, folder, "", placed, true);
+    signalcleanup::afterStep();
     return 0;
 }
 
 // Kept: the old and the new file swap names in one step (RENAME_EXCHANGE),
 // or, where the file system cannot, the old one gets a second name first.
-int NewFile::replace(const std::string& name, bool oldThere, bool keepOld)
+int NewFile::replace(const std::string& name, bool oldThere, bool keepOld, int set)
 {
+    const signalcleanup::Transition step; // from the rename until the handler knows which file has which name
     if (const int error = giveHiddenName())
         return error;
     keepOld = keepOld && oldThere;
     if (keepOld && renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
+        signalcleanup::afterStep();
         if (const int error = notRegular(folder, hidden)) { // a folder or a link put there since: swapped back
             renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_EXCHANGE);
             return error;
@@ -173,8 +180,9 @@ int NewFile::replace(const std::string& name, bool oldThere, bool keepOld)
             if (error != 0)
                 return error;
         }
-        if (renameat(folder, hidden.c_str(), folder, name.c_str()) != 0) {
-            const int error = errno;
+        const int error = renameat(folder, hidden.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+        signalcleanup::afterStep();
+        if (error != 0) {
             if (!kept.empty() && unlinkat(folder, kept.c_str(), 0) == 0)
                 kept.clear();
             signalcleanup::pointAt(signalEntry, folder, hidden);
@@ -184,20 +192,19 @@ int NewFile::replace(const std::string& name, bool oldThere, bool keepOld)
     hidden.clear();
     placed = name;
     created = !oldThere;
-    if (!kept.empty())
-        signalcleanup::pointAt(signalEntry, folder, kept, placed);
-    else
-        signalcleanup::pointAt(signalEntry, folder, created ? placed : "");
+    signalcleanup::pointAtPlaced(signalEntry, set, folder, kept, placed, created);
     return 0;
 }
 
 int NewFile::undo() noexcept
 {
+    const signalcleanup::Transition step;
     int error = 0;
     if (!kept.empty())
         error = renameat(folder, kept.c_str(), folder, placed.c_str()) == 0 ? 0 : errno;
     else if (created)
         error = unlinkat(folder, placed.c_str(), 0) == 0 ? 0 : errno;
+    signalcleanup::afterStep();
     signalcleanup::pointAt(signalEntry, folder, "");
     if (error == 0)
         kept.clear();
@@ -208,9 +215,10 @@ int NewFile::undo() noexcept
 
 std::string NewFile::settle() noexcept
 {
-    signalcleanup::pointAt(signalEntry, folder, kept);
+    const signalcleanup::Transition step;
     if (!kept.empty() && unlinkat(folder, kept.c_str(), 0) == 0)
         kept.clear();
+    signalcleanup::afterStep();
     signalcleanup::pointAt(signalEntry, folder, "");
     return kept;
 }

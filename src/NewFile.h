@@ -28,12 +28,14 @@ public:
 
     // Gives the file `name`, never replacing anything: EEXIST when anything
     // at all has that name, or another errno.
-    int placeAt(const std::string& name);
+    // set: the SaveSet's signalcleanup set, -1 for a file placed alone.
+    int placeAt(const std::string& name, int set = -1);
 
     // Puts the file at `name` in place of whatever file is there (oldThere:
     // one was, when the save began). keepOld: the file replaced stays under a
-    // fresh hidden name until settle() or undo(). 0 or an errno.
-    int replace(const std::string& name, bool oldThere, bool keepOld);
+    // fresh hidden name until settle() or undo(); set as for placeAt. 0 or
+    // an errno.
+    int replace(const std::string& name, bool oldThere, bool keepOld, int set = -1);
 
     // Takes the placing back: the kept file returns to its name, or a name
     // made where none was is removed. 0 or an errno.
