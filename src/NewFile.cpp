@@ -4,9 +4,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cctype>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +69,45 @@ int moveWithoutReplacing(int folder, const std::string& from, const std::string&
     return 0;
 }
 
+// Takes an open file description lock (type F_RDLCK or F_WRLCK) on the whole
+// file, without waiting: 0, EAGAIN where another holds one, or another errno
+// (ENOLCK, or EINVAL where the file system has no such locks).
+int lockWhole(int fd, short type)
+{
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0 ? 0 : (errno == EACCES ? EAGAIN : errno);
+}
+
+// Whether name is "." + stem + "." and six letters or digits: a hidden name
+// this program makes for stem.
+bool isHiddenNameOf(const std::string& stem, const char* name)
+{
+    const std::size_t length = std::strlen(name);
+    if (length != stem.size() + 8 || name[0] != '.' || stem.compare(0, stem.size(), name + 1, stem.size()) != 0 ||
+        name[stem.size() + 1] != '.')
+        return false;
+    for (std::size_t at = stem.size() + 2; at < length; ++at)
+        if (!std::isalnum(static_cast<unsigned char>(name[at])))
+            return false;
+    return true;
+}
+
+// Removes the hidden file `name` in folder where it is a regular file of
+// this user's that no running save holds (its lock is free), and the name
+// still leads to the file tested. Whether it was removed.
+bool removeIfLeft(int folder, const char* name)
+{
+    const FileDescriptor file(openat(folder, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat opened {}, named {};
+    if (!file.valid() || fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
+        lockWhole(file.get(), F_WRLCK) != 0 || fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+        return false;
+    return unlinkat(folder, name, 0) == 0;
+}
+
 // 0 for a regular file at name, EISDIR for a folder, EEXIST for anything else.
 int notRegular(int folder, const std::string& name)
 {
@@ -115,12 +157,20 @@ int NewFile::create(int in, const std::string& name, unsigned mode, int entry)
     if (!namedOnly) {
         fd = FileDescriptor(createUnnamed(folder, mode));
         unnamed = fd.valid();
+        if (unnamed)
+            lockWhole(fd.get(), F_WRLCK); // before it has any name
         if (unnamed || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
             return unnamed ? 0 : errno;
     }
     return underHiddenName(hidden, [&](const std::string& path) {
         fd = FileDescriptor(openat(folder, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-        return fd.valid() ? 0 : errno;
+        if (!fd.valid())
+            return errno;
+        if (lockWhole(fd.get(), F_WRLCK) == EAGAIN) { // a later save found it before the lock: it removes the name
+            fd = FileDescriptor();
+            return EEXIST;
+        }
+        return 0;
     });
 }
 
@@ -161,6 +211,10 @@ int NewFile::replace(const std::string& name, bool oldThere, bool keepOld, int s
     if (const int error = giveHiddenName())
         return error;
     keepOld = keepOld && oldThere;
+    if (keepOld) // held until the kept name goes, so that no later save takes it for one left behind
+        if ((keptLock = FileDescriptor(openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)))
+                .valid())
+            lockWhole(keptLock.get(), F_RDLCK);
     if (keepOld && renameat2(folder, hidden.c_str(), folder, name.c_str(), RENAME_EXCHANGE) == 0) {
         signalcleanup::afterStep();
         if (const int error = notRegular(folder, hidden)) { // a folder or a link put there since: swapped back
@@ -206,8 +260,10 @@ int NewFile::undo() noexcept
         error = unlinkat(folder, placed.c_str(), 0) == 0 ? 0 : errno;
     signalcleanup::afterStep();
     signalcleanup::pointAt(signalEntry, folder, "");
-    if (error == 0)
+    if (error == 0) {
         kept.clear();
+        keptLock = FileDescriptor();
+    }
     placed.clear();
     created = false;
     return error;
@@ -216,11 +272,27 @@ int NewFile::undo() noexcept
 std::string NewFile::settle() noexcept
 {
     const signalcleanup::Transition step;
-    if (!kept.empty() && unlinkat(folder, kept.c_str(), 0) == 0)
+    if (!kept.empty() && unlinkat(folder, kept.c_str(), 0) == 0) {
         kept.clear();
+        keptLock = FileDescriptor();
+    }
     signalcleanup::afterStep();
     signalcleanup::pointAt(signalEntry, folder, "");
     return kept;
+}
+
+int removeLeftHiddenFiles(int folder, const std::string& name)
+{
+    const std::string stem = name.substr(0, HIDDEN_NAME_KEEP);
+    DIR* const entries = fdopendir(openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (entries == nullptr)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(entries))
+        if (isHiddenNameOf(stem, entry->d_name) && removeIfLeft(folder, entry->d_name))
+            ++removed;
+    closedir(entries);
+    return removed;
 }
 
 void useNamedTemporaryFilesOnly(bool namedOnly_) { namedOnly = namedOnly_; }

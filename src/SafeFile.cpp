@@ -98,9 +98,13 @@ SafeFile::SafeFile(const SaveTarget& given) : target(given), buffer(new char[BUF
         if (failure == 0)
             failure = old.read(where.folder.get(), where.name);
     }
-    if (failure == 0)
-        failure = file.create(where.folder.get(), where.name + (given.isNumbered ? given.suffix : ""),
-                              old.exists ? 0600 : 0666, signalEntry.get());
+    const std::string stem = where.name + (given.isNumbered ? given.suffix : "");
+    if (failure != 0)
+        return;
+    if (const int removed = removeLeftHiddenFiles(where.folder.get(), stem))
+        ORB_LOG(Info, "Removed %d hidden file%s that an earlier save of \"%s\" left behind when it was killed.", removed,
+                removed == 1 ? "" : "s", target.isNumbered ? inFolder(stem).c_str() : where.path.c_str());
+    failure = file.create(where.folder.get(), stem, old.exists ? 0600 : 0666, signalEntry.get());
 }
 
 void SafeFile::write(const void* data, std::size_t size) noexcept
