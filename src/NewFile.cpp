@@ -94,16 +94,26 @@ bool isHiddenNameOf(const std::string& stem, const char* name)
     return true;
 }
 
+// Whether status is the same file as the one seen, and a regular file of this user's.
+bool sameOwnFile(const struct stat& status, const struct stat& seen)
+{
+    return S_ISREG(status.st_mode) && status.st_uid == geteuid() && status.st_dev == seen.st_dev &&
+           status.st_ino == seen.st_ino;
+}
+
 // Removes the hidden file `name` in folder where it is a regular file of
 // this user's that no running save holds (its lock is free), and the name
-// still leads to the file tested. Whether it was removed.
+// still leads to the file tested. Looked at before it is opened, so that no
+// device or pipe is ever opened. Whether it was removed.
 bool removeIfLeft(int folder, const char* name)
 {
+    struct stat seen {}, opened {}, named {};
+    if (fstatat(folder, name, &seen, AT_SYMLINK_NOFOLLOW) != 0 || !sameOwnFile(seen, seen))
+        return false;
     const FileDescriptor file(openat(folder, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat opened {}, named {};
-    if (!file.valid() || fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
+    if (!file.valid() || fstat(file.get(), &opened) != 0 || !sameOwnFile(opened, seen) ||
         lockWhole(file.get(), F_WRLCK) != 0 || fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
-        named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+        !sameOwnFile(named, seen))
         return false;
     return unlinkat(folder, name, 0) == 0;
 }

@@ -145,9 +145,11 @@ void pointAt(int entry, int folder, const std::string& name, const std::string& 
     Step& slot = entries[entry];
     slot.armed.store(false, std::memory_order_seq_cst);
     slot.set = -1;
-    slot.afterCommit[0] = '\0';
-    if (name.empty() || !copyName(slot.name, name) || !copyName(slot.restoreTo, restoreTo))
+    slot.name[0] = slot.restoreTo[0] = slot.afterCommit[0] = '\0';
+    if (name.empty() || !copyName(slot.name, name) || !copyName(slot.restoreTo, restoreTo)) {
+        slot.name[0] = slot.restoreTo[0] = '\0'; // nothing to do rather than half of it
         return;
+    }
     slot.folder = folder;
     slot.armed.store(true, std::memory_order_seq_cst);
 }
