@@ -20,9 +20,11 @@
 #include "Screenshot.h"
 #include "WorldMap.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <vector>
 
@@ -47,41 +49,70 @@ bool encodeMap(SafeFile& file, const Picture& picture, const PngTexts& texts, co
                        : encodePng(file, picture, texts, error, PngCompression::Fast);
 }
 
+// One map's files as members of a set: the map, and the files beside it.
+struct MapFiles {
+    std::unique_ptr<SafeFile> map;
+    std::vector<std::unique_ptr<SafeFile>> beside;
+    SaveTarget target; // the map's
+    bool geoTiff = false;
+};
+
 // Writes one map, a PNG with its world file and coordinate system beside it
-// or a GeoTIFF alone, and any extra files that belong to it (a legend), all
-// as one set; what names the map in the messages.
+// or a GeoTIFF alone, and any extra files that belong to it (a legend), into
+// new members of set; false with error when the map cannot be encoded.
+template <typename Picture>
+bool addMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts, const MapMetadata& metadata,
+            std::vector<Sidecar> extra, MapFiles& files, SaveSet& set, std::string& error)
+{
+    files.target = target;
+    files.geoTiff = isGeoTiffPath(target.isNumbered ? target.suffix : target.path);
+    files.map = std::make_unique<SafeFile>(target);
+    if (!encodeMap(*files.map, picture, texts, metadata, files.geoTiff, error))
+        return false;
+    set.add(*files.map);
+    std::vector<Sidecar> beside;
+    if (!files.geoTiff)
+        beside = sidecarsOf(target, picture.width, picture.height, metadata);
+    beside.insert(beside.end(), extra.begin(), extra.end());
+    for (const Sidecar& sidecar : beside) {
+        files.beside.push_back(std::make_unique<SafeFile>(sidecar.target));
+        files.beside.back()->write(sidecar.text);
+        set.add(*files.beside.back());
+    }
+    return true;
+}
+
+// The name a set's member map has, or was to have, in messages.
+std::string mapNameIn(const SaveSet& set, const MapFiles& files)
+{
+    const SaveTarget& target = files.target;
+    if (!files.map->finalPath.empty())
+        return files.map->finalPath;
+    return target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix
+                                               : target.name();
+}
+
+// Writes one map and the files that belong to it as one set, as addMap
+// makes them; what names the map in the messages.
 template <typename Picture>
 MapOutcome placeMap(const Picture& picture, const SaveTarget& target, const PngTexts& texts,
                     const std::string& what, const MapMetadata& metadata, std::vector<Sidecar> extra = {})
 {
     std::string error;
-    const bool geoTiff = isGeoTiffPath(target.isNumbered ? target.suffix : target.path);
-    SafeFile map(target);
-    if (!encodeMap(map, picture, texts, metadata, geoTiff, error))
-        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
+    MapFiles files;
     SaveSet set;
-    set.add(map);
-    std::vector<std::unique_ptr<SafeFile>> sidecars;
-    std::vector<Sidecar> beside;
-    if (!geoTiff)
-        beside = sidecarsOf(target, picture.width, picture.height, metadata);
-    beside.insert(beside.end(), extra.begin(), extra.end());
-    for (const Sidecar& sidecar : beside) {
-        sidecars.push_back(std::make_unique<SafeFile>(sidecar.target));
-        sidecars.back()->write(sidecar.text);
-        set.add(*sidecars.back());
-    }
+    if (!addMap(picture, target, texts, metadata, std::move(extra), files, set, error))
+        return {false, "Could not save the " + what + " " + target.name() + ": " + error};
     if (set.commit())
-        return {true, map.finalPath};
+        return {true, files.map->finalPath};
     error = failureText(set.failed->failure);
-    if (set.failed == &map)
+    if (set.failed == files.map.get())
         return {false, "Could not save the " + what + " " + set.failedName + ": " + error};
-    const std::string mapName =
-        target.isNumbered && set.number > 0 ? target.prefix + std::to_string(set.number) + target.suffix : target.name();
-    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapName + ": " + error +
-                       (set.undone ? (beside.size() == 2 ? "; none of the three files is saved."
-                                                         : "; none of its " + std::to_string(beside.size() + 1) +
-                                                               " files is saved.")
+    const std::size_t beside = files.beside.size();
+    return {false, "Could not save " + set.failedName + " beside the " + what + " " + mapNameIn(set, files) +
+                       ": " + error +
+                       (set.undone ? (beside == 2 ? "; none of the three files is saved."
+                                                  : "; none of its " + std::to_string(beside + 1) + " files is saved.")
                                    : "; the files named above hold the new planet.")};
 }
 
@@ -138,6 +169,35 @@ bool writeFace(const Picture& picture, const SaveTarget& target, const PngTexts&
     return false;
 }
 
+// The names the eighteen faces were written to, in one: the part they share
+// before and after the face's own, such as cf-{px,...}{,-colour,-normal}-2.png
+// for the second planet; each name in full where they do not have that shape.
+std::string facesWritten(const std::vector<std::unique_ptr<SafeFile>>& faces)
+{
+    std::string_view head = faces.front()->finalPath, tail = head;
+    for (const std::unique_ptr<SafeFile>& face : faces) {
+        const std::string_view name = face->finalPath;
+        head = head.substr(0, std::size_t(std::mismatch(head.begin(), head.end(), name.begin(), name.end()).first -
+                                          head.begin()));
+        tail = tail.substr(tail.size() - std::size_t(std::mismatch(tail.rbegin(), tail.rend(), name.rbegin(),
+                                                                   name.rend()).first - tail.rbegin()));
+    }
+    bool shaped = head.size() + tail.size() <= faces.front()->finalPath.size();
+    for (std::size_t at = 0; at < faces.size() && shaped; ++at) {
+        const std::string& name = faces[at]->finalPath;
+        const char* kind = at % 3 == 0 ? "" : at % 3 == 1 ? "-colour" : "-normal"; // writeCubeFaces' order
+        const std::string own = std::string(CUBE_FACE_NAMES[at / 3]) + kind;
+        shaped = name.size() == head.size() + own.size() + tail.size() &&
+                 name.compare(head.size(), own.size(), own) == 0;
+    }
+    if (shaped)
+        return std::string(head) + "{px,nx,py,ny,pz,nz}{,-colour,-normal}" + std::string(tail);
+    std::string all;
+    for (const std::unique_ptr<SafeFile>& face : faces)
+        all += (all.empty() ? "" : ", ") + face->finalPath;
+    return all;
+}
+
 // The biome map at path with its legend beside it (path's FILE.json); false
 // (logged) when either is not written.
 bool writeBiomeMap(const IndexedImage& map, const std::string& path, const PngTexts& texts,
@@ -150,21 +210,58 @@ bool writeBiomeMap(const IndexedImage& map, const std::string& path, const PngTe
     return true;
 }
 
-// Both climate maps of prefix, the planet-th planet's; stops at the first
-// that is not written.
+// Why the climate maps' set was not placed, and which files hold which planet.
+void logClimateFailure(const SaveSet& set, const MapFiles (&files)[2])
+{
+    std::size_t kind = 0, members = 0;
+    for (std::size_t k = 0; k < 2; ++k) {
+        members += 1 + files[k].beside.size();
+        for (const std::unique_ptr<SafeFile>& file : files[k].beside)
+            if (set.failed == file.get())
+                kind = k;
+        if (set.failed == files[k].map.get())
+            kind = k;
+    }
+    const std::string map = mapNameIn(set, files[kind]), error = failureText(set.failed->failure);
+    const std::string outcome = set.undone ? "none of the climate maps' " + std::to_string(members) + " files is saved"
+                                           : "the files named above hold the new planet, the others the old";
+    if (set.failed == files[kind].map.get())
+        ORB_LOG(Error, "Could not save the %s map %s: %s; %s.", CLIMATE_MAP_NAMES[kind], map.c_str(), error.c_str(),
+                outcome.c_str());
+    else
+        ORB_LOG(Error, "Could not save %s beside the %s map %s: %s; %s.", set.failedName.c_str(),
+                CLIMATE_MAP_NAMES[kind], map.c_str(), error.c_str(), outcome.c_str());
+}
+
+// Both climate maps of prefix, the number-th planet's, with the files beside
+// them as one set: the temperature map never holds another planet than the
+// rain map. False (logged) when they are not written.
 bool writeClimateMaps(const LandRadii& radii, const Climate& climate, const std::string& prefix, int number,
                       int width, const PngTexts& texts, MapMetadata metadata, const Planet& planet)
 {
-    for (const char* kind : CLIMATE_MAP_NAMES) {
-        const bool temperature = std::string(kind) == "temperature";
+    SaveSet set;
+    MapFiles files[2];
+    for (std::size_t kind = 0; kind < 2; ++kind) {
+        const bool temperature = kind == 0;
         metadata.band = temperature ? TEMPERATURE_BAND : RAIN_BAND;
-        const std::string what = std::string(kind) + " map";
-        const std::vector<float>& values = temperature ? climate.temperature : climate.rain;
-        const GreyImage16 map = climateMapOf(radii, width, values, *metadata.band);
-        const SaveTarget target = SaveTarget::replacing(planetPath(climateMapPath(prefix, kind), number));
-        if (!logged(placeMap(map, target, texts, what, metadata), what.c_str(), planet))
+        const GreyImage16 map =
+            climateMapOf(radii, width, temperature ? climate.temperature : climate.rain, *metadata.band);
+        const std::string path = climateMapPath(prefix, CLIMATE_MAP_NAMES[kind]);
+        const SaveTarget target = SaveTarget::replacing(planetPath(path, number));
+        std::string error;
+        if (!addMap(map, target, texts, metadata, {}, files[kind], set, error)) {
+            ORB_LOG(Error, "Could not save the %s map %s: %s; neither climate map is saved.", CLIMATE_MAP_NAMES[kind],
+                    target.name().c_str(), error.c_str());
             return false;
+        }
     }
+    if (!set.commit()) {
+        logClimateFailure(set, files);
+        return false;
+    }
+    for (std::size_t kind = 0; kind < 2; ++kind)
+        ORB_LOG(Info, "Planet (%s): %s map saved to %s", planetLabel(planet).c_str(), CLIMATE_MAP_NAMES[kind],
+                files[kind].map->finalPath.c_str());
     return true;
 }
 
@@ -264,10 +361,7 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
                            : "the faces named above hold the new planet, the others the old");
         return false;
     }
-    const std::string& first = faces.front()->finalPath;
-    const std::string stem = first.substr(0, first.size() - std::string("-px.png").size());
-    ORB_LOG(Info, "Planet (%s): cube faces saved to %s-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png", planetLabel(planet).c_str(),
-            stem.c_str());
+    ORB_LOG(Info, "Planet (%s): cube faces saved to %s", planetLabel(planet).c_str(), facesWritten(faces).c_str());
     return true;
 }
 

@@ -98,9 +98,13 @@ SafeFile::SafeFile(const SaveTarget& given) : target(given), buffer(new char[BUF
         if (failure == 0)
             failure = old.read(where.folder.get(), where.name);
     }
-    if (failure == 0)
-        failure = file.create(where.folder.get(), where.name + (given.isNumbered ? given.suffix : ""),
-                              old.exists ? 0600 : 0666, signalEntry.get());
+    const std::string stem = where.name + (given.isNumbered ? given.suffix : "");
+    if (failure != 0)
+        return;
+    if (const int removed = removeLeftHiddenFiles(where.folder.get(), stem))
+        ORB_LOG(Info, "Removed %d hidden file%s that an earlier save of \"%s\" left behind when it was killed.", removed,
+                removed == 1 ? "" : "s", target.isNumbered ? inFolder(stem).c_str() : where.path.c_str());
+    failure = file.create(where.folder.get(), stem, old.exists ? 0600 : 0666, signalEntry.get());
 }
 
 void SafeFile::write(const void* data, std::size_t size) noexcept
@@ -142,7 +146,7 @@ void SafeFile::flush() noexcept
 bool SafeFile::commit()
 {
     int number = 0;
-    if (prepare() != 0 || place(number, false) != 0)
+    if (prepare() != 0 || place(number, false, -1) != 0)
         return false;
     settle();
     return true;
@@ -164,9 +168,9 @@ int SafeFile::prepare() noexcept
 
 // The file is closed once in place: a close that fails (a delayed write
 // error) takes the placing back.
-int SafeFile::place(int& number, bool keepOld)
+int SafeFile::place(int& number, bool keepOld, int set)
 {
-    failure = target.isNumbered ? placeNumbered(number) : file.replace(where.name, old.exists, keepOld);
+    failure = target.isNumbered ? placeNumbered(number, set) : file.replace(where.name, old.exists, keepOld, set);
     if (failure == 0 && !target.isNumbered)
         finalPath = where.path;
     if (failure == 0 && (failure = file.close()) != 0)
@@ -175,11 +179,11 @@ int SafeFile::place(int& number, bool keepOld)
 }
 
 // Beyond a million names something else is wrong; say the name is taken.
-int SafeFile::placeNumbered(int& number)
+int SafeFile::placeNumbered(int& number, int set)
 {
     const int first = number > 0 ? number : target.first, last = number > 0 ? number : target.last;
     for (int n = first; n <= last; ++n) {
-        const int error = file.placeAt(where.name + std::to_string(n) + target.suffix);
+        const int error = file.placeAt(where.name + std::to_string(n) + target.suffix, set);
         if (error == EEXIST)
             continue;
         if (error == 0) {

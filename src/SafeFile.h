@@ -81,11 +81,12 @@ private:
     // The steps of a commit, each returning failure: the bytes made durable
     // with the old file's attributes; the file put in place (number: the N
     // of a set's numbered files, 0 until the first takes one; keepOld: the
-    // old file is kept aside until settle); taken back (false, logged, where
+    // old file is kept aside until settle; set: the set's signalcleanup set,
+    // -1 for none); taken back (false, logged, where
     // it could not be); made final.
     int prepare() noexcept;
-    int place(int& number, bool keepOld);
-    int placeNumbered(int& number);
+    int place(int& number, bool keepOld, int set);
+    int placeNumbered(int& number, int set);
     bool undo() noexcept;
     void settle() noexcept;
 

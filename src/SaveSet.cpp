@@ -22,9 +22,11 @@ bool SaveSet::commit()
         if (members[member]->prepare() != 0)
             return fail(member);
     const bool keepOld = members.size() > 1; // a set of one needs nothing kept: a rename is whole
+    const signalcleanup::Set together;
     for (std::size_t member = 0; member < members.size(); ++member)
-        if (members[member]->place(number, keepOld) != 0)
+        if (members[member]->place(number, keepOld, together.get()) != 0)
             return fail(member);
+    signalcleanup::commitSet(together.get()); // a signal before takes every member back, one after none
     for (SafeFile* member : members)
         member->settle();
     return true;

@@ -11,7 +11,10 @@
 // in the order added, each old file kept aside under a hidden name; when one
 // cannot be placed, those before it are taken back (the old files return to
 // their names, new names go) and the kept files go only once the set is
-// whole. What could not be taken back is logged by name, saying which file
+// whole. A signal that ends the process before the set's one commit point
+// (signalcleanup::commitSet) takes every member placed back; one after it
+// leaves every member new and only removes the old files kept. What could
+// not be taken back is logged by name, saying which file
 // holds which planet. Numbered members share one N: the first takes its N as
 // SaveTarget::numbered says, the others exactly that one, failing (EEXIST)
 // where it is taken.

@@ -159,3 +159,31 @@ TEST_F(ClimateFiles, TheSameSeedGivesTheSameFilesOnOneProcessor)
 }
 
 } // namespace
+
+namespace {
+
+// The climate maps and the files beside them are one set: where one file
+// cannot be placed, every one keeps the old planet, and the log says so.
+TEST(ClimateMapFiles, AClimateFileThatCannotBeWrittenLeavesBothMapsOld)
+{
+    ScopedTempDir dir;
+    const std::string program = "env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) + " --no-window --map-width 64 ";
+    ASSERT_EQ(runCommand(program + "--seed 7 --climate-maps c", "3\n200\nn\n").status, 0);
+    const char* const kept[] = {"c-temperature.png", "c-temperature.pgw", "c-temperature.png.aux.xml", "c-rain.png",
+                                "c-rain.png.aux.xml"};
+    std::vector<std::string> old;
+    for (const char* file : kept)
+        old.push_back(readFile(file));
+    std::filesystem::remove("c-rain.pgw");
+    std::filesystem::create_directory("c-rain.pgw");
+    const CommandResult run = runCommand(program + "--seed 8 --climate-maps c", "3\n200\nn\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Could not save c-rain.pgw beside the rain map c-rain.png: Is a directory; none of the "
+                           "climate maps' 6 files is saved.\n"),
+              std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("map saved"), std::string::npos) << run.out;
+    for (std::size_t file = 0; file < old.size(); ++file)
+        EXPECT_TRUE(readFile(kept[file]) == old[file]) << kept[file] << " holds the old planet";
+}
+
+} // namespace

@@ -144,6 +144,50 @@ TEST(SafeFile, ASignalThatEndsTheProcessMidWriteLeavesOnlyTheOldFile)
         }
 }
 
+// SIGKILL mid-write leaves a named temporary file; the next save of that
+// name removes it, but not one a running save holds (its lock), another
+// name's, a link or a pipe.
+TEST(SafeFile, AHiddenFileAKilledSaveLeftGoesWithTheNextSaveOfThatName)
+{
+    ScopedTempDir dir;
+    std::ofstream("keep.txt") << "old";
+    {
+        const UsingTempKind using_(TEMP_KINDS[1]);
+        const pid_t child = fork();
+        if (child == 0) {
+            SafeFile file(SaveTarget::replacing("keep.txt"));
+            file.write(std::string(1 << 20, 'x'));
+            raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+    }
+    ASSERT_EQ(entries().size(), 2u) << "one left behind beside keep.txt";
+    std::ofstream(".keep.txt.held01") << "a running save's";
+    const int held = open(".keep.txt.held01", O_WRONLY | O_CLOEXEC);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    ASSERT_EQ(fcntl(held, F_OFD_SETLK, &lock), 0);
+    std::ofstream(".other.txt.abc123") << "another name's";
+    std::ofstream(".keep.txt.abc12") << "not of the shape";
+    fs::create_symlink("keep.txt", ".keep.txt.link01");
+    ASSERT_EQ(mkfifo(".keep.txt.pipe01", 0600), 0);
+    const UsingTempKind named(TEMP_KINDS[1]);
+    testing::internal::CaptureStdout();
+    SafeFile running(SaveTarget::replacing("keep.txt")); // its hidden file is held while it lives
+    running.write("the running save's");
+    EXPECT_TRUE(save(SaveTarget::replacing("keep.txt"), "new"));
+    const std::string out = testing::internal::GetCapturedStdout();
+    close(held);
+    EXPECT_TRUE(running.commit()) << failureText(running.failure);
+    EXPECT_EQ(readFile("keep.txt"), "the running save's");
+    EXPECT_NE(out.find("Removed 1 hidden file that an earlier save of \"keep.txt\" left behind when it was killed."),
+              std::string::npos) << out;
+    EXPECT_EQ(entries(), (std::vector<std::string>{".keep.txt.abc12", ".keep.txt.held01", ".keep.txt.link01",
+                                                   ".keep.txt.pipe01", ".other.txt.abc123", "Orbivane.log",
+                                                   "keep.txt"}));
+}
+
 TEST(SafeFile, AReplacedFileKeepsItsModeAndOwnerAndItsOtherNamesAreLogged)
 {
     struct Case { unsigned mode; int links; const char* record; }; // record: the log's, or none

@@ -1,4 +1,5 @@
 #include "SaveSet.h"
+#include "SignalCleanup.h"
 #include "TestSupport.h"
 
 #include <fcntl.h>
@@ -7,10 +8,15 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <csignal>
+#include <memory>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -83,6 +89,94 @@ TEST(SaveSet, AMemberThatCannotBePlacedLeavesEveryOldMemberAndNoNewOne)
             EXPECT_EQ(set.failedName, tooLong ? last : obstacle.failedName) << how;
             EXPECT_EQ(readFile("a"), placed ? "new" : "old a") << how;
             EXPECT_EQ(readFile("b"), placed ? "new" : "old b") << how;
+        }
+}
+
+// A set of twelve (as the cube faces) replaced in a forked child that sends
+// itself SIGTERM after one step on the files: the step's number, or 0 for none.
+constexpr int MEMBERS = 12;
+int stepToSignal = 0, stepsSeen = 0;
+
+std::string memberName(int m)
+{
+    std::string name = "m";
+    return name += std::to_string(m);
+}
+
+void signalAtTheChosenStep()
+{
+    if (++stepsSeen == stepToSignal)
+        kill(getpid(), SIGTERM);
+}
+
+// In the child: ends by the signal, or exits with the number of steps seen.
+[[noreturn]] void replaceTwelve(int step, bool namedOnly, bool idleThread)
+{
+    useNamedTemporaryFilesOnly(namedOnly);
+    if (idleThread) // the signal may then be handled there while this thread is mid-step
+        std::thread([] {
+            for (;;)
+                pause();
+        }).detach();
+    stepToSignal = step;
+    signalcleanup::setStepHook(signalAtTheChosenStep);
+    {
+        std::vector<std::unique_ptr<SafeFile>> files;
+        SaveSet set;
+        for (int m = 0; m < MEMBERS; ++m) {
+            files.push_back(std::make_unique<SafeFile>(SaveTarget::replacing(memberName(m))));
+            files.back()->write("new " + std::to_string(m));
+            set.add(*files.back());
+        }
+        set.commit();
+    }
+    if (step > 0 && stepsSeen >= step)
+        for (;;)
+            pause(); // the signal is on its way
+    _exit(stepsSeen);
+}
+
+// The wait status of a child that replaces the twelve members at step.
+int statusOfReplacing(int step, bool namedOnly, bool idleThread)
+{
+    for (int m = 0; m < MEMBERS; ++m)
+        std::ofstream(memberName(m), std::ios::trunc) << "old " << m;
+    const pid_t child = fork();
+    if (child == 0)
+        replaceTwelve(step, namedOnly, idleThread);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+// Whatever step the signal follows, before the set's commit point every member
+// is old again, after it every member is new; no hidden file stays.
+TEST(SaveSet, ASignalAtAnyStepOfThePlacingLeavesTheSetWhollyOldOrWhollyNew)
+{
+    std::set<std::string> members;
+    for (int m = 0; m < MEMBERS; ++m)
+        members.insert(memberName(m));
+    for (const bool namedOnly : {false, true})
+        for (const bool idleThread : {false, true}) {
+            ScopedTempDir dir;
+            const std::string how = std::string(namedOnly ? "named" : "unnamed") + (idleThread ? ", two threads" : "");
+            const int unsignalled = statusOfReplacing(0, namedOnly, idleThread);
+            ASSERT_TRUE(WIFEXITED(unsignalled)) << how;
+            const int steps = WEXITSTATUS(unsignalled);
+            ASSERT_GT(steps, 2 * MEMBERS) << how;
+            bool sawOld = false, sawNew = false;
+            for (int step = 1; step <= steps; ++step) {
+                const int status = statusOfReplacing(step, namedOnly, idleThread);
+                ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << how << ", step " << step;
+                int fresh = 0;
+                for (int m = 0; m < MEMBERS; ++m)
+                    fresh += readFile(memberName(m)) == "new " + std::to_string(m);
+                EXPECT_TRUE(fresh == 0 || fresh == MEMBERS) << how << ", step " << step << ": " << fresh << " new";
+                EXPECT_EQ(entriesOf("."), members) << how << ", step " << step;
+                sawOld = sawOld || fresh == 0;
+                sawNew = sawNew || fresh == MEMBERS;
+            }
+            EXPECT_TRUE(sawOld && sawNew) << how;
         }
 }
 

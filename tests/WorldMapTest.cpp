@@ -474,10 +474,13 @@ TEST(WorldMap, AMapWhoseSidecarCannotBeWrittenHasFailed)
 TEST(WorldMapFiles, CubeFacesOptionWritesEighteenFacesOrSaysWhyNot)
 {
     ScopedTempDir dir;
-    CommandResult run = runProgram("3\n200\nn\n", "--seed 7 --cube-faces f --cube-size 16");
+    CommandResult run = runProgram("3\n200\nn\n3\n200\nn\n", "--seed 7 --no-window --cube-faces f --cube-size 16");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Planet (seed 7): cube faces saved to f-{px,nx,py,ny,pz,nz}{,-colour,-normal}.png\n"),
               std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("cube faces saved to f-{px,nx,py,ny,pz,nz}{,-colour,-normal}-2.png\n"), std::string::npos)
+        << "the second planet's faces as written: " << run.out;
+    EXPECT_TRUE(std::filesystem::exists("f-nz-normal-2.png"));
     for (const char* face : CUBE_FACE_NAMES) {
         const PngFacts height = pngFacts(std::string("f-") + face + ".png"),
                        colour = pngFacts(std::string("f-") + face + "-colour.png"),
