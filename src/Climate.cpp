@@ -1,5 +1,6 @@
 #include "Climate.h"
 
+#include "SeaLevel.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ struct Surface {
     BigArray<std::uint8_t> sea;
 };
 
-Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale, int threads)
+Surface surfaceOf(const float* welded, const float* unit, std::size_t n, const PhysicalScale& scale, int threads)
 {
     Surface s{BigArray<float>(3 * n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
               BigArray<std::uint8_t>(n)};
@@ -73,7 +74,7 @@ Surface surfaceOf(const float* welded, std::size_t n, const PhysicalScale& scale
         s.up[3 * v + 1] = float(y * inverse);
         s.up[3 * v + 2] = float(z * inverse);
         s.latitude[v] = std::asin(std::clamp(s.up[3 * v + 1], -1.0f, 1.0f)) * DEGREES;
-        s.sea[v] = !(r > scale.seaRadius);
+        s.sea[v] = !aboveSea(welded + 3 * v, unit ? unit + 3 * v : nullptr, scale.seaRadius);
         const float metres = float(scale.elevationMetres(r));
         s.elevation[v] = s.sea[v] ? 0.0f : metres;
         s.depth[v] = s.sea[v] ? -metres : 0.0f;
@@ -272,7 +273,7 @@ float seaLevelTemperature(float latitudeDegrees)
 }
 
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
-                       const PhysicalScale& scale, int threads)
+                       const PhysicalScale& scale, int threads, const float* unit, StopRequest stop)
 {
     if (weld.vertexCount() != neighbours.vertexCount())
         throw std::invalid_argument("computeClimate: the neighbours are not the weld's");
@@ -282,7 +283,7 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     BigArray<float> coastKm;
     {
         // By vertex only until the wind's order is known.
-        const Surface byVertex = surfaceOf(welded, n, scale, threads);
+        const Surface byVertex = surfaceOf(welded, unit, n, scale, threads);
         BigArray<std::uint32_t> hops;
         // The search from the coast beside the wind's field: neither needs the other.
         splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
@@ -293,11 +294,19 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
                 else
                     hops = coastHops(neighbours, byVertex.sea);
         });
+        if (stopRequested(stop))
+            return {};
         s = surfaceByPosition(byVertex, wind);
         coastKm = coastDistanceKm(hops, wind);
     }
+    if (stopRequested(stop))
+        return {};
     const BigArray<float> t = temperatures(s, wind, coastKm, threads);
+    if (stopRequested(stop))
+        return {};
     const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
+    if (stopRequested(stop))
+        return {};
     Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};
     forEach(n, threads, [&](std::size_t i) {
         const std::uint32_t v = wind.order[i];

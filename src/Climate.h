@@ -3,6 +3,7 @@
 #include "Biomes.h"
 #include "IcosphereWeld.h"
 #include "PhysicalScale.h"
+#include "StopRequest.h"
 #include "VertexNeighbours.h"
 #include "WindSweep.h"
 
@@ -25,12 +26,15 @@ inline constexpr float LAPSE_C_PER_KM = 6.5f;
 // Threads computeClimate shares its work among unless told otherwise.
 inline constexpr int CLIMATE_THREADS = 2;
 
-// A vertex is land when its radius is above scale.seaRadius. welded: x, y, z
-// per welded vertex, in the weld's order; +y is north. neighbours: of weld.
+// A vertex is land when it is above scale.seaRadius (aboveSea, SeaLevel.h).
+// welded: x, y, z per welded vertex, in the weld's order; +y is north. unit:
+// the same vertices undeformed, on the sea sphere (null: lengths of exactly 1). neighbours: of weld.
 // The same land gives the same climate, byte for byte, for any count of
 // threads (1 or more; a thread that cannot start leaves its share to the
 // caller's). Throws std::invalid_argument when neighbours are not weld's,
 // std::bad_alloc when the working arrays (about 120 bytes a vertex) cannot be
-// had.
+// had. Set, stop ends it between two of its passes: the climate handed back
+// is then empty (no vertex), never one to use.
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,
-                       const PhysicalScale& scale, int threads = CLIMATE_THREADS);
+                       const PhysicalScale& scale, int threads = CLIMATE_THREADS, const float* unit = nullptr,
+                       StopRequest stop = nullptr);

@@ -9,14 +9,16 @@
 
 namespace {
 
-std::optional<std::vector<float>> climateAttribute(Planet& planet)
+std::optional<std::vector<float>> climateAttribute(Planet& planet, const std::atomic<bool>& stopping)
 {
     std::shared_ptr<const PlanetClimate> made;
     try {
-        made = climateOf(planet, LandSnapshot(planet));
+        made = climateOf(planet, LandSnapshot(planet), &stopping);
     } catch (const std::invalid_argument&) {
         return std::nullopt;
     }
+    if (!made)
+        return std::nullopt;
     const Climate& climate = made->climate;
     std::vector<float> attribute(3 * climate.biome.size());
     for (std::size_t v = 0; v < climate.biome.size(); ++v) {
@@ -29,8 +31,8 @@ std::optional<std::vector<float>> climateAttribute(Planet& planet)
 
 } // namespace
 
-// The climate cannot be cut short: the worker's destructor waits for it.
+// The worker's destructor cuts the climate short between its passes.
 ClimateWorker::ClimateWorker(Planet& planet)
-    : OneShotWorker([&planet](const std::atomic<bool>&) { return climateAttribute(planet); })
+    : OneShotWorker([&planet](const std::atomic<bool>& stopping) { return climateAttribute(planet, stopping); })
 {
 }

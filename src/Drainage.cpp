@@ -1,5 +1,6 @@
 #include "Drainage.h"
 
+#include "SeaLevel.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -148,10 +149,15 @@ void Flood::chooseReceiver(std::uint32_t v)
     out.receiver[v] = best;
 }
 
+// Stops early, leaving the flood part way, when the input's stop is set; it
+// is read every STOP_CHECK_EVERY vertices taken (about a millisecond's work).
 void Flood::run()
 {
+    constexpr std::uint32_t STOP_CHECK_EVERY = 1u << 14;
     std::uint32_t popped = 0;
     for (std::uint32_t v = waiting.pop(); v != NONE; v = waiting.pop()) {
+        if (popped % STOP_CHECK_EVERY == 0 && stopRequested(in.stop))
+            return;
         const double level = out.filled[v];
         if (out.receiver[v] == NONE)
             chooseReceiver(v);
@@ -261,7 +267,7 @@ std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& o
         for (std::size_t v = begin; v < end; ++v) {
             const float* p = input.positions + 3 * v;
             const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
-            out.sea[v] = radius <= input.seaRadius;
+            out.sea[v] = !aboveSea(p, input.unit ? input.unit + 3 * v : nullptr, input.seaRadius);
             out.height[v] = std::round(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
             if (!out.sea[v]) {
                 low = std::min(low, out.height[v]);
@@ -314,6 +320,7 @@ SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
 void drainLand(const DrainageInput& input, Drainage& out)
 {
     const std::size_t n = input.weld.vertexCount();
+    out.stopped = false;
     const auto [lowest, highest] = measureHeights(input, out);
     out.filled = out.height;
     SphereGeometry own;
@@ -333,6 +340,9 @@ void drainLand(const DrainageInput& input, Drainage& out)
     Flood flood{input, out, geometry.direction, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
     flood.seed();
     flood.run();
+    out.stopped = stopRequested(input.stop);
+    if (out.stopped)
+        return;
     accumulate(input, geometry.area, out);
     if (input.lakes) {
         findLakes(input, out);

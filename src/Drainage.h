@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IcosphereWeld.h"
+#include "StopRequest.h"
 #include "VertexNeighbours.h"
 
 #include <cstddef>
@@ -77,6 +78,10 @@ struct DrainageInput {
     // How many threads share the per-vertex passes (1 or more); the result
     // is the same byte for byte for any count.
     int threads = 1;
+    // The same vertices undeformed, on the sea sphere: land and sea are told
+    // apart by aboveSea (SeaLevel.h). Null: lengths of exactly 1.
+    const float* unit = nullptr;
+    StopRequest stop = nullptr; // set: the drainage ends early, Drainage::stopped
 };
 
 struct Drainage {
@@ -101,6 +106,9 @@ struct Drainage {
     std::vector<Lake> lakes;           // in the order of their smallest vertex number
     double landRain = 0.0;             // rain on all land vertices, as flow counts it
     std::vector<std::uint32_t> work;   // the flood's working memory, kept for the next drainLand into this
+    // The input's stop was set and the drainage ended part way: nothing
+    // above holds, and nothing may be made of it.
+    bool stopped = false;
 
     std::size_t vertexCount() const { return height.size(); }
     bool isSink(std::uint32_t v) const { return receiver[v] == v; }

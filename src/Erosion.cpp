@@ -1,6 +1,7 @@
 #include "Erosion.h"
 
 #include "Drainage.h"
+#include "SeaLevel.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -120,15 +121,16 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
 
 } // namespace
 
-void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
-               double seaRadius, int steps, const ErosionRates& rates, int threads)
+bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
+               double seaRadius, int steps, const ErosionRates& rates, int threads, const float* unit,
+               StopRequest stop)
 {
     const std::size_t n = weld.vertexCount();
     const SphereGeometry geometry = sphereGeometry(weld, positions.data());
     Land land{geometry.direction, geometry.area, std::vector<double>(n), {}, {}};
     for (std::uint32_t v = 0; v < n; ++v) {
         land.radius[v] = radiusOf(&positions[3 * v]);
-        if (land.radius[v] > seaRadius)
+        if (aboveSea(&positions[3 * v], unit ? unit + 3 * v : nullptr, seaRadius))
             land.above.push_back(v);
     }
     land.original = land.radius;
@@ -136,13 +138,18 @@ void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
     Drainage d;
     std::vector<std::uint32_t> onto;
     for (int step = 0; step < steps; ++step) {
-        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false, threads}, d);
+        if (stopRequested(stop))
+            return false;
+        drainLand({weld, neighbours, positions.data(), seaRadius, nullptr, &geometry, false, threads, unit, stop}, d);
+        if (d.stopped)
+            return false;
         std::fill(work.begin(), work.end(), 0.0);
         cutBeds(d, land, rates, work);
         settleSediment(d, land, work);
         collapseSlopes(d, neighbours, land, rates, work, onto, threads);
         land.place(positions);
     }
+    return true;
 }
 
 double landRoughness(const VertexNeighbours& neighbours, const std::vector<float>& positions, double seaRadius)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IcosphereWeld.h"
+#include "StopRequest.h"
 #include "VertexNeighbours.h"
 
 #include <vector>
@@ -29,11 +30,15 @@ inline constexpr int EROSION_THREADS = 2;
 
 // Erodes land (x, y, z per welded vertex, weld's order) for steps steps
 // over a sea of seaRadius; each vertex moves along its direction from the
-// centre, the sea's vertices stay. The same land comes out byte for byte for
-// any count of threads (1 or more; a thread that cannot start leaves its
-// share to the caller's). Throws std::bad_alloc.
-void erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
-               double seaRadius, int steps, const ErosionRates& rates = {}, int threads = EROSION_THREADS);
+// centre, the sea's vertices (aboveSea, SeaLevel.h, against unit: the same
+// vertices undeformed; null: lengths of exactly 1) stay. The same land comes
+// out byte for byte for any count of threads (1 or more; a thread that
+// cannot start leaves its share to the caller's). Returns false when stop
+// was set before the last step ended: the land is then part worn, to be
+// dropped. Throws std::bad_alloc.
+bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
+               double seaRadius, int steps, const ErosionRates& rates = {}, int threads = EROSION_THREADS,
+               const float* unit = nullptr, StopRequest stop = nullptr);
 
 // Mean over the land's vertices of |radius - mean radius of its neighbours|:
 // how rough the land is at the scale of one vertex spacing.

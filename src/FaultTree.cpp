@@ -55,7 +55,7 @@ constexpr int ABANDONED = 1 << 30;
 class TreePass {
 public:
     TreePass(const float* read, float* write, int vertexCount, const std::vector<FaultPlane>& planes,
-             const int* base, int* counts);
+             const int* base, int* counts, StopRequest stop);
     void run(int threads, const TreeProgress& progress);
 
 private:
@@ -80,13 +80,14 @@ private:
     PlaneBuffer root;
     NodeBall faceBalls[20];
     std::vector<float> scales; // scaleForSteps(s) at s + planeCount, when scaling
-    std::atomic<int> doneTasks{0}; // tasks finished, plus ABANDONED after a failure
+    std::atomic<int> doneTasks{0}; // tasks finished, plus ABANDONED after a failure or a stop
+    StopRequest stop;
 };
 
 TreePass::TreePass(const float* read, float* write, int vertexCount, const std::vector<FaultPlane>& planes,
-                   const int* base, int* counts)
+                   const int* base, int* counts, StopRequest stop)
     : read(read), write(write), base(base), counts(counts), perFace(vertexCount / 20),
-      planeCount(static_cast<int>(planes.size())), root(planeCount)
+      planeCount(static_cast<int>(planes.size())), root(planeCount), stop(stop)
 {
     const int depth = treeDepthOf(vertexCount);
     const int leafLevel = std::max(0, depth - 2);
@@ -131,6 +132,10 @@ void TreePass::work(int worker, int workers, const TreeProgress& progress)
     if (reports)
         progress(0, taskCount);
     for (int task = worker; task < taskCount; task += workers) {
+        if (stopRequested(stop)) {
+            doneTasks.fetch_or(ABANDONED);
+            doneTasks.notify_all();
+        }
         if (doneTasks.load() & ABANDONED)
             return;
         runTask(w, task);
@@ -334,7 +339,7 @@ float scaleForSteps(int steps)
 }
 
 void countByTree(const float* xyz, int vertexCount, const std::vector<FaultPlane>& planes, int* counts, int threads,
-                 const TreeProgress& progress)
+                 const TreeProgress& progress, StopRequest stop)
 {
     if (treeDepthOf(vertexCount) < 0) {
         countByBruteForce(xyz, vertexCount, planes, counts);
@@ -342,12 +347,12 @@ void countByTree(const float* xyz, int vertexCount, const std::vector<FaultPlane
             progress(1, 1);
         return;
     }
-    TreePass pass(xyz, nullptr, vertexCount, planes, counts, counts);
+    TreePass pass(xyz, nullptr, vertexCount, planes, counts, counts, stop);
     pass.run(threads, progress);
 }
 
 void deformByTree(float* xyz, int vertexCount, const std::vector<FaultPlane>& planes, const int* carried,
-                  const TreeProgress& progress)
+                  const TreeProgress& progress, StopRequest stop)
 {
     if (treeDepthOf(vertexCount) < 0) {
         std::vector<int> steps(static_cast<std::size_t>(vertexCount), 0);
@@ -361,7 +366,7 @@ void deformByTree(float* xyz, int vertexCount, const std::vector<FaultPlane>& pl
             progress(1, 1);
         return;
     }
-    TreePass pass(xyz, xyz, vertexCount, planes, carried, nullptr);
+    TreePass pass(xyz, xyz, vertexCount, planes, carried, nullptr, stop);
     pass.run(2, progress);
 }
 

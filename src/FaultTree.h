@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Landscape.h"
+#include "StopRequest.h"
 
 #include <cstdint>
 #include <functional>
@@ -74,13 +75,16 @@ using TreeProgress = std::function<void(int done, int total)>;
 
 // Adds to counts[j] the sum over planes of +sign (outer side) or -sign
 // (inner side) for vertex j, with the given number of threads (1 or 2).
+// Set, stop ends the pass between two of its tasks (a node of the tree's
+// upper levels), leaving counts part done.
 void countByTree(const float* xyz, int vertexCount, const std::vector<FaultPlane>& planes, int* counts,
-                 int threads, const TreeProgress& progress = TreeProgress());
+                 int threads, const TreeProgress& progress = TreeProgress(), StopRequest stop = nullptr);
 
 // Scales every vertex by scaleForSteps of its steps from the planes plus
-// carried[j] (carried may be null), with two threads.
+// carried[j] (carried may be null), with two threads; stop as countByTree's,
+// leaving some vertices unscaled.
 void deformByTree(float* xyz, int vertexCount, const std::vector<FaultPlane>& planes, const int* carried,
-                  const TreeProgress& progress);
+                  const TreeProgress& progress, StopRequest stop = nullptr);
 
 // Bytes of working memory a pass over planeCount planes takes besides the
 // planes themselves.

@@ -2,6 +2,7 @@
 
 #include "LandSnapshot.h"
 #include "Planet.h"
+#include "SeaLevel.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -273,7 +274,7 @@ std::vector<double> vertexRadii(const Planet& planet, const LandSnapshot& land)
     for (std::size_t v = 0; v < radii.size(); ++v) {
         const float* l = land.position(v);
         const float* s = sea + 3 * std::size_t(planet.weld.vertexToCorner[v]);
-        radii[v] = std::hypot(double(l[0]), double(l[1]), double(l[2])) / std::hypot(double(s[0]), double(s[1]), double(s[2]));
+        radii[v] = generatedRadius(l, s);
     }
     return radii;
 }

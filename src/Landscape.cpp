@@ -211,7 +211,7 @@ private:
 
 } // namespace
 
-void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed)
+void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed, StopRequest stop)
 {
     planet.seed = seedGenerator(seed);
     // The progress line is the one the plain split's first worker prints
@@ -229,10 +229,12 @@ void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> 
             line.advance(std::int64_t(pass) * units + done, std::int64_t(passes) * units);
         };
         if (pass + 1 < passes)
-            countByTree(planet.vertices.data(), planet.vertexCount, planes, carried.data(), 2, progress);
+            countByTree(planet.vertices.data(), planet.vertexCount, planes, carried.data(), 2, progress, stop);
         else
             deformByTree(planet.vertices.data(), planet.vertexCount, planes, carried.empty() ? nullptr : carried.data(),
-                         progress);
+                         progress, stop);
+        if (stopRequested(stop))
+            return; // the line ends unfinished
     }
     line.end();
 }
@@ -364,10 +366,11 @@ std::uint64_t generationBytes(int vertexCount, int iterations)
     return planes + treeWorkingBytes(vertexCount, perPass) + carried;
 }
 
-void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed)
+void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed,
+                              StopRequest stop)
 {
     if (!liveGeneration) {
-        generateBatch(planet, iterations, seed);
+        generateBatch(planet, iterations, seed, stop);
         return;
     }
     planet.seed = seedGenerator(seed);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StopRequest.h"
 #include "ThreadGroup.h"
 
 #include <atomic>
@@ -86,8 +87,10 @@ void faultWorker(GenerationJob* job);
 void generateBatchBruteForce(Planet& planet, int iterations);
 
 // Deforms the planet's land to completion with two workers: the planes are
-// drawn first, then applied through the subdivision tree (FaultTree.h).
-void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed = std::nullopt);
+// drawn first, then applied through the subdivision tree (FaultTree.h). Set,
+// stop ends it part way (a planet no longer wanted), its land half made.
+void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed = std::nullopt,
+                   StopRequest stop = nullptr);
 
 class LiveRise;
 
@@ -120,7 +123,7 @@ std::uint64_t generationBytes(int vertexCount, int iterations = INT_MAX);
 // Last step of the Planet constructor: deforms the land, in batch (returns
 // when done) or live (returns at once, a thread goes on).
 void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration,
-                              std::optional<std::uint32_t> seed = std::nullopt);
+                              std::optional<std::uint32_t> seed = std::nullopt, StopRequest stop = nullptr);
 
 // Tells a running live generation to stop and waits for its thread to end.
 void stopLiveGeneration(Planet& planet);

@@ -1,5 +1,7 @@
 #include "PhysicalScale.h"
 
+#include "SeaLevel.h"
+
 #include <cmath>
 
 double PhysicalScale::elevationMetres(double radius) const
@@ -8,10 +10,12 @@ double PhysicalScale::elevationMetres(double radius) const
 }
 
 PhysicalScale physicalScaleOf(const float* welded, std::size_t vertexCount, double seaRadius, double radiusKm,
-                              double highestMetres)
+                              double highestMetres, const float* unit)
 {
     double highest = seaRadius;
     for (std::size_t v = 0; v < vertexCount; ++v) {
+        if (!aboveSea(welded + 3 * v, unit ? unit + 3 * v : nullptr, seaRadius))
+            continue;
         const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2];
         highest = std::fmax(highest, std::sqrt(x * x + y * y + z * z));
     }

@@ -25,6 +25,8 @@ inline constexpr double FALLBACK_RELIEF_UNITS = 180.0 / 1500.0;
 // with no vertex above the sea (or no vertex) gets the factor that would put
 // land FALLBACK_RELIEF_UNITS above the sea at highestMetres, so its sea floor
 // still has depths in metres of the usual size.
-// welded: x, y, z per welded vertex.
+// welded: x, y, z per welded vertex; unit: the same undeformed, on the sea
+// sphere (null: lengths of exactly 1). Whether a vertex is above the sea is
+// aboveSea's (SeaLevel.h); how high, its land's length.
 PhysicalScale physicalScaleOf(const float* welded, std::size_t vertexCount, double seaRadius, double radiusKm,
-                              double highestMetres);
+                              double highestMetres, const float* unit = nullptr);

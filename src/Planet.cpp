@@ -58,13 +58,14 @@ Water::Water(BigArray<float> seaVertices, int count)
 {
 }
 
-Planet::Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed)
+Planet::Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed,
+               StopRequest stop)
     : angle{0.0f, 0.0f, 0.0f}, speed{0.005f, 0.005f, 0.005f}, rotating(true),
       subdivisions(subdivisions), iterations(iterations)
 {
     buildIcosphere(subdivisions);
     weld = weldIcosphere(ICOSAHEDRON_FACES, subdivisions);
-    startLandscapeGeneration(*this, iterations, liveGeneration, seed);
+    startLandscapeGeneration(*this, iterations, liveGeneration, seed, stop);
 }
 
 Planet::~Planet()

@@ -3,6 +3,7 @@
 #include "BigArray.h"
 #include "IcosphereWeld.h"
 #include "PlaneGate.h"
+#include "StopRequest.h"
 #include "WorldShape.h"
 
 #include <array>
@@ -56,8 +57,10 @@ public:
     // thread cannot start (every thread started is joined first). Batch
     // generation has finished when this returns; live generation runs on in
     // its own thread. seed: the generator's seed; nothing means the run's
-    // (--seed, or the time).
-    Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed = std::nullopt);
+    // (--seed, or the time). Set, stop cuts a batch generation short for a
+    // planet no longer wanted: its land is then half made, not to be used.
+    Planet(int subdivisions, int iterations, bool liveGeneration, std::optional<std::uint32_t> seed = std::nullopt,
+           StopRequest stop = nullptr);
     virtual ~Planet();
     Planet(const Planet&) = delete;
     Planet& operator=(const Planet&) = delete;

@@ -9,12 +9,17 @@
 
 namespace {
 
-std::shared_ptr<const PlanetClimate> computeFor(const Planet& planet, const std::vector<float>& welded)
+std::shared_ptr<const PlanetClimate> computeFor(const Planet& planet, const std::vector<float>& welded,
+                                                StopRequest stop)
 {
     auto made = std::make_shared<PlanetClimate>();
+    const std::vector<float> unit = weldedUnitSphere(planet);
     made->scale = physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius, planet.radiusKm,
-                                  planet.highestMetres);
-    made->climate = computeClimate(planet.weld, vertexNeighbours(planet.weld), welded.data(), made->scale);
+                                  planet.highestMetres, unit.data());
+    made->climate = computeClimate(planet.weld, vertexNeighbours(planet.weld), welded.data(), made->scale,
+                                   CLIMATE_THREADS, unit.data(), stop);
+    if (stopRequested(stop))
+        return nullptr;
     return made;
 }
 
@@ -29,19 +34,26 @@ std::vector<float> weldedPositions(const Planet& planet, const LandSnapshot& lan
     return welded;
 }
 
+std::vector<float> weldedUnitSphere(const Planet& planet)
+{
+    std::vector<float> unit;
+    gatherWelded(planet.weld, planet.water->vertices.data(), unit);
+    return unit;
+}
+
 PhysicalScale physicalScaleOf(const Planet& planet, const LandSnapshot& land)
 {
     const std::vector<float> welded = weldedPositions(planet, land);
     return physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius, planet.radiusKm,
-                           planet.highestMetres);
+                           planet.highestMetres, weldedUnitSphere(planet).data());
 }
 
-std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land)
+std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land, StopRequest stop)
 {
     if (land.copied() || !planet.shapeSettled)
-        return computeFor(planet, weldedPositions(planet, land));
+        return computeFor(planet, weldedPositions(planet, land), stop);
     std::lock_guard<std::mutex> lock(planet.climateMutex);
     if (!planet.climate)
-        planet.climate = computeFor(planet, weldedPositions(planet, land));
+        planet.climate = computeFor(planet, weldedPositions(planet, land), stop);
     return planet.climate;
 }

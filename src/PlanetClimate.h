@@ -2,6 +2,7 @@
 
 #include "Climate.h"
 #include "PhysicalScale.h"
+#include "StopRequest.h"
 
 #include <memory>
 #include <vector>
@@ -20,11 +21,16 @@ struct PlanetClimate {
 // x, y, z per welded vertex of land, a snapshot of planet's.
 std::vector<float> weldedPositions(const Planet& planet, const LandSnapshot& land);
 
+// x, y, z per welded vertex of the planet's undeformed sphere: what land and
+// sea are told apart against (aboveSea, SeaLevel.h).
+std::vector<float> weldedUnitSphere(const Planet& planet);
+
 // The planet's scale for land, a snapshot of its land.
 PhysicalScale physicalScaleOf(const Planet& planet, const LandSnapshot& land);
 
 // The climate of land, a snapshot of planet's. The final land's, once the
 // planet's shape is settled, is computed once and kept on the planet (a
 // second caller meanwhile waits for it); land caught part-way through a
-// live generation gets its own. Throws std::bad_alloc without memory.
-std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land);
+// live generation gets its own. Throws std::bad_alloc without memory. Null,
+// nothing kept, when stop was set before it was made.
+std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land, StopRequest stop = nullptr);

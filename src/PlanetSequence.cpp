@@ -14,7 +14,11 @@ PlanetSequence::PlanetSequence(const Planet& first, const Options& options) : op
 {
 }
 
-PlanetSequence::~PlanetSequence() = default;
+PlanetSequence::~PlanetSequence()
+{
+    dropping.store(true);
+    worker.reset();
+}
 
 namespace {
 // Says the worker is done however its body ends.
@@ -41,8 +45,8 @@ bool PlanetSequence::request(Planet& shown)
                 const DoneOnExit signal{done};
                 runAtBoundary(
                     [&] {
-                        made = std::make_unique<Planet>(subdivisions, iterations, live, seed);
-                        settleShape(*made, options);
+                        made = std::make_unique<Planet>(subdivisions, iterations, live, seed, &dropping);
+                        settleShape(*made, options, &dropping);
                     },
                     {"Not enough memory for a new planet with " + std::to_string(subdivisions) +
                          " subdivisions; the planet shown stays.",

@@ -19,7 +19,8 @@ class PlanetSequence {
 public:
     // first: the window's first planet; options: the --relief and --land it is shaped by.
     PlanetSequence(const Planet& first, const Options& options);
-    // Waits for a planet still being made and drops it.
+    // Drops a planet still being made: cuts its long steps short (its
+    // erosion) and waits for the worker.
     ~PlanetSequence();
     PlanetSequence(const PlanetSequence&) = delete;
     PlanetSequence& operator=(const PlanetSequence&) = delete;
@@ -43,6 +44,7 @@ private:
     const Options& options;
     std::mt19937 seeds;
     std::atomic<bool> done{false};
+    std::atomic<bool> dropping{false}; // set once: the planet being made is no longer wanted
     bool running = false;
     std::unique_ptr<Planet> made; // written by the worker, read after it is joined
     // One for each planet made; last, so it is joined before the rest goes.

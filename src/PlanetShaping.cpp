@@ -8,6 +8,7 @@
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
 #include "SeaLevel.h"
 
 #include <mutex>
@@ -39,14 +40,18 @@ bool setSeaLevel(Planet& planet, double share, bool quiet)
 
 } // namespace
 
-bool erodePlanet(Planet& planet, int steps)
+bool erodePlanet(Planet& planet, int steps, StopRequest stop)
 {
     const double start = monotonicSeconds();
+    bool stopped = false;
     const bool eroded = runAtBoundary(
         [&] {
             std::vector<float> positions;
             gatherWelded(planet.weld, planet.vertices.data(), positions);
-            erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps);
+            stopped = !erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps,
+                                 {}, EROSION_THREADS, weldedUnitSphere(planet).data(), stop);
+            if (stopped)
+                return;
             const std::lock_guard<std::mutex> lock(planet.mutex);
             const std::vector<std::uint32_t>& vertexOf = planet.weld.cornerToVertex;
             for (std::size_t c = 0; c < vertexOf.size(); ++c)
@@ -55,14 +60,14 @@ bool erodePlanet(Planet& planet, int steps)
             planet.erosionSteps = steps;
         },
         {"Not enough memory to erode the land; it stays as generated.", "Could not erode the land"});
-    if (!eroded)
+    if (!eroded || stopped)
         return false;
     planet.landVersion.fetch_add(1, std::memory_order_release);
     ORB_LOG(Info, "Land worn by erosion %d steps in %f seconds (seed %u)", steps, monotonicSeconds() - start, planet.seed);
     return true;
 }
 
-void settleShape(Planet& planet, const Options& options)
+void settleShape(Planet& planet, const Options& options, StopRequest stop)
 {
     planet.shape.relief = options.relief;
     // Written only when they change: a thread may be reading them for the climate.
@@ -70,7 +75,7 @@ void settleShape(Planet& planet, const Options& options)
         planet.radiusKm = options.radiusKm;
     if (planet.highestMetres != options.highestMetres)
         planet.highestMetres = options.highestMetres;
-    if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished))
+    if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished) || stopRequested(stop))
         return;
     planet.shapeSettled = true;
     const bool erode = options.erosionSteps > 0;
@@ -85,8 +90,10 @@ void settleShape(Planet& planet, const Options& options)
     }
     if (!erode)
         return;
-    if (!erodePlanet(planet, options.erosionSteps))
+    if (!erodePlanet(planet, options.erosionSteps, stop)) {
+        if (!stopRequested(stop)) // a planet no longer wanted is not short: it is dropped
+            planet.shapeShort = true;
+    } else if (options.landPercent && !setSeaLevel(planet, *options.landPercent / 100.0, false)) {
         planet.shapeShort = true;
-    else if (options.landPercent && !setSeaLevel(planet, *options.landPercent / 100.0, false))
-        planet.shapeShort = true;
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StopRequest.h"
+
 class Planet;
 struct Options;
 
@@ -11,10 +13,13 @@ struct Options;
 // at radius 1), and the sea is set again for the eroded land; only that
 // level is logged. A sea level or an erosion skipped for want of memory
 // marks the planet's shape short of what was asked (Planet::shapeShort).
-void settleShape(Planet& planet, const Options& options);
+// Set, stop cuts the erosion short for a planet no longer wanted: its land
+// then stays as generated, and nothing more is logged.
+void settleShape(Planet& planet, const Options& options, StopRequest stop = nullptr);
 
 // Erodes planet's land for steps steps (Erosion.h) over its sea: each welded
 // vertex moves along its radius, every soup copy of it to the same place,
 // under the planet's mutex. Logged; without memory the land stays as it is,
-// after saying so. Returns whether the land was eroded.
-bool erodePlanet(Planet& planet, int steps);
+// after saying so. Returns whether it was eroded: false also when stop was
+// set before the end (the land stays as it was, unlogged).
+bool erodePlanet(Planet& planet, int steps, StopRequest stop = nullptr);

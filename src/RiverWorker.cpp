@@ -2,6 +2,7 @@
 
 #include "LandNormals.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
 #include "VertexNeighbours.h"
 
 namespace {
@@ -16,8 +17,12 @@ std::optional<RiverGeometry> riversOf(Planet& planet, const WorldShape& shape, c
     const VertexNeighbours neighbours = vertexNeighbours(planet.weld);
     if (stopping.load())
         return std::nullopt;
-    const Drainage drainage = drainLand({planet.weld, neighbours, positions.data(), shape.seaRadius});
-    if (stopping.load())
+    const std::vector<float> unit = weldedUnitSphere(planet);
+    DrainageInput input{planet.weld, neighbours, positions.data(), shape.seaRadius};
+    input.unit = unit.data();
+    input.stop = &stopping;
+    const Drainage drainage = drainLand(input);
+    if (drainage.stopped || stopping.load())
         return std::nullopt;
     return riverGeometry(drainage, findRivers(drainage, riverThreshold(drainage.vertexCount())), planet.weld,
                          positions.data(), shape);

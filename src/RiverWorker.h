@@ -11,8 +11,8 @@ class Planet;
 // The rivers and lakes of a planet whose land has stopped changing, worked
 // out once on a thread of their own (drainage, rivers and their geometry),
 // so that the window's thread only uploads them. The land is copied under
-// the planet's mutex; the rest works on the copy, and stops between stages
-// when the worker goes. failed() when the memory ran out. No GL here.
+// the planet's mutex; the rest works on the copy, and stops between stages,
+// and within the drainage's flood, when the worker goes. failed() when the memory ran out. No GL here.
 class RiverWorker : public OneShotWorker<RiverGeometry> {
 public:
     // The most memory it takes, in bytes a welded vertex (121 measured at 8

@@ -108,12 +108,14 @@ std::vector<std::uint32_t> riverSegments(const LandWater& water)
     return pairs;
 }
 
-LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius)
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit)
 {
     LandWater water;
     water.geometry = sphereGeometry(weld, positions);
     const VertexNeighbours neighbours = vertexNeighbours(weld);
-    drainLand({weld, neighbours, positions, seaRadius, nullptr, &water.geometry}, water.drainage);
+    DrainageInput input{weld, neighbours, positions, seaRadius, nullptr, &water.geometry};
+    input.unit = unit;
+    drainLand(input, water.drainage);
     water.network = findRivers(water.drainage, riverThreshold(weld.vertexCount()));
     return water;
 }

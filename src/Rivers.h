@@ -57,5 +57,6 @@ std::vector<double> freshWaterShares(const LandWater& water);
 std::vector<std::uint32_t> riverSegments(const LandWater& water);
 
 // The water of the welded land positions (x, y, z per welded vertex) over a
-// sea of seaRadius. Throws std::bad_alloc.
-LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius);
+// sea of seaRadius, land and sea told apart against unit (DrainageInput).
+// Throws std::bad_alloc.
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit);

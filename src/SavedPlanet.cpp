@@ -71,7 +71,7 @@ LandWater waterOf(const Planet& planet, const LandSnapshot& land)
     std::vector<float> positions(3 * planet.weld.vertexCount());
     for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
         std::copy_n(land.position(v), 3, &positions[3 * v]);
-    return landWater(planet.weld, positions.data(), planet.shape.seaRadius);
+    return landWater(planet.weld, positions.data(), planet.shape.seaRadius, weldedUnitSphere(planet).data());
 }
 
 std::vector<double> freshWaterOf(const Planet& planet, const LandSnapshot& land)

@@ -13,12 +13,6 @@ struct Piece {
     double area;
 };
 
-double lengthOf(const float* p)
-{
-    const double x = p[0], y = p[1], z = p[2];
-    return std::sqrt(x * x + y * y + z * z);
-}
-
 double areaOf(const float* p)
 {
     const double u[3] = {double(p[3]) - p[0], double(p[4]) - p[1], double(p[5]) - p[2]};
@@ -27,12 +21,14 @@ double areaOf(const float* p)
     return 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
 }
 
-// Every welded vertex's radius, |x, y, z| in double precision.
-std::vector<double> vertexRadii(const IcosphereWeld& weld, const float* land)
+// Every welded vertex's radius as generated (generatedRadius).
+std::vector<double> vertexRadii(const IcosphereWeld& weld, const float* land, const float* sea)
 {
     std::vector<double> radius(weld.vertexCount());
-    for (std::size_t v = 0; v < radius.size(); ++v)
-        radius[v] = lengthOf(land + 3 * std::size_t(weld.vertexToCorner[v]));
+    for (std::size_t v = 0; v < radius.size(); ++v) {
+        const std::size_t corner = 3 * std::size_t(weld.vertexToCorner[v]);
+        radius[v] = generatedRadius(land + corner, sea + corner);
+    }
     return radius;
 }
 
@@ -65,6 +61,12 @@ double shortestBetween(double low, double high)
 
 } // namespace
 
+double generatedRadius(const float* land, const float* unit)
+{
+    const double length = std::hypot(double(land[0]), double(land[1]), double(land[2]));
+    return unit ? length / std::hypot(double(unit[0]), double(unit[1]), double(unit[2])) : length;
+}
+
 double triangleHeight(double a, double b, double c)
 {
     if (a > b)
@@ -78,7 +80,7 @@ double triangleHeight(double a, double b, double c)
 
 SeaLevel seaLevelForLand(const IcosphereWeld& weld, const float* land, const float* sea, double share)
 {
-    const std::vector<double> radius = vertexRadii(weld, land);
+    const std::vector<double> radius = vertexRadii(weld, land, sea);
     const std::vector<Piece> pieces = piecesByHeight(weld, radius, sea);
     double total = 0.0, largest = 0.0;
     for (const Piece& piece : pieces) {

@@ -5,8 +5,8 @@
 // Where the sea must stand for a share of the surface to be land.
 //
 // A triangle of the land counts as land when its height, the mean of its
-// corners' radii (each |x, y, z| of the land in double precision, the three
-// summed from the smallest), is above the sea radius; it weighs its share of
+// corners' radii (each generatedRadius, the three summed from the smallest),
+// is above the sea radius; it weighs its share of
 // the surface: the area of its undeformed copy on the sea sphere. Exact to
 // the triangle: the share reached differs from the share asked by less than
 // the largest triangle's share, unless triangles of one equal height must be
@@ -26,3 +26,20 @@ SeaLevel seaLevelForLand(const IcosphereWeld& weld, const float* land, const flo
 
 // A triangle's height as seaLevelForLand measures it, from its corners' radii.
 double triangleHeight(double a, double b, double c);
+
+// A vertex's radius as generated, in radii of the undeformed sphere: the
+// length of its land (x, y, z) over that of its undeformed copy on the sea
+// sphere (unit, x, y, z), each in double precision. Exactly 1 where no plane
+// moved the vertex, since its land is then its copy's very floats; the
+// copy's own length is 1 only within rounding, so the land's length alone
+// would put such a vertex above or below a sea at 1 by chance. unit null:
+// an undeformed length of exactly 1 (land made by hand).
+double generatedRadius(const float* land, const float* unit);
+
+// Whether a vertex is land: its generatedRadius above seaRadius. The one
+// test of land and sea: the sea level, climate, drainage, erosion and the
+// physical scale all decide by it, as the maps do by generatedRadius.
+inline bool aboveSea(const float* land, const float* unit, double seaRadius)
+{
+    return generatedRadius(land, unit) > seaRadius;
+}

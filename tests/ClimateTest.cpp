@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "ThreadGroup.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -62,6 +63,25 @@ protected:
     VertexNeighbours neighbours;
     PhysicalScale scale;
 };
+
+// A stop already asked ends the climate with nothing in it; a flag never
+// set changes nothing, bit for bit.
+TEST_F(HandMadeLand, AStopEndsTheClimateWithNothingToUse)
+{
+    std::vector<float> land(sphere);
+    for (std::size_t v = 0; v < land.size(); v += 3)
+        for (int k = 0; k < 3; ++k)
+            land[v + k] = float(sphere[v + k] * (sphere[v] > 0.5f ? 1.01 : 0.99));
+    const std::atomic<bool> stop{true}, never{false};
+    const Climate cut = computeClimate(planet->weld, neighbours, land.data(), scale, 2, nullptr, &stop);
+    EXPECT_TRUE(cut.temperature.empty() && cut.rain.empty() && cut.biome.empty());
+    const Climate plain = computeClimate(planet->weld, neighbours, land.data(), scale, 2);
+    const Climate flagged = computeClimate(planet->weld, neighbours, land.data(), scale, 2, nullptr, &never);
+    ASSERT_EQ(plain.biome.size(), sphere.size() / 3);
+    EXPECT_EQ(plain.temperature, flagged.temperature);
+    EXPECT_EQ(plain.rain, flagged.rain);
+    EXPECT_EQ(plain.biome, flagged.biome);
+}
 
 TEST_F(HandMadeLand, LandTwoKilometresHigherIsThirteenDegreesColder)
 {

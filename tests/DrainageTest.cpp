@@ -7,6 +7,7 @@
 #include "Rivers.h"
 #include "TestSupport.h"
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -260,6 +261,38 @@ TEST(Erosion, WearsTheLandTheSameWayEveryTimeAndLeavesTheSea)
             ASSERT_TRUE(std::equal(&before[v], &before[v + 3], &once[v])) << v / 3;
         }
     }
+}
+
+// A stop already asked when erosion or drainage comes to its first check
+// ends it with a state that says so (erosion's false and the land as it was,
+// drainage's stopped); a flag never set changes nothing, bit for bit.
+TEST(Erosion, AStopEndsErosionAndDrainageWithNothingToUse)
+{
+    const auto planet = quietPlanet(7, 5, 2000);
+    const VertexNeighbours neighbours = vertexNeighbours(planet->weld);
+    std::vector<float> before;
+    gatherWelded(planet->weld, planet->vertices.data(), before);
+    std::atomic<bool> stop{true}, never{false};
+
+    std::vector<float> stopped = before, plain = before, flagged = before;
+    EXPECT_FALSE(erodeLand(planet->weld, neighbours, stopped, 1.0, 1000, {}, 2, nullptr, &stop));
+    EXPECT_EQ(stopped, before) << "no step was taken";
+    EXPECT_TRUE(erodeLand(planet->weld, neighbours, plain, 1.0, 3));
+    EXPECT_TRUE(erodeLand(planet->weld, neighbours, flagged, 1.0, 3, {}, 2, nullptr, &never));
+    EXPECT_EQ(plain, flagged);
+
+    DrainageInput input{planet->weld, neighbours, before.data()};
+    const Drainage whole = drainLand(input);
+    EXPECT_FALSE(whole.stopped);
+    input.stop = &never;
+    const Drainage unstopped = drainLand(input);
+    EXPECT_FALSE(unstopped.stopped);
+    EXPECT_EQ(unstopped.receiver, whole.receiver);
+    EXPECT_EQ(unstopped.flow, whole.flow);
+    input.stop = &stop;
+    const Drainage cut = drainLand(input);
+    EXPECT_TRUE(cut.stopped);
+    EXPECT_LT(cut.stack.size(), whole.stack.size()) << "the flood ended part way";
 }
 
 // How many features of each kind the GeoJSON's text holds, and all of them.

@@ -1,6 +1,8 @@
 #include "Landscape.h"
 #include "Planet.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -173,6 +175,18 @@ TEST(BatchGeneration, KeepsDirectionsAndStepsRadiiByWholeSteps)
             ASSERT_NEAR(v[c] / r, s[c], 1e-6);
     }
     EXPECT_GT(steps.size(), 10u) << "the land has relief";
+}
+
+// A stop already asked leaves a batch generation's land unmoved, its
+// planes never applied; a flag never set changes nothing, bit for bit.
+TEST(BatchGeneration, AStopEndsItBeforeItsPlanesAndAnUnsetFlagChangesNothing)
+{
+    const std::atomic<bool> stop{true}, never{false};
+    const Planet stopped(4, 3000, false, 5, &stop);
+    EXPECT_TRUE(std::equal(stopped.vertices.begin(), stopped.vertices.end(), stopped.water->vertices.begin()));
+    const Planet plain(4, 3000, false, 5), flagged(4, 3000, false, 5, &never);
+    EXPECT_FALSE(std::equal(plain.vertices.begin(), plain.vertices.end(), plain.water->vertices.begin()));
+    EXPECT_TRUE(std::equal(plain.vertices.begin(), plain.vertices.end(), flagged.vertices.begin()));
 }
 
 TEST(BatchGeneration, EqualsTheSingleThreadedReferenceBitForBit)

@@ -4,6 +4,7 @@
 #include "LandNormals.h"
 #include "Landscape.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
 #include "RiverGeometry.h"
 #include "RiverWorker.h"
 #include "TestSupport.h"
@@ -19,13 +20,17 @@ double length(const float* p)
     return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
 }
 
-// A generated planet drained over a sea at seaRadius.
+// A generated planet drained over a sea at seaRadius, its land and sea told
+// apart against its undeformed sphere, as the program tells them.
 struct DrainedPlanet {
     DrainedPlanet(std::uint32_t seed, double seaRadius) : planet(quietPlanet(seed, 5, 3000))
     {
         gatherWelded(planet->weld, planet->vertices.data(), positions);
         neighbours = vertexNeighbours(planet->weld);
-        drainage = drainLand({planet->weld, neighbours, positions.data(), seaRadius});
+        const std::vector<float> unit = weldedUnitSphere(*planet);
+        DrainageInput input{planet->weld, neighbours, positions.data(), seaRadius};
+        input.unit = unit.data();
+        drainage = drainLand(input);
         network = findRivers(drainage, riverThreshold(drainage.vertexCount()));
     }
     std::unique_ptr<Planet> planet;

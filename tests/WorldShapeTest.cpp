@@ -1,10 +1,16 @@
 // --land and --relief through the real program, checked against the files it writes.
+#include "LandSnapshot.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
+#include "SavedPlanet.h"
 #include "SeaLevel.h"
 #include "TestSupport.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <regex>
 #include <vector>
@@ -17,10 +23,14 @@ double radiusOf(const PlyFile& mesh, std::uint32_t v)
     return std::sqrt(x * x + y * y + z * z);
 }
 
-// Share of the globe's surface (the faces' directions) whose height is above seaRadius, and the largest face's share.
+// Share of the globe's surface (the faces' directions) whose height is above
+// seaRadius, and the largest share the sea must take or leave whole: that of
+// the faces of one height as generated (a third of a step apart, but for
+// rounding), or of the largest face.
 std::pair<double, double> landShare(const PlyFile& mesh, double seaRadius)
 {
     double land = 0, total = 0, largest = 0;
+    std::map<long long, double> ofHeight; // by height in thirds of a step
     for (std::size_t f = 0; f < mesh.faces.size(); f += 3) {
         double p[3][3];
         for (int k = 0; k < 3; ++k)
@@ -35,7 +45,10 @@ std::pair<double, double> landShare(const PlyFile& mesh, double seaRadius)
         land += height > seaRadius ? area : 0.0;
         total += area;
         largest = std::max(largest, area);
+        ofHeight[std::llround(height * 4500)] += area;
     }
+    for (const auto& [thirds, area] : ofHeight)
+        largest = std::max(largest, area);
     return {land / total, largest / total};
 }
 
@@ -144,6 +157,59 @@ TEST(SeaLevel, NoVertexBreaksTheSeaOfNoLandOrAllLand)
             ASSERT_TRUE(std::min(r, mapped) > low && std::max(r, mapped) < high) << subdivisions << ": corner " << c / 3;
         }
     }
+}
+
+// A planet no plane moved has every vertex exactly at the sea, though the
+// lengths of its floats straddle 1 by rounding: each part that tells land
+// from sea finds it all sea, and the share asked of --land cannot split it.
+TEST(SeaLevel, AFlatPlanetIsAllSeaWhereverLandIsTold)
+{
+    const auto planet = quietPlanet(3, 5, 0);
+    const LandSnapshot land(*planet);
+    const std::vector<float> welded = weldedPositions(*planet, land);
+    const auto straddles = [&] {
+        int above = 0;
+        for (std::size_t v = 0; v < welded.size(); v += 3)
+            above += std::hypot(double(welded[v]), double(welded[v + 1]), double(welded[v + 2])) > 1.0;
+        return above > 0 && above < int(welded.size() / 3);
+    };
+    ASSERT_TRUE(straddles()) << "the case: the floats' own lengths fall either side of 1";
+
+    for (const double share : {0.0, 0.3, 0.5, 1.0}) {
+        const SeaLevel level = seaLevelForLand(planet->weld, planet->vertices.data(), planet->water->vertices.data(), share);
+        EXPECT_TRUE(level.landShare == 0.0 || level.landShare == 1.0) << share << ": " << level.landShare;
+    }
+    const Drainage& drainage = waterOf(*planet, land).drainage;
+    EXPECT_EQ(std::count(drainage.sea.begin(), drainage.sea.end(), 1), std::ptrdiff_t(drainage.sea.size()))
+        << "the rivers' coastlines and lakes";
+    const std::vector<Biome>& biomes = climateOf(*planet, land)->climate.biome;
+    EXPECT_TRUE(std::all_of(biomes.begin(), biomes.end(), [](Biome b) { return b == Biome::Ocean || b == Biome::SeaIce; }))
+        << "the biome map";
+    EXPECT_DOUBLE_EQ(physicalScaleOf(*planet, land).metresPerUnit, planet->highestMetres / FALLBACK_RELIEF_UNITS)
+        << "no land to scale the heights by";
+}
+
+// Land with relief is told apart as its own radius tells it wherever rounding
+// does not decide: a vertex moved by whole steps (1/1500) is far from the sea
+// at 1, and one no plane moved is sea.
+TEST(SeaLevel, ReliefIsToldApartByItsRadiusWhereRoundingDoesNotDecide)
+{
+    const auto planet = quietPlanet(1, 4, 3000);
+    const LandSnapshot land(*planet);
+    const std::vector<float> welded = weldedPositions(*planet, land);
+    const std::vector<float> unit = weldedUnitSphere(*planet);
+    const Drainage& drainage = waterOf(*planet, land).drainage;
+    int decided = 0;
+    for (std::size_t v = 0; v < drainage.sea.size(); ++v) {
+        const double r = std::hypot(double(welded[3 * v]), double(welded[3 * v + 1]), double(welded[3 * v + 2]));
+        const bool above = aboveSea(&welded[3 * v], &unit[3 * v], 1.0);
+        EXPECT_EQ(drainage.sea[v] == 0, above) << v;
+        if (std::abs(r - 1.0) > 1e-6) {
+            EXPECT_EQ(above, r > 1.0) << v;
+            ++decided;
+        }
+    }
+    EXPECT_GT(decided, int(drainage.sea.size()) / 2) << "most vertices stand whole steps from the sea";
 }
 
 TEST(LandAndRelief, RefusedValuesPrintTheUsageAndWriteNothing)

@@ -528,6 +528,25 @@ TEST_F(ProgramWindow, KeysPressedWhileNsPlanetIsMadeSaveThePlanetShown)
     EXPECT_TRUE(fs::exists("Orbivane-" + next + "-2.ply") && !fs::exists("Orbivane-" + after + "-1.ply")) << program.out();
 }
 
+// Esc pressed while N's planet is being worn by a long erosion (seconds at
+// 6 subdivisions, the key milliseconds) brings the question back without
+// waiting for it: the dropped planet's erosion is cut short, so it never
+// ends to be logged; only the first planet's is. Decided by what the
+// program logged once it has ended, the clock only guarding against a hang.
+TEST_F(ProgramWindow, EscWhileNsPlanetErodesDropsItsErosion)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "8", "--erosion", "1000"}, "6\n2000\nn\n");
+    Image shot;
+    ASSERT_NE(waitForPlanet(shot, HANG_GUARD_SECONDS), 0u) << program.out();
+    const std::string next = std::to_string(std::mt19937(8)());
+    ASSERT_TRUE(pressUntil("n", [&] { return countOf(program.out(), "New planet: seed " + next + "\n") > 0; }))
+        << program.out();
+    ASSERT_TRUE(escapeUntilAsked(program, 2)) << program.out();
+    EXPECT_EQ(program.waitForExit(HANG_GUARD_SECONDS), 0);
+    const std::string log = readFile("Orbivane.log");
+    EXPECT_EQ(countOf(log, "Land worn by erosion 1000 steps"), 1) << log;
+}
+
 // V cycles the views, each logged as it is shown: paused, each settled
 // picture differs from the one before, and the fourth press brings back the
 // first picture.
