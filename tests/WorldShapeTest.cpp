@@ -182,7 +182,8 @@ TEST(SeaLevel, AFlatPlanetIsAllSeaWhereverLandIsTold)
     const Drainage& drainage = waterOf(*planet, land).drainage;
     EXPECT_EQ(std::count(drainage.sea.begin(), drainage.sea.end(), 1), std::ptrdiff_t(drainage.sea.size()))
         << "the rivers' coastlines and lakes";
-    const std::vector<Biome>& biomes = climateOf(*planet, land)->climate.biome;
+    const auto climate = climateOf(*planet, land); // held: a planet not settled gets a climate of its own
+    const std::vector<Biome>& biomes = climate->climate.biome;
     EXPECT_TRUE(std::all_of(biomes.begin(), biomes.end(), [](Biome b) { return b == Biome::Ocean || b == Biome::SeaIce; }))
         << "the biome map";
     EXPECT_DOUBLE_EQ(physicalScaleOf(*planet, land).metresPerUnit, planet->highestMetres / FALLBACK_RELIEF_UNITS)
