@@ -137,9 +137,10 @@ int runProgram(int argc, char** argv)
         return parsed.exitStatus;
     runOptions = parsed.options;
     setFixedSeed(runOptions.seed);
-    setLiveSeconds(runOptions.liveSeconds);
     if (!givenSubdivisionsFit(std::cerr))
         return 2;
+    const bool window = runOptions.renderPath.empty() && !runOptions.noWindow;
+    setLivePace({runOptions.liveSeconds, window});
     const WindowStage stage = !runOptions.renderPath.empty() ? WindowStage(runPoster)
                               : runOptions.noWindow         ? WindowStage(runWithoutWindow)
                                                             : WindowStage(runWindow);

@@ -326,6 +326,8 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetS
         serviceRequests(window);
         checkGlErrors(glErrorReported);
         glfwSwapBuffers(window);
+        if (currentPlanet)
+            showLiveGeneration(*currentPlanet); // its rise, held until now, is watched from here on
         glfwPollEvents();
         // A held planet waits; on release it turns on from where it was let
         // go. A press just made waits too: the next frame, whose depth tells

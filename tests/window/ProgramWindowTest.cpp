@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <set>
 #include <thread>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -608,6 +609,32 @@ TEST_F(ProgramWindow, NDuringALiveGenerationShowsTheNextPlanetRising)
     ASSERT_TRUE(pressUntilFile("e", "Orbivane-" + seed + "-1.ply")) << program.out();
     EXPECT_NE(readFile("Orbivane-" + seed + "-1.ply").find(" of 1000000, live generation, "), std::string::npos)
         << "caught rising";
+    ASSERT_TRUE(escapeUntilAsked(program, 2));
+    EXPECT_EQ(program.waitForExit(30), 0);
+}
+
+// With no option the land a window shows rises in view of its frames: the
+// rise waits for the window's first frame, then the progress line goes on
+// from frame to frame until the land stands risen. Decided from the frames
+// shown and the entries printed when each was seen, not the clock: the rise
+// takes 10 s from the first frame, and a test held off the processor that
+// long would only see fewer of its frames.
+TEST_F(ProgramWindow, WithNoOptionTheLandRisesInViewOfTheWindowsFrames)
+{
+    BackgroundProgram program({ORBIVANE_BINARY, "--seed", "5"}, "4\n5000\ny\n");
+    const unsigned long window = waitForWindowOf(program);
+    ASSERT_NE(window, 0u) << program.out();
+    xsupport::FrameWatch watch(window);
+    const auto entries = [&] { return countOf(program.out(), "%..  "); }; // 19 in all, then "100%"
+    Image frame;
+    ASSERT_TRUE(watch.next(frame)) << program.out();
+    const int atFirst = entries();
+    std::set<int> seen; // the entries printed as frames came, while the land rose
+    while (countOf(program.out(), "100%\n") == 0 && watch.next(frame))
+        seen.insert(entries());
+    ASSERT_EQ(countOf(program.out(), "100%\n"), 1) << program.out();
+    EXPECT_LT(atFirst, 10) << "most of the land rose after the first frame seen";
+    EXPECT_GE(seen.size(), 5u) << "the progress line went on between frames";
     ASSERT_TRUE(escapeUntilAsked(program, 2));
     EXPECT_EQ(program.waitForExit(30), 0);
 }
