@@ -164,4 +164,23 @@ TEST(LiveGeneration, ARiseHeldForItsWindowStartsWhenShownOrWaitedFor)
     }
 }
 
+// A paced rise takes the planes due a frame or a batch at a time: its land
+// is shown about every frame (each showing writes every vertex), not once a
+// plane, however short each plane's share of the time.
+TEST(LiveGeneration, APacedRiseShowsItsLandAboutEveryFrameNotEveryPlane)
+{
+    const int planes = 1000; // 0.3 ms a plane, 60 planes a 16 ms frame
+    setLivePace({0.3});
+    setFixedSeed(31);
+    testing::internal::CaptureStdout();
+    auto live = std::make_unique<Planet>(5, planes, true);
+    setFixedSeed(std::nullopt);
+    setLivePace({});
+    finishLiveGeneration(*live);
+    testing::internal::GetCapturedStdout();
+    EXPECT_LT(live->landVersion.load(), std::uint64_t(planes / 4)) << "showings";
+    const auto reference = literalLivePlanet(5, planes);
+    EXPECT_EQ(std::memcmp(live->vertices.data(), reference->vertices.data(), 12 * std::size_t(live->vertexCount)), 0);
+}
+
 } // namespace
