@@ -52,6 +52,8 @@ def measure(subdivisions):
             subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Orbivane$", "key", "Escape"],
                            capture_output=True)
             time.sleep(0.2)
+        # A key xdotool held when the window closed would repeat into the next one.
+        subprocess.run(["xdotool", "keyup", "Escape"], capture_output=True)
         reader.join()
     rise = 0.0 if done_at_map else ended - mapped
     return at_map, done_at_map, rise
