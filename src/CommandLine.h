@@ -25,7 +25,8 @@ struct Options {
     double relief = 1.0;               // heights from the sea stretched by this, above 0 up to 10
     GivenAnswers answers;              // --subdivisions, --iterations, --live or --batch: not asked
     bool noWindow = false;             // make and save the planets, never open a window
-    double liveSeconds = 0.0;          // a live rise spread over this many seconds, 0 to 86400; 0: at full speed
+    std::optional<double> liveSeconds; // a live rise spread over this many seconds, 0 to 86400; 0: at full speed;
+                                        // nothing: the default pace (LivePace.h)
     double radiusKm = RADIUS_KM_DEFAULT; // the sea sphere's radius in km, above 0 up to RADIUS_KM_MAX
     double highestMetres = HIGHEST_METRES_DEFAULT; // the highest land above the sea, m, above 0 up to HIGHEST_METRES_MAX
     ClimateView view = ClimateView::Biomes; // what the saved colours show

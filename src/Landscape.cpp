@@ -8,15 +8,10 @@
 #include "ThreadGroup.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <vector>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 std::mt19937 MersenneTwister;
 std::mutex rngMutex;
@@ -25,7 +20,7 @@ namespace {
 
 constexpr float PI_APPROXIMATION = 3.1415f; // 0x40490E56, deliberately not pi
 std::optional<std::uint32_t> fixedSeed;
-double livePace = 0.0; // seconds of a whole live rise; 0: as fast as it goes
+LivePace livePace; // of every live rise from now on
 
 // Sine and cosine in double precision from the float angle, rounded to float.
 // Never inlined: g++ 12 at -O2 and above otherwise pairs the two products
@@ -34,20 +29,19 @@ double livePace = 0.0; // seconds of a whole live rise; 0: as fast as it goes
 [[gnu::noinline]] float sinOf(float angle) { return static_cast<float>(std::sin(static_cast<double>(angle))); }
 [[gnu::noinline]] float cosOf(float angle) { return static_cast<float>(std::cos(static_cast<double>(angle))); }
 
-// Writes one progress entry, "N%..  ", at once.
+} // namespace
+
 void printProgress(int percent)
 {
     std::printf("%d%%..  ", percent);
     flushConsole();
 }
 
-int progressStep(int iterations)
+int progressStep(int planes)
 {
-    const int step = iterations / 20;
+    const int step = planes / 20;
     return step == 0 ? 1 : step;
 }
-
-} // namespace
 
 int progressPercent(int done, int planes)
 {
@@ -100,9 +94,9 @@ void scaleByCounters(float* xyz, int count, const int* a, const int* b)
     }
 }
 
-void setLiveSeconds(double seconds)
+void setLivePace(const LivePace& pace)
 {
-    livePace = seconds;
+    livePace = pace;
 }
 
 void setFixedSeed(std::optional<std::uint32_t> seed)
@@ -239,125 +233,6 @@ void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> 
     line.end();
 }
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// How long planes gather before the window and the snapshots see them: about
-// one frame of a 60 Hz display, and at least twice as long as showing them
-// took, which writes into every part of the soup (about 70 ms at 9
-// subdivisions), so that showing takes no more than a third of the rise.
-constexpr auto SHOWN_EVERY = std::chrono::milliseconds(16);
-constexpr int SHOWN_AFTER_TIMES_SHOWING = 2;
-
-// Puts the land of the first done planes where the window and the snapshots
-// read it: the first corner of each welded vertex, or every corner once the
-// generation ends.
-void showPlanes(LiveJob& job, int done, bool ending)
-{
-    Planet& planet = *job.planet;
-    const std::unique_lock<std::mutex> wholePlanes = planet.planeGate.enterPlane();
-    const std::lock_guard<std::mutex> lock(planet.mutex);
-    if (ending)
-        job.rise->publishAllCorners(planet.vertices.data());
-    else
-        job.rise->publishFirstCorners(planet.vertices.data());
-    job.applied.store(done);
-    planet.landVersion.fetch_add(1, std::memory_order_release);
-}
-
-// Waits until plane `next` is due at the pace asked (--live-seconds);
-// false when the generation is told to stop meanwhile.
-bool waitForPlane(const LiveJob& job, Clock::time_point start, int next)
-{
-    if (job.seconds <= 0.0)
-        return true;
-    const auto due = start + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(job.seconds * next / job.iterations));
-    for (auto now = Clock::now(); now < due; now = Clock::now()) {
-        if (job.stop.load(std::memory_order_relaxed))
-            return false;
-        std::this_thread::sleep_for(std::min<Clock::duration>(due - now, std::chrono::milliseconds(10)));
-    }
-    return true;
-}
-
-// A rise a window draws gives way to its drawing, which on a machine of
-// few cores would otherwise share them with it: frames keep their pace
-// while the land rises, and the rise takes what they leave. Without a
-// window the rise keeps its priority. Linux gives each thread a niceness
-// of its own, which it cannot lower again; where it cannot be raised,
-// nothing else changes.
-constexpr int LIVE_NICENESS = 10;
-
-void giveWayToTheWindow()
-{
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), LIVE_NICENESS);
-}
-
-// How many planes from `next` on to apply at once: a batch (LiveRise), no
-// more than are left, and at a pace no more than are due by now.
-int planesToApply(const LiveJob& job, Clock::time_point start, int next)
-{
-    int count = std::min(job.rise->batchPlanes(), job.iterations - next);
-    if (job.seconds > 0.0) {
-        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-        const double due = std::floor(elapsed / job.seconds * job.iterations) + 1;
-        count = static_cast<int>(std::clamp<double>(due - next, 1, count));
-    }
-    return count;
-}
-
-} // namespace
-
-void generateLive(LiveJob* job)
-{
-    bool givenWay = false;
-    const int step = progressStep(job->iterations);
-    bool printed = false;
-    int i = 0, shown = 0;
-    const Clock::time_point start = Clock::now();
-    Clock::time_point lastShown = start;
-    Clock::duration gap = SHOWN_EVERY; // from one showing to the next
-    std::vector<FaultPlane> planes(static_cast<std::size_t>(LiveRise::MAX_BATCH));
-    while (i < job->iterations && !job->stop.load(std::memory_order_relaxed)) {
-        if (!givenWay && job->planet->watched.load(std::memory_order_relaxed)) {
-            giveWayToTheWindow();
-            givenWay = true;
-        }
-        // Shown about every frame, and before waiting for a plane not yet due.
-        const Clock::time_point now = Clock::now();
-        const bool waiting = job->seconds > 0.0 &&
-                             now - start < std::chrono::duration<double>(job->seconds * i / job->iterations);
-        if (i > shown && (now - lastShown >= gap || waiting)) {
-            showPlanes(*job, i, false);
-            shown = i;
-            lastShown = Clock::now();
-            gap = std::max<Clock::duration>(SHOWN_EVERY, SHOWN_AFTER_TIMES_SHOWING * (lastShown - now));
-        }
-        if (!waitForPlane(*job, start, i))
-            break;
-        // Drawn in order, as one plane at a time would draw them.
-        const int count = planesToApply(*job, start, i);
-        for (int k = 0; k < count; ++k)
-            planes[std::size_t(k)] = randomPlanePoint();
-        job->rise->applyAll(planes.data(), std::size_t(count));
-        // Each entry once the planes before it are applied.
-        for (int entry = (i / step + 1) * step; entry <= i + count && entry < job->iterations; entry += step) {
-            printProgress(progressPercent(entry, job->iterations));
-            printed = true;
-        }
-        i += count;
-    }
-    showPlanes(*job, i, true);
-    if (i >= job->iterations)
-        std::printf("100%%\n");
-    else if (printed)
-        std::printf("\n");
-    flushConsole();
-    job->finished = true;
-}
-
 std::uint64_t generationBytes(int vertexCount, int iterations)
 {
     const int perPass = std::min(std::max(iterations, 0), PLANES_PER_PASS);
@@ -377,25 +252,9 @@ void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneratio
     planet.liveJob = std::make_unique<LiveJob>();
     planet.liveJob->planet = &planet;
     planet.liveJob->iterations = iterations;
-    planet.liveJob->seconds = livePace;
+    planet.liveJob->pace = livePace;
     planet.liveJob->rise = std::make_unique<LiveRise>(planet.weld, planet.vertices.data());
     LiveJob* job = planet.liveJob.get();
     job->thread.start([job] { generateLive(job); });
 }
 
-void stopLiveGeneration(Planet& planet)
-{
-    if (!planet.liveJob || !planet.liveJob->thread.joinable())
-        return;
-    planet.liveJob->stop = true;
-    planet.liveJob->thread.join();
-}
-
-void finishLiveGeneration(Planet& planet)
-{
-    if (planet.liveJob && planet.liveJob->thread.joinable())
-        planet.liveJob->thread.join();
-}
-
-LiveJob::LiveJob() = default;
-LiveJob::~LiveJob() = default;

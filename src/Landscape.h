@@ -1,7 +1,7 @@
 #pragma once
 
+#include "LiveGeneration.h"
 #include "StopRequest.h"
-#include "ThreadGroup.h"
 
 #include <atomic>
 #include <memory>
@@ -38,6 +38,12 @@ FaultPlane planeFromDraws(std::uint32_t r1, std::uint32_t r2, std::uint32_t r3, 
 // arithmetic, since done * 100 overflows an int from 21474837 planes on.
 int progressPercent(int done, int planes);
 
+// Writes one progress entry, "N%..  ", at once.
+void printProgress(int percent);
+
+// Planes from one progress entry to the next: a twentieth, at least 1.
+int progressStep(int planes);
+
 // Takes the four draws of one plane from MersenneTwister.
 FaultPlane randomPlanePoint();
 
@@ -61,10 +67,10 @@ void scaleByCounters(float* xyz, int count, const int* a, const int* b);
 // time; nothing means the time.
 void setFixedSeed(std::optional<std::uint32_t> seed);
 
-// The pace of every live generation of this process (--live-seconds): the
-// whole rise spread over seconds (0 up to a day), or 0 for as fast as the
-// machine goes, the default.
-void setLiveSeconds(double seconds);
+// The pace of every live generation of this process from now on
+// (LivePace.h); the default, LivePace{}, is as fast as the machine goes,
+// at once.
+void setLivePace(const LivePace& pace);
 
 // Reseeds MersenneTwister for a new generation and returns the seed used:
 // wanted when given, otherwise the fixed seed or the time.
@@ -92,28 +98,6 @@ void generateBatchBruteForce(Planet& planet, int iterations);
 void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed = std::nullopt,
                    StopRequest stop = nullptr);
 
-class LiveRise;
-
-// The live generation thread's argument and its handle.
-struct LiveJob {
-    LiveJob();
-    ~LiveJob();
-    Planet* planet = nullptr;
-    int iterations = 0;
-    double seconds = 0.0;              // the whole rise spread over this many seconds; 0: as fast as it goes
-    std::unique_ptr<LiveRise> rise;    // the land the thread works on, shown after whole planes
-    std::atomic<bool> stop{false};     // set to end the generation early
-    std::atomic<bool> finished{false}; // set when the thread is about to end
-    std::atomic<int> applied{0};       // planes wholly applied; written by the live thread only
-    ThreadGroup thread;                // the live thread, a group of one
-};
-
-// Body of the live thread: scales its copy of the welded land plane by
-// plane, and shows the planes done about every frame (or as each comes due
-// at the pace asked), always whole planes; the land as it ends goes to every
-// corner of the soup before `finished` is set.
-void generateLive(LiveJob* job);
-
 // Working memory of a batch generation over vertexCount vertices, in bytes:
 // one pass's planes and the tree's plane lists, and one counter per vertex
 // when the planes take more than one pass. The default is the most any
@@ -124,9 +108,3 @@ std::uint64_t generationBytes(int vertexCount, int iterations = INT_MAX);
 // when done) or live (returns at once, a thread goes on).
 void startLandscapeGeneration(Planet& planet, int iterations, bool liveGeneration,
                               std::optional<std::uint32_t> seed = std::nullopt, StopRequest stop = nullptr);
-
-// Tells a running live generation to stop and waits for its thread to end.
-void stopLiveGeneration(Planet& planet);
-
-// Waits for a running live generation to apply all its planes.
-void finishLiveGeneration(Planet& planet);

@@ -138,9 +138,10 @@ int runProgram(int argc, char** argv)
         return parsed.exitStatus;
     runOptions = parsed.options;
     setFixedSeed(runOptions.seed);
-    setLiveSeconds(runOptions.liveSeconds);
     if (!givenSubdivisionsFit(std::cerr))
         return 2;
+    const bool window = runOptions.renderPath.empty() && !runOptions.noWindow;
+    setLivePace({runOptions.liveSeconds, window});
     if (const std::optional<std::string> why = unwritableOutputFolder(runOptions)) {
         std::cerr << refusalText(*why);
         return 2;

@@ -1,7 +1,5 @@
 #include "TurningDetail.h"
 
-#include "LogManager.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -75,16 +73,4 @@ DetailChoice frameLevels(int subdivisions, const ScreenScale& scale, int framebu
         levels = {std::min(levels.land, turning.land), std::min(levels.sea, turning.sea)};
     }
     return levels;
-}
-
-void TurningReport::tell(const DetailChoice& levels, int subdivisions)
-{
-    const bool first = told.land < 0;
-    if (levels.land == told.land && levels.sea == told.sea)
-        return;
-    told = levels;
-    if (first && levels.land >= subdivisions && levels.sea >= subdivisions)
-        return; // nothing new: planets have always been drawn whole
-    ORB_LOG(Info, "While it turns, the planet's land is drawn at %d and its sea at %d of its %d subdivisions.",
-            levels.land, levels.sea, subdivisions);
 }

@@ -45,14 +45,3 @@ struct FrameMotion {
 // hand is at work levelForScreen for both; and for the turning, the coarser
 // of that and turningLevels.
 DetailChoice frameLevels(int subdivisions, const ScreenScale& scale, int framebufferWidth, const FrameMotion& motion);
-
-// Tells the log the levels a turning planet is drawn at whenever they change
-// from the last ones told; a planet drawn whole from the start is not told of.
-class TurningReport {
-public:
-    void tell(const DetailChoice& levels, int subdivisions);
-    void reset() { told = {-1, -1}; }
-
-private:
-    DetailChoice told{-1, -1};
-};

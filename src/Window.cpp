@@ -67,8 +67,6 @@ double pressY = 0;
 // When the wheel or the button was last used: a large planet is drawn
 // coarser while the hand is at work, so the frames keep up with it.
 HandActivity hand;
-// The levels the turning planet was last said to be drawn at.
-TurningReport turningReport;
 
 // Key W: the rivers and lakes shown or hidden, and the log told which.
 void toggleRivers()
@@ -205,9 +203,6 @@ void chooseWindowDetail()
     const bool held = view.dragging() || pressPending;
     const FrameMotion motion{hand.atWork(glfwGetTime(), held), currentPlanet->rotating && !held, saves.screenshot};
     chooseDetail(view, framebufferWidth, framebufferHeight, motion);
-    if (motion.turning && !motion.handAtWork && !motion.saving)
-        turningReport.tell({currentPlanet->buffers->levelDrawn(), currentPlanet->buffers->seaLevelDrawn()},
-                           currentPlanet->subdivisions);
 }
 
 // Xlib ends the process when this returns; the planet's thread is stopped
@@ -326,6 +321,8 @@ void runFrames(GLFWwindow* window, PlanetShaders& shaders, std::optional<PlanetS
         serviceRequests(window);
         checkGlErrors(glErrorReported);
         glfwSwapBuffers(window);
+        if (currentPlanet)
+            showLiveGeneration(*currentPlanet); // its rise, held until now, is watched from here on
         glfwPollEvents();
         // A held planet waits; on release it turns on from where it was let
         // go. A press just made waits too: the next frame, whose depth tells
@@ -399,7 +396,6 @@ GLFWwindow* openWindow()
     if (runOptions.lookAt)
         view.startAt(*runOptions.lookAt);
     hand.reset();
-    turningReport.reset();
     setFacetedLand(false);
     setClimateView(runOptions.view);
     setRiversShown(true);

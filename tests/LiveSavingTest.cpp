@@ -108,7 +108,7 @@ TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
                                                        {4, 1000000, 50, 0.0}, {5, 300, 0, 0.0}, {5, 1000000, 100, 0.0},
                                                        {5, 300, 0, 0.3}};
     for (auto [subdivisions, planes, stopAt, seconds] : cases) {
-        setLiveSeconds(seconds);
+        setLivePace({seconds});
         setFixedSeed(31);
         testing::internal::CaptureStdout();
         auto live = std::make_unique<Planet>(subdivisions, planes, true);
@@ -120,7 +120,7 @@ TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
         }
         finishLiveGeneration(*live);
         testing::internal::GetCapturedStdout();
-        setLiveSeconds(0.0);
+        setLivePace({});
         const int applied = live->liveJob->applied.load();
         ASSERT_EQ(applied < planes, stopAt > 0);
         const auto reference = literalLivePlanet(subdivisions, applied);
@@ -128,6 +128,59 @@ TEST(LiveGeneration, TheLandEqualsTheLiteralLoopWhetherItEndsOrIsStopped)
         EXPECT_EQ(std::memcmp(live->vertices.data(), reference->vertices.data(), 12 * std::size_t(live->vertexCount)), 0)
             << subdivisions << " subdivisions after " << applied << " planes";
     }
+}
+
+// A rise that waits for its window applies no plane while held; the
+// window's first frame starts it at its pace, a waiter for its end at full
+// speed, and a stop while held leaves the land as built. Whatever started
+// it, the land is the literal loop's.
+TEST(LiveGeneration, ARiseHeldForItsWindowStartsWhenShownOrWaitedFor)
+{
+    enum class End { Shown, WaitedFor, StoppedWhileHeld };
+    const std::tuple<End, LivePace, int> cases[] = {{End::Shown, {0.2, true}, 300},
+                                                    {End::Shown, {0.0, true}, 300},
+                                                    {End::WaitedFor, {std::nullopt, true}, 300},
+                                                    {End::StoppedWhileHeld, {std::nullopt, true}, 0}};
+    for (const auto& [end, pace, planesAfter] : cases) {
+        setLivePace(pace);
+        setFixedSeed(31);
+        testing::internal::CaptureStdout();
+        auto live = std::make_unique<Planet>(3, 300, true);
+        setFixedSeed(std::nullopt);
+        setLivePace({});
+        EXPECT_EQ(live->liveJob->applied.load(), 0);
+        EXPECT_EQ(live->landVersion.load(), 0u) << "nothing shown while held";
+        if (end == End::Shown)
+            showLiveGeneration(*live);
+        if (end == End::StoppedWhileHeld)
+            stopLiveGeneration(*live);
+        finishLiveGeneration(*live);
+        const std::string progress = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(live->liveJob->applied.load(), planesAfter);
+        EXPECT_EQ(progress.empty(), planesAfter == 0) << progress;
+        const auto reference = literalLivePlanet(3, planesAfter);
+        EXPECT_EQ(std::memcmp(live->vertices.data(), reference->vertices.data(), 12 * std::size_t(live->vertexCount)), 0)
+            << "after " << planesAfter << " planes";
+    }
+}
+
+// A paced rise takes the planes due a frame or a batch at a time: its land
+// is shown about every frame (each showing writes every vertex), not once a
+// plane, however short each plane's share of the time.
+TEST(LiveGeneration, APacedRiseShowsItsLandAboutEveryFrameNotEveryPlane)
+{
+    const int planes = 1000; // 0.3 ms a plane, 60 planes a 16 ms frame
+    setLivePace({0.3});
+    setFixedSeed(31);
+    testing::internal::CaptureStdout();
+    auto live = std::make_unique<Planet>(5, planes, true);
+    setFixedSeed(std::nullopt);
+    setLivePace({});
+    finishLiveGeneration(*live);
+    testing::internal::GetCapturedStdout();
+    EXPECT_LT(live->landVersion.load(), std::uint64_t(planes / 4)) << "showings";
+    const auto reference = literalLivePlanet(5, planes);
+    EXPECT_EQ(std::memcmp(live->vertices.data(), reference->vertices.data(), 12 * std::size_t(live->vertexCount)), 0);
 }
 
 } // namespace

@@ -426,9 +426,9 @@ TEST_F(WindowContext, LookAtTurnsTheWindowsStartingView)
 TEST_F(WindowContext, FramesDrawnWhileLiveGenerationRuns)
 {
     testing::internal::CaptureStdout();
-    setLiveSeconds(3600); // still rising when the frames are counted, however fast the machine
+    setLivePace({3600.0}); // still rising when the frames are counted, however fast the machine
     currentPlanet = std::make_unique<Planet>(4, 1000000, true);
-    setLiveSeconds(0);
+    setLivePace({});
     shaders = setupShaders();
     const std::uint64_t sentAtStart = currentPlanet->buffers->bytesSent();
     const std::uint64_t versionAtStart = currentPlanet->landVersion.load();
