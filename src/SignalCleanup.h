@@ -52,31 +52,22 @@ int claimSet();
 void commitSet(int set);
 void releaseSet(int set);
 
-// An entry held while the object lives; get() is -1 when none was free.
-class Entry {
+// A slot (an entry or a set) held while the object lives; get() is -1 when
+// none was free.
+template <int (*Claim)(), void (*Release)(int)>
+class Held {
 public:
-    Entry() : index(claim()) {}
-    ~Entry() { release(index); }
-    Entry(const Entry&) = delete;
-    Entry& operator=(const Entry&) = delete;
+    Held() : index(Claim()) {}
+    ~Held() { Release(index); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
     int get() const { return index; }
 
 private:
     int index;
 };
-
-// A set held while the object lives.
-class Set {
-public:
-    Set() : index(claimSet()) {}
-    ~Set() { releaseSet(index); }
-    Set(const Set&) = delete;
-    Set& operator=(const Set&) = delete;
-    int get() const { return index; }
-
-private:
-    int index;
-};
+using Entry = Held<claim, release>;
+using Set = Held<claimSet, releaseSet>;
 
 // Blocks every signal in this thread and makes the handler wait while the
 // object lives: a step on the files and its pointAt belong in one. Nests.
