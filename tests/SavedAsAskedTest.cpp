@@ -14,7 +14,7 @@
 
 // The test binary's operator new (WorldMapTest.cpp): set on a thread, its
 // allocations of a MiB or more find no memory.
-extern thread_local bool largeAllocationsFail;
+void failLargeAllocations(bool fail);
 
 namespace {
 
@@ -22,9 +22,9 @@ namespace {
 std::string withoutLargeAllocations(const std::function<void()>& work)
 {
     testing::internal::CaptureStdout();
-    largeAllocationsFail = true;
+    failLargeAllocations(true);
     work();
-    largeAllocationsFail = false;
+    failLargeAllocations(false);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -86,12 +86,12 @@ void saveAndExit(int subdivisions, Options options, bool shortOfMemory)
 {
     ScopedTempDir dir;
     const auto planet = quietPlanet(3, subdivisions, 200);
-    largeAllocationsFail = shortOfMemory;
+    failLargeAllocations(shortOfMemory);
     settleShape(*planet, options);
     if (options.glbTextureWidth == 0)
-        largeAllocationsFail = false;
+        failLargeAllocations(false);
     saveAskedFiles(*planet, options);
-    largeAllocationsFail = false;
+    failLargeAllocations(false);
     const bool written = std::filesystem::exists(options.exportPath);
     std::_Exit(!written ? 3 : savesAskedFailed() ? 1 : 0);
 }
