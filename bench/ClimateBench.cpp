@@ -1,7 +1,8 @@
 // The climate's time: temperature, rain and biomes of seed 2's planet (5000
 // planes, the sea where --land 30 puts it) at 7, 8 and 9 subdivisions, from
 // the welded land and its neighbours (made once, as the caller has them),
-// the physical scale included.
+// the physical scale included (Earth's curve fitted each time); and the
+// fitting of that curve alone.
 //
 //   orbivane_climate_bench --benchmark_repetitions=5 --benchmark_counters_tabular=true
 
@@ -9,6 +10,7 @@
 #include "Climate.h"
 #include "CommandLine.h"
 #include "LandNormals.h"
+#include "PlanetClimate.h"
 #include "PlanetShaping.h"
 #include "VertexNeighbours.h"
 
@@ -46,7 +48,8 @@ void ClimateBench(benchmark::State& state)
     const Land& land = landOf(int(state.range(0)));
     const std::size_t n = land.planet->weld.vertexCount();
     for (auto _ : state) {
-        const PhysicalScale scale = physicalScaleOf(land.welded.data(), n, land.planet->shape.seaRadius, 6371.0, 8000.0);
+        const PhysicalScale scale = physicalScaleOf(land.welded.data(), n, land.planet->shape.seaRadius, 6371.0, 8000.0,
+                                                    nullptr, Hypsometry::Earth);
         const Climate climate = computeClimate(land.planet->weld, land.neighbours, land.welded.data(), scale);
         benchmark::DoNotOptimize(climate.biome.data());
     }
@@ -55,8 +58,23 @@ void ClimateBench(benchmark::State& state)
         benchmark::Counter(double(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// The curve from the welded land and its undeformed sphere, as a planet fits it once.
+void HeightCurveBench(benchmark::State& state)
+{
+    const Land& land = landOf(int(state.range(0)));
+    const std::size_t n = land.planet->weld.vertexCount();
+    const std::vector<float> unit = weldedUnitSphere(*land.planet);
+    for (auto _ : state) {
+        const PhysicalScale scale = physicalScaleOf(land.welded.data(), n, land.planet->shape.seaRadius, 6371.0, 8000.0,
+                                                    unit.data(), Hypsometry::Earth);
+        benchmark::DoNotOptimize(scale.curve.units.data());
+    }
+    state.counters["vertices"] = double(n);
+}
+
 } // namespace
 
 BENCHMARK(ClimateBench)->DenseRange(7, 9)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(HeightCurveBench)->DenseRange(7, 9)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

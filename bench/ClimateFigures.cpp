@@ -10,6 +10,8 @@
 #include "Climate.h"
 #include "CommandLine.h"
 #include "LandNormals.h"
+#include "LandSnapshot.h"
+#include "PlanetClimate.h"
 #include "PlanetShaping.h"
 #include "VertexNeighbours.h"
 
@@ -134,7 +136,7 @@ SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
     }
     gatherWelded(s.planet->weld, s.planet->vertices.data(), s.welded);
     s.nb = vertexNeighbours(s.planet->weld);
-    s.scale = physicalScaleOf(s.welded.data(), s.planet->weld.vertexCount(), s.planet->shape.seaRadius, 6371.0, 8000.0);
+    s.scale = physicalScaleOf(*s.planet, LandSnapshot(*s.planet));
     s.climate = computeClimate(s.planet->weld, s.nb, s.welded.data(), s.scale);
     for (std::size_t v = 0; v < s.welded.size() / 3; ++v) {
         const double x = s.welded[3 * v], y = s.welded[3 * v + 1], z = s.welded[3 * v + 2];

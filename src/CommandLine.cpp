@@ -202,6 +202,11 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
         if (!options.lookAt)
             return "--look-at takes LAT,LON or LAT,LON,DISTANCE (latitude -90 to 90, longitude -180 to 180, "
                    "distance 1.5 to 8), not " + quoted;
+    } else if (name == "--hypsometry") {
+        const std::optional<Hypsometry> hypsometry = hypsometryNamed(value);
+        if (!hypsometry)
+            return "--hypsometry takes earth or linear, not " + quoted;
+        options.hypsometry = *hypsometry;
     } else if (name == "--view") {
         const std::optional<ClimateView> view = viewNamed(value);
         if (!view)

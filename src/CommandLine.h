@@ -2,6 +2,7 @@
 
 #include "ClimateView.h"
 #include "Dialogue.h"
+#include "Hypsometry.h"
 #include "OptionTable.h"
 #include "ViewControl.h"
 
@@ -29,6 +30,7 @@ struct Options {
                                         // nothing: the default pace (LivePace.h)
     double radiusKm = RADIUS_KM_DEFAULT; // the sea sphere's radius in km, above 0 up to RADIUS_KM_MAX
     double highestMetres = HIGHEST_METRES_DEFAULT; // the highest land above the sea, m, above 0 up to HIGHEST_METRES_MAX
+    Hypsometry hypsometry = Hypsometry::Earth; // how heights become metres (--hypsometry)
     ClimateView view = ClimateView::Biomes; // what the saved colours show
     std::string biomeMapPath;          // FILE.png of biome class numbers and FILE.json, its legend; empty: none
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none

@@ -164,6 +164,19 @@ std::string sceneAndNodes(const GlbLayout& layout)
     return "\"scene\":0,\"scenes\":[{\"name\":\"planet\",\"nodes\":[" + list + "]}],\"nodes\":[" + nodes + "]";
 }
 
+// The knots of a height curve: {"unitsAboveSea":[...],"metres":[...]}, a
+// reader's map from a vertex's height above the sea to metres, linear
+// between knots.
+std::string heightCurveJson(const HeightCurve& curve)
+{
+    std::string units, metres;
+    for (std::size_t k = 0; k < curve.units.size(); ++k) {
+        units.append(k ? "," : "").append(shortestText(curve.units[k]));
+        metres.append(k ? "," : "").append(shortestText(curve.metres[k]));
+    }
+    return "{\"unitsAboveSea\":[" + units + "],\"metres\":[" + metres + "]}";
+}
+
 // What made the planet, the mode ("batch" or "live") included; a land caught
 // part-way also says how many planes it holds ("applied") and whether its
 // generation was stopped; its size when known, and the legend of the classes
@@ -178,9 +191,12 @@ std::string asset(const MeshInfo& info, bool biomes)
     if (info.metresPerUnit > 0.0)
         extras += ",\"planetRadiusKm\":" + shortestText(info.radiusKm) + ",\"metresPerUnit\":" +
                   shortestText(info.metresPerUnit);
+    else if (!info.heightCurve.empty())
+        extras += ",\"planetRadiusKm\":" + shortestText(info.radiusKm) + ",\"heightCurve\":" + heightCurveJson(info.heightCurve);
     if (biomes)
         extras += ",\"biomes\":" + biomeLegendJson();
-    // headerComment is letters, digits, spaces, commas, points and a colon: no character JSON escapes.
+    // headerComment is letters, digits, spaces, commas, points, minus signs, an apostrophe and a colon: no
+    // character JSON escapes.
     extras += ",\"comment\":\"" + headerComment(info) + "\"";
     // The record's words need no escape either (SettingsRecord.h).
     if (!info.settings.empty())

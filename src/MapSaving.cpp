@@ -293,8 +293,8 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
             {header, settings}, "map", metadata);
     };
     const auto writeHeight = [&](const SaveTarget& target) {
-        height = writeMap([&] { return heightMapOf(grid); }, target,
-                          {heightMapComment(header, grid.minRadius, grid.maxRadius, planet.shape), settings},
+        height = writeMap([&] { return elevationHeightMapOf(grid, scale); }, target,
+                          {elevationHeightMapComment(header, grid, scale, planet.shape), settings},
                           "height map", {metadata.radiusMetres, heightMapBand(grid, scale)});
     };
     if (targets.colour && targets.height && targets.colour->isNumbered && targets.height->isNumbered) {

@@ -52,7 +52,7 @@ bool takesValue(std::string_view name)
 {
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
-                              "--radius-km", "--highest", "--view", "--biome-map", "--climate-maps", "--erosion",
+                              "--radius-km", "--highest", "--hypsometry", "--view", "--biome-map", "--climate-maps", "--erosion",
                               "--rivers", "--like", "--look-at", "--glb-textures", "--normal-map"})
         if (name == known)
             return true;
@@ -70,8 +70,8 @@ std::string usageText()
            "                [--no-window] [--seed N] [--export FILE] [--map FILE.png] [--heightmap FILE.png] [--map-width W]\n"
            "                [--dem FILE.tif]\n"
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
-           "                [--radius-km R] [--highest METRES] [--view VIEW] [--biome-map FILE.png]\n"
-           "                [--climate-maps PREFIX]\n"
+           "                [--radius-km R] [--highest METRES] [--hypsometry earth|linear] [--view VIEW]\n"
+           "                [--biome-map FILE.png] [--climate-maps PREFIX]\n"
            "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
            "                [--render WxH FILE.png] [--look-at LAT,LON[,DISTANCE]]\n"
            "                [--glb-textures W] [--normal-map FILE.png]\n"
@@ -111,6 +111,8 @@ std::string usageText()
            "  --radius-km R         the planet's radius in km (above 0, up to 1000000; default 6371)\n"
            "  --highest METRES      the height of its highest land above the sea (above 0, up to 100000;\n"
            "                        default 8000); the climate and the files' headers use both\n"
+           "  --hypsometry CURVE    how heights become metres: earth (default) spreads the land and the sea floor\n"
+           "                        over heights as Earth's are, linear scales them all in proportion\n"
            "  --view VIEW           what the saved colours show, and the window first: biomes (default),\n"
            "                        heights, temperature or rain\n"
            "  --biome-map FILE.png  write every planet's biome classes as an 8-bit palette map, the legend as FILE.json\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BigArray.h"
+#include "Hypsometry.h"
 #include "IcosphereWeld.h"
 #include "PlaneGate.h"
 #include "StopRequest.h"
@@ -94,6 +95,10 @@ public:
     bool shapeShort = false;       // --land or --erosion could not be applied for want of memory
     double radiusKm = 6371.0;      // the sea's radius, km (--radius-km)
     double highestMetres = 8000.0; // where its highest land stands, m (--highest)
+    Hypsometry hypsometry = Hypsometry::Earth; // how its heights become metres (--hypsometry)
+    // Earth's curve fitted to its land once its sea is set, before any
+    // erosion, and kept: erosion moves heights along it. Null until then.
+    std::atomic<std::shared_ptr<const HeightCurve>> heightCurve;
     std::optional<double> landPercent; // --land its sea was set by, 0 to 100; nothing: the sea at radius 1
     // The climate of its final land, made once when first asked for (PlanetClimate.h).
     std::mutex climateMutex;

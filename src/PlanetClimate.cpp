@@ -6,16 +6,34 @@
 #include "VertexNeighbours.h"
 
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace {
+
+// The curve the planet keeps, when its metres are Earth's and it keeps one.
+std::optional<PhysicalScale> keptScale(const Planet& planet)
+{
+    if (planet.hypsometry == Hypsometry::Earth)
+        if (const std::shared_ptr<const HeightCurve> kept = planet.heightCurve.load())
+            return physicalScaleWith(*kept, planet.shape.seaRadius, planet.radiusKm, planet.highestMetres);
+    return std::nullopt;
+}
+
+PhysicalScale scaleOf(const Planet& planet, const std::vector<float>& welded, const std::vector<float>& unit)
+{
+    if (std::optional<PhysicalScale> kept = keptScale(planet))
+        return *std::move(kept);
+    return physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius, planet.radiusKm,
+                           planet.highestMetres, unit.data(), planet.hypsometry);
+}
 
 std::shared_ptr<const PlanetClimate> computeFor(const Planet& planet, const std::vector<float>& welded,
                                                 StopRequest stop)
 {
     auto made = std::make_shared<PlanetClimate>();
     const std::vector<float> unit = weldedUnitSphere(planet);
-    made->scale = physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius, planet.radiusKm,
-                                  planet.highestMetres, unit.data());
+    made->scale = scaleOf(planet, welded, unit);
     made->climate = computeClimate(planet.weld, vertexNeighbours(planet.weld), welded.data(), made->scale,
                                    CLIMATE_THREADS, unit.data(), stop);
     if (stopRequested(stop))
@@ -43,9 +61,18 @@ std::vector<float> weldedUnitSphere(const Planet& planet)
 
 PhysicalScale physicalScaleOf(const Planet& planet, const LandSnapshot& land)
 {
-    const std::vector<float> welded = weldedPositions(planet, land);
-    return physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius, planet.radiusKm,
-                           planet.highestMetres, weldedUnitSphere(planet).data());
+    if (std::optional<PhysicalScale> kept = keptScale(planet))
+        return *std::move(kept);
+    return scaleOf(planet, weldedPositions(planet, land), weldedUnitSphere(planet));
+}
+
+void keepHeightCurve(Planet& planet)
+{
+    const std::vector<float> welded = weldedPositions(planet, LandSnapshot(planet));
+    const PhysicalScale fitted = physicalScaleOf(welded.data(), planet.weld.vertexCount(), planet.shape.seaRadius,
+                                                 planet.radiusKm, EARTH_HIGHEST_METRES,
+                                                 weldedUnitSphere(planet).data(), Hypsometry::Earth);
+    planet.heightCurve.store(std::make_shared<const HeightCurve>(fitted.curve));
 }
 
 std::shared_ptr<const PlanetClimate> climateOf(Planet& planet, const LandSnapshot& land, StopRequest stop)

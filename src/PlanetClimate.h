@@ -25,8 +25,14 @@ std::vector<float> weldedPositions(const Planet& planet, const LandSnapshot& lan
 // sea are told apart against (aboveSea, SeaLevel.h).
 std::vector<float> weldedUnitSphere(const Planet& planet);
 
-// The planet's scale for land, a snapshot of its land.
+// The planet's scale for land, a snapshot of its land: with Earth's
+// hypsometry the curve it keeps when it has one (keepHeightCurve), else one
+// fitted to land.
 PhysicalScale physicalScaleOf(const Planet& planet, const LandSnapshot& land);
+
+// Fits Earth's curve to planet's land as it stands, over its sea, and keeps
+// it on the planet for good. Throws std::bad_alloc without memory.
+void keepHeightCurve(Planet& planet);
 
 // The climate of land, a snapshot of planet's. The final land's, once the
 // planet's shape is settled, is computed once and kept on the planet (a

@@ -75,6 +75,8 @@ void settleShape(Planet& planet, const Options& options, StopRequest stop)
         planet.radiusKm = options.radiusKm;
     if (planet.highestMetres != options.highestMetres)
         planet.highestMetres = options.highestMetres;
+    if (planet.hypsometry != options.hypsometry)
+        planet.hypsometry = options.hypsometry;
     if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished) || stopRequested(stop))
         return;
     planet.shapeSettled = true;
@@ -88,6 +90,10 @@ void settleShape(Planet& planet, const Options& options, StopRequest stop)
         }
         planet.landPercent = options.landPercent;
     }
+    // Without memory for it the curve is fitted again whenever metres are asked for.
+    if (planet.hypsometry == Hypsometry::Earth)
+        runAtBoundary([&] { keepHeightCurve(planet); },
+                      {"Not enough memory to fit the heights to Earth's now.", "Could not fit the heights to Earth's"});
     if (!erode)
         return;
     if (!erodePlanet(planet, options.erosionSteps, stop)) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -104,6 +105,12 @@ void putU32(char* out, std::uint32_t value)
 namespace {
 std::string sizeComment(const MeshInfo& info)
 {
+    if (!info.heightCurve.empty()) {
+        char range[96];
+        std::snprintf(range, sizeof range, " km, elevation %.0f to %.0f m on Earth's hypsometric curve",
+                      info.heightCurve.metres.front(), info.heightCurve.metres.back());
+        return ", planet radius " + shortestText(info.radiusKm) + range;
+    }
     if (!(info.metresPerUnit > 0.0))
         return {};
     return ", planet radius " + shortestText(info.radiusKm) + " km, " + shortestText(info.metresPerUnit) +

@@ -28,7 +28,8 @@ struct MeshInfo {
     // the two step differently, so one seed gives different land in each.
     bool live() const { return applied >= 0; }
     double radiusKm = 0.0;      // the sea's radius in km; 0: not known, not written
-    double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale)
+    double metresPerUnit = 0.0; // elevation in metres per sea radius above the sea (PhysicalScale); 0: a curve's, or not known
+    HeightCurve heightCurve{};  // elevation in metres at heights above the sea in sea radii (--hypsometry earth); empty: none
     int erosionSteps = 0;       // erosion steps the land has had (--erosion); 0: as generated
     // The settings record (SettingsRecord.h) written beside the header
     // comment, in each format's place for text; empty: none.
@@ -41,7 +42,8 @@ struct MeshInfo {
 // (", batch generation" or ", live generation"), ", erosion N steps" for
 // eroded land, the shape's comment (", sea radius S, relief F") when it is
 // not the default, and, when the size is known, ", planet radius R km, F
-// metres per unit".
+// metres per unit" (a linear scale) or ", planet radius R km, elevation
+// -D to H m on Earth's hypsometric curve".
 std::string headerComment(const MeshInfo& info);
 
 // The pictures a textured land carries (a .glb's, GlbWriter.h): the colour

@@ -25,6 +25,7 @@ std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, Climate
     settings.relief = planet.shape.relief;
     settings.radiusKm = planet.radiusKm;
     settings.highestMetres = planet.highestMetres;
+    settings.hypsometry = planet.hypsometry;
     settings.view = view;
     settings.erosionSteps = planet.erosionSteps;
     return settingsRecord(settings);
@@ -48,9 +49,14 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land)
     info.shape = planet.shape;
     info.radiusKm = planet.radiusKm;
     try {
-        info.metresPerUnit = physicalScaleOf(planet, land).metresPerUnit;
+        const PhysicalScale scale = physicalScaleOf(planet, land);
+        info.metresPerUnit = scale.metresPerUnit;
+        info.heightCurve = scale.curve;
+        for (double& metres : info.heightCurve.metres)
+            metres *= scale.curveScale;
     } catch (const std::bad_alloc&) {
         info.metresPerUnit = 0.0; // not known: the headers leave the size out
+        info.heightCurve = {};
     }
     info.erosionSteps = planet.erosionSteps;
     if (planet.liveJob) {

@@ -16,7 +16,7 @@ struct RecordOption {
 constexpr RecordOption RECORD_OPTIONS[] = {
     {"--seed", true},      {"--subdivisions", true}, {"--iterations", true}, {"--live", false},
     {"--batch", false},    {"--land", true},         {"--relief", true},     {"--radius-km", true},
-    {"--highest", true},   {"--view", true},         {"--erosion", true}};
+    {"--highest", true},   {"--view", true},         {"--erosion", true},    {"--hypsometry", true}};
 
 // The shortest fixed-notation text that reads back as value: the command
 // line takes no exponent.
@@ -59,6 +59,9 @@ std::string settingsRecord(const PlanetSettings& settings)
     text.append(" --view ").append(viewName(settings.view));
     if (settings.erosionSteps > 0)
         text.append(" --erosion ").append(std::to_string(settings.erosionSteps));
+    // Left out when linear: a record without it reads back so.
+    if (settings.hypsometry != Hypsometry::Linear)
+        text.append(" --hypsometry ").append(hypsometryName(settings.hypsometry));
     return text;
 }
 
@@ -99,5 +102,7 @@ std::optional<std::vector<std::string>> settingsArguments(std::string_view recor
         }
         seen.push_back(name);
     }
+    if (std::find(seen.begin(), seen.end(), "--hypsometry") == seen.end())
+        words.insert(words.end(), {"--hypsometry", std::string(hypsometryName(Hypsometry::Linear))});
     return words;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClimateView.h"
+#include "Hypsometry.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,10 @@
 // keyword:
 //   orbivane-settings/1 --seed 42 --subdivisions 8 --iterations 5000 --batch
 //       --land 30 --relief 1 --radius-km 6371 --highest 8000 --view biomes --erosion 10
-// (on one line); --land and --erosion are left out when they were not used.
+//       --hypsometry earth
+// (on one line); --land and --erosion are left out when they were not used,
+// --hypsometry when linear: a record without it was made with linear
+// metres (as every record was before heights had a curve), and reads back so.
 // Numbers are written in the shortest fixed notation that reads back as the
 // same double, so the options read from a record are bit-identical.
 struct PlanetSettings {
@@ -29,6 +33,7 @@ struct PlanetSettings {
     double highestMetres = 8000.0;
     ClimateView view = ClimateView::Biomes; // what the saved colours show
     int erosionSteps = 0;                   // 0: the land as generated
+    Hypsometry hypsometry = Hypsometry::Earth; // how its heights became metres
 };
 
 // The keyword a record starts with, and the name of the member, chunk or

@@ -143,7 +143,13 @@ TEST_F(ClimateFiles, GlbCarriesEachVertexsClassAndTheLegend)
     const nlohmann::json& extras = gltf["asset"]["extras"];
     EXPECT_EQ(extras["biomes"], nlohmann::json::parse(readFile("b.json")));
     EXPECT_EQ(extras["planetRadiusKm"], 6371);
-    EXPECT_EQ(extras["metresPerUnit"], climate->scale.metresPerUnit);
+    const nlohmann::json& curve = extras["heightCurve"];
+    ASSERT_EQ(curve["unitsAboveSea"].size(), climate->scale.curve.units.size());
+    for (std::size_t k = 0; k < climate->scale.curve.units.size(); ++k) {
+        const double units = curve["unitsAboveSea"][k], metres = curve["metres"][k];
+        EXPECT_EQ(units, climate->scale.curve.units[k]);
+        EXPECT_DOUBLE_EQ(metres, climate->scale.elevationMetres(climate->scale.seaRadius + units)) << k;
+    }
 }
 
 TEST_F(ClimateFiles, TheSameSeedGivesTheSameFilesOnOneProcessor)

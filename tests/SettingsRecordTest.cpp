@@ -34,9 +34,10 @@ TEST(SettingsRecord, ReadsBackBitForBitThroughLike)
     ScopedTempDir dir;
     const double tiny = std::nextafter(0.0, 1.0);
     const PlanetSettings cases[] = {
-        {42, 8, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0, ClimateView::Biomes, 0},
-        {4294967295u, 0, 2147483647, true, 0.1 + 0.2, std::nextafter(10.0, 0.0), 1e6, 1e5, ClimateView::Rain, 1000},
-        {0, 12, 0, false, 100.0 / 3.0, tiny, tiny, tiny, ClimateView::Temperature, 1},
+        {42, 8, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0, ClimateView::Biomes, 0, Hypsometry::Earth},
+        {4294967295u, 0, 2147483647, true, 0.1 + 0.2, std::nextafter(10.0, 0.0), 1e6, 1e5, ClimateView::Rain, 1000,
+         Hypsometry::Linear},
+        {0, 12, 0, false, 100.0 / 3.0, tiny, tiny, tiny, ClimateView::Temperature, 1, Hypsometry::Earth},
     };
     for (const PlanetSettings& s : cases) {
         const std::string record = settingsRecord(s);
@@ -58,7 +59,11 @@ TEST(SettingsRecord, ReadsBackBitForBitThroughLike)
             EXPECT_EQ(std::bit_cast<std::uint64_t>(read), std::bit_cast<std::uint64_t>(written)) << record;
         EXPECT_EQ(o.view, s.view);
         EXPECT_EQ(o.erosionSteps, s.erosionSteps);
+        EXPECT_EQ(o.hypsometry, s.hypsometry) << record;
     }
+    // A record from before heights had a curve names none: its metres were linear.
+    writeText("p.obj", "# orbivane-settings/1 --seed 1 --subdivisions 2 --iterations 3 --batch --relief 1\nv 0 0 0\n");
+    EXPECT_EQ(parseWith({"--like", "p.obj"}).options.hypsometry, Hypsometry::Linear);
 }
 
 // A fine planet's .glb has a JSON chunk longer than the head that is read

@@ -323,15 +323,17 @@ TEST(WorldMapFiles, OptionsWriteBothMapsWithTheirSizeDepthAndText)
     EXPECT_EQ(colour.bitDepth, 8);
     EXPECT_EQ(colour.colourType, 2) << "RGB";
     EXPECT_TRUE(std::regex_match(colour.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
-                                                         R"(batch generation, planet radius 6371 km, [0-9.]+ metres per unit)")))
+                                                         R"(batch generation, planet radius 6371 km, elevation -[0-9]+ to 8000 m )"
+                                                         R"(on Earth's hypsometric curve)")))
         << colour.text;
     EXPECT_EQ(height.width, 100u);
     EXPECT_EQ(height.height, 50u);
     EXPECT_EQ(height.bitDepth, 16);
     EXPECT_EQ(height.colourType, 0) << "greyscale";
     EXPECT_TRUE(std::regex_match(height.text, std::regex(R"(Orbivane planet: seed 7, subdivisions 3, iterations 200, )"
-                                                         R"(batch generation, planet radius 6371 km, [0-9.]+ metres per unit, )"
-                                                         R"(radius 0\.9[0-9]{8} to 1\.0[0-9]{7})")))
+                                                         R"(batch generation, planet radius 6371 km, elevation -[0-9]+ to 8000 m )"
+                                                         R"(on Earth's hypsometric curve, radius 0\.9[0-9]{8} to 1\.0[0-9]{7}, )"
+                                                         R"(samples linear in elevation from -[0-9.]+ to [0-9.]+ m)")))
         << height.text;
     EXPECT_NE(run.out.find("Planet (seed 7): map saved to m.png\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Planet (seed 7): height map saved to h.PNG\n"), std::string::npos) << run.out;

@@ -75,7 +75,7 @@ TEST(LandAndRelief, ExportsHoldTheShareAskedAndTheStretchedRadii)
     const PlyFile generated = readPlyFile("p.ply");
     ASSERT_TRUE(generated.whole);
     const std::string made = "Orbivane planet: seed 42, subdivisions 4, iterations 3000, batch generation";
-    const std::string size = ", planet radius 6371 km, [0-9.]+ metres per unit";
+    const std::string size = ", planet radius 6371 km, elevation -[0-9]+ to 8000 m on Earth's hypsometric curve";
     ASSERT_TRUE(std::regex_match(generated.comment, std::regex(made + size))) << generated.comment;
     const auto [plainLow, plainHigh] = heightMapRadii("h.png");
     const struct {
@@ -186,8 +186,12 @@ TEST(SeaLevel, AFlatPlanetIsAllSeaWhereverLandIsTold)
     const std::vector<Biome>& biomes = climate->climate.biome;
     EXPECT_TRUE(std::all_of(biomes.begin(), biomes.end(), [](Biome b) { return b == Biome::Ocean || b == Biome::SeaIce; }))
         << "the biome map";
-    EXPECT_DOUBLE_EQ(physicalScaleOf(*planet, land).metresPerUnit, planet->highestMetres / FALLBACK_RELIEF_UNITS)
-        << "no land to scale the heights by";
+    for (const Hypsometry hypsometry : {Hypsometry::Linear, Hypsometry::Earth}) {
+        planet->hypsometry = hypsometry;
+        EXPECT_NEAR(physicalScaleOf(*planet, land).elevationMetres(1.0 + FALLBACK_RELIEF_UNITS), planet->highestMetres,
+                    1e-9 * planet->highestMetres)
+            << "no land to scale the heights by (" << hypsometryName(hypsometry) << ")";
+    }
 }
 
 // Land with relief is told apart as its own radius tells it wherever rounding
