@@ -1,8 +1,9 @@
 // The climate's figures over many planets: rain by latitude band, windward
 // against lee rain on high land, the biome classes, where the hot deserts and
 // the tropical rainforests lie, and how far the ice edge wanders around each
-// pole. Each planet: 5000 planes, the sea where --land 30 puts it, the
-// default physical scale.
+// pole; then every figure beside Earth's, with its source. Each planet:
+// 5000 planes, the sea where --land 30 puts it, the default physical scale
+// (Earth's hypsometric curve).
 //
 //   orbivane_climate_figures [SEEDS [SUBDIVISIONS]]   (default 20 seeds, 7)
 
@@ -20,7 +21,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -81,8 +84,33 @@ struct Sums {
     double mean() const { return area > 0 ? rain / area : 0; }
 };
 
+// Values with their areas, for an area-weighted median.
+struct Weighted {
+    std::vector<std::pair<double, double>> values; // value, area
+    void add(double value, double area) { values.emplace_back(value, area); }
+    double median() const
+    {
+        std::vector<std::pair<double, double>> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        double total = 0, run = 0;
+        for (const auto& [value, area] : sorted)
+            total += area;
+        for (const auto& [value, area] : sorted)
+            if ((run += area) >= 0.5 * total)
+                return value;
+        return 0;
+    }
+};
+
+// Kilometre bands of the sea floor, from 0 to 12 km deep and beyond.
+constexpr int DEPTH_BANDS = 13;
+
 struct PlanetFigures {
     Sums equator, subtropics, midLatitudes, windward, lee;
+    Sums landRain, equatorWarmth, landHeight;
+    double above2000 = 0, above4000 = 0, landArea = 0, seaArea = 0, below6000 = 0, deepest = 0;
+    double depthBand[DEPTH_BANDS] = {};
+    Weighted tundraLatitude, borealLatitude;
     Sums desertLatitude, rainforestLatitude;
     double rainforestArea = 0, rainforestNearEquator = 0;
     int landClasses = 0;
@@ -123,11 +151,12 @@ struct SeededClimate {
     PhysicalScale scale;
     Climate climate;
     std::vector<double> elevation; // metres above the sea, 0 over it
+    std::vector<double> metres;    // metres above the sea, negative below it
 };
 
 SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
 {
-    SeededClimate s{quietPlanet(seed, subdivisions, 5000), {}, {}, {}, {}, {}};
+    SeededClimate s{quietPlanet(seed, subdivisions, 5000), {}, {}, {}, {}, {}, {}};
     Options options;
     options.landPercent = 30.0;
     {
@@ -140,7 +169,8 @@ SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
     s.climate = computeClimate(s.planet->weld, s.nb, s.welded.data(), s.scale);
     for (std::size_t v = 0; v < s.welded.size() / 3; ++v) {
         const double x = s.welded[3 * v], y = s.welded[3 * v + 1], z = s.welded[3 * v + 2];
-        s.elevation.push_back(std::max(0.0, s.scale.elevationMetres(std::sqrt(x * x + y * y + z * z))));
+        s.metres.push_back(s.scale.elevationMetres(std::sqrt(x * x + y * y + z * z)));
+        s.elevation.push_back(std::max(0.0, s.metres.back()));
     }
     return s;
 }
@@ -155,9 +185,26 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
     for (std::size_t v = 0; v < g.area.size(); ++v) {
         const double a = g.area[v], lat = std::fabs(g.latitude[v]);
         f.classArea[std::size_t(c.biome[v])] += a;
-        if (c.biome[v] == Biome::Ocean || c.biome[v] == Biome::SeaIce)
+        if (c.biome[v] == Biome::Ocean || c.biome[v] == Biome::SeaIce) {
+            const double depth = -s.metres[v];
+            f.seaArea += a;
+            f.depthBand[std::clamp(int(depth / 1000.0), 0, DEPTH_BANDS - 1)] += a;
+            f.below6000 += depth > 6000.0 ? a : 0.0;
+            f.deepest = std::max(f.deepest, depth);
             continue;
+        }
         classes.insert(c.biome[v]);
+        f.landArea += a;
+        f.landRain.add(c.rain[v], a);
+        f.landHeight.add(s.metres[v], a);
+        f.above2000 += s.metres[v] > 2000.0 ? a : 0.0;
+        f.above4000 += s.metres[v] > 4000.0 ? a : 0.0;
+        if (lat < 10)
+            f.equatorWarmth.add(c.temperature[v], a);
+        if (c.biome[v] == Biome::Tundra)
+            f.tundraLatitude.add(lat, a);
+        if (c.biome[v] == Biome::BorealForest)
+            f.borealLatitude.add(lat, a);
         if (lat < 10)
             f.equator.add(c.rain[v], a);
         else if (lat >= 20 && lat < 30)
@@ -183,6 +230,71 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
     f.iceEdgeSpread[0] = iceEdgeSpread(g, c, 1);
     f.iceEdgeSpread[1] = iceEdgeSpread(g, c, -1);
     return f;
+}
+
+double share(const PlanetFigures& all, std::initializer_list<Biome> biomes)
+{
+    double area = 0;
+    for (const Biome b : biomes)
+        area += all.classArea[std::size_t(b)];
+    return 100.0 * area / all.landArea;
+}
+
+// Every figure beside the range asked of the planets and Earth's value, with
+// the source of Earth's.
+void printEarth(const PlanetFigures& all, int seeds)
+{
+    int mode = 0;
+    for (int band = 1; band < DEPTH_BANDS; ++band)
+        mode = all.depthBand[band] > all.depthBand[mode] ? band : mode;
+    std::printf("\nBeside Earth (%d planets, area-weighted; land unless said):\n", seeds);
+    std::printf("  %-40s %10s  %-14s %-16s %s\n", "figure", "planets", "asked", "Earth", "source");
+    const auto row = [](const char* figure, double value, const char* asked, const char* earth, const char* source) {
+        std::printf("  %-40s %10.1f  %-14s %-16s %s\n", figure, value, asked, earth, source);
+    };
+    const char* etopo = "ETOPO1 (Amante and Eakins 2009)";
+    const char* olson = "Olson et al. 2001; FAO";
+    row("mean rain, mm a year", all.landRain.mean(), "600 to 1000", "750 to 800", "GPCP climatology");
+    row("within 10 deg of the equator, deg C", all.equatorWarmth.mean(), "22 to 28", "24 to 27", "facts: equatorial land");
+    row("rain 20-30 deg / 0-10 deg", all.subtropics.mean() / all.equator.mean(), "at most 0.6", "about 0.3", "GPCP");
+    row("rain 45-60 deg / 20-30 deg", all.midLatitudes.mean() / all.subtropics.mean(), "at least 1.3", "about 2", "GPCP");
+    row("rain above 1000 m, windward / lee", all.windward.mean() / all.lee.mean(), "at least 1.5", "2 to 4", "rain shadows");
+    row("deserts (hot and cold), %", share(all, {Biome::HotDesert, Biome::ColdDesert}), "15 to 30", "about 19", olson);
+    row("forests, %",
+        share(all, {Biome::BorealForest, Biome::TemperateForest, Biome::TemperateRainforest,
+                    Biome::TropicalSeasonalForest, Biome::TropicalRainforest}),
+        "25 to 45", "about 30", olson);
+    row("grassland, savanna, shrubland, %", share(all, {Biome::TemperateGrassland, Biome::Savanna, Biome::Shrubland}),
+        "15 to 35", "25 to 30", olson);
+    row("tundra, %", share(all, {Biome::Tundra}), "3 to 12", "6 to 8", olson);
+    row("ice, %", share(all, {Biome::Ice}), "at most 15", "about 10", "Antarctica, Greenland");
+    row("tundra's median latitude, deg", all.tundraLatitude.median(), "55 to 75", "60 to 75", olson);
+    row("boreal forest's median latitude, deg", all.borealLatitude.median(), "45 to 65", "50 to 65", olson);
+    row("above 2000 m, %", 100.0 * all.above2000 / all.landArea, "5 to 20", "about 10", etopo);
+    row("above 4000 m, %", 100.0 * all.above4000 / all.landArea, "at most 4", "2 to 3", etopo);
+    row("mean height, m", all.landHeight.mean(), "", "about 840", etopo);
+    row("sea floor's most common depth, km", -(mode + 0.5), "-3 to -6", "-4 to -5", "Sverdrup et al. 1942; ETOPO1");
+    row("sea deeper than 6 km, % of the sea", 100.0 * all.below6000 / all.seaArea, "", "1 to 2", etopo);
+    row("deepest sea of all planets, km", -all.deepest / 1000.0, "above -12", "-10.9", "Challenger Deep");
+}
+
+void accumulate(PlanetFigures& all, const PlanetFigures& f)
+{
+    for (auto [to, from] : {std::pair{&all.equator, &f.equator}, {&all.subtropics, &f.subtropics},
+                            {&all.midLatitudes, &f.midLatitudes}, {&all.windward, &f.windward}, {&all.lee, &f.lee},
+                            {&all.desertLatitude, &f.desertLatitude}, {&all.rainforestLatitude, &f.rainforestLatitude},
+                            {&all.landRain, &f.landRain}, {&all.equatorWarmth, &f.equatorWarmth},
+                            {&all.landHeight, &f.landHeight}})
+        to->rain += from->rain, to->area += from->area;
+    for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
+        all.classArea[b] += f.classArea[b];
+    for (int band = 0; band < DEPTH_BANDS; ++band)
+        all.depthBand[band] += f.depthBand[band];
+    all.rainforestArea += f.rainforestArea, all.rainforestNearEquator += f.rainforestNearEquator;
+    all.above2000 += f.above2000, all.above4000 += f.above4000, all.landArea += f.landArea;
+    all.seaArea += f.seaArea, all.below6000 += f.below6000, all.deepest = std::max(all.deepest, f.deepest);
+    for (auto [to, from] : {std::pair{&all.tundraLatitude, &f.tundraLatitude}, {&all.borealLatitude, &f.borealLatitude}})
+        to->values.insert(to->values.end(), from->values.begin(), from->values.end());
 }
 
 void printSummary(const PlanetFigures& all, int seeds, int manyClasses, double leastIceSpread)
@@ -223,15 +335,10 @@ int main(int argc, char** argv)
                     f.midLatitudes.mean() / f.subtropics.mean(), f.windward.mean(), f.lee.mean(),
                     f.windward.mean() / f.lee.mean(), f.landClasses, f.desertLatitude.mean(), f.rainforestLatitude.mean(),
                     f.iceEdgeSpread[0], f.iceEdgeSpread[1]);
-        for (auto [to, from] : {std::pair{&all.equator, &f.equator}, {&all.subtropics, &f.subtropics},
-                                {&all.midLatitudes, &f.midLatitudes}, {&all.windward, &f.windward}, {&all.lee, &f.lee},
-                                {&all.desertLatitude, &f.desertLatitude}, {&all.rainforestLatitude, &f.rainforestLatitude}})
-            to->rain += from->rain, to->area += from->area;
-        for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
-            all.classArea[b] += f.classArea[b];
-        all.rainforestArea += f.rainforestArea, all.rainforestNearEquator += f.rainforestNearEquator;
+        accumulate(all, f);
         manyClasses += f.landClasses >= 9;
         leastIceSpread = std::min({leastIceSpread, f.iceEdgeSpread[0], f.iceEdgeSpread[1]});
     }
     printSummary(all, seeds, manyClasses, leastIceSpread);
+    printEarth(all, seeds);
 }
