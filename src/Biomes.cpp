@@ -19,6 +19,14 @@ const BiomeClass BIOME_CLASSES[std::size_t(Biome::Count)] = {
 
 namespace {
 
+// Köppen's line between desert and steppe for rain spread over the year:
+// mm a year, 10 per °C of annual mean plus 70. Cold air takes up little
+// water, so cold land is a desert only where it is very dry.
+float desertBelow(float temperatureC)
+{
+    return 10.0f * temperatureC + 70.0f;
+}
+
 // The warm side of the diagram: mean 20 °C and above.
 Biome tropical(float rainMm)
 {
@@ -34,7 +42,7 @@ Biome tropical(float rainMm)
 // 5 to 20 °C.
 Biome temperate(float temperatureC, float rainMm)
 {
-    if (rainMm < 250.0f)
+    if (rainMm < desertBelow(temperatureC))
         return Biome::ColdDesert;
     if (rainMm < 600.0f)
         return temperatureC < 12.0f ? Biome::TemperateGrassland : Biome::Shrubland;
@@ -54,7 +62,7 @@ Biome classifyBiome(float temperatureC, float rainMm, bool sea)
     if (temperatureC < -2.0f)
         return Biome::Tundra;
     if (temperatureC < 5.0f)
-        return rainMm < 250.0f ? Biome::ColdDesert : Biome::BorealForest;
+        return rainMm < desertBelow(temperatureC) ? Biome::ColdDesert : Biome::BorealForest;
     if (temperatureC < 20.0f)
         return temperate(temperatureC, rainMm);
     return tropical(rainMm);

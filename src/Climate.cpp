@@ -32,7 +32,7 @@ constexpr double DEPTH_DEVIATION_LEAST_M = 200.0;
 // humidity within about EVAPORATION_KM; everywhere it gives up a share
 // RAIN_PER_KM x lift of what it carries per km, and what it holds beyond
 // saturation within about CONDENSATION_KM.
-constexpr float SATURATED_FLUX_AT_27C = 6.0e6f; // mm km / year: air saturated at 27 °C
+constexpr float SATURATED_FLUX_AT_27C = 9.0e6f; // mm km / year: air saturated at 27 °C
 constexpr float MOISTURE_PER_C = 0.07f;         // the water air holds grows about 7 % per °C
 constexpr float EVAPORATION_KM = 1000.0f;
 constexpr float CONDENSATION_KM = 250.0f;
@@ -195,7 +195,7 @@ float lift(float latitude)
 {
     const float a = std::fabs(latitude);
     const float equator = a / 13.0f, front = (a - 55.0f) / 13.0f;
-    return 0.05f + 1.2f * std::exp(-equator * equator) + 1.2f * std::exp(-front * front);
+    return 0.1f + 1.2f * std::exp(-equator * equator) + 1.8f * std::exp(-front * front);
 }
 
 // The humidity the sea brings its air to, a share of saturation, where the
@@ -240,7 +240,7 @@ Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<floa
         e.saturated[v] = SATURATED_FLUX_AT_27C * std::exp(MOISTURE_PER_C * (t[v] - 27.0f));
         e.humid[v] = e.saturated[v] * seaHumidity(rising);
         e.renewal[v] = s.sea[v] ? 1.0f - std::exp(-hop / EVAPORATION_KM)
-                                : RECYCLED_WHEN_WARM * std::clamp((t[v] + 5.0f) / 30.0f, 0.0f, 1.0f);
+                                : RECYCLED_WHEN_WARM * std::clamp((t[v] + 5.0f) / 20.0f, 0.0f, 1.0f);
     });
     return e;
 }
