@@ -5,7 +5,7 @@
 // 5000 planes, the sea where --land 30 puts it, the default physical scale
 // (Earth's hypsometric curve).
 //
-//   orbivane_climate_figures [SEEDS [SUBDIVISIONS]]   (default 20 seeds, 7)
+//   orbivane_climate_figures [SEEDS [SUBDIVISIONS [HYPSOMETRY]]]   (default 20 seeds, 7, earth)
 
 #include "BenchSupport.h"
 #include "Climate.h"
@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -154,11 +155,12 @@ struct SeededClimate {
     std::vector<double> metres;    // metres above the sea, negative below it
 };
 
-SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
+SeededClimate seededClimate(std::uint32_t seed, int subdivisions, Hypsometry hypsometry)
 {
     SeededClimate s{quietPlanet(seed, subdivisions, 5000), {}, {}, {}, {}, {}, {}};
     Options options;
     options.landPercent = 30.0;
+    options.hypsometry = hypsometry;
     {
         QuietStdout quiet;
         settleShape(*s.planet, options);
@@ -175,9 +177,9 @@ SeededClimate seededClimate(std::uint32_t seed, int subdivisions)
     return s;
 }
 
-PlanetFigures figuresOf(std::uint32_t seed, int subdivisions)
+PlanetFigures figuresOf(std::uint32_t seed, int subdivisions, Hypsometry hypsometry)
 {
-    const SeededClimate s = seededClimate(seed, subdivisions);
+    const SeededClimate s = seededClimate(seed, subdivisions, hypsometry);
     const Climate& c = s.climate;
     const Globe g = globeOf(s.planet->weld, s.welded);
     PlanetFigures f;
@@ -324,12 +326,17 @@ int main(int argc, char** argv)
 {
     const int seeds = argc > 1 ? std::atoi(argv[1]) : 20;
     const int subdivisions = argc > 2 ? std::atoi(argv[2]) : 7;
+    const std::optional<Hypsometry> hypsometry = hypsometryNamed(argc > 3 ? argv[3] : "earth");
+    if (!hypsometry) {
+        std::fprintf(stderr, "HYPSOMETRY is earth or linear\n");
+        return 2;
+    }
     std::printf("seed  rain<10°  20-30°  45-60°  20-30/eq  45-60/20-30  windward  lee  ratio  classes  desert°  forest°  ice N°  ice S°\n");
     PlanetFigures all;
     int manyClasses = 0;
     double leastIceSpread = 90;
     for (int seed = 1; seed <= seeds; ++seed) {
-        const PlanetFigures f = figuresOf(std::uint32_t(seed), subdivisions);
+        const PlanetFigures f = figuresOf(std::uint32_t(seed), subdivisions, *hypsometry);
         std::printf("%4d  %8.0f  %6.0f  %6.0f  %8.2f  %11.2f  %8.0f  %3.0f  %5.2f  %7d  %7.1f  %7.1f  %6.1f  %6.1f\n", seed,
                     f.equator.mean(), f.subtropics.mean(), f.midLatitudes.mean(), f.subtropics.mean() / f.equator.mean(),
                     f.midLatitudes.mean() / f.subtropics.mean(), f.windward.mean(), f.lee.mean(),
