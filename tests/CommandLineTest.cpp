@@ -105,6 +105,7 @@ TEST(CommandLine, ClimateOptionsAndTheirDefaults)
     EXPECT_EQ(defaults.radiusKm, 6371.0);
     EXPECT_EQ(defaults.highestMetres, 8000.0);
     EXPECT_EQ(defaults.view, ClimateView::Biomes);
+    EXPECT_EQ(defaults.hypsometry, Hypsometry::Earth);
     EXPECT_TRUE(defaults.biomeMapPath.empty() && defaults.climateMapsPrefix.empty());
 
     const Parsed parsed = parse({"--radius-km", "3389.5", "--highest=21900", "--view", "rain", "--biome-map",
@@ -119,6 +120,8 @@ TEST(CommandLine, ClimateOptionsAndTheirDefaults)
     EXPECT_EQ(options.climateMapsPrefix, "maps/c");
     for (const char* view : {"biomes", "heights", "temperature", "rain"})
         EXPECT_EQ(viewName(parse({"--view", view}).result.options.view), std::string(view));
+    for (const char* curve : {"earth", "linear"})
+        EXPECT_EQ(hypsometryName(parse({"--hypsometry", curve}).result.options.hypsometry), std::string(curve));
     EXPECT_EQ(parse({"--radius-km", "1000000", "--highest", "100000"}).result.exitStatus, -1);
 }
 
@@ -186,6 +189,7 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--radius-km", "0"}, {"--radius-km", "-6371"}, {"--radius-km", "1000001"}, {"--radius-km", "6371km"},
         {"--radius-km", "nan"}, {"--highest", "0"}, {"--highest", "100001"}, {"--highest", "8e3"}, {"--highest"},
         {"--view", "Biomes"}, {"--view", "height"}, {"--view", ""}, {"--view"}, {"--biome-map", "b.json"},
+        {"--hypsometry", "Earth"}, {"--hypsometry", ""}, {"--hypsometry", "earth,linear"}, {"--hypsometry"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
         {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
