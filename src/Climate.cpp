@@ -201,14 +201,13 @@ BigArray<float> relativeDepth(const Surface& s)
 }
 
 // Per position, the gyres' anomaly the air carries, °C: taken up over the
-// sea, lost over land.
-BigArray<float> airOffTheGyres(const Surface& s, const WindField& wind)
+// sea, lost over land. keep: per position, the share of what it brings that
+// the air keeps there.
+BigArray<float> airOffTheGyres(const Surface& s, const WindField& wind, const BigArray<float>& keep)
 {
     BigArray<float> air(wind.size());
     sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
-        if (s.sea[v])
-            return s.gyre[v] + (incoming - s.gyre[v]) * std::exp(-wind.hopKm[v] / AIR_TAKES_SEA_KM);
-        return incoming * std::exp(-wind.hopKm[v] / AIR_TAKES_LAND_KM);
+        return s.sea[v] ? s.gyre[v] + (incoming - s.gyre[v]) * keep[v] : incoming * keep[v];
     });
     return air;
 }
@@ -220,20 +219,27 @@ BigArray<float> airOffTheGyres(const Surface& s, const WindField& wind)
 BigArray<float> temperatures(const Surface& s, const WindField& wind, const BigArray<float>& coastKm, int threads)
 {
     const std::size_t n = s.latitude.size();
-    BigArray<float> t(n), zonal(n), keep(n);
+    BigArray<float> t(n), zonal(n), keep(n), keepGyre(n);
     forEach(n, threads, [&](std::size_t v) {
         zonal[v] = seaLevelTemperature(s.latitude[v]);
         const float inland = 1.0f - std::exp(-coastKm[v] / CONTINENTAL_KM);
         // The land's departure from the open sea's mean, height included.
         t[v] = inland * CONTINENTAL_SPREAD * (zonal[v] - CONTINENTAL_PIVOT_C) - LAPSE_C_PER_KM * s.elevation[v] / 1000.0f;
         keep[v] = std::exp(-wind.hopKm[v] / (s.sea[v] ? AIR_MEMORY_OVER_SEA_KM : AIR_TAKES_LAND_KM));
+        keepGyre[v] = s.sea[v] ? std::exp(-wind.hopKm[v] / AIR_TAKES_SEA_KM) : keep[v];
     });
-    BigArray<float> air(n); // the air's departure from the open sea's mean, °C
-    sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
-        return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
+    BigArray<float> air(n), offSea; // the air's departure from the open sea's mean, °C; the gyres' part of it
+    // The two are carried side by side: neither needs the other.
+    splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t part = begin; part < end; ++part)
+            if (part == 0)
+                sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
+                    return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
+                });
+            else
+                offSea = airOffTheGyres(s, wind, keepGyre);
     });
     const BigArray<float> deeper = relativeDepth(s);
-    const BigArray<float> offSea = airOffTheGyres(s, wind);
     for (std::size_t v = 0; v < n; ++v)
         t[v] = zonal[v] + (s.sea[v] ? SEA_TAKES_AIR * air[v] + deepWater(zonal[v], deeper[v]) + s.gyre[v]
                                     : t[v] + offSea[v]);
