@@ -67,15 +67,18 @@ std::size_t cell(int row, int column)
     return std::size_t(row) * COLUMNS + std::size_t((column % COLUMNS + COLUMNS) % COLUMNS);
 }
 
-// Per vertex, its place on the grid in cells (centres at whole numbers).
+// Per vertex, its place on the grid in cells (centres at whole numbers),
+// within the grid; a vertex with no finite direction at (0°, 0°).
 BigArray<float> gridPlaces(const float* up, const float* latitude, std::size_t n, int threads)
 {
     BigArray<float> place(2 * n);
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t v = begin; v < end; ++v) {
-            const double longitude = std::atan2(-double(up[3 * v + 2]), double(up[3 * v])) * DEGREES;
-            place[2 * v] = float((longitude + 180.0) / CELL_DEGREES - 0.5);
-            place[2 * v + 1] = float((double(latitude[v]) + 90.0) / CELL_DEGREES - 0.5);
+            double longitude = std::atan2(-double(up[3 * v + 2]), double(up[3 * v])) * DEGREES, lat = latitude[v];
+            if (!std::isfinite(longitude) || !std::isfinite(lat))
+                longitude = 0.0, lat = 0.0;
+            place[2 * v] = float(std::clamp((longitude + 180.0) / CELL_DEGREES - 0.5, -0.5, COLUMNS - 0.5));
+            place[2 * v + 1] = float(std::clamp((lat + 90.0) / CELL_DEGREES - 0.5, -0.5, ROWS - 0.5));
         }
     });
     return place;
