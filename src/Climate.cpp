@@ -70,14 +70,13 @@ struct Surface {
     BigArray<float> elevation; // metres above the sea; 0 over the sea (its surface)
     BigArray<float> depth;     // metres below the sea; 0 on land
     BigArray<std::uint8_t> sea;
-    BigArray<float> gyre;        // °C the gyres add to the sea's surface; 0 on land
-    BigArray<float> nearestGyre; // °C the gyres add to the nearest sea vertex's surface
+    BigArray<float> gyre; // °C the gyres add to the sea's surface there, or on land at the nearest sea vertex
 };
 
 Surface surfaceOf(const float* welded, const float* unit, std::size_t n, const PhysicalScale& scale, int threads)
 {
     Surface s{BigArray<float>(3 * n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
-              BigArray<std::uint8_t>(n), {}, {}};
+              BigArray<std::uint8_t>(n), {}};
     forEach(n, threads, [&](std::size_t v) {
         const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2];
         const double r = std::sqrt(x * x + y * y + z * z);
@@ -142,13 +141,14 @@ BigArray<float> coastDistanceKm(const BigArray<std::uint32_t>& hops, const WindF
     return km;
 }
 
-// Per vertex: the gyres' anomaly at its nearest sea vertex (0 with no sea).
-BigArray<float> nearestGyre(const BigArray<float>& gyre, const BigArray<std::uint32_t>& nearest)
+// Gives each land vertex the gyres' anomaly of its nearest sea vertex (the
+// sea's own are left as they are; there is no land without sea but on a
+// planet with no sea, whose anomalies are all 0).
+void extendGyreInland(BigArray<float>& gyre, const BigArray<std::uint32_t>& nearest)
 {
-    BigArray<float> out(gyre.size());
-    for (std::size_t v = 0; v < out.size(); ++v)
-        out[v] = nearest[v] == UNREACHED ? 0.0f : gyre[nearest[v]];
-    return out;
+    for (std::size_t v = 0; v < gyre.size(); ++v)
+        if (nearest[v] != UNREACHED)
+            gyre[v] = gyre[nearest[v]];
 }
 
 // values, by vertex, in the wind's order.
@@ -169,8 +169,7 @@ Surface surfaceByPosition(const Surface& s, const WindField& wind)
             byPosition(s.elevation, wind),
             byPosition(s.depth, wind),
             byPosition(s.sea, wind),
-            byPosition(s.gyre, wind),
-            byPosition(s.nearestGyre, wind)};
+            byPosition(s.gyre, wind)};
 }
 
 // How much milder the sea's surface is for its depth (metres), °C, where
@@ -302,7 +301,7 @@ Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<floa
         const float hop = wind.hopKm[v];
         const float rising = lift(s.latitude[v]);
         e.rainShare[v] = rainShare(rising, (s.elevation[v] - upwindElevation) / hop, hop) *
-                         coldCoast(s.nearestGyre[v], s.sea[v] ? 0.0f : coastKm[v]);
+                         coldCoast(s.gyre[v], s.sea[v] ? 0.0f : coastKm[v]);
         e.condensed[v] = hop * std::min(1.0f, rising) / (hop + CONDENSATION_KM);
         e.saturated[v] = SATURATED_FLUX_AT_27C * std::exp(MOISTURE_PER_C * (t[v] - 27.0f));
         e.humid[v] = e.saturated[v] * seaHumidity(rising);
@@ -365,7 +364,8 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
             return {};
         byVertex.gyre = gyreAnomaly(byVertex.up.data(), byVertex.latitude.data(), byVertex.sea.data(), n,
                                     scale.kmPerRadian(), threads);
-        byVertex.nearestGyre = nearestGyre(byVertex.gyre, coast.nearest);
+        extendGyreInland(byVertex.gyre, coast.nearest);
+        coast.nearest = {};
         s = surfaceByPosition(byVertex, wind);
         coastKm = coastDistanceKm(coast.hops, wind);
     }

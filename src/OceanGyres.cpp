@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -67,34 +68,41 @@ std::size_t cell(int row, int column)
     return std::size_t(row) * COLUMNS + std::size_t((column % COLUMNS + COLUMNS) % COLUMNS);
 }
 
-// Per vertex, its place on the grid in cells (centres at whole numbers),
-// within the grid; a vertex with no finite direction at (0°, 0°).
-BigArray<float> gridPlaces(const float* up, const float* latitude, std::size_t n, int threads)
+// A vertex's place on the grid in cells (centres at whole numbers), within
+// the grid; a vertex with no finite direction at (0°, 0°).
+struct Place {
+    double x, y;
+};
+
+Place placeOf(const float* up, const float* latitude, std::size_t v)
 {
-    BigArray<float> place(2 * n);
-    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t v = begin; v < end; ++v) {
-            double longitude = std::atan2(-double(up[3 * v + 2]), double(up[3 * v])) * DEGREES, lat = latitude[v];
-            if (!std::isfinite(longitude) || !std::isfinite(lat))
-                longitude = 0.0, lat = 0.0;
-            place[2 * v] = float(std::clamp((longitude + 180.0) / CELL_DEGREES - 0.5, -0.5, COLUMNS - 0.5));
-            place[2 * v + 1] = float(std::clamp((lat + 90.0) / CELL_DEGREES - 0.5, -0.5, ROWS - 0.5));
-        }
-    });
-    return place;
+    double longitude = std::atan2(-double(up[3 * v + 2]), double(up[3 * v])) * DEGREES, lat = latitude[v];
+    if (!std::isfinite(longitude) || !std::isfinite(lat))
+        longitude = 0.0, lat = 0.0;
+    return {std::clamp((longitude + 180.0) / CELL_DEGREES - 0.5, -0.5, COLUMNS - 0.5),
+            std::clamp((lat + 90.0) / CELL_DEGREES - 0.5, -0.5, ROWS - 0.5)};
 }
 
 // Per cell: 1 where most of its vertices are sea; a cell with none takes
-// its western neighbour's (sea when its whole row has none).
-std::vector<std::uint8_t> seaCells(const BigArray<float>& place, const std::uint8_t* sea, std::size_t n)
+// its western neighbour's (sea when its whole row has none). The counts are
+// whole numbers, so the threads' shares add up the same in any order.
+std::vector<std::uint8_t> seaCells(const float* up, const float* latitude, const std::uint8_t* sea, std::size_t n,
+                                   int threads)
 {
     std::vector<int> seaCount(ROWS * COLUMNS, 0), count(ROWS * COLUMNS, 0);
-    for (std::size_t v = 0; v < n; ++v) {
-        const int column = std::clamp(int(std::floor(place[2 * v] + 0.5f)), 0, COLUMNS - 1);
-        const int row = std::clamp(int(std::floor(place[2 * v + 1] + 0.5f)), 0, ROWS - 1);
-        ++count[cell(row, column)];
-        seaCount[cell(row, column)] += sea[v] != 0;
-    }
+    std::mutex adding;
+    splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
+        std::vector<int> partSea(ROWS * COLUMNS, 0), part(ROWS * COLUMNS, 0);
+        for (std::size_t v = begin; v < end; ++v) {
+            const Place p = placeOf(up, latitude, v);
+            const std::size_t i = cell(std::min(int(p.y + 0.5), ROWS - 1), std::min(int(p.x + 0.5), COLUMNS - 1));
+            ++part[i];
+            partSea[i] += sea[v] != 0;
+        }
+        const std::lock_guard<std::mutex> lock(adding);
+        for (std::size_t i = 0; i < part.size(); ++i)
+            count[i] += part[i], seaCount[i] += partSea[i];
+    });
     std::vector<std::uint8_t> isSea(ROWS * COLUMNS, 1);
     for (int row = 0; row < ROWS; ++row) {
         int filled = -1;
@@ -194,11 +202,11 @@ void smooth(Grid& grid, int passes)
 }
 
 // The grid's value at a place (cells), bilinear between the cells' centres.
-double sample(const Grid& grid, float x, float y)
+double sample(const Grid& grid, Place p)
 {
-    const double gy = std::clamp(double(y), 0.0, double(ROWS - 1));
-    const int c = int(std::floor(x)), r = std::min(int(gy), ROWS - 2);
-    const double fx = double(x) - c, fy = gy - r;
+    const double gy = std::clamp(p.y, 0.0, double(ROWS - 1));
+    const int c = int(std::floor(p.x)), r = std::min(int(gy), ROWS - 2);
+    const double fx = p.x - c, fy = gy - r;
     const double below = grid[cell(r, c)] * (1.0 - fx) + grid[cell(r, c + 1)] * fx;
     const double above = grid[cell(r + 1, c)] * (1.0 - fx) + grid[cell(r + 1, c + 1)] * fx;
     return below * (1.0 - fy) + above * fy;
@@ -209,8 +217,7 @@ double sample(const Grid& grid, float x, float y)
 BigArray<float> gyreAnomaly(const float* up, const float* latitude, const std::uint8_t* sea, std::size_t n,
                             double kmPerRadian, int threads)
 {
-    const BigArray<float> place = gridPlaces(up, latitude, n, threads);
-    std::vector<std::uint8_t> isSea = seaCells(place, sea, n);
+    std::vector<std::uint8_t> isSea = seaCells(up, latitude, sea, n, threads);
     drownIslands(isSea);
     Grid grid(std::size_t(ROWS) * COLUMNS, 0.0);
     for (int row = 0; row < ROWS; ++row)
@@ -219,7 +226,7 @@ BigArray<float> gyreAnomaly(const float* up, const float* latitude, const std::u
     BigArray<float> anomaly(n);
     splitAcross(n, threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t v = begin; v < end; ++v)
-            anomaly[v] = sea[v] ? float(sample(grid, place[2 * v], place[2 * v + 1])) : 0.0f;
+            anomaly[v] = sea[v] ? float(sample(grid, placeOf(up, latitude, v))) : 0.0f;
     });
     return anomaly;
 }

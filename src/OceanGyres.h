@@ -16,6 +16,6 @@
 // eastward); latitude: degrees per vertex; sea: nonzero per sea vertex;
 // kmPerRadian: km per radian on the sea's surface. Land vertices get 0. The
 // same for any count of threads (1 or more). Throws std::bad_alloc when its
-// arrays (about 12 bytes a vertex) cannot be had.
+// arrays (4 bytes a vertex, the result) cannot be had.
 BigArray<float> gyreAnomaly(const float* up, const float* latitude, const std::uint8_t* sea, std::size_t n,
                             double kmPerRadian, int threads);
