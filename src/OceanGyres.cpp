@@ -26,7 +26,8 @@ constexpr std::size_t LEAST_CONTINENT_CELLS = 4;
 constexpr double BASIN_KM = 2500.0;
 
 // One side of a gyre: its strength at the coast, °C, and the km (e-folding)
-// over which it fades away from that coast.
+// over which it fades away from that coast. _WEST: along the ocean's western
+// side, fading with the distance to the land west of it; _EAST likewise.
 struct Current {
     double celsius;
     double km;
