@@ -1,9 +1,10 @@
 // The climate's figures over many planets: rain by latitude band, windward
 // against lee rain on high land, the biome classes, where the hot deserts and
-// the tropical rainforests lie, and how far the ice edge wanders around each
-// pole; then every figure beside Earth's, with its source. Each planet:
-// 5000 planes, the sea where --land 30 puts it, the default physical scale
-// (Earth's hypsometric curve).
+// the tropical rainforests lie, how far the sea-ice edge wanders around each
+// pole, and how much drier the coasts beside the gyres' cold currents are
+// than those beside their warm ones; then every figure beside Earth's, with
+// its source. Each planet: 5000 planes, the sea where --land 30 puts it, the
+// default physical scale (Earth's hypsometric curve).
 //
 //   orbivane_climate_figures [SEEDS [SUBDIVISIONS [HYPSOMETRY]]]   (default 20 seeds, 7, earth)
 
@@ -13,7 +14,9 @@
 #include "LandNormals.h"
 #include "LandSnapshot.h"
 #include "PlanetClimate.h"
+#include "OceanGyres.h"
 #include "PlanetShaping.h"
+#include "SeaLevel.h"
 #include "VertexNeighbours.h"
 
 #include <algorithm>
@@ -117,31 +120,78 @@ struct PlanetFigures {
     int landClasses = 0;
     double classArea[std::size_t(Biome::Count)] = {};
     double iceEdgeSpread[2] = {0, 0}; // degrees: north, south
+    double landAt50To70[2] = {0, 0};  // share of the surface from 50° to 70° that is land: north, south
+    Sums coldCoasts, warmCoasts;      // land within COAST_KM of the sea at 15-35°, by its nearest sea's gyre anomaly
 };
 
-// Around one pole (sign 1 north, -1 south): per 10° of longitude, the first
-// 1° band from the pole where less than half the surface is ice; the spread
-// of those latitudes.
+// Around one pole (sign 1 north, -1 south): per 10° of longitude, the 1°
+// band farthest from the pole whose sea is at least half sea ice (the land's
+// own ice not counted); the spread of those latitudes over the sectors with
+// sea ice. A sector whose sea lies only far from the pole, beyond land, so
+// does not count as an edge.
 double iceEdgeSpread(const Globe& g, const Climate& c, int sign)
 {
-    std::vector<double> ice(36 * 90, 0.0), all(36 * 90, 0.0);
+    std::vector<double> ice(36 * 90, 0.0), sea(36 * 90, 0.0);
     for (std::size_t v = 0; v < g.area.size(); ++v) {
         const double fromPole = 90.0 - sign * g.latitude[v];
-        if (fromPole >= 90.0)
+        if (fromPole >= 90.0 || (c.biome[v] != Biome::Ocean && c.biome[v] != Biome::SeaIce))
             continue;
         const std::size_t cell = std::min(35, int((g.longitude[v] + 180.0) / 10.0)) * 90 + int(fromPole);
-        all[cell] += g.area[v];
-        if (c.biome[v] == Biome::Ice || c.biome[v] == Biome::SeaIce)
-            ice[cell] += g.area[v];
+        sea[cell] += g.area[v];
+        ice[cell] += c.biome[v] == Biome::SeaIce ? g.area[v] : 0.0;
     }
     double lowest = 90, highest = 0;
     for (int sector = 0; sector < 36; ++sector) {
-        int band = 0;
-        while (band < 90 && (all[sector * 90 + band] == 0 || ice[sector * 90 + band] >= 0.5 * all[sector * 90 + band]))
-            ++band;
-        lowest = std::min(lowest, 90.0 - band), highest = std::max(highest, 90.0 - band);
+        int band = 89;
+        while (band >= 0 && (sea[sector * 90 + band] == 0 || ice[sector * 90 + band] < 0.5 * sea[sector * 90 + band]))
+            --band;
+        if (band >= 0)
+            lowest = std::min(lowest, 89.0 - band), highest = std::max(highest, 89.0 - band);
     }
-    return highest - lowest;
+    return std::max(0.0, highest - lowest);
+}
+
+// Land with a sea at most COAST_KM away counts as coast; a sea GYRE_C
+// warmer or colder than the zonal mean as beside a warm or cold current.
+constexpr double COAST_KM = 500.0, GYRE_C = 1.0, EARTH_KM = 6371.0;
+
+// Rain on the coasts from 15° to 35°, by whether the nearest sea vertex
+// (breadth-first over the neighbours, km in edges of mean length) has a warm
+// or a cold current.
+void coastRain(const VertexNeighbours& nb, const Globe& g, const Climate& c, const std::vector<float>& welded,
+               double seaRadius, PlanetFigures& f)
+{
+    const std::size_t n = g.area.size();
+    std::vector<std::uint8_t> sea(n);
+    std::vector<float> up(3 * n), latitude(n);
+    double edges = 0, length = 0;
+    for (std::size_t v = 0; v < n; ++v) {
+        sea[v] = !aboveSea(welded.data() + 3 * v, nullptr, seaRadius);
+        for (int k = 0; k < 3; ++k)
+            up[3 * v + k] = float(g.up[v][k]);
+        latitude[v] = float(g.latitude[v]);
+        for (const std::uint32_t* j = nb.begin(v); j != nb.end(v); ++j)
+            length += std::hypot(g.up[*j][0] - g.up[v][0], g.up[*j][1] - g.up[v][1], g.up[*j][2] - g.up[v][2]), ++edges;
+    }
+    const BigArray<float> gyre = gyreAnomaly(up.data(), latitude.data(), sea.data(), n, EARTH_KM, 1);
+    const double edgeKm = EARTH_KM * length / edges;
+    std::vector<std::uint32_t> nearest(n, UINT32_MAX), hops(n, 0), queue;
+    for (std::size_t v = 0; v < n; ++v)
+        if (sea[v])
+            nearest[v] = std::uint32_t(v), queue.push_back(std::uint32_t(v));
+    for (std::size_t head = 0; head < queue.size(); ++head)
+        for (const std::uint32_t* j = nb.begin(queue[head]); j != nb.end(queue[head]); ++j)
+            if (nearest[*j] == UINT32_MAX)
+                nearest[*j] = nearest[queue[head]], hops[*j] = hops[queue[head]] + 1, queue.push_back(*j);
+    for (std::size_t v = 0; v < n; ++v) {
+        const double lat = std::fabs(g.latitude[v]);
+        if (sea[v] || nearest[v] == UINT32_MAX || lat < 15 || lat >= 35 || hops[v] * edgeKm > COAST_KM)
+            continue;
+        if (gyre[nearest[v]] <= -GYRE_C)
+            f.coldCoasts.add(c.rain[v], g.area[v]);
+        else if (gyre[nearest[v]] >= GYRE_C)
+            f.warmCoasts.add(c.rain[v], g.area[v]);
+    }
 }
 
 // A seeded planet's land, as the program makes it with --land 30, and its climate.
@@ -231,6 +281,12 @@ PlanetFigures figuresOf(std::uint32_t seed, int subdivisions, Hypsometry hypsome
     f.landClasses = int(classes.size());
     f.iceEdgeSpread[0] = iceEdgeSpread(g, c, 1);
     f.iceEdgeSpread[1] = iceEdgeSpread(g, c, -1);
+    Sums land[2];
+    for (std::size_t v = 0; v < g.area.size(); ++v)
+        if (std::fabs(g.latitude[v]) >= 50 && std::fabs(g.latitude[v]) < 70)
+            land[g.latitude[v] < 0].add(c.biome[v] != Biome::Ocean && c.biome[v] != Biome::SeaIce, g.area[v]);
+    f.landAt50To70[0] = land[0].mean(), f.landAt50To70[1] = land[1].mean();
+    coastRain(s.nb, g, c, s.welded, s.scale.seaRadius, f);
     return f;
 }
 
@@ -286,7 +342,8 @@ void accumulate(PlanetFigures& all, const PlanetFigures& f)
                             {&all.midLatitudes, &f.midLatitudes}, {&all.windward, &f.windward}, {&all.lee, &f.lee},
                             {&all.desertLatitude, &f.desertLatitude}, {&all.rainforestLatitude, &f.rainforestLatitude},
                             {&all.landRain, &f.landRain}, {&all.equatorWarmth, &f.equatorWarmth},
-                            {&all.landHeight, &f.landHeight}})
+                            {&all.landHeight, &f.landHeight}, {&all.coldCoasts, &f.coldCoasts},
+                            {&all.warmCoasts, &f.warmCoasts}})
         to->rain += from->rain, to->area += from->area;
     for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
         all.classArea[b] += f.classArea[b];
@@ -299,6 +356,9 @@ void accumulate(PlanetFigures& all, const PlanetFigures& f)
         to->values.insert(to->values.end(), from->values.begin(), from->values.end());
 }
 
+// A pole has land from 50° to 70° when at least this share of that band is land.
+constexpr double LAND_AT_50_TO_70 = 0.05;
+
 void printSummary(const PlanetFigures& all, int seeds, int manyClasses, double leastIceSpread)
 {
     std::printf("\nAll %d planets, area-weighted over the land:\n", seeds);
@@ -309,7 +369,12 @@ void printSummary(const PlanetFigures& all, int seeds, int manyClasses, double l
     std::printf("  hot desert's mean latitude                    %.1f°  (15° to 35°)\n", all.desertLatitude.mean());
     std::printf("  tropical rainforest's mean latitude           %.1f°  (within 15°); %.1f%% of it within 15°\n",
                 all.rainforestLatitude.mean(), 100.0 * all.rainforestNearEquator / all.rainforestArea);
-    std::printf("  least spread of the ice edge around a pole    %.1f°  (at least 5°)\n", leastIceSpread);
+    std::printf("  least spread of the sea-ice edge around a pole\n"
+                "    with land from 50° to 70° (land%% N, S >= %.0f)  %.1f°  (at least 6°)\n",
+                100.0 * LAND_AT_50_TO_70, leastIceSpread);
+    std::printf("  rain on coasts (land within %.0f km of the sea) at 15-35°,\n"
+                "    nearest sea colder / warmer by the gyres      %.0f / %.0f mm = %.2f  (at most 0.7)\n",
+                COAST_KM, all.coldCoasts.mean(), all.warmCoasts.mean(), all.coldCoasts.mean() / all.warmCoasts.mean());
     double land = 0, surface = 0;
     for (std::size_t b = 0; b < std::size_t(Biome::Count); ++b)
         surface += all.classArea[b], land += b == std::size_t(Biome::Ocean) || b == std::size_t(Biome::SeaIce) ? 0 : all.classArea[b];
@@ -331,20 +396,23 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "HYPSOMETRY is earth or linear\n");
         return 2;
     }
-    std::printf("seed  rain<10°  20-30°  45-60°  20-30/eq  45-60/20-30  windward  lee  ratio  classes  desert°  forest°  ice N°  ice S°\n");
+    std::printf("seed  rain<10°  20-30°  45-60°  20-30/eq  45-60/20-30  windward  lee  ratio  classes  desert°  forest°  ice N°  ice S°  land%%N  land%%S  cold mm  warm mm\n");
     PlanetFigures all;
     int manyClasses = 0;
     double leastIceSpread = 90;
     for (int seed = 1; seed <= seeds; ++seed) {
         const PlanetFigures f = figuresOf(std::uint32_t(seed), subdivisions, *hypsometry);
-        std::printf("%4d  %8.0f  %6.0f  %6.0f  %8.2f  %11.2f  %8.0f  %3.0f  %5.2f  %7d  %7.1f  %7.1f  %6.1f  %6.1f\n", seed,
+        std::printf("%4d  %8.0f  %6.0f  %6.0f  %8.2f  %11.2f  %8.0f  %3.0f  %5.2f  %7d  %7.1f  %7.1f  %6.1f  %6.1f  %6.0f  %6.0f  %7.0f  %7.0f\n", seed,
                     f.equator.mean(), f.subtropics.mean(), f.midLatitudes.mean(), f.subtropics.mean() / f.equator.mean(),
                     f.midLatitudes.mean() / f.subtropics.mean(), f.windward.mean(), f.lee.mean(),
                     f.windward.mean() / f.lee.mean(), f.landClasses, f.desertLatitude.mean(), f.rainforestLatitude.mean(),
-                    f.iceEdgeSpread[0], f.iceEdgeSpread[1]);
+                    f.iceEdgeSpread[0], f.iceEdgeSpread[1], 100.0 * f.landAt50To70[0], 100.0 * f.landAt50To70[1],
+                    f.coldCoasts.mean(), f.warmCoasts.mean());
         accumulate(all, f);
         manyClasses += f.landClasses >= 9;
-        leastIceSpread = std::min({leastIceSpread, f.iceEdgeSpread[0], f.iceEdgeSpread[1]});
+        for (int pole = 0; pole < 2; ++pole)
+            if (f.landAt50To70[pole] >= LAND_AT_50_TO_70)
+                leastIceSpread = std::min(leastIceSpread, f.iceEdgeSpread[pole]);
     }
     printSummary(all, seeds, manyClasses, leastIceSpread);
     printEarth(all, seeds);

@@ -1,5 +1,6 @@
 #include "Climate.h"
 
+#include "OceanGyres.h"
 #include "SeaLevel.h"
 #include "ThreadGroup.h"
 
@@ -20,6 +21,10 @@ constexpr float CONTINENTAL_SPREAD = 0.25f;  // ... deep inland this much farthe
 constexpr float AIR_MEMORY_OVER_SEA_KM = 1500.0f; // how far the air keeps the land's warmth or cold over the sea
 constexpr float AIR_TAKES_LAND_KM = 400.0f; // ... and how soon it takes them up over land
 constexpr float SEA_TAKES_AIR = 0.5f;       // share of the air's difference the sea's surface takes on
+// The air takes on the gyres' anomaly of the sea's surface within about
+// AIR_TAKES_SEA_KM over the sea and carries it onto the land downwind, losing
+// it there within AIR_TAKES_LAND_KM: the warm drift's mild coasts.
+constexpr float AIR_TAKES_SEA_KM = 500.0f;
 // Deep water keeps the summer's warmth through the winter: where the sea
 // freezes, its surface is DEEP_WATER_C milder per standard deviation of the
 // sea's depth that it is deeper than the mean (up to DEEP_WATER_SPAN).
@@ -42,6 +47,11 @@ constexpr float LEE_PER_SLOPE = 0.12f;     // less lift per m of fall a km ...
 constexpr float LEE_FLOOR = 0.15f;         // ... down to this share of the lift
 constexpr float RECYCLED_WHEN_WARM = 0.6f; // share of the rain on warm land the plants give back to the air
 constexpr int PASSES = 4;
+// Air over a cold current is stable (a cool layer under warm air: fog, no
+// rain): within about COLD_COAST_KM of a sea COLD_DRYING_PER_C x its
+// coldness (°C below the zonal mean) times less of the moisture rains out.
+constexpr float COLD_COAST_KM = 300.0f;
+constexpr float COLD_DRYING_PER_C = 0.4f;
 
 // Runs f(i) for every i below n, the work shared by threads.
 template <class F>
@@ -60,12 +70,13 @@ struct Surface {
     BigArray<float> elevation; // metres above the sea; 0 over the sea (its surface)
     BigArray<float> depth;     // metres below the sea; 0 on land
     BigArray<std::uint8_t> sea;
+    BigArray<float> gyre; // °C the gyres add to the sea's surface there, or on land at the nearest sea vertex
 };
 
 Surface surfaceOf(const float* welded, const float* unit, std::size_t n, const PhysicalScale& scale, int threads)
 {
     Surface s{BigArray<float>(3 * n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
-              BigArray<std::uint8_t>(n)};
+              BigArray<std::uint8_t>(n), {}};
     forEach(n, threads, [&](std::size_t v) {
         const double x = welded[3 * v], y = welded[3 * v + 1], z = welded[3 * v + 2];
         const double r = std::sqrt(x * x + y * y + z * z);
@@ -84,28 +95,38 @@ Surface surfaceOf(const float* welded, const float* unit, std::size_t n, const P
 
 constexpr std::uint32_t UNREACHED = std::numeric_limits<std::uint32_t>::max();
 
-// Per vertex: edges to the nearest sea vertex (0 on the sea; UNREACHED
-// everywhere when there is no sea).
-BigArray<std::uint32_t> coastHops(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea)
+// Per vertex: edges to the nearest sea vertex (0 on the sea) and which one
+// it is, found breadth-first in a fixed order (UNREACHED everywhere when
+// there is no sea).
+struct CoastSearch {
+    BigArray<std::uint32_t> hops;
+    BigArray<std::uint32_t> nearest;
+};
+
+CoastSearch coastSearch(const VertexNeighbours& nb, const BigArray<std::uint8_t>& sea)
 {
     const std::size_t n = nb.vertexCount();
-    BigArray<std::uint32_t> hops(n), queue(n);
-    std::fill(hops.begin(), hops.end(), UNREACHED);
+    CoastSearch found{BigArray<std::uint32_t>(n), BigArray<std::uint32_t>(n)};
+    BigArray<std::uint32_t> queue(n);
+    std::fill(found.hops.begin(), found.hops.end(), UNREACHED);
+    std::fill(found.nearest.begin(), found.nearest.end(), UNREACHED);
     std::size_t tail = 0;
     for (std::size_t v = 0; v < n; ++v)
         if (sea[v]) {
-            hops[v] = 0;
+            found.hops[v] = 0;
+            found.nearest[v] = std::uint32_t(v);
             queue[tail++] = std::uint32_t(v);
         }
     for (std::size_t head = 0; head < tail; ++head) {
         const std::uint32_t v = queue[head];
         for (const std::uint32_t* j = nb.begin(v); j != nb.end(v); ++j)
-            if (hops[*j] == UNREACHED) {
-                hops[*j] = hops[v] + 1;
+            if (found.hops[*j] == UNREACHED) {
+                found.hops[*j] = found.hops[v] + 1;
+                found.nearest[*j] = found.nearest[v];
                 queue[tail++] = *j;
             }
     }
-    return hops;
+    return found;
 }
 
 // Per position: km to the nearest sea vertex, in edges of mean length; far
@@ -118,6 +139,16 @@ BigArray<float> coastDistanceKm(const BigArray<std::uint32_t>& hops, const WindF
         km[i] = h == UNREACHED ? 100.0f * CONTINENTAL_KM : float(h) * wind.meanEdgeKm;
     }
     return km;
+}
+
+// Gives each land vertex the gyres' anomaly of its nearest sea vertex (the
+// sea's own are left as they are; there is no land without sea but on a
+// planet with no sea, whose anomalies are all 0).
+void extendGyreInland(BigArray<float>& gyre, const BigArray<std::uint32_t>& nearest)
+{
+    for (std::size_t v = 0; v < gyre.size(); ++v)
+        if (nearest[v] != UNREACHED)
+            gyre[v] = gyre[nearest[v]];
 }
 
 // values, by vertex, in the wind's order.
@@ -133,8 +164,12 @@ BigArray<T> byPosition(const BigArray<T>& values, const WindField& wind)
 // The surface by position, without its directions.
 Surface surfaceByPosition(const Surface& s, const WindField& wind)
 {
-    return {{}, byPosition(s.latitude, wind), byPosition(s.elevation, wind), byPosition(s.depth, wind),
-            byPosition(s.sea, wind)};
+    return {{},
+            byPosition(s.latitude, wind),
+            byPosition(s.elevation, wind),
+            byPosition(s.depth, wind),
+            byPosition(s.sea, wind),
+            byPosition(s.gyre, wind)};
 }
 
 // How much milder the sea's surface is for its depth (metres), °C, where
@@ -164,27 +199,49 @@ BigArray<float> relativeDepth(const Surface& s)
     return deeper;
 }
 
-// Per position, °C: land from its latitude, distance from the sea and
-// height; the sea's surface from its latitude, its depth and the air the wind
-// brings, which keeps some of the warmth or cold of the land it crossed.
+// Per position, the gyres' anomaly the air carries, °C: taken up over the
+// sea, lost over land. keep: per position, the share of what it brings that
+// the air keeps there.
+BigArray<float> airOffTheGyres(const Surface& s, const WindField& wind, const BigArray<float>& keep)
+{
+    BigArray<float> air(wind.size());
+    sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
+        return s.sea[v] ? s.gyre[v] + (incoming - s.gyre[v]) * keep[v] : incoming * keep[v];
+    });
+    return air;
+}
+
+// Per position, °C: land from its latitude, distance from the sea, height and
+// the gyres' warmth or cold the wind brings off the sea; the sea's surface
+// from its latitude, the gyres, its depth and the air the wind brings, which
+// keeps some of the warmth or cold of the land it crossed.
 BigArray<float> temperatures(const Surface& s, const WindField& wind, const BigArray<float>& coastKm, int threads)
 {
     const std::size_t n = s.latitude.size();
-    BigArray<float> t(n), zonal(n), keep(n);
+    BigArray<float> t(n), zonal(n), keep(n), keepGyre(n);
     forEach(n, threads, [&](std::size_t v) {
         zonal[v] = seaLevelTemperature(s.latitude[v]);
         const float inland = 1.0f - std::exp(-coastKm[v] / CONTINENTAL_KM);
         // The land's departure from the open sea's mean, height included.
         t[v] = inland * CONTINENTAL_SPREAD * (zonal[v] - CONTINENTAL_PIVOT_C) - LAPSE_C_PER_KM * s.elevation[v] / 1000.0f;
         keep[v] = std::exp(-wind.hopKm[v] / (s.sea[v] ? AIR_MEMORY_OVER_SEA_KM : AIR_TAKES_LAND_KM));
+        keepGyre[v] = s.sea[v] ? std::exp(-wind.hopKm[v] / AIR_TAKES_SEA_KM) : keep[v];
     });
-    BigArray<float> air(n); // the air's departure from the open sea's mean, °C
-    sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
-        return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
+    BigArray<float> air(n), offSea; // the air's departure from the open sea's mean, °C; the gyres' part of it
+    // The two are carried side by side: neither needs the other.
+    splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
+        for (std::size_t part = begin; part < end; ++part)
+            if (part == 0)
+                sweepAlongWind(wind, air, PASSES, [&](std::size_t v, float incoming) {
+                    return s.sea[v] ? incoming * keep[v] : t[v] + (incoming - t[v]) * keep[v];
+                });
+            else
+                offSea = airOffTheGyres(s, wind, keepGyre);
     });
     const BigArray<float> deeper = relativeDepth(s);
     for (std::size_t v = 0; v < n; ++v)
-        t[v] = zonal[v] + (s.sea[v] ? SEA_TAKES_AIR * air[v] + deepWater(zonal[v], deeper[v]) : t[v]);
+        t[v] = zonal[v] + (s.sea[v] ? SEA_TAKES_AIR * air[v] + deepWater(zonal[v], deeper[v]) + s.gyre[v]
+                                    : t[v] + offSea[v]);
     return t;
 }
 
@@ -224,7 +281,15 @@ float rainShare(float rising, float slope, float hopKm)
     return x / (1.0f + x);
 }
 
-Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<float>& t, int threads)
+// How much of the rain's share still falls beside a sea the gyres make
+// gyre °C warmer (only colder counts), km away: 1 far from cold seas.
+float coldCoast(float gyre, float km)
+{
+    return 1.0f / (1.0f + COLD_DRYING_PER_C * std::max(0.0f, -gyre) * std::exp(-km / COLD_COAST_KM));
+}
+
+Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<float>& t, const BigArray<float>& coastKm,
+                    int threads)
 {
     const std::size_t n = wind.size();
     Exchange e{BigArray<float>(n), BigArray<float>(n), BigArray<float>(n), BigArray<float>(n),
@@ -235,7 +300,8 @@ Exchange exchangeOf(const Surface& s, const WindField& wind, const BigArray<floa
             upwindElevation += wind.weight[k] * s.elevation[wind.from[k]];
         const float hop = wind.hopKm[v];
         const float rising = lift(s.latitude[v]);
-        e.rainShare[v] = rainShare(rising, (s.elevation[v] - upwindElevation) / hop, hop);
+        e.rainShare[v] = rainShare(rising, (s.elevation[v] - upwindElevation) / hop, hop) *
+                         coldCoast(s.gyre[v], s.sea[v] ? 0.0f : coastKm[v]);
         e.condensed[v] = hop * std::min(1.0f, rising) / (hop + CONDENSATION_KM);
         e.saturated[v] = SATURATED_FLUX_AT_27C * std::exp(MOISTURE_PER_C * (t[v] - 27.0f));
         e.humid[v] = e.saturated[v] * seaHumidity(rising);
@@ -283,8 +349,8 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
     BigArray<float> coastKm;
     {
         // By vertex only until the wind's order is known.
-        const Surface byVertex = surfaceOf(welded, unit, n, scale, threads);
-        BigArray<std::uint32_t> hops;
+        Surface byVertex = surfaceOf(welded, unit, n, scale, threads);
+        CoastSearch coast;
         // The search from the coast beside the wind's field: neither needs the other.
         splitAcross(2, std::min(threads, 2), [&](std::size_t begin, std::size_t end) {
             for (std::size_t part = begin; part < end; ++part)
@@ -292,19 +358,23 @@ Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighb
                     wind = windField(neighbours, byVertex.up.data(), byVertex.latitude.data(),
                                      float(scale.kmPerRadian()), threads);
                 else
-                    hops = coastHops(neighbours, byVertex.sea);
+                    coast = coastSearch(neighbours, byVertex.sea);
         });
         if (stopRequested(stop))
             return {};
+        byVertex.gyre = gyreAnomaly(byVertex.up.data(), byVertex.latitude.data(), byVertex.sea.data(), n,
+                                    scale.kmPerRadian(), threads);
+        extendGyreInland(byVertex.gyre, coast.nearest);
+        coast.nearest = {};
         s = surfaceByPosition(byVertex, wind);
-        coastKm = coastDistanceKm(hops, wind);
+        coastKm = coastDistanceKm(coast.hops, wind);
     }
     if (stopRequested(stop))
         return {};
     const BigArray<float> t = temperatures(s, wind, coastKm, threads);
     if (stopRequested(stop))
         return {};
-    const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, threads));
+    const BigArray<float> rain = rainOf(s, wind, exchangeOf(s, wind, t, coastKm, threads));
     if (stopRequested(stop))
         return {};
     Climate c{std::vector<float>(n), std::vector<float>(n), std::vector<Biome>(n)};

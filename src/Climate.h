@@ -32,7 +32,7 @@ inline constexpr int CLIMATE_THREADS = 2;
 // The same land gives the same climate, byte for byte, for any count of
 // threads (1 or more; a thread that cannot start leaves its share to the
 // caller's). Throws std::invalid_argument when neighbours are not weld's,
-// std::bad_alloc when the working arrays (about 120 bytes a vertex) cannot be
+// std::bad_alloc when the working arrays (about 130 bytes a vertex) cannot be
 // had. Set, stop ends it between two of its passes: the climate handed back
 // is then empty (no vertex), never one to use.
 Climate computeClimate(const IcosphereWeld& weld, const VertexNeighbours& neighbours, const float* welded,

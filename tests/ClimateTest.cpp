@@ -119,6 +119,50 @@ TEST_F(HandMadeLand, RainOverAWaterWorldFollowsTheRisingAndSinkingAir)
     EXPECT_LT(openTo, 70.0);
 }
 
+// Two continents from pole to pole, 200 m high, 30° of longitude wide, with
+// an ocean 120° wide between them from -60° to 60° (and another beyond).
+double twoContinents(double, double lon)
+{
+    return (lon > -90 && lon < -60) || (lon > 60 && lon < 90) ? 200.0 : -3000.0;
+}
+
+TEST_F(HandMadeLand, TheGyresWarmTheOceansWesternSideInTheSubtropicsAndPushTheSeaIceBackOnItsEasternSide)
+{
+    const Climate c = climateOf(twoContinents);
+    for (const double hemisphere : {1.0, -1.0}) {
+        const auto seaAt = [&](double west, double east) {
+            return meanWhere(c.temperature, [=](double lat, double lon) {
+                return hemisphere * lat >= 25 && hemisphere * lat < 35 && lon > west && lon < east;
+            });
+        };
+        EXPECT_GT(seaAt(-58, -45), seaAt(45, 58) + 3.0) << hemisphere;
+    }
+    // How far north the open sea reaches on each side of the northern ocean
+    // (without the gyres: about 1° farther on the western side).
+    const auto openTo = [&](double west, double east) {
+        double farthest = 0;
+        for (std::size_t v = 0; v < c.biome.size(); ++v)
+            if (c.biome[v] == Biome::Ocean && longitude(v) > west && longitude(v) < east)
+                farthest = std::max(farthest, latitude(v));
+        return farthest;
+    };
+    EXPECT_GT(openTo(45, 58), openTo(-58, -45) + 4.0);
+}
+
+// The trades blow off the continent over the coast beside the eastern
+// ocean's cold current: stable air there lets less rain fall than just
+// upwind inland (without the gyres: about as much).
+TEST_F(HandMadeLand, ACoastBesideAColdCurrentIsDrierThanInland)
+{
+    const Climate c = climateOf(twoContinents);
+    const auto rain = [&](double west, double east) {
+        return meanWhere(c.rain, [=](double lat, double lon) {
+            return std::fabs(lat) > 18 && std::fabs(lat) < 30 && lon > west && lon < east;
+        });
+    };
+    EXPECT_LT(rain(60.5, 63), 0.8 * rain(66, 70));
+}
+
 TEST(PrevailingWind, TradesWesterliesAndPolarEasterliesInBothHemispheres)
 {
     struct Band {
