@@ -345,7 +345,12 @@ void PlanetBuffers::drawLandLines(const Elements& lines) const
     if (!made || reduced)
         return;
     // A line has no facet: without smooth normals, its vertices' directions.
-    drawOverLand(true, [&](bool directions) { drawElements(land, directions, lines); });
+    // The climate, once sent, as the land has it: rivers freeze where it has ice.
+    drawOverLand(true, [&](bool directions) {
+        bindClimate(true);
+        drawElements(land, directions, lines);
+        bindClimate(false);
+    });
 }
 
 void PlanetBuffers::drawSea(bool fixedPipeline) const

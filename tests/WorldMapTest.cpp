@@ -238,6 +238,14 @@ TEST(WorldMap, HillShadingLightsNorthWestSlopesAndLeavesFlatLandItsColour)
         }
 }
 
+// The hill shade of pixel (i, j) of grid, as the colour map shades it.
+float shadeAt(const HeightGrid& grid, int i, int j, float seaRadius = 1.0f)
+{
+    std::vector<float> row(grid.width);
+    hillShadeRow(grid, mapRows(grid.width), j, seaRadius, row.data());
+    return row[i];
+}
+
 // On the longitude/latitude grid a degree of longitude narrows towards the
 // poles: the same slope, east-facing, shades alike at every latitude.
 TEST(WorldMap, HillShadingMeasuresEastWestSlopesOverTheNarrowingDegrees)
@@ -251,15 +259,16 @@ TEST(WorldMap, HillShadingMeasuresEastWestSlopesOverTheNarrowingDegrees)
         for (int i = 0; i < grid.width; ++i)
             grid.radius.push_back(float(1.05 + gradient * cell * std::cos(latitude) * (512 - i)));
     }
-    const float equator = hillShade(grid, 512, 256);
-    EXPECT_LT(equator, hillShade(slopeGrid(27, 0, 0), 128, 64)) << "an east-facing slope is darker than flat land";
+    const float equator = shadeAt(grid, 512, 256);
+    EXPECT_LT(equator, shadeAt(slopeGrid(27, 0, 0), 128, 64)) << "an east-facing slope is darker than flat land";
     for (const int row : {170, 85, 28, 3}) // 30, 60, 80 and 89 degrees north
-        EXPECT_NEAR(hillShade(grid, 512, row), equator, 2e-3) << "row " << row;
+        EXPECT_NEAR(shadeAt(grid, 512, row), equator, 2e-3) << "row " << row;
 }
 
-// Snow lies lower and ice covers land and sea towards either pole, at the
-// same height that shows its band on the equator.
-TEST(WorldMap, IceAndSnowByLatitude)
+// Snow lies lower towards either pole, at the same height that shows its
+// band on the equator; no latitude lays ice on land or sea: the climate's
+// ice (iceCovered) does, over land and sea alike.
+TEST(WorldMap, SnowByLatitudeIceOnlyFromTheClimate)
 {
     const auto ice = rgb8(TERRAIN.ice.colour);
     const auto snow = rgb8(TERRAIN.bands[3].colour);
@@ -269,15 +278,19 @@ TEST(WorldMap, IceAndSnowByLatitude)
         std::array<unsigned char, 3> expected;
     };
     const Case cases[] = {
-        {27, 0, {61, 128, 41}}, {27, 1, ice}, {27, -1, ice},   {135, 0, {120, 102, 87}}, {135, sin60, snow},
-        {135, -sin60, snow},    {-30, 1, ice}, {-30, -1, ice}, {400, 0.5f, snow},
+        {27, 0, {61, 128, 41}}, {27, 1, snow},  {27, -1, snow},  {135, 0, {120, 102, 87}}, {135, sin60, snow},
+        {135, -sin60, snow},    {400, 0.5f, snow},
     };
     for (const Case& c : cases)
         EXPECT_EQ(rgb8(terrainColour(c.steps, c.latitude)), c.expected) << c.steps << " steps, latitude " << c.latitude;
     for (const float depth : {-1.0f, -100.0f, -1000.0f}) {
-        EXPECT_TRUE(rgb8(seaColour(depth, 1)) == ice && rgb8(seaColour(depth, -1)) == ice) << depth;
-        EXPECT_GT(seaColour(depth, 0.5f)[2], 2 * seaColour(depth, 0.5f)[0]) << "blue sea at 30 degrees, " << depth;
+        for (const float latitude : {-1.0f, 0.0f, 1.0f})
+            EXPECT_EQ(rgb8(terrainColour(depth, latitude)), rgb8(terrainColour(depth, 0.5f))) << depth;
+        EXPECT_GT(openSeaColour(depth)[2], 2 * openSeaColour(depth)[0]) << "blue sea, " << depth;
+        EXPECT_EQ(rgb8(iceCovered(openSeaColour(depth), 1.0f)), ice) << depth;
+        EXPECT_EQ(rgb8(iceCovered(openSeaColour(depth), 0.0f)), rgb8(openSeaColour(depth))) << depth;
     }
+    EXPECT_EQ(rgb8(iceCovered(terrainColour(27, 0), 1.0f)), ice);
 }
 
 // The PNG header's width, height, bit depth and colour type, and its text.
