@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <numbers>
@@ -263,6 +264,60 @@ TEST(WorldMap, HillShadingMeasuresEastWestSlopesOverTheNarrowingDegrees)
     EXPECT_LT(equator, shadeAt(slopeGrid(27, 0, 0), 128, 64)) << "an east-facing slope is darker than flat land";
     for (const int row : {170, 85, 28, 3}) // 30, 60, 80 and 89 degrees north
         EXPECT_NEAR(shadeAt(grid, 512, row), equator, 2e-3) << "row " << row;
+}
+
+// A smooth land of waves some 15 degrees long, rising up to about 15 steps
+// either way, at unit direction d.
+double wavyLand(const std::array<double, 3>& d)
+{
+    return 1.02 +
+           0.005 * (std::sin(23 * d[0] + 5 * d[1]) * std::cos(19 * d[2] - 7 * d[1]) + std::sin(25 * d[1] + 11 * d[0]));
+}
+
+HeightGrid gridOfLand(const std::function<double(const std::array<double, 3>&)>& land, int width)
+{
+    HeightGrid grid;
+    grid.width = width;
+    grid.height = width / 2;
+    for (int j = 0; j < grid.height; ++j)
+        for (int i = 0; i < grid.width; ++i)
+            grid.radius.push_back(float(land(mapDirection(i, j, width))));
+    return grid;
+}
+
+// The poles shade like any other place: the same land turned a quarter
+// round the z axis, so that what lay on the equator at longitude 0 lies at
+// the north pole, shades there as it did on the equator (the light's part
+// along the ground, turned with it, is the same there). Compared pixel by
+// pixel within 2 degrees of the pole, each against the pixel of the land as
+// it was that holds the same ground.
+TEST(WorldMap, HillShadingAtThePoleIsTheEquatorsTurnedThere)
+{
+    constexpr int WIDTH = 2048;
+    const HeightGrid equator = gridOfLand(wavyLand, WIDTH);
+    // Turned: the point at (x, y, z) comes from (y, -x, z) of the land as it was.
+    const HeightGrid pole = gridOfLand([](const std::array<double, 3>& d) { return wavyLand({d[1], -d[0], d[2]}); }, WIDTH);
+    const RowDirections rows = mapRows(WIDTH);
+    std::vector<std::vector<float>> shades(equator.height, std::vector<float>(WIDTH));
+    for (int j = 0; j < equator.height; ++j)
+        hillShadeRow(equator, rows, j, 1.0f, shades[j].data());
+    std::vector<float> polar(WIDTH);
+    double largest = 0.0, spread = 0.0; // spread: of the shades on the equator compared, about the first
+    float first = -1.0f;
+    for (int j = 0; j * 180.0 / pole.height < 2.0; ++j) {
+        hillShadeRow(pole, rows, j, 1.0f, polar.data());
+        for (int i = 0; i < WIDTH; ++i) {
+            const std::array<double, 3> d = mapDirection(i, j, WIDTH), was = {d[1], -d[0], d[2]};
+            const double lon = std::atan2(-was[2], was[0]), lat = std::asin(was[1]);
+            const int wi = std::clamp(int((lon + std::numbers::pi) / (2 * std::numbers::pi) * WIDTH), 0, WIDTH - 1);
+            const int wj = std::clamp(int((std::numbers::pi / 2 - lat) / std::numbers::pi * pole.height), 0, pole.height - 1);
+            largest = std::max(largest, double(std::fabs(polar[i] - shades[wj][wi])));
+            first = first < 0.0f ? shades[wj][wi] : first;
+            spread = std::max(spread, double(std::fabs(shades[wj][wi] - first)));
+        }
+    }
+    EXPECT_LT(largest, 0.01) << "the most a pixel near the pole differs from the same ground on the equator";
+    EXPECT_GT(spread, 0.02) << "the land compared is not flat: its shades differ";
 }
 
 // Snow lies lower towards either pole, at the same height that shows its
