@@ -1,4 +1,5 @@
 #include "Biomes.h"
+#include "ClimateView.h"
 #include "LandSnapshot.h"
 #include "Planet.h"
 #include "PlanetClimate.h"
@@ -8,11 +9,14 @@
 #include "TerrainColours.h"
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <numbers>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -120,6 +124,36 @@ TEST_F(IceFromTheClimate, CubeFacesHaveIceWhereTheClimateHasItAndNowhereElse)
         icePixels(equator, [&](int i, int j) { return middle(i, j) && std::abs(2 * j - 63) <= 1; });
     EXPECT_EQ(equatorIcy, equatorPicked);
     EXPECT_GT(equatorPicked, 20);
+}
+
+// The heights' vertex colours of a mesh: the ice colour on every vertex the
+// climate freezes, and on none it leaves open, whatever its latitude.
+TEST_F(IceFromTheClimate, MeshVertexColoursHaveIceWhereTheClimateHasIt)
+{
+    ASSERT_TRUE(exportPlanetTo(*planet, SaveTarget::replacing("t.obj"), ClimateView::Heights));
+    std::istringstream obj(readFile("t.obj"));
+    unsigned char ice[3];
+    putRgb8(TERRAIN.ice.colour, ice);
+    const Climate& climate = planet->climate->climate;
+    std::size_t v = 0, frozen = 0, open = 0;
+    for (std::string line; std::getline(obj, line) && v < climate.biome.size();) {
+        if (line.rfind("v ", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(2));
+        float xyz[3];
+        Rgb colour;
+        fields >> xyz[0] >> xyz[1] >> xyz[2] >> colour[0] >> colour[1] >> colour[2];
+        unsigned char rgb[3];
+        putRgb8(colour, rgb);
+        const bool icy = std::equal(rgb, rgb + 3, ice);
+        const bool iceClass = climate.biome[v] == Biome::Ice || climate.biome[v] == Biome::SeaIce;
+        EXPECT_EQ(icy, iceClass) << "vertex " << v << " at latitude " << latitudeOf(v);
+        (iceClass ? frozen : open) += 1;
+        ++v;
+    }
+    EXPECT_EQ(v, climate.biome.size());
+    EXPECT_GT(frozen, 100u);
+    EXPECT_GT(open, 100u);
 }
 
 } // namespace
