@@ -5,9 +5,11 @@
 #include "PlanetClimate.h"
 #include "PlanetSaving.h"
 #include "SafeFile.h"
+#include "SavedPlanet.h"
 #include "Screenshot.h"
 #include "TerrainColours.h"
 #include "TestSupport.h"
+#include "WorldMap.h"
 
 #include <algorithm>
 #include <cmath>
@@ -101,6 +103,15 @@ TEST_F(IceFromTheClimate, ColourMapHasIceWhereTheClimateHasItAndNowhereElse)
     EXPECT_EQ(equatorIcy, equator) << "pixels within 1.5 degrees of the equator";
     const auto [southIcy, south] = icePixels(map, [&](int, int j) { return j >= 170 * degree; });
     EXPECT_EQ(southIcy, south) << "pixels south of 80 degrees";
+    // The rivers and lakes freeze with the land: the equator's band holds some.
+    const LandSnapshot land(*planet);
+    const HeightGrid grid = buildHeightGrid(*planet, land, 512, freshWaterOf(*planet, land));
+    int fresh = 0;
+    for (int j = 0; j < grid.height; ++j)
+        for (int i = 0; i < grid.width && std::fabs(90.0 - (j + 0.5) / degree) < 1.5; ++i)
+            fresh += grid.radius[std::size_t(j) * grid.width + i] >= 1.0f &&
+                     grid.water[std::size_t(j) * grid.width + i] >= 0.5f;
+    EXPECT_GT(fresh, 0) << "fresh water pixels within 1.5 degrees of the equator";
 }
 
 // The heights' cube faces likewise: the +Y face's middle (the north pole)
