@@ -116,6 +116,12 @@ void PlanetBuffers::uploadClimate(const std::vector<float>& values)
 
 void PlanetBuffers::bindClimate(bool bind) const
 {
+    // Without the array a program reads the attribute's current value, which
+    // a draw from the array leaves undefined (another planet's last vertex,
+    // after N): set to class 0, the open sea, so nothing shows ice before
+    // its own climate has come.
+    if ((!climateSent || !bind) && glMultiTexCoord3f)
+        glMultiTexCoord3f(GL_TEXTURE1, 0.0f, 0.0f, 0.0f);
     if (!climateSent)
         return;
     glClientActiveTexture(GL_TEXTURE1);

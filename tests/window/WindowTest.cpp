@@ -475,18 +475,35 @@ TEST_F(WindowContext, IceInTheHeightsViewFollowsTheClimateNotTheLatitude)
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+bool everywhere(double)
+{
+    return true;
+}
+
 // Before the climate is known (a planet whose shape is not settled has
-// none), no view lays any ice: not at the poles either.
+// none), no view lays any ice: not at the poles either, and not after a
+// planet all ice (the next planet takes its buffers, as N does).
 TEST_F(WindowContext, NoIceBeforeTheClimateIsKnown)
 {
     const ShownView heights(ClimateView::Heights);
-    showPlanet(2, 5);
-    ASSERT_FALSE(currentPlanet->buffers->hasClimate());
+    showSettledPlanet(2, 5, iceWhere(everywhere));
+    drawFrame();
+    ASSERT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.6) << "a planet all ice";
+    // A live generation still rising when the frames are drawn, however fast
+    // the machine: its shape is not settled, so it has no climate.
+    testing::internal::CaptureStdout();
+    setLivePace({3600.0});
+    showNextPlanet(std::make_unique<Planet>(5, 1000000, true), shaders);
+    setLivePace({});
     for (const auto& angle : POLES) {
         std::copy_n(angle, 3, currentPlanet->angle);
         drawFrame();
         EXPECT_LT(icyShareInTheMiddle(readFrame(800, 600).image), 0.25) << angle[0] << ", " << angle[2];
     }
+    EXPECT_FALSE(currentPlanet->buffers->hasClimate());
+    shaders = PlanetShaders(); // first, as the window does: the buffers' threads read the planet
+    currentPlanet.reset();     // stops and joins the generation
+    testing::internal::GetCapturedStdout();
 }
 
 // --look-at is the window's starting view: a pole under the camera, then
