@@ -86,10 +86,9 @@ Image colourMapOf(const HeightGrid& grid, double seaRadius)
             const std::size_t p = static_cast<std::size_t>(j) * grid.width + i;
             const float steps = (grid.radius[p] - sea) * STEPS_PER_UNIT;
             const float ice = grid.ice.empty() ? 0.0f : grid.ice[p];
-            Rgb colour = steps < 0.0f ? openSeaColour(steps)
-                                      : reliefShaded(terrainColour(steps, latitude), shades[i],
+            Rgb colour = steps < 0.0f ? iceCovered(openSeaColour(steps), ice)
+                                      : reliefShaded(iceCovered(terrainColour(steps, latitude), ice), shades[i],
                                                      1.0f - (1.0f - RELIEF_UNDER_ICE) * ice);
-            colour = iceCovered(colour, ice);
             if (!grid.water.empty() && steps >= 0.0f)
                 colour = withFreshWater(colour, grid.water[p], ice);
             putRgb8(colour, &image.rgb[3 * p]);

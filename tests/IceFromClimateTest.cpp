@@ -58,8 +58,10 @@ protected:
         return std::asin(p[1] / std::hypot(p[0], p[1], p[2])) * 180.0 / std::numbers::pi;
     }
 
-    // How many pixels of image, among those `where` picks, are exactly the
-    // ice colour, and how many it picks.
+    // How many pixels of image, among those `where` picks, are the ice
+    // colour, give or take the faint relief shading a map lays over land ice
+    // (16 levels a channel; the snow band's blue lies under its red, the
+    // ice's over it), and how many it picks.
     static std::pair<int, int> icePixels(const Image& image, const std::function<bool(int i, int j)>& where)
     {
         unsigned char ice[3];
@@ -69,7 +71,10 @@ protected:
             for (int i = 0; i < image.width; ++i)
                 if (where(i, j)) {
                     const unsigned char* p = &image.rgb[3 * (std::size_t(j) * image.width + i)];
-                    icy += p[0] == ice[0] && p[1] == ice[1] && p[2] == ice[2];
+                    bool near = p[2] > p[0];
+                    for (int k = 0; k < 3; ++k)
+                        near = near && std::abs(p[k] - ice[k]) <= 16;
+                    icy += near;
                     ++picked;
                 }
         return {icy, picked};
