@@ -16,6 +16,7 @@ varying vec3 sunlight;
 varying float haze;
 varying float latitude;
 varying vec3 viewColour;
+varying float ice; // the climate's ice: land ice or sea ice (res/land.vert)
 
 const float STEPS_PER_UNIT = 1500.0;
 
@@ -53,15 +54,15 @@ void main()
     // Starlight keeps the continents faintly readable on the night side.
     vec3 light = vec3(0.05, 0.06, 0.09) + sunlight * (0.2 + 0.85 * diffuse);
 
-    // The climate views colour the land above the sea by the climate, and
-    // the floor under it as the heights do, without the polar cap. One call
-    // of terrainColour and a choice: a software renderer runs both sides of
-    // a branch.
+    // The heights view lays the climate's ice over the heights' colours; the
+    // climate views colour the land above the sea by the climate, and the
+    // floor under it as the heights do. One call of terrainColour and a
+    // choice: a software renderer runs both sides of a branch.
     bool heights = view == HEIGHTS_VIEW;
-    vec3 base = terrainColour(height * STEPS_PER_UNIT, heights ? latitude : 0.0);
+    vec3 base = mix(terrainColour(height * STEPS_PER_UNIT, heights ? latitude : 0.0), iceColour, heights ? ice : 0.0);
     base = mix(base, viewColour, float(!heights && height >= 0.0));
-    // Rivers freeze under the polar cap as the land and the sea do.
-    vec3 ground = river ? mix(riverColour, iceColour, iceCover(latitude)) : base;
+    // Rivers freeze where the climate has ice, in every view.
+    vec3 ground = river ? mix(riverColour, iceColour, ice) : base;
     vec3 colour = ground * light;
     // The thin atmosphere, seen edge-on near the limb.
     gl_FragColor = vec4(mix(colour, vec3(0.42, 0.62, 0.95) * (0.2 + sunlight), 0.55 * air), 1.0);

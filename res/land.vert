@@ -16,6 +16,8 @@ varying float haze;        // 0 to 1: the air seen edge-on towards the limb
 varying float latitude;    // its sine: model-space y over the radius (+y is north)
 varying vec3 viewColour;   // the climate view's colour of the land here, from the climate
                            // (texture coordinate 1: temperature, rain, class number)
+varying float ice;         // 1 where the climate's class is land ice or sea ice; 0 elsewhere,
+                           // and everywhere while the climate is not known (class 0, the open sea)
 
 // The day side's edge, in the cosine of the sun's height above the horizon
 // of the smooth sphere: dusk spans about 20 degrees across the terminator.
@@ -39,6 +41,7 @@ void main()
     latitude = gl_Vertex.y / length(gl_Vertex.xyz);
     gl_Position = gl_ProjectionMatrix * eye;
     viewColour = climateColour(view, gl_MultiTexCoord1.xyz);
+    ice = iceClass(gl_MultiTexCoord1.z);
 
     // Smooth across the sphere, so worked out per vertex.
     vec3 up = normalize(radial);

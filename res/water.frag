@@ -15,12 +15,11 @@ uniform int view; // what the land is coloured by: ClimateView's number
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight;
-varying float latitude;
 varying float depth;
 varying vec3 centre;
 varying float frozen;
 
-// @iceCover
+// @iceColour
 
 const vec3 SUN = normalize(vec3(-2.0, 1.5, 2.4)); // as in res/water.vert
 const vec3 SKY = vec3(0.42, 0.62, 0.95);          // the air's colour in full daylight
@@ -57,13 +56,11 @@ vec4 sea()
     colour += vec3(1.0, 0.96, 0.86) * glint * sunlight;
     colour = mix(colour, SKY * (0.2 + sunlight), 0.55 * fresnel);
     float alpha = clamp(mix(0.6, 0.94, smoothstep(2.0, 30.0, depth)) + fresnel + glint, 0.0, 1.0);
-    // The polar cap in the heights view, the climate's sea ice in the
-    // others: lit as the land is, and opaque.
-    bool heights = view == HEIGHTS_VIEW;
-    float ice = heights ? iceCover(latitude) : frozen;
-    vec3 tint = heights ? iceColour : seaIceColour;
-    colour = mix(colour, tint * (STARLIGHT + sunlight * (0.2 + 0.85 * diffuse)), ice);
-    return vec4(colour, mix(alpha, 1.0, ice));
+    // The climate's sea ice, in the heights' ice colour in the heights view
+    // and in its class's in the others: lit as the land is, and opaque.
+    vec3 tint = view == HEIGHTS_VIEW ? iceColour : seaIceColour;
+    colour = mix(colour, tint * (STARLIGHT + sunlight * (0.2 + 0.85 * diffuse)), frozen);
+    return vec4(colour, mix(alpha, 1.0, frozen));
 }
 
 vec4 air()

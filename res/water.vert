@@ -11,7 +11,6 @@ uniform int view;          // what the land is coloured by: ClimateView's number
 varying vec3 eyePosition;
 varying vec3 eyeNormal;
 varying vec3 sunlight; // the sun's colour here: 0 at night, reddened at dusk
-varying float latitude; // its sine: model-space y over the radius (+y is north)
 varying float depth;   // of the sea here, in generation steps (1/1500 of the radius)
 varying vec3 centre;   // the planet's centre, eye space
 varying float frozen;  // 1 where the climate (texture coordinate 1's class) freezes the sea
@@ -57,7 +56,6 @@ void main()
     eyeNormal = gl_NormalMatrix * gl_Vertex.xyz;
     depth = (seaRadius - length(gl_MultiTexCoord0.xyz)) * STEPS_PER_UNIT / reliefScale;
     gl_Position = gl_ProjectionMatrix * eye;
-    latitude = gl_Vertex.y / length(gl_Vertex.xyz);
     frozen = seaIce(gl_MultiTexCoord1.z);
 
     float sunHeight = dot(normalize(eyeNormal), SUN);

@@ -76,6 +76,11 @@ bool isSeaClass(Biome biome)
     return biome == Biome::Ocean || biome == Biome::SeaIce;
 }
 
+bool isIceClass(Biome biome)
+{
+    return biome == Biome::Ice || biome == Biome::SeaIce;
+}
+
 Rgb climateVertexColour(ClimateView view, float temperature, float rain, Biome biome)
 {
     if (isSeaClass(biome) || view == ClimateView::Heights)
@@ -100,7 +105,9 @@ std::string climateColourGlsl()
     glsl += "    if (view == " + std::to_string(int(ClimateView::Temperature)) +
             ")\n        return temperatureColour(climate.x);\n";
     glsl += "    if (view == " + std::to_string(int(ClimateView::Rain)) + ")\n        return rainColour(climate.y);\n";
-    return glsl + "    return biomeColour(climate.z);\n}\n";
+    glsl += "    return biomeColour(climate.z);\n}\n";
+    return glsl + "float iceClass(float biome)\n{\n    return " + classTest("biome", Biome::Ice) + " || " +
+           classTest("biome", Biome::SeaIce) + " ? 1.0 : 0.0;\n}\n";
 }
 
 std::string seaIceGlsl()

@@ -37,6 +37,10 @@ Rgb climateVertexColour(ClimateView view, float temperature, float rain, Biome b
 // Whether the class is the sea's (open or frozen): shown by the sea, not the land.
 bool isSeaClass(Biome biome);
 
+// Whether the class is frozen ground: land ice or sea ice. Every view takes
+// its ice from these classes, none from the latitude.
+bool isIceClass(Biome biome);
+
 // The class numbers as they go to the GL, the biome map and the .glb.
 inline unsigned biomeNumber(Biome biome)
 {
@@ -50,7 +54,8 @@ inline constexpr const char* SEA_ICE_MARKER = "// @seaIce";
 
 // GLSL 1.20 source of `vec3 climateColour(int view, vec3 climate)`: climate
 // is (temperature, rain, class number) as the vertex attribute holds it, view
-// the ClimateView's number; the same colours as climateVertexColour.
+// the ClimateView's number; the same colours as climateVertexColour. And
+// `float iceClass(float biome)`: 1 for isIceClass's class numbers, else 0.
 std::string climateColourGlsl();
 
 // GLSL 1.20 source of `const int HEIGHTS_VIEW`, the heights view's number

@@ -45,6 +45,14 @@ std::vector<float> viewVertexChannels(const Climate& climate, ClimateView view)
     return channels;
 }
 
+std::vector<double> iceShares(const Climate& climate)
+{
+    std::vector<double> shares(climate.biome.size());
+    for (std::size_t v = 0; v < shares.size(); ++v)
+        shares[v] = isIceClass(climate.biome[v]) ? 1.0 : 0.0;
+    return shares;
+}
+
 Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const std::vector<float>& channels,
                          double seaRadius)
 {
@@ -53,14 +61,17 @@ Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const st
     image.width = grid.width;
     image.height = grid.height;
     image.rgb.resize(grid.radius.size() * 3);
-    land.lookUpCorners(grid.width, grid.height, mapRows(grid.width), [&](int j, const PixelCorners* corners) {
+    const RowDirections directions = mapRows(grid.width);
+    land.lookUpCorners(grid.width, grid.height, directions, [&](int j, const PixelCorners* corners) {
+        std::vector<float> shades(grid.width); // each row on either of two threads
+        hillShadeRow(grid, directions, j, sea, shades.data());
         for (int i = 0; i < grid.width; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * grid.width + i;
             Rgb colour = pixelColour(interpolated(corners[i], channels), grid.radius[p], sea);
             if (grid.radius[p] >= sea)
-                colour = reliefShaded(colour, hillShade(grid, i, j, sea));
+                colour = reliefShaded(colour, shades[i]);
             if (!grid.water.empty() && grid.radius[p] >= sea)
-                colour = withFreshWater(colour, grid.water[p], static_cast<float>(mapDirection(0, j, grid.width)[1]));
+                colour = withFreshWater(colour, grid.water[p], grid.ice.empty() ? 0.0f : grid.ice[p]);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     });
@@ -68,7 +79,8 @@ Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const st
 }
 
 Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& land, int face, int size,
-                            const std::vector<float>& channels, double seaRadius, const std::vector<float>* water)
+                            const std::vector<float>& channels, double seaRadius, const std::vector<float>* water,
+                            const std::vector<float>* ice)
 {
     Image image;
     image.width = image.height = size;
@@ -81,10 +93,8 @@ Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& la
         for (int i = 0; i < size; ++i) {
             const std::size_t p = static_cast<std::size_t>(j) * size + i;
             Rgb colour = pixelColour(interpolated(corners[i], channels), radii[p], static_cast<float>(seaRadius));
-            if (water && radii[p] >= seaRadius) {
-                const std::array<double, 3> d = cubeFaceDirection(face, i, j, size);
-                colour = withFreshWater(colour, (*water)[p], static_cast<float>(d[1] / std::hypot(d[0], d[1], d[2])));
-            }
+            if (water && radii[p] >= seaRadius)
+                colour = withFreshWater(colour, (*water)[p], ice ? (*ice)[p] : 0.0f);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     });

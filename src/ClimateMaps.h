@@ -21,20 +21,26 @@ struct HeightGrid;
 // sea over it is frozen (1) or open (0): four floats a vertex.
 std::vector<float> viewVertexChannels(const Climate& climate, ClimateView view);
 
+// Per welded vertex 1 where the climate's class is ice (isIceClass: land ice
+// or sea ice), else 0: where every view draws ice, looked up as the heights
+// are (HeightGrid::ice, a cube face's ice).
+std::vector<double> iceShares(const Climate& climate);
+
 // The colour map of a climate view: the land in its corners' colours under
 // the heights' hill shading; the sea darker with depth and white where its
 // corners' sea is frozen, unshaded. channels: viewVertexChannels. The grid
-// must come from land. Fresh water (the grid's water) over the land, as
-// colourMapOf paints it.
+// must come from land. Fresh water (the grid's water) over the land, frozen
+// by the grid's ice, as colourMapOf paints it.
 Image climateColourMapOf(const HeightGrid& grid, const LandRadii& land, const std::vector<float>& channels,
                          double seaRadius);
 
 // A cube face's colours in a climate view, unshaded (CubeFaces.h); radii:
 // cubeFaceRadii of land; water, when given, the fresh water's share through
-// every pixel, as cubeColourFace takes it.
+// every pixel, and ice the climate's ice through every pixel, as
+// cubeColourFace takes them.
 Image climateCubeColourFace(const std::vector<float>& radii, const LandRadii& land, int face, int size,
                             const std::vector<float>& channels, double seaRadius,
-                            const std::vector<float>* water = nullptr);
+                            const std::vector<float>* water = nullptr, const std::vector<float>* ice = nullptr);
 
 // The biome map, width wide and half as high: each pixel the class number
 // of the corner nearest it, the palette BIOME_CLASSES' colours.

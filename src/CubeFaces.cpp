@@ -53,7 +53,7 @@ GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minR
 }
 
 Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius,
-                     const std::vector<float>* water)
+                     const std::vector<float>* water, const std::vector<float>* ice)
 {
     const auto sea = static_cast<float>(seaRadius);
     Image image;
@@ -65,9 +65,10 @@ Image cubeColourFace(const std::vector<float>& radii, int face, int size, double
             const float latitude = static_cast<float>(d[1] / std::hypot(d[0], d[1], d[2]));
             const std::size_t p = static_cast<std::size_t>(j) * size + i;
             const float steps = (radii[p] - sea) * STEPS_PER_UNIT;
-            Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
+            const float frozen = ice ? (*ice)[p] : 0.0f;
+            Rgb colour = iceCovered(steps < 0.0f ? openSeaColour(steps) : terrainColour(steps, latitude), frozen);
             if (water && steps >= 0.0f)
-                colour = withFreshWater(colour, (*water)[p], latitude);
+                colour = withFreshWater(colour, (*water)[p], frozen);
             putRgb8(colour, &image.rgb[3 * p]);
         }
     return image;

@@ -36,9 +36,11 @@ std::vector<float> cubeFaceRadii(const LandRadii& land, int face, int size);
 // the land's smallest and largest vertex radius).
 GreyImage16 cubeHeightFace(const std::vector<float>& radii, int size, float minRadius, float maxRadius);
 
-// A face's colours: the land shader's by height and latitude, the map's sea,
-// the polar cap; not shaded, since an engine lights the relief itself. water,
-// when given, is the fresh water's share through every pixel (cubeFaceRadii
-// of a LandRadii of Rivers.h freshWaterShares): rivers and lakes over the land.
+// A face's colours: the land shader's by height and latitude, the map's sea;
+// not shaded, since an engine lights the relief itself. water, when given,
+// is the fresh water's share through every pixel (cubeFaceRadii of a
+// LandRadii of Rivers.h freshWaterShares): rivers and lakes over the land.
+// ice, when given, is the climate's ice through every pixel (the same of
+// ClimateMaps.h iceShares): land, sea and rivers under it in the ice colour.
 Image cubeColourFace(const std::vector<float>& radii, int face, int size, double seaRadius = 1.0,
-                     const std::vector<float>* water = nullptr);
+                     const std::vector<float>* water = nullptr, const std::vector<float>* ice = nullptr);

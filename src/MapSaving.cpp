@@ -277,7 +277,10 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
 {
     const LandSnapshot land(planet);
     const LandRadii radii(planet, land);
-    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land))
+    // Every view's colours take their ice from the climate.
+    const std::shared_ptr<const PlanetClimate> climate = targets.colour ? climateOf(planet, land) : nullptr;
+    const HeightGrid grid = targets.colour ? buildHeightGrid(planet, land, width, freshWaterOf(planet, land),
+                                                             iceShares(climate->climate))
                                            : buildHeightGrid(radii, width);
     const MeshInfo info = meshInfoOf(planet, land);
     const std::string header = headerComment(info), settings = settingsRecordOf(planet, info, view);
@@ -285,7 +288,7 @@ int writeMaps(Planet& planet, const MapTargets& targets, int width, ClimateView 
     const PhysicalScale scale = physicalScaleOf(planet, land);
     std::vector<float> channels;
     if (targets.colour && needsClimate(view))
-        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
+        channels = viewVertexChannels(climate->climate, view);
     std::optional<MapOutcome> colour, height;
     const auto writeColour = [&] {
         colour = writeMap(
@@ -328,14 +331,18 @@ bool writeCubeFaces(Planet& planet, const CubeFaceTarget& targetFor, int size, C
 {
     const LandSnapshot snapshot(planet);
     const LandRadii land(planet, snapshot);
+    // Every view's colours take their ice from the climate.
+    const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, snapshot);
     std::vector<float> channels;
     if (needsClimate(view))
-        channels = viewVertexChannels(climateOf(planet, snapshot)->climate, view);
+        channels = viewVertexChannels(climate->climate, view);
     const double sea = planet.shape.seaRadius;
     const LandRadii freshWater(planet, freshWaterOf(planet, snapshot));
+    const LandRadii frozen(planet, iceShares(climate->climate));
     const auto colourFace = [&](const std::vector<float>& radii, int face, const std::vector<float>& water) {
-        return channels.empty() ? cubeColourFace(radii, face, size, sea, &water)
-                                : climateCubeColourFace(radii, land, face, size, channels, sea, &water);
+        const std::vector<float> ice = cubeFaceRadii(frozen, face, size);
+        return channels.empty() ? cubeColourFace(radii, face, size, sea, &water, &ice)
+                                : climateCubeColourFace(radii, land, face, size, channels, sea, &water, &ice);
     };
     const MeshInfo info = meshInfoOf(planet, snapshot);
     const PngTexts colourTexts{headerComment(info), settingsRecordOf(planet, info, view)};

@@ -50,28 +50,52 @@ struct Row {
     std::vector<Dir> point;
 };
 
-void load(Row& row, int j, int width, const float* radius, const RowDirections& directions, const WorldShape& shape)
+// Row j's directions and its surface points at shown(stored radius).
+template <typename Shown>
+void load(Row& row, int j, int width, const float* radius, const RowDirections& directions, const Shown& shown)
 {
     directions(j, row.direction.data());
     for (int i = 0; i < width; ++i) {
         row.direction[i] = unit(row.direction[i]);
-        const double r = shape.shownRadius(radius[std::size_t(j) * width + i]);
+        const double r = shown(radius[std::size_t(j) * width + i]);
         row.point[i] = {r * row.direction[i][0], r * row.direction[i][1], r * row.direction[i][2]};
     }
 }
 
-// The normal of pixel i of row `here` (`above` and `below` its neighbouring
-// rows, the same row on a picture's edge) in its tangent space.
+void load(Row& row, int j, int width, const float* radius, const RowDirections& directions, const WorldShape& shape)
+{
+    load(row, j, width, radius, directions, [&shape](float r) { return shape.shownRadius(r); });
+}
+
+int leftOf(int i, int width, bool wraps)
+{
+    return wraps ? (i + width - 1) % width : std::max(i - 1, 0);
+}
+
+int rightOf(int i, int width, bool wraps)
+{
+    return wraps ? (i + 1) % width : std::min(i + 1, width - 1);
+}
+
+// The outward unit normal of pixel i of row `here` (`above` and `below` its
+// neighbouring rows, the same row on a picture's edge) in the planet's frame.
+Dir worldNormal(const Row& above, const Row& here, const Row& below, int i, int width, bool wraps)
+{
+    const int left = leftOf(i, width, wraps), right = rightOf(i, width, wraps);
+    const Dir normal = unit(cross(minus(here.point[right], here.point[left]), minus(above.point[i], below.point[i])));
+    if (dot(normal, here.direction[i]) < 0.0) // a mirrored picture: its rows and columns turn the other way
+        return {-normal[0], -normal[1], -normal[2]};
+    return normal;
+}
+
+// The normal of pixel i of row `here` in its tangent space.
 Dir tangentNormal(const Row& above, const Row& here, const Row& below, int i, int width, bool wraps)
 {
-    const int left = wraps ? (i + width - 1) % width : std::max(i - 1, 0);
-    const int right = wraps ? (i + 1) % width : std::min(i + 1, width - 1);
+    const int left = leftOf(i, width, wraps), right = rightOf(i, width, wraps);
     const Dir& out = here.direction[i];
     const Dir tangent = across(minus(here.direction[right], here.direction[left]), out);
     const Dir bitangent = across(across(minus(above.direction[i], below.direction[i]), out), tangent);
-    Dir normal = unit(cross(minus(here.point[right], here.point[left]), minus(above.point[i], below.point[i])));
-    if (dot(normal, out) < 0.0) // a mirrored picture: its rows and columns turn the other way
-        normal = {-normal[0], -normal[1], -normal[2]};
+    const Dir normal = worldNormal(above, here, below, i, width, wraps);
     return {dot(normal, tangent), dot(normal, bitangent), dot(normal, out)};
 }
 
@@ -119,6 +143,22 @@ Image cubeNormalFace(const std::vector<float>& radii, int face, int size, const 
             out[i] = cubeFaceDirection(face, i, j, size);
     };
     return normalImage(size, size, radii.data(), directions, false, shape);
+}
+
+void mapSurfaceRow(const HeightGrid& grid, const RowDirections& directions, int j, float seaRadius,
+                   std::array<double, 3>* normals, std::array<double, 3>* ups)
+{
+    const auto shown = [seaRadius](float r) { return double(std::max(r, seaRadius)); };
+    Row rows[3]; // above, at and below row j; the same row on the map's top and bottom
+    for (int k = 0; k < 3; ++k) {
+        rows[k].direction.resize(grid.width), rows[k].point.resize(grid.width);
+        const int row = std::clamp(j + k - 1, 0, grid.height - 1);
+        load(rows[k], row, grid.width, grid.radius.data(), directions, shown);
+    }
+    for (int i = 0; i < grid.width; ++i) {
+        normals[i] = worldNormal(rows[0], rows[1], rows[2], i, grid.width, true);
+        ups[i] = rows[1].direction[i];
+    }
 }
 
 std::array<double, 3> decodeNormal(const unsigned char* rgb)

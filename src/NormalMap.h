@@ -24,6 +24,14 @@ Image normalMapOf(const HeightGrid& grid, const WorldShape& shape = {});
 // (cubeFaceRadii), size pixels square.
 Image cubeNormalFace(const std::vector<float>& radii, int face, int size, const WorldShape& shape = {});
 
+// Row j of grid's surface as the colour map shades it: per pixel the
+// outward unit normal in the planet's frame (x, y, z), found as the normal
+// map finds it, of the land with the sea's surface at seaRadius over land
+// below it, and the unit direction from the centre (up). directions:
+// mapRows(grid.width). normals and ups hold grid.width entries each.
+void mapSurfaceRow(const HeightGrid& grid, const RowDirections& directions, int j, float seaRadius,
+                   std::array<double, 3>* normals, std::array<double, 3>* ups);
+
 // A normal map's pixel read back: the unit normal's components in the
 // pixel's tangent space (right, up the picture, outward).
 std::array<double, 3> decodeNormal(const unsigned char* rgb);

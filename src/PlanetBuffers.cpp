@@ -116,6 +116,12 @@ void PlanetBuffers::uploadClimate(const std::vector<float>& values)
 
 void PlanetBuffers::bindClimate(bool bind) const
 {
+    // Without the array a program reads the attribute's current value, which
+    // a draw from the array leaves undefined (another planet's last vertex,
+    // after N): set to class 0, the open sea, so nothing shows ice before
+    // its own climate has come.
+    if ((!climateSent || !bind) && glMultiTexCoord3f)
+        glMultiTexCoord3f(GL_TEXTURE1, 0.0f, 0.0f, 0.0f);
     if (!climateSent)
         return;
     glClientActiveTexture(GL_TEXTURE1);
@@ -345,7 +351,12 @@ void PlanetBuffers::drawLandLines(const Elements& lines) const
     if (!made || reduced)
         return;
     // A line has no facet: without smooth normals, its vertices' directions.
-    drawOverLand(true, [&](bool directions) { drawElements(land, directions, lines); });
+    // The climate, once sent, as the land has it: rivers freeze where it has ice.
+    drawOverLand(true, [&](bool directions) {
+        bindClimate(true);
+        drawElements(land, directions, lines);
+        bindClimate(false);
+    });
 }
 
 void PlanetBuffers::drawSea(bool fixedPipeline) const

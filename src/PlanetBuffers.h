@@ -72,8 +72,9 @@ public:
         GLsizei count;
     };
     // Lines (or any elements) over the land's welded vertices, with its
-    // smooth normals, or without them each vertex's direction as its normal;
-    // the same at every level of detail.
+    // smooth normals, or without them each vertex's direction as its normal,
+    // and its climate once sent (texture coordinate 1); the same at every
+    // level of detail.
     void drawLandLines(const Elements& lines) const;
     // A program sees the land under each sea vertex as texture coordinate 0
     // (x, y, z): how deep the sea is there. Land and sea see the climate,

@@ -53,10 +53,13 @@ MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, Cli
                         const PngTexts& texts)
 {
     const LandRadii radii(planet, land);
-    const HeightGrid grid = buildHeightGrid(planet, land, width, freshWaterOf(planet, land));
+    // Every view's colours take their ice from the climate.
+    const std::shared_ptr<const PlanetClimate> climate = climateOf(planet, land);
+    const HeightGrid grid =
+        buildHeightGrid(planet, land, width, freshWaterOf(planet, land), iceShares(climate->climate));
     std::vector<float> channels;
     if (needsClimate(view))
-        channels = viewVertexChannels(climateOf(planet, land)->climate, view);
+        channels = viewVertexChannels(climate->climate, view);
     MeshTextures textures;
     if (!encodePngBytes(colourPictureOf(grid, radii, channels, planet.shape.seaRadius), texts, textures.colourPng,
                         PngCompression::Fast) ||
@@ -69,14 +72,6 @@ MeshTextures texturesOf(Planet& planet, const LandSnapshot& land, int width, Cli
 bool generationFinished(const Planet& planet)
 {
     return !planet.liveJob || planet.liveJob->finished;
-}
-
-// Whether a mesh of that name carries the biome classes: a .glb does.
-bool carriesBiomes(std::string name)
-{
-    for (char& c : name)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return name.ends_with(".glb");
 }
 
 // textures made when width asks for them (above 0) and target's format
@@ -123,15 +118,15 @@ bool exportPlanetTo(Planet& planet, const SaveTarget& target, ClimateView view, 
     land.compress = form.compress;
     bool asAsked = true; // nothing asked for is left out
     std::shared_ptr<const PlanetClimate> climate;
-    if (needsClimate(view) || carriesBiomes(target.name())) {
-        try {
-            climate = climateOf(planet, snapshot);
-            land.climate = &climate->climate;
-        } catch (const std::bad_alloc&) {
-            ORB_LOG(Error, "Not enough memory for the climate of the planet; it is exported with the heights' colours.");
-            land.view = ClimateView::Heights;
-            asAsked = false;
-        }
+    // Every view's colours take their ice from the climate (and a .glb
+    // carries the biome classes).
+    try {
+        climate = climateOf(planet, snapshot);
+        land.climate = &climate->climate;
+    } catch (const std::bad_alloc&) {
+        ORB_LOG(Error, "Not enough memory for the climate of the planet; it is exported with the heights' colours.");
+        land.view = ClimateView::Heights;
+        asAsked = false;
     }
     std::vector<std::uint32_t> rivers;
     if (holdsLines(target.name())) {

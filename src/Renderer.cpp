@@ -104,8 +104,8 @@ PlanetShaders setupShaders()
                                                 ShaderInsert{TERRAIN_COLOUR_MARKER, terrainColourGlsl() + viewNumbersGlsl()},
                                                 ShaderInsert{CLIMATE_COLOUR_MARKER, climateColourGlsl()});
         shaders.water = std::make_unique<Shader>(files[2].c_str(), files[3].c_str(),
-                                                 ShaderInsert{ICE_COVER_MARKER,
-                                                              iceCoverGlsl() + seaIceGlsl() + viewNumbersGlsl()},
+                                                 ShaderInsert{ICE_COLOUR_MARKER,
+                                                              iceColourGlsl() + seaIceGlsl() + viewNumbersGlsl()},
                                                  ShaderInsert{SEA_ICE_MARKER, seaIceGlsl()});
     } else {
         ORB_LOG(Error, "The OpenGL driver offers no ARB shader objects, so the shaders cannot be used; "

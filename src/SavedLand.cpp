@@ -79,9 +79,11 @@ Rgb vertexColour(const float* xyz, const WorldShape& shape)
 
 Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
 {
-    if (!land.climate || !needsClimate(land.view))
+    if (!land.climate)
         return vertexColour(xyz, land.shape);
     const Climate& c = *land.climate;
+    if (!needsClimate(land.view))
+        return iceCovered(vertexColour(xyz, land.shape), isIceClass(c.biome[v]) ? 1.0f : 0.0f);
     return climateVertexColour(land.view, c.temperature[v], c.rain[v], c.biome[v]);
 }
 

@@ -76,7 +76,8 @@ struct LandView {
 };
 
 // The colour of welded vertex v at xyz (as saved) in land's view: vertexColour
-// in the heights view, else climateVertexColour of its climate.
+// in the heights view, in the ice colour where its climate has ice (none
+// without a climate), else climateVertexColour of its climate.
 Rgb landColour(const LandView& land, std::size_t v, const float* xyz);
 
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's

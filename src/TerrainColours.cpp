@@ -17,7 +17,7 @@ const TerrainPalette TERRAIN = {
     },
     {"shallowSea", {0.13f, 0.36f, 0.55f}, -150.0f, 0.0f},
     {0.01f, 0.06f, 0.17f},
-    {{0.90f, 0.94f, 0.97f}, 0.962f, 0.972f, 165.0f},
+    {{0.90f, 0.94f, 0.97f}, 165.0f},
     {0.16f, 0.42f, 0.66f},
 };
 
@@ -87,16 +87,14 @@ std::string glslVec3(const char* name, const Rgb& colour)
            glslFloat(colour[2]) + ");\n";
 }
 
-float iceCover(float latitude)
-{
-    return smoothStep(TERRAIN.ice.capFrom, TERRAIN.ice.capTo, std::fabs(latitude));
-}
-
 Rgb terrainColour(float steps, float latitude)
 {
-    const Rgb c = steps < 0.0f ? blend(TERRAIN.deepFloor, TERRAIN.seaFloor, steps)
-                               : landColour(steps, snowLineFall(latitude));
-    return mix(c, TERRAIN.ice.colour, iceCover(latitude));
+    return steps < 0.0f ? blend(TERRAIN.deepFloor, TERRAIN.seaFloor, steps) : landColour(steps, snowLineFall(latitude));
+}
+
+Rgb iceCovered(const Rgb& colour, float ice)
+{
+    return mix(colour, TERRAIN.ice.colour, ice);
 }
 
 Rgb openSeaColour(float steps)
@@ -104,19 +102,14 @@ Rgb openSeaColour(float steps)
     return blend(TERRAIN.deepSea, TERRAIN.shallowSea, steps);
 }
 
-Rgb seaColour(float steps, float latitude)
-{
-    return mix(openSeaColour(steps), TERRAIN.ice.colour, iceCover(latitude));
-}
-
 Rgb mixColours(const Rgb& x, const Rgb& y, float a)
 {
     return mix(x, y, a);
 }
 
-Rgb withFreshWater(const Rgb& land, float share, float latitude)
+Rgb withFreshWater(const Rgb& land, float share, float ice)
 {
-    return share < 0.5f ? land : mix(TERRAIN.freshWater, TERRAIN.ice.colour, iceCover(latitude));
+    return share < 0.5f ? land : iceCovered(TERRAIN.freshWater, ice);
 }
 
 void putRgb8(const Rgb& colour, unsigned char* out)
@@ -125,16 +118,15 @@ void putRgb8(const Rgb& colour, unsigned char* out)
         out[k] = static_cast<unsigned char>(std::lround(std::clamp(colour[k], 0.0f, 1.0f) * 255.0f));
 }
 
-std::string iceCoverGlsl()
+std::string iceColourGlsl()
 {
     const std::string colour = glslVec3("iceColour", TERRAIN.ice.colour);
-    return "const" + colour.substr(colour.find(" vec3")) + "\nfloat iceCover(float latitude)\n{\n    return smoothstep(" +
-           glslFloat(TERRAIN.ice.capFrom) + ", " + glslFloat(TERRAIN.ice.capTo) + ", abs(latitude));\n}\n";
+    return "const" + colour.substr(colour.find(" vec3"));
 }
 
 std::string terrainColourGlsl()
 {
-    std::string glsl = iceCoverGlsl() + "\nvec3 terrainColour(float steps, float latitude)\n{\n";
+    std::string glsl = iceColourGlsl() + "\nvec3 terrainColour(float steps, float latitude)\n{\n";
     glsl += glslVec3("deepFloor", TERRAIN.deepFloor);
     glsl += glslVec3(TERRAIN.seaFloor.name, TERRAIN.seaFloor.colour);
     glsl += glslVec3("beach", TERRAIN.beach);
@@ -148,5 +140,5 @@ std::string terrainColourGlsl()
     for (const ColourBand& band : TERRAIN.bands)
         glsl += "        c = mix(c, " + std::string(band.name) + ", " +
                 glslSmoothstep(band, &band == &top ? " - snowLine" : "") + ");\n";
-    return glsl + "    }\n    return mix(c, iceColour, iceCover(latitude));\n}\n";
+    return glsl + "    }\n    return c;\n}\n";
 }

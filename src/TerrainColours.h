@@ -19,13 +19,13 @@ struct ColourBand {
     float to;
 };
 
-// Ice and snow towards the poles. Latitudes are given as their sine,
-// y / |p| in the planet's own frame (+y is north): -1 at the south pole, 0 on
-// the equator, 1 at the north pole.
-struct PolarIce {
-    Rgb colour;
-    float capFrom;      // |sine of latitude| where the cap starts to cover land and sea (0.96: 74 degrees)
-    float capTo;        // ... and where it covers them whole (smoothstep between)
+// Ice and snow in the heights' colours. The ice lies where the climate has
+// it (Biomes.h: land ice and sea ice), never by latitude alone; the snow band
+// on high ground lies lower towards the poles. Latitudes are given as their
+// sine, y / |p| in the planet's own frame (+y is north): -1 at the south
+// pole, 0 on the equator, 1 at the north pole.
+struct IceAndSnow {
+    Rgb colour;         // the climate's land ice and sea ice
     float snowLineFall; // steps the snow band lies lower at a pole than on the equator; it falls with sin^4
 };
 
@@ -38,35 +38,33 @@ struct TerrainPalette {
     ColourBand bands[4];  // lowland, highland, rock, snow, from low to high
     ColourBand shallowSea; // the map's sea: deepSea blends into it towards the shore
     Rgb deepSea;
-    PolarIce ice;
+    IceAndSnow ice;
     Rgb freshWater; // rivers and lakes on the maps and cube faces, and the rivers in the window
 };
 
 extern const TerrainPalette TERRAIN;
 
-// How much of a point at `latitude` (a sine) the polar cap covers: 0 to 1.
-float iceCover(float latitude);
-
 // The land shader's colour at a height in steps (negative: the sea floor)
 // and a latitude (its sine), with GLSL's smoothstep and mix in single
-// precision, as the shader has it: the snow band lower towards the poles,
-// the polar cap over everything.
+// precision, as the shader has it: the snow band lower towards the poles.
+// No ice: that comes from the climate (iceCovered).
 Rgb terrainColour(float steps, float latitude);
 
-// The map's sea over land `steps` below the sea (steps < 0): darker with
-// depth, under the polar cap near the poles.
-Rgb seaColour(float steps, float latitude);
+// colour under the climate's ice: ice, 0 to 1, is the share of the ground
+// frozen there (the corners' land ice or sea ice, interpolated).
+Rgb iceCovered(const Rgb& colour, float ice);
 
-// The map's open sea, without the polar cap: seaColour at the equator.
+// The map's open sea over land `steps` below the sea (steps < 0): darker
+// with depth.
 Rgb openSeaColour(float steps);
 
 // GLSL's mix(x, y, a) in single precision.
 Rgb mixColours(const Rgb& x, const Rgb& y, float a);
 // A map pixel's colour with the rivers and lakes over it: land (its colour,
 // shaded or not) where share, the fresh water looked up through the pixel
-// (Rivers.h freshWaterShares), is below one half; otherwise fresh water
-// under the polar cap.
-Rgb withFreshWater(const Rgb& land, float share, float latitude);
+// (Rivers.h freshWaterShares), is below one half; otherwise fresh water,
+// frozen as far as the climate's ice (0 to 1) covers the ground there.
+Rgb withFreshWater(const Rgb& land, float share, float ice);
 
 // colour as three 8-bit channels at out, each rounded from 0 to 1 (clamped).
 void putRgb8(const Rgb& colour, unsigned char* out);
@@ -78,15 +76,14 @@ std::string glslFloat(float value);
 // "    vec3 NAME = vec3(R, G, B);\n", each channel as glslFloat writes it.
 std::string glslVec3(const char* name, const Rgb& colour);
 
-// The line of res/land.frag that the generated iceCover and terrainColour
-// replace, and the line of res/water.frag that the generated iceCover does.
+// The line of res/land.frag that the generated iceColour and terrainColour
+// replace, and the line of res/water.frag that the generated iceColour does.
 inline constexpr const char* TERRAIN_COLOUR_MARKER = "// @terrainColour";
-inline constexpr const char* ICE_COVER_MARKER = "// @iceCover";
+inline constexpr const char* ICE_COLOUR_MARKER = "// @iceColour";
 
-// GLSL 1.20 source of `const vec3 iceColour` and `float iceCover(float
-// latitude)`, from TERRAIN.ice.
-std::string iceCoverGlsl();
+// GLSL 1.20 source of `const vec3 iceColour`, from TERRAIN.ice.
+std::string iceColourGlsl();
 
-// GLSL 1.20 source of iceCover (as iceCoverGlsl) and of `vec3
+// GLSL 1.20 source of iceColour (as iceColourGlsl) and of `vec3
 // terrainColour(float steps, float latitude)`, from TERRAIN.
 std::string terrainColourGlsl();

@@ -33,12 +33,18 @@ HeightGrid buildHeightGrid(Planet& planet, int width)
     return buildHeightGrid(planet, LandSnapshot(planet), width);
 }
 
-HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water)
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water,
+                           std::vector<double> ice)
 {
     HeightGrid grid = buildHeightGrid(planet, land, width);
     const LandRadii shares(planet, std::move(water));
     grid.water.resize(grid.radius.size());
     shares.lookUp(grid.width, grid.height, mapRows(grid.width), grid.water.data());
+    if (!ice.empty()) {
+        const LandRadii frozen(planet, std::move(ice));
+        grid.ice.resize(grid.radius.size());
+        frozen.lookUp(grid.width, grid.height, mapRows(grid.width), grid.ice.data());
+    }
     return grid;
 }
 

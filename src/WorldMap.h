@@ -23,6 +23,7 @@ struct HeightGrid {
     float minRadius = 1.0f;    // the smallest and largest vertex radius; every pixel lies between
     float maxRadius = 1.0f;
     std::vector<float> water;  // per pixel the fresh water's share (Rivers.h); empty: none drawn
+    std::vector<float> ice;    // per pixel the climate's ice, 0 to 1 (ClimateMaps.h iceShares); empty: none known
 };
 
 // The unit direction through the centre of pixel (i, j) of a map width wide.
@@ -37,8 +38,10 @@ RowDirections mapRows(int width);
 HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width);
 
 // The same with the fresh water's share per welded vertex looked up into
-// the grid's water.
-HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water);
+// the grid's water, and the climate's ice per welded vertex, when given,
+// into its ice.
+HeightGrid buildHeightGrid(const Planet& planet, const LandSnapshot& land, int width, std::vector<double> water,
+                           std::vector<double> ice = {});
 
 // The same for the planet's land as it stands at the end of the plane under way.
 HeightGrid buildHeightGrid(Planet& planet, int width);

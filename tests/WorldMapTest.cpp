@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <numbers>
@@ -238,6 +239,14 @@ TEST(WorldMap, HillShadingLightsNorthWestSlopesAndLeavesFlatLandItsColour)
         }
 }
 
+// The hill shade of pixel (i, j) of grid, as the colour map shades it.
+float shadeAt(const HeightGrid& grid, int i, int j, float seaRadius = 1.0f)
+{
+    std::vector<float> row(grid.width);
+    hillShadeRow(grid, mapRows(grid.width), j, seaRadius, row.data());
+    return row[i];
+}
+
 // On the longitude/latitude grid a degree of longitude narrows towards the
 // poles: the same slope, east-facing, shades alike at every latitude.
 TEST(WorldMap, HillShadingMeasuresEastWestSlopesOverTheNarrowingDegrees)
@@ -251,15 +260,70 @@ TEST(WorldMap, HillShadingMeasuresEastWestSlopesOverTheNarrowingDegrees)
         for (int i = 0; i < grid.width; ++i)
             grid.radius.push_back(float(1.05 + gradient * cell * std::cos(latitude) * (512 - i)));
     }
-    const float equator = hillShade(grid, 512, 256);
-    EXPECT_LT(equator, hillShade(slopeGrid(27, 0, 0), 128, 64)) << "an east-facing slope is darker than flat land";
+    const float equator = shadeAt(grid, 512, 256);
+    EXPECT_LT(equator, shadeAt(slopeGrid(27, 0, 0), 128, 64)) << "an east-facing slope is darker than flat land";
     for (const int row : {170, 85, 28, 3}) // 30, 60, 80 and 89 degrees north
-        EXPECT_NEAR(hillShade(grid, 512, row), equator, 2e-3) << "row " << row;
+        EXPECT_NEAR(shadeAt(grid, 512, row), equator, 2e-3) << "row " << row;
 }
 
-// Snow lies lower and ice covers land and sea towards either pole, at the
-// same height that shows its band on the equator.
-TEST(WorldMap, IceAndSnowByLatitude)
+// A smooth land of waves some 15 degrees long, rising up to about 15 steps
+// either way, at unit direction d.
+double wavyLand(const std::array<double, 3>& d)
+{
+    return 1.02 +
+           0.005 * (std::sin(23 * d[0] + 5 * d[1]) * std::cos(19 * d[2] - 7 * d[1]) + std::sin(25 * d[1] + 11 * d[0]));
+}
+
+HeightGrid gridOfLand(const std::function<double(const std::array<double, 3>&)>& land, int width)
+{
+    HeightGrid grid;
+    grid.width = width;
+    grid.height = width / 2;
+    for (int j = 0; j < grid.height; ++j)
+        for (int i = 0; i < grid.width; ++i)
+            grid.radius.push_back(float(land(mapDirection(i, j, width))));
+    return grid;
+}
+
+// The poles shade like any other place: the same land turned a quarter
+// round the z axis, so that what lay on the equator at longitude 0 lies at
+// the north pole, shades there as it did on the equator (the light's part
+// along the ground, turned with it, is the same there). Compared pixel by
+// pixel within 2 degrees of the pole, each against the pixel of the land as
+// it was that holds the same ground.
+TEST(WorldMap, HillShadingAtThePoleIsTheEquatorsTurnedThere)
+{
+    constexpr int WIDTH = 2048;
+    const HeightGrid equator = gridOfLand(wavyLand, WIDTH);
+    // Turned: the point at (x, y, z) comes from (y, -x, z) of the land as it was.
+    const HeightGrid pole = gridOfLand([](const std::array<double, 3>& d) { return wavyLand({d[1], -d[0], d[2]}); }, WIDTH);
+    const RowDirections rows = mapRows(WIDTH);
+    std::vector<std::vector<float>> shades(equator.height, std::vector<float>(WIDTH));
+    for (int j = 0; j < equator.height; ++j)
+        hillShadeRow(equator, rows, j, 1.0f, shades[j].data());
+    std::vector<float> polar(WIDTH);
+    double largest = 0.0, spread = 0.0; // spread: of the shades on the equator compared, about the first
+    float first = -1.0f;
+    for (int j = 0; j * 180.0 / pole.height < 2.0; ++j) {
+        hillShadeRow(pole, rows, j, 1.0f, polar.data());
+        for (int i = 0; i < WIDTH; ++i) {
+            const std::array<double, 3> d = mapDirection(i, j, WIDTH), was = {d[1], -d[0], d[2]};
+            const double lon = std::atan2(-was[2], was[0]), lat = std::asin(was[1]);
+            const int wi = std::clamp(int((lon + std::numbers::pi) / (2 * std::numbers::pi) * WIDTH), 0, WIDTH - 1);
+            const int wj = std::clamp(int((std::numbers::pi / 2 - lat) / std::numbers::pi * pole.height), 0, pole.height - 1);
+            largest = std::max(largest, double(std::fabs(polar[i] - shades[wj][wi])));
+            first = first < 0.0f ? shades[wj][wi] : first;
+            spread = std::max(spread, double(std::fabs(shades[wj][wi] - first)));
+        }
+    }
+    EXPECT_LT(largest, 0.01) << "the most a pixel near the pole differs from the same ground on the equator";
+    EXPECT_GT(spread, 0.02) << "the land compared is not flat: its shades differ";
+}
+
+// Snow lies lower towards either pole, at the same height that shows its
+// band on the equator; no latitude lays ice on land or sea: the climate's
+// ice (iceCovered) does, over land and sea alike.
+TEST(WorldMap, SnowByLatitudeIceOnlyFromTheClimate)
 {
     const auto ice = rgb8(TERRAIN.ice.colour);
     const auto snow = rgb8(TERRAIN.bands[3].colour);
@@ -269,15 +333,19 @@ TEST(WorldMap, IceAndSnowByLatitude)
         std::array<unsigned char, 3> expected;
     };
     const Case cases[] = {
-        {27, 0, {61, 128, 41}}, {27, 1, ice}, {27, -1, ice},   {135, 0, {120, 102, 87}}, {135, sin60, snow},
-        {135, -sin60, snow},    {-30, 1, ice}, {-30, -1, ice}, {400, 0.5f, snow},
+        {27, 0, {61, 128, 41}}, {27, 1, snow},  {27, -1, snow},  {135, 0, {120, 102, 87}}, {135, sin60, snow},
+        {135, -sin60, snow},    {400, 0.5f, snow},
     };
     for (const Case& c : cases)
         EXPECT_EQ(rgb8(terrainColour(c.steps, c.latitude)), c.expected) << c.steps << " steps, latitude " << c.latitude;
     for (const float depth : {-1.0f, -100.0f, -1000.0f}) {
-        EXPECT_TRUE(rgb8(seaColour(depth, 1)) == ice && rgb8(seaColour(depth, -1)) == ice) << depth;
-        EXPECT_GT(seaColour(depth, 0.5f)[2], 2 * seaColour(depth, 0.5f)[0]) << "blue sea at 30 degrees, " << depth;
+        for (const float latitude : {-1.0f, 0.0f, 1.0f})
+            EXPECT_EQ(rgb8(terrainColour(depth, latitude)), rgb8(terrainColour(depth, 0.5f))) << depth;
+        EXPECT_GT(openSeaColour(depth)[2], 2 * openSeaColour(depth)[0]) << "blue sea, " << depth;
+        EXPECT_EQ(rgb8(iceCovered(openSeaColour(depth), 1.0f)), ice) << depth;
+        EXPECT_EQ(rgb8(iceCovered(openSeaColour(depth), 0.0f)), rgb8(openSeaColour(depth))) << depth;
     }
+    EXPECT_EQ(rgb8(iceCovered(terrainColour(27, 0), 1.0f)), ice);
 }
 
 // The PNG header's width, height, bit depth and colour type, and its text.

@@ -7,6 +7,8 @@
 #include "LogManager.h"
 #include "Orbivane.h"
 #include "PlanetBuffers.h"
+#include "PlanetClimate.h"
+#include "LandSnapshot.h"
 #include "Renderer.h"
 #include "Screenshot.h"
 #include "SmoothFrame.h"
@@ -22,6 +24,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -61,6 +64,25 @@ protected:
         setFixedSeed(seed);
         testing::internal::CaptureStdout();
         currentPlanet = std::make_unique<Planet>(subdivisions, 5000, false);
+        shaders = setupShaders();
+        testing::internal::GetCapturedStdout();
+    }
+
+    // The same with the planet's shape settled, so that its climate is made
+    // (changed first by change, when given) and sent before the first frame.
+    void showSettledPlanet(std::uint32_t seed, int subdivisions,
+                           const std::function<void(Climate&, const Planet&)>& change = {})
+    {
+        shaders = PlanetShaders();
+        setFixedSeed(seed);
+        testing::internal::CaptureStdout();
+        currentPlanet = std::make_unique<Planet>(subdivisions, 5000, false);
+        currentPlanet->shapeSettled = true;
+        if (change) {
+            PlanetClimate changed = *climateOf(*currentPlanet, LandSnapshot(*currentPlanet));
+            change(changed.climate, *currentPlanet);
+            currentPlanet->climate = std::make_shared<const PlanetClimate>(std::move(changed));
+        }
         shaders = setupShaders();
         testing::internal::GetCapturedStdout();
     }
@@ -306,13 +328,9 @@ TEST_F(WindowContext, LightZeroStandsAtItsWorldPositionSeenFromTheCamera)
 
 // res/land.frag's terrainColour as it was written by hand before the colour
 // table generated it, with the sea floor's colours of today's table, and
-// with the snow line falling and the polar cap as written by hand after.
+// with the snow line falling as written by hand after; the ice, once a
+// polar cap here, comes from the climate.
 const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(const vec3 iceColour = vec3(0.90, 0.94, 0.97);
-
-float iceCover(float latitude)
-{
-    return smoothstep(0.962, 0.972, abs(latitude));
-}
 
 vec3 terrainColour(float steps, float latitude)
 {
@@ -325,14 +343,14 @@ vec3 terrainColour(float steps, float latitude)
     vec3 snow = vec3(0.96, 0.96, 0.94);
 
     if (steps < 0.0)
-        return mix(mix(deepFloor, shallowFloor, smoothstep(-50.0, -3.0, steps)), iceColour, iceCover(latitude));
+        return mix(deepFloor, shallowFloor, smoothstep(-50.0, -3.0, steps));
     float polar = latitude * latitude;
     float snowLine = 165.0 * (polar * polar);
     vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
     c = mix(c, highland, smoothstep(45.0, 80.0, steps));
     c = mix(c, rock, smoothstep(90.0, 125.0, steps));
     c = mix(c, snow, smoothstep(145.0 - snowLine, 175.0 - snowLine, steps));
-    return mix(c, iceColour, iceCover(latitude));
+    return c;
 })";
 
 // The land shader draws with the terrainColour generated from the colour
@@ -370,11 +388,10 @@ TEST_F(WindowContext, GeneratedTerrainColourDrawsTheSamePixelsAsTheHandWrittenOn
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-// The polar caps cover land and sea alike around the planet's own poles,
-// wherever they are turned: most of the middle of the disc is ice (a pale
-// grey) when a pole faces the camera, little of it when the equator does.
 // Share of the 41 x 41 pixels in the middle of an 800 x 600 frame that are
-// polar ice: bright and grey.
+// ice: bright, grey, and bluer than red by more than 12 levels, as the ice
+// colour lit is (by 20 or more in daylight) and the snow band on the
+// heights is not (its blue lies under its red: under 10 levels over it).
 double icyShareInTheMiddle(const Image& image)
 {
     int icy = 0;
@@ -382,43 +399,135 @@ double icyShareInTheMiddle(const Image& image)
         for (int x = 380; x <= 420; ++x) {
             const unsigned char* p = &image.rgb[3 * (y * 800 + x)];
             const auto [low, high] = std::minmax({p[0], p[1], p[2]});
-            icy += low > 140 && high - low < 40;
+            icy += low > 140 && high - low < 40 && p[2] - p[0] > 12;
         }
     return icy / (41.0 * 41.0);
 }
 
-TEST_F(WindowContext, PolarCapsFollowThePlanetsOwnPoles)
+// The view V shows for the life of a test, the one before it afterwards.
+struct ShownView {
+    explicit ShownView(ClimateView view) : before(climateView()) { setClimateView(view); }
+    ~ShownView() { setClimateView(before); }
+    ShownView(const ShownView&) = delete;
+    ShownView& operator=(const ShownView&) = delete;
+    ClimateView before;
+};
+
+const float POLES[][3] = {{0, 0, -90}, {0, 0, 90}, {90, 0, -90}}, EQUATOR[][3] = {{0, 0, 0}, {0, 90, 0}, {0, 180, 0}};
+
+// A change of a climate: ice (land ice on land, sea ice on the sea) on every
+// vertex whose latitude (degrees) frozen picks, none on any other.
+std::function<void(Climate&, const Planet&)> iceWhere(bool (*frozen)(double latitude))
 {
-    showPlanet(2, 5);
-    const float poles[][3] = {{0, 0, -90}, {0, 0, 90}, {90, 0, -90}}, equator[][3] = {{0, 0, 0}, {0, 90, 0}, {0, 180, 0}};
-    for (const auto* views : {poles, equator})
+    return [frozen](Climate& climate, const Planet& planet) {
+        for (std::size_t v = 0; v < climate.biome.size(); ++v) {
+            const float* p = &planet.vertices[3 * std::size_t(planet.weld.vertexToCorner[v])];
+            const double latitude = std::asin(p[1] / std::hypot(p[0], p[1], p[2])) * 180.0 / M_PI;
+            Biome& biome = climate.biome[v];
+            const bool sea = biome == Biome::Ocean || biome == Biome::SeaIce;
+            if (frozen(latitude))
+                biome = sea ? Biome::SeaIce : Biome::Ice;
+            else
+                biome = sea ? Biome::Ocean : Biome::Tundra;
+        }
+    };
+}
+
+bool polar(double latitude)
+{
+    return std::fabs(latitude) > 60.0;
+}
+
+bool equatorial(double latitude)
+{
+    return std::fabs(latitude) < 12.0;
+}
+
+// The heights view lays ice where the climate has it, wherever the planet is
+// turned: with a climate that freezes the poles alone, the middle of the disc
+// is ice (a pale grey) when a pole faces the camera, little of it when the
+// equator does; the same land with a climate that freezes the equator alone
+// shows the opposite: no polar disc.
+TEST_F(WindowContext, IceInTheHeightsViewFollowsTheClimateNotTheLatitude)
+{
+    const ShownView heights(ClimateView::Heights);
+    const auto icyShares = [this](const float (&views)[3][3]) {
+        std::array<double, 3> shares{};
         for (int v = 0; v < 3; ++v) {
             std::copy_n(views[v], 3, currentPlanet->angle);
             drawFrame();
-            const double icy = icyShareInTheMiddle(readFrame(800, 600).image);
-            EXPECT_TRUE(views == poles ? icy > 0.75 : icy < 0.25)
-                << "angles " << views[v][0] << ", " << views[v][1] << ", " << views[v][2] << ": " << icy << " icy";
+            shares[v] = icyShareInTheMiddle(readFrame(800, 600).image);
         }
+        return shares;
+    };
+    showSettledPlanet(2, 5, iceWhere(polar));
+    ASSERT_TRUE(currentPlanet->buffers->hasClimate());
+    for (const double icy : icyShares(POLES))
+        EXPECT_GT(icy, 0.6) << "a pole under the climate's ice";
+    for (const double icy : icyShares(EQUATOR))
+        EXPECT_LT(icy, 0.25) << "the equator without ice in its climate";
+    showSettledPlanet(2, 5, iceWhere(equatorial));
+    ASSERT_TRUE(currentPlanet->buffers->hasClimate());
+    for (const double icy : icyShares(POLES))
+        EXPECT_LT(icy, 0.25) << "a pole without ice in its climate";
+    for (const double icy : icyShares(EQUATOR))
+        EXPECT_GT(icy, 0.6) << "the equator under the climate's ice";
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+bool everywhere(double)
+{
+    return true;
+}
+
+// Before the climate is known (a planet whose shape is not settled has
+// none), no view lays any ice: not at the poles either, and not after a
+// planet all ice (the next planet takes its buffers, as N does).
+TEST_F(WindowContext, NoIceBeforeTheClimateIsKnown)
+{
+    const ShownView heights(ClimateView::Heights);
+    showSettledPlanet(2, 5, iceWhere(everywhere));
+    drawFrame();
+    ASSERT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.6) << "a planet all ice";
+    // A live generation still rising when the frames are drawn, however fast
+    // the machine: its shape is not settled, so it has no climate.
+    testing::internal::CaptureStdout();
+    setLivePace({3600.0});
+    showNextPlanet(std::make_unique<Planet>(5, 1000000, true), shaders);
+    setLivePace({});
+    for (const auto& angle : POLES) {
+        std::copy_n(angle, 3, currentPlanet->angle);
+        drawFrame();
+        EXPECT_LT(icyShareInTheMiddle(readFrame(800, 600).image), 0.25) << angle[0] << ", " << angle[2];
+    }
+    EXPECT_FALSE(currentPlanet->buffers->hasClimate());
+    shaders = PlanetShaders(); // first, as the window does: the buffers' threads read the planet
+    currentPlanet.reset();     // stops and joins the generation
+    testing::internal::GetCapturedStdout();
 }
 
 // --look-at is the window's starting view: a pole under the camera, then
-// the equator again once the option is gone.
+// the equator again once the option is gone. The heights view of a planet
+// whose climate freezes the poles alone tells them by their ice.
 TEST_F(WindowContext, LookAtTurnsTheWindowsStartingView)
 {
+    const ShownView heights(ClimateView::Heights);
     for (const double latitude : {90.0, -90.0}) {
         glfwDestroyWindow(window);
         runOptions.lookAt = LookAt{latitude, 0, 3};
         window = openWindow();
         runOptions.lookAt.reset();
         ASSERT_NE(window, nullptr);
-        showPlanet(2, 5);
+        setClimateView(ClimateView::Heights); // a window opens in the options' view
+        showSettledPlanet(2, 5, iceWhere(polar));
         drawFrame();
-        EXPECT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.75) << latitude;
+        EXPECT_GT(icyShareInTheMiddle(readFrame(800, 600).image), 0.6) << latitude;
     }
     glfwDestroyWindow(window);
     window = openWindow();
     ASSERT_NE(window, nullptr);
-    showPlanet(2, 5);
+    setClimateView(ClimateView::Heights);
+    showSettledPlanet(2, 5, iceWhere(polar));
     drawFrame();
     EXPECT_LT(icyShareInTheMiddle(readFrame(800, 600).image), 0.25);
 }
