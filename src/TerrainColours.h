@@ -26,7 +26,10 @@ struct ColourBand {
 // pole, 0 on the equator, 1 at the north pole.
 struct IceAndSnow {
     Rgb colour;         // the climate's land ice and sea ice
-    float snowLineFall; // steps the snow band lies lower at a pole than on the equator; it falls with sin^4
+    // Steps the snow band lies lower at a pole than on the equator; it falls
+    // with sin^4. Less than the band's lower edge: polar lowland is white
+    // only where the climate has ice, never as a cap.
+    float snowLineFall;
 };
 
 // The one definition of the planet's colours: the land shader's terrainColour

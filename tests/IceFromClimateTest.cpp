@@ -132,7 +132,7 @@ TEST_F(IceFromTheClimate, CubeFacesHaveIceWhereTheClimateHasItAndNowhereElse)
     ASSERT_TRUE(readPng("c-px-colour.png", equator));
     // Within 16 pixels of a 64-pixel face's middle: within 27 degrees of its axis.
     const auto middle = [](int i, int j) { return std::abs(2 * i - 63) <= 32 && std::abs(2 * j - 63) <= 32; };
-    const auto within = [](int i, int j) { return std::hypot(i - 31.5, j - 31.5) < 10; }; // 17 degrees
+    const auto within = [](int i, int j) { return std::hypot(i - 31.5, j - 31.5) < 8; }; // 14 degrees: south of 75
     EXPECT_EQ(icePixels(north, within).first, 0);
     const auto [southIcy, southPicked] = icePixels(south, within);
     EXPECT_EQ(southIcy, southPicked);

@@ -321,8 +321,9 @@ TEST(WorldMap, HillShadingAtThePoleIsTheEquatorsTurnedThere)
 }
 
 // Snow lies lower towards either pole, at the same height that shows its
-// band on the equator; no latitude lays ice on land or sea: the climate's
-// ice (iceCovered) does, over land and sea alike.
+// band on the equator, but never down to the lowland: no latitude lays a cap
+// of ice or snow on land or sea: the climate's ice (iceCovered) does, over
+// land and sea alike.
 TEST(WorldMap, SnowByLatitudeIceOnlyFromTheClimate)
 {
     const auto ice = rgb8(TERRAIN.ice.colour);
@@ -333,8 +334,8 @@ TEST(WorldMap, SnowByLatitudeIceOnlyFromTheClimate)
         std::array<unsigned char, 3> expected;
     };
     const Case cases[] = {
-        {27, 0, {61, 128, 41}}, {27, 1, snow},  {27, -1, snow},  {135, 0, {120, 102, 87}}, {135, sin60, snow},
-        {135, -sin60, snow},    {400, 0.5f, snow},
+        {27, 0, {61, 128, 41}}, {27, 1, {61, 128, 41}}, {27, -1, {61, 128, 41}}, {80, 1, snow}, {80, -1, snow},
+        {135, 0, {120, 102, 87}}, {135, sin60, snow}, {135, -sin60, snow}, {400, 0.5f, snow},
     };
     for (const Case& c : cases)
         EXPECT_EQ(rgb8(terrainColour(c.steps, c.latitude)), c.expected) << c.steps << " steps, latitude " << c.latitude;

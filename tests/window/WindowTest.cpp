@@ -328,7 +328,8 @@ TEST_F(WindowContext, LightZeroStandsAtItsWorldPositionSeenFromTheCamera)
 
 // res/land.frag's terrainColour as it was written by hand before the colour
 // table generated it, with the sea floor's colours of today's table, and
-// with the snow line falling as written by hand after; the ice, once a
+// with the snow line falling as written by hand after (never to the
+// lowland: 100 steps at a pole); the ice, once a
 // polar cap here, comes from the climate.
 const char* const HAND_WRITTEN_TERRAIN_COLOUR = R"(const vec3 iceColour = vec3(0.90, 0.94, 0.97);
 
@@ -345,7 +346,7 @@ vec3 terrainColour(float steps, float latitude)
     if (steps < 0.0)
         return mix(deepFloor, shallowFloor, smoothstep(-50.0, -3.0, steps));
     float polar = latitude * latitude;
-    float snowLine = 165.0 * (polar * polar);
+    float snowLine = 100.0 * (polar * polar);
     vec3 c = mix(beach, lowland, smoothstep(2.0, 9.0, steps));
     c = mix(c, highland, smoothstep(45.0, 80.0, steps));
     c = mix(c, rock, smoothstep(90.0, 125.0, steps));
