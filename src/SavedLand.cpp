@@ -108,10 +108,15 @@ namespace {
 std::string sizeComment(const MeshInfo& info)
 {
     if (!info.heightCurve.empty()) {
-        char range[96];
-        std::snprintf(range, sizeof range, " km, elevation %.0f to %.0f m on Earth's hypsometric curve",
-                      info.heightCurve.metres.front(), info.heightCurve.metres.back());
-        return ", planet radius " + shortestText(info.radiusKm) + range;
+        // Whole metres, but a planet whose highest land stands under a metre keeps two digits.
+        const auto metres = [](double m) {
+            char text[48];
+            std::snprintf(text, sizeof text, std::fabs(m) >= 1.0 ? "%.0f" : "%.2g", m);
+            return std::string(text);
+        };
+        return ", planet radius " + shortestText(info.radiusKm) + " km, elevation " +
+               metres(info.heightCurve.metres.front()) + " to " + metres(info.heightCurve.metres.back()) +
+               " m on Earth's hypsometric curve";
     }
     if (!(info.metresPerUnit > 0.0))
         return {};
