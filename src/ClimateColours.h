@@ -37,6 +37,11 @@ Rgb climateVertexColour(ClimateView view, float temperature, float rain, Biome b
 // Whether the class is the sea's (open or frozen): shown by the sea, not the land.
 bool isSeaClass(Biome biome);
 
+// The climate views' sea on the maps, over land `steps` below it (steps <
+// 0): openSeaColour by depth under the sea ice's class colour, by the share
+// `frozen` (0 to 1) of sea ice there.
+Rgb climateSeaColour(float steps, float frozen);
+
 // The class numbers as they go to the GL, the biome map and the .glb.
 inline unsigned biomeNumber(Biome biome)
 {

@@ -68,13 +68,30 @@ SeaMesh weldedSea(const LandView& land)
     return sea;
 }
 
-Rgb vertexColour(const float* xyz, const WorldShape& shape)
+namespace {
+
+// Where a point as saved lies for its colour: its height as generated in
+// steps above the sea (negative below it) and its latitude's sine.
+struct ColourPlace {
+    float steps;
+    float latitude;
+};
+
+ColourPlace colourPlace(const float* xyz, const WorldShape& shape)
 {
     const float radius = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
     if (shape.isDefault())
-        return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
+        return {(radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius};
     const double height = (radius - shape.seaRadius) / shape.relief;
-    return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius);
+    return {static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius};
+}
+
+} // namespace
+
+Rgb vertexColour(const float* xyz, const WorldShape& shape)
+{
+    const ColourPlace place = colourPlace(xyz, shape);
+    return terrainColour(place.steps, place.latitude);
 }
 
 Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
@@ -83,6 +100,18 @@ Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
         return vertexColour(xyz, land.shape);
     const Climate& c = *land.climate;
     return climateVertexColour(land.view, c.temperature[v], c.rain[v], c.biome[v]);
+}
+
+Rgb colourWithoutSea(const LandView& land, std::size_t v, const float* xyz)
+{
+    const ColourPlace place = colourPlace(xyz, land.shape);
+    if (!land.climate || !needsClimate(land.view))
+        return place.steps < 0.0f ? seaColour(place.steps, place.latitude)
+                                  : terrainColour(place.steps, place.latitude);
+    const Biome biome = land.climate->biome[v];
+    if (!isSeaClass(biome))
+        return landColour(land, v, xyz);
+    return climateSeaColour(place.steps, biome == Biome::SeaIce ? 1.0f : 0.0f);
 }
 
 float linearFromSrgb(float channel)

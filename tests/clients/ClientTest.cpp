@@ -159,7 +159,9 @@ TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)
 }
 
 // Five vertices from the lowest to the highest, as "x y z r g b" lines with
-// the colour the shared colour definition gives their height, as bytes.
+// the colour the shared colour definition gives their height, as bytes: the
+// land's colour above the sea, the sea's by depth below it (the PLY holds
+// no sea, so its floor is coloured as the map colours the sea).
 std::string fiveVerticesAndTheirColours(const Planet& planet)
 {
     std::vector<std::uint32_t> corners = planet.weld.vertexToCorner;
@@ -172,7 +174,8 @@ std::string fiveVerticesAndTheirColours(const Planet& planet)
     for (std::size_t k = 0; k < 5; ++k) {
         const std::uint32_t c = corners[k * (corners.size() - 1) / 4];
         const float* p = &planet.vertices[3 * std::size_t(c)];
-        const Rgb colour = terrainColour((radius(c) - 1.0f) * STEPS_PER_UNIT, p[1] / radius(c));
+        const float steps = (radius(c) - 1.0f) * STEPS_PER_UNIT, latitude = p[1] / radius(c);
+        const Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
         for (float value : {p[0], p[1], p[2]}) {
             char text[32];
             lines.append(text, std::to_chars(text, text + sizeof text, value).ptr) += " ";
