@@ -114,6 +114,11 @@ Rgb colourWithoutSea(const LandView& land, std::size_t v, const float* xyz)
     return climateSeaColour(place.steps, biome == Biome::SeaIce ? 1.0f : 0.0f);
 }
 
+const Rgb& seaSurfaceColour()
+{
+    return TERRAIN.shallowSea.colour;
+}
+
 float linearFromSrgb(float channel)
 {
     return channel <= 0.04045f ? channel / 12.92f : std::pow((channel + 0.055f) / 1.055f, 2.4f);

@@ -88,6 +88,10 @@ Rgb landColour(const LandView& land, std::size_t v, const float* xyz);
 // the climate views. Never the beach's colour below the sea.
 Rgb colourWithoutSea(const LandView& land, std::size_t v, const float* xyz);
 
+// The colour of a saved sea's surface, sRGB as the palette has it (the
+// maps' shallow sea): the .glb's sea material and the OBJ's sea vertices.
+const Rgb& seaSurfaceColour();
+
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's
 // vertex order, and per vertex the unit outward normal (landNormals).
 struct WeldedMesh {

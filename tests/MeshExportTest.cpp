@@ -444,6 +444,77 @@ TEST(MeshExportFiles, PlyAndObjCarryEachVertexsTerrainColourAndLandNormal)
     }
 }
 
+// With the sea the OBJ holds two objects: the land, line for line as it is
+// without the sea, then the sea sphere as the .glb has it (at most five
+// subdivisions) at the sea radius, closed and counter-clockwise from
+// outside, its normals outward and every vertex in one colour, a blue.
+TEST(MeshExportObj, TheSeaFollowsTheUnchangedLandAsAnObjectOfItsOwn)
+{
+    ScopedTempDir dir;
+    struct Case {
+        int subdivisions;
+        WorldShape shape;
+    };
+    for (const auto& [subdivisions, shape] : {Case{3, {}}, Case{6, {1.002, 2.0}}}) {
+        SCOPED_TRACE("subdivisions " + std::to_string(subdivisions));
+        const auto planet = generatedPlanet(subdivisions, 500);
+        LandView land{planet->weld, planet->vertices.data()};
+        land.shape = shape;
+        const MeshInfo info{42, subdivisions, 500};
+        std::string error;
+        ASSERT_TRUE(exportMesh(SaveTarget::replacing("alone.obj"), land, info, error)) << error;
+        land.sea = planet->water->vertices.data();
+        ASSERT_TRUE(exportMesh(SaveTarget::replacing("both.obj"), land, info, error)) << error;
+        const std::vector<std::string> alone = readLines("alone.obj"), both = readLines("both.obj");
+        ASSERT_GT(both.size(), alone.size() + 2);
+        EXPECT_EQ(both[1], "o land");
+        EXPECT_TRUE(std::equal(alone.begin() + 1, alone.end(), both.begin() + 2)) << "the land as without the sea";
+        EXPECT_EQ(both[alone.size() + 1], "o sea");
+
+        const ReadMesh mesh = readObj("both.obj");
+        const std::size_t landVertices = planet->weld.vertexCount(), landFaces = planet->weld.faceCount();
+        const int seaLevels = std::min(subdivisions, 5);
+        const std::size_t seaVertices = 10 * (std::size_t(1) << (2 * seaLevels)) + 2;
+        ASSERT_EQ(mesh.objects.size(), 2u);
+        EXPECT_EQ(mesh.objects[1].name, "sea");
+        EXPECT_EQ(mesh.objects[1].firstVertex, landVertices);
+        EXPECT_EQ(mesh.objects[1].firstFace, landFaces);
+        ASSERT_EQ(mesh.positions.size(), 3 * (landVertices + seaVertices));
+        ASSERT_EQ(mesh.faces.size(), 3 * (landFaces + 20 * (std::size_t(1) << (2 * seaLevels))));
+        if (shape.isDefault()) {
+            const std::vector<float> seaPositions(mesh.positions.begin() + 3 * landVertices, mesh.positions.end());
+            expectSameBits(seaPositions, weldedMesh(planet->weld, planet->water->vertices.data()).positions,
+                           "the undeformed sphere's own vertices");
+        }
+        const Rgb seaColour = {mesh.colours[3 * landVertices], mesh.colours[3 * landVertices + 1],
+                               mesh.colours[3 * landVertices + 2]};
+        EXPECT_GT(seaColour[2], seaColour[0]);
+        for (std::size_t v = landVertices; v < landVertices + seaVertices; ++v) {
+            const float* p = &mesh.positions[3 * v];
+            const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+            ASSERT_NEAR(radius, shape.seaRadius, 1e-6) << "sea vertex " << v;
+            double outward = 0.0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                outward += mesh.normals[3 * v + k] * p[k] / radius;
+                ASSERT_EQ(mesh.colours[3 * v + k], seaColour[k]) << "sea vertex " << v;
+            }
+            ASSERT_GT(outward, 0.999) << "sea vertex " << v;
+        }
+        const IndexedMesh sea{mesh.positions,
+                              std::vector<std::uint32_t>(mesh.faces.begin() + 3 * landFaces, mesh.faces.end())};
+        std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
+        for (std::size_t f = 0; f < sea.faces.size() / 3; ++f) {
+            ASSERT_GT(outwardness(sea, f), 0.0) << "sea face " << f;
+            for (std::size_t k = 0; k < 3; ++k) {
+                ASSERT_GE(sea.faces[3 * f + k], landVertices) << "sea face " << f;
+                edges.emplace(sea.faces[3 * f + k], sea.faces[3 * f + (k + 1) % 3]);
+            }
+        }
+        for (const auto& [a, b] : edges)
+            ASSERT_TRUE(edges.count({b, a})) << "open sea edge " << a << "-" << b;
+    }
+}
+
 // The PLY holds no sea, so its floor is coloured as the colour map colours
 // the sea, in the heights view and in the climate views alike: never the
 // beach's colour, and away from the polar ice no lighter the deeper it

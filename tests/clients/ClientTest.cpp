@@ -158,6 +158,20 @@ TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)
         << run.out;
 }
 
+// Blender's own OBJ importer makes the OBJ's two objects, the sea at most
+// five subdivisions fine; both closed, every face looking outward.
+TEST(BlenderImport, ReadsTheObjAsLandAndSeaBothClosedAndOutward)
+{
+    ScopedTempDir dir;
+    exportTo("3.obj", *quietPlanet(42, 3, 1000));
+    exportTo("6.obj", *quietPlanet(42, 6, 1000));
+    const CommandResult run = blender("obj 3.obj 3 6.obj 6");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("obj 6.obj: land 40962 and sea 10242 vertices, both closed and outward"),
+              std::string::npos)
+        << run.out;
+}
+
 // Five vertices from the lowest to the highest, as "x y z r g b" lines with
 // the colour the shared colour definition gives their height, as bytes: the
 // land's colour above the sea, the sea's by depth below it (the PLY holds
@@ -207,7 +221,7 @@ TEST(AssimpImport, ReadsEveryFormatWithItsWeldedCounts)
     const auto planet = quietPlanet(42, 3, 1000);
     const std::pair<const char*, const char*> cases[] = {
         {"planet.ply", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
-        {"planet.obj", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
+        {"planet.obj", "Meshes:             2\nVertices:           1284\nFaces:              2560\n"},
         {"planet.glb", "Meshes:             2\nVertices:           1284\nFaces:              2560\n"},
     };
     for (const auto& [name, counts] : cases) {
