@@ -81,6 +81,11 @@ bool isIceClass(Biome biome)
     return biome == Biome::Ice || biome == Biome::SeaIce;
 }
 
+Rgb climateSeaColour(float steps, float frozen)
+{
+    return mixColours(openSeaColour(steps), BIOME_CLASSES[std::size_t(Biome::SeaIce)].colour, frozen);
+}
+
 Rgb climateVertexColour(ClimateView view, float temperature, float rain, Biome biome)
 {
     if (isSeaClass(biome) || view == ClimateView::Heights)

@@ -41,6 +41,11 @@ bool isSeaClass(Biome biome);
 // its ice from these classes, none from the latitude.
 bool isIceClass(Biome biome);
 
+// The climate views' sea on the maps, over land `steps` below it (steps <
+// 0): openSeaColour by depth under the sea ice's class colour, by the share
+// `frozen` (0 to 1) of sea ice there.
+Rgb climateSeaColour(float steps, float frozen);
+
 // The class numbers as they go to the GL, the biome map and the .glb.
 inline unsigned biomeNumber(Biome biome)
 {

@@ -29,7 +29,7 @@ Rgb pixelColour(const std::array<float, CHANNELS>& values, float radius, float s
     const float steps = (radius - sea) * STEPS_PER_UNIT;
     if (steps >= 0.0f)
         return {values[0], values[1], values[2]};
-    return mixColours(openSeaColour(steps), BIOME_CLASSES[std::size_t(Biome::SeaIce)].colour, values[3]);
+    return climateSeaColour(steps, values[3]);
 }
 
 } // namespace

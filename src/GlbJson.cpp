@@ -130,7 +130,7 @@ std::string primitive(const GlbPrimitive& p, bool textured, int material)
 std::string meshesAndMaterials(const GlbLayout& layout)
 {
     const bool sea = layout.sea;
-    const Rgb& water = TERRAIN.shallowSea.colour;
+    const Rgb& water = seaSurfaceColour();
     const float seaColour[4] = {linearFromSrgb(water[0]), linearFromSrgb(water[1]), linearFromSrgb(water[2]),
                                 SEA_ALPHA};
     std::string text = "\"meshes\":[{\"name\":\"land\",\"primitives\":[";

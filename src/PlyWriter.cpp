@@ -37,7 +37,7 @@ void writePly(SafeFile& out, const LandView& land, const MeshInfo& info)
     const WeldedMesh mesh = weldedLand(land);
     out.write(plyHeader(weld, info));
     for (std::size_t v = 0; v < weld.vertexCount() && !out.failed(); ++v)
-        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v], landColour(land, v, &mesh.positions[3 * v]));
+        writeVertex(out, &mesh.positions[3 * v], &mesh.normals[3 * v], colourWithoutSea(land, v, &mesh.positions[3 * v]));
     for (std::size_t f = 0; f < weld.faceCount() && !out.failed(); ++f) {
         char record[13] = {3};
         for (int k = 0; k < 3; ++k)

@@ -68,13 +68,30 @@ SeaMesh weldedSea(const LandView& land)
     return sea;
 }
 
-Rgb vertexColour(const float* xyz, const WorldShape& shape)
+namespace {
+
+// Where a point as saved lies for its colour: its height as generated in
+// steps above the sea (negative below it) and its latitude's sine.
+struct ColourPlace {
+    float steps;
+    float latitude;
+};
+
+ColourPlace colourPlace(const float* xyz, const WorldShape& shape)
 {
     const float radius = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
     if (shape.isDefault())
-        return terrainColour((radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius);
+        return {(radius - 1.0f) * STEPS_PER_UNIT, xyz[1] / radius};
     const double height = (radius - shape.seaRadius) / shape.relief;
-    return terrainColour(static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius);
+    return {static_cast<float>(height) * STEPS_PER_UNIT, xyz[1] / radius};
+}
+
+} // namespace
+
+Rgb vertexColour(const float* xyz, const WorldShape& shape)
+{
+    const ColourPlace place = colourPlace(xyz, shape);
+    return terrainColour(place.steps, place.latitude);
 }
 
 Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
@@ -85,6 +102,27 @@ Rgb landColour(const LandView& land, std::size_t v, const float* xyz)
     if (!needsClimate(land.view))
         return iceCovered(vertexColour(xyz, land.shape), isIceClass(c.biome[v]) ? 1.0f : 0.0f);
     return climateVertexColour(land.view, c.temperature[v], c.rain[v], c.biome[v]);
+}
+
+Rgb colourWithoutSea(const LandView& land, std::size_t v, const float* xyz)
+{
+    const ColourPlace place = colourPlace(xyz, land.shape);
+    if (!land.climate || !needsClimate(land.view)) {
+        if (place.steps >= 0.0f)
+            return landColour(land, v, xyz);
+        // The heights map's sea: by depth, under the climate's sea ice where it has it.
+        const bool frozen = land.climate && land.climate->biome[v] == Biome::SeaIce;
+        return iceCovered(openSeaColour(place.steps), frozen ? 1.0f : 0.0f);
+    }
+    const Biome biome = land.climate->biome[v];
+    if (!isSeaClass(biome))
+        return landColour(land, v, xyz);
+    return climateSeaColour(place.steps, biome == Biome::SeaIce ? 1.0f : 0.0f);
+}
+
+const Rgb& seaSurfaceColour()
+{
+    return TERRAIN.shallowSea.colour;
 }
 
 float linearFromSrgb(float channel)

@@ -80,6 +80,20 @@ struct LandView {
 // without a climate), else climateVertexColour of its climate.
 Rgb landColour(const LandView& land, std::size_t v, const float* xyz);
 
+// The colour of welded vertex v at xyz (as saved) in a mesh that holds no
+// sea of its own (the PLY), as the colour map of land's view shows it: the
+// land as landColour has it, and where that is the sea floor (the heights
+// view's land below the sea, a climate view's sea classes) the map's sea by
+// depth, lighter over the shelf and darker over the abyss: openSeaColour
+// under the climate's sea ice (iceCovered) in the heights view,
+// climateSeaColour under the sea ice in the climate views. Never the
+// beach's colour below the sea.
+Rgb colourWithoutSea(const LandView& land, std::size_t v, const float* xyz);
+
+// The colour of a saved sea's surface, sRGB as the palette has it (the
+// maps' shallow sea): the .glb's sea material and the OBJ's sea vertices.
+const Rgb& seaSurfaceColour();
+
 // Welded vertices as the writers take them: x, y, z per vertex in the weld's
 // vertex order, and per vertex the unit outward normal (landNormals).
 struct WeldedMesh {

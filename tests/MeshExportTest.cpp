@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <meshoptimizer.h>
@@ -39,6 +40,13 @@ struct ReadMesh {
     std::vector<float> normals;
     std::vector<float> colours;        // 0 to 1 (PLY: its bytes / 255)
     std::vector<std::uint32_t> faces;  // 0-based
+    // An OBJ's "o NAME" lines: each name with the vertices and faces before it.
+    struct Object {
+        std::string name;
+        std::size_t firstVertex;
+        std::size_t firstFace;
+    };
+    std::vector<Object> objects;
 };
 
 // The welded mesh as the exporter writes it: positions read at each vertex's
@@ -128,14 +136,18 @@ ReadMesh readPly(const std::string& path)
     return mesh;
 }
 
-// Reads "v x y z r g b", "vn x y z" and "f a//a b//b c//c" lines; fails the
-// test on any other line or a field count that differs.
+// Reads "v x y z r g b", "vn x y z", "f a//a b//b c//c" and "o NAME" lines;
+// fails the test on any other line or a field count that differs.
 ReadMesh readObj(const std::string& path)
 {
     ReadMesh mesh;
     for (const std::string& line : readLines(path)) {
         if (line.rfind("# ", 0) == 0) {
             mesh.comments.push_back(line.substr(2));
+            continue;
+        }
+        if (line.rfind("o ", 0) == 0) {
+            mesh.objects.push_back({line.substr(2), mesh.positions.size() / 3, mesh.faces.size() / 3});
             continue;
         }
         std::istringstream fields(line);
@@ -419,12 +431,131 @@ TEST(MeshExportFiles, PlyAndObjCarryEachVertexsTerrainColourAndLandNormal)
             const float* p = &welded.positions[v];
             const float radius = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
             const Rgb colour = terrainColour((radius - 1.0f) * STEPS_PER_UNIT, p[1] / radius);
+            distinct.insert(colour);
+            // The PLY holds no sea: its floor takes the sea's colours
+            // (MeshExportPly.TheSeaFloorDarkensWithDepthInEveryView).
+            if (bytes && radius < 1.0f)
+                continue;
             for (std::size_t k = 0; k < 3; ++k)
                 ASSERT_EQ(mesh.colours[v + k], bytes ? std::lround(colour[k] * 255.0f) / 255.0f : colour[k])
                     << name << " vertex " << v / 3;
-            distinct.insert(colour);
         }
         EXPECT_GT(distinct.size(), 20u) << name << ": the land spans many colours";
+    }
+}
+
+// With the sea the OBJ holds two objects: the land, line for line as it is
+// without the sea, then the sea sphere as the .glb has it (at most five
+// subdivisions) at the sea radius, closed and counter-clockwise from
+// outside, its normals outward and every vertex in one colour, a blue.
+TEST(MeshExportObj, TheSeaFollowsTheUnchangedLandAsAnObjectOfItsOwn)
+{
+    ScopedTempDir dir;
+    struct Case {
+        int subdivisions;
+        WorldShape shape;
+    };
+    for (const auto& [subdivisions, shape] : {Case{3, {}}, Case{6, {1.002, 2.0}}}) {
+        SCOPED_TRACE("subdivisions " + std::to_string(subdivisions));
+        const auto planet = generatedPlanet(subdivisions, 500);
+        LandView land{planet->weld, planet->vertices.data()};
+        land.shape = shape;
+        const MeshInfo info{42, subdivisions, 500};
+        std::string error;
+        ASSERT_TRUE(exportMesh(SaveTarget::replacing("alone.obj"), land, info, error)) << error;
+        land.sea = planet->water->vertices.data();
+        ASSERT_TRUE(exportMesh(SaveTarget::replacing("both.obj"), land, info, error)) << error;
+        const std::vector<std::string> alone = readLines("alone.obj"), both = readLines("both.obj");
+        ASSERT_GT(both.size(), alone.size() + 2);
+        EXPECT_EQ(both[1], "o land");
+        EXPECT_TRUE(std::equal(alone.begin() + 1, alone.end(), both.begin() + 2)) << "the land as without the sea";
+        EXPECT_EQ(both[alone.size() + 1], "o sea");
+
+        const ReadMesh mesh = readObj("both.obj");
+        const std::size_t landVertices = planet->weld.vertexCount(), landFaces = planet->weld.faceCount();
+        const int seaLevels = std::min(subdivisions, 5);
+        const std::size_t seaVertices = 10 * (std::size_t(1) << (2 * seaLevels)) + 2;
+        ASSERT_EQ(mesh.objects.size(), 2u);
+        EXPECT_EQ(mesh.objects[1].name, "sea");
+        EXPECT_EQ(mesh.objects[1].firstVertex, landVertices);
+        EXPECT_EQ(mesh.objects[1].firstFace, landFaces);
+        ASSERT_EQ(mesh.positions.size(), 3 * (landVertices + seaVertices));
+        ASSERT_EQ(mesh.faces.size(), 3 * (landFaces + 20 * (std::size_t(1) << (2 * seaLevels))));
+        if (shape.isDefault()) {
+            const std::vector<float> seaPositions(mesh.positions.begin() + 3 * landVertices, mesh.positions.end());
+            expectSameBits(seaPositions, weldedMesh(planet->weld, planet->water->vertices.data()).positions,
+                           "the undeformed sphere's own vertices");
+        }
+        const Rgb seaColour = {mesh.colours[3 * landVertices], mesh.colours[3 * landVertices + 1],
+                               mesh.colours[3 * landVertices + 2]};
+        EXPECT_GT(seaColour[2], seaColour[0]);
+        for (std::size_t v = landVertices; v < landVertices + seaVertices; ++v) {
+            const float* p = &mesh.positions[3 * v];
+            const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+            ASSERT_NEAR(radius, shape.seaRadius, 1e-6) << "sea vertex " << v;
+            double outward = 0.0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                outward += mesh.normals[3 * v + k] * p[k] / radius;
+                ASSERT_EQ(mesh.colours[3 * v + k], seaColour[k]) << "sea vertex " << v;
+            }
+            ASSERT_GT(outward, 0.999) << "sea vertex " << v;
+        }
+        const IndexedMesh sea{mesh.positions,
+                              std::vector<std::uint32_t>(mesh.faces.begin() + 3 * landFaces, mesh.faces.end())};
+        std::set<std::pair<std::uint32_t, std::uint32_t>> edges;
+        for (std::size_t f = 0; f < sea.faces.size() / 3; ++f) {
+            ASSERT_GT(outwardness(sea, f), 0.0) << "sea face " << f;
+            for (std::size_t k = 0; k < 3; ++k) {
+                ASSERT_GE(sea.faces[3 * f + k], landVertices) << "sea face " << f;
+                edges.emplace(sea.faces[3 * f + k], sea.faces[3 * f + (k + 1) % 3]);
+            }
+        }
+        for (const auto& [a, b] : edges)
+            ASSERT_TRUE(edges.count({b, a})) << "open sea edge " << a << "-" << b;
+    }
+}
+
+// The PLY holds no sea, so its floor is coloured as the colour map colours
+// the sea, in the heights view and in the climate views alike: never the
+// beach's colour, and away from the polar ice no lighter the deeper it
+// lies, the shelf clearly lighter than the abyss.
+TEST(MeshExportPly, TheSeaFloorDarkensWithDepthInEveryView)
+{
+    ScopedTempDir dir;
+    auto planet = quietPlanet(42, 4, 3000);
+    const double sea = planet->shape.seaRadius;
+    std::array<unsigned char, 3> beach;
+    putRgb8(TERRAIN.beach, beach.data());
+    for (ClimateView view : {ClimateView::Heights, ClimateView::Biomes, ClimateView::Rain}) {
+        SCOPED_TRACE(viewName(view));
+        testing::internal::CaptureStdout();
+        const bool exported = exportPlanetTo(*planet, SaveTarget::replacing("p.ply"), view);
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(exported);
+        const ReadMesh mesh = readPly("p.ply");
+        std::vector<std::pair<double, float>> floor; // radius, brightness: the sum of the channels
+        for (std::size_t v = 0; v < mesh.positions.size() / 3; ++v) {
+            const float* p = &mesh.positions[3 * v];
+            const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+            // A vertex no plane moved lies on the sea within a rounding:
+            // at the sea's level, where the shore begins, not below it.
+            if (radius >= sea - 1e-6)
+                continue;
+            std::array<unsigned char, 3> bytes;
+            for (std::size_t k = 0; k < 3; ++k)
+                bytes[k] = static_cast<unsigned char>(std::lround(mesh.colours[3 * v + k] * 255.0f));
+            ASSERT_NE(bytes, beach) << "vertex " << v << ", " << (sea - radius) * STEPS_PER_UNIT << " steps deep";
+            // Clear of the coast, where the climate and the height may part
+            // by a rounding, and of the polar and the sea's ice.
+            if (radius < sea - 1e-4 && std::fabs(p[1] / radius) < 0.5)
+                floor.emplace_back(radius, mesh.colours[3 * v] + mesh.colours[3 * v + 1] + mesh.colours[3 * v + 2]);
+        }
+        ASSERT_GT(floor.size(), 200u);
+        std::sort(floor.begin(), floor.end(), std::greater<>()); // from the shore down
+        for (std::size_t i = 1; i < floor.size(); ++i)
+            ASSERT_LE(floor[i].second, floor[i - 1].second + 3.0f / 255) << (sea - floor[i].first) * STEPS_PER_UNIT
+                                                                         << " steps deep";
+        EXPECT_GT(floor.front().second - floor.back().second, 0.5f) << "the shelf lighter than the abyss";
     }
 }
 

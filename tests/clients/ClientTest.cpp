@@ -158,8 +158,24 @@ TEST(BlenderImport, ReadsTheGlbAsLandAndSeaTheLandClosedAndOutward)
         << run.out;
 }
 
+// Blender's own OBJ importer makes the OBJ's two objects, the sea at most
+// five subdivisions fine; both closed, every face looking outward.
+TEST(BlenderImport, ReadsTheObjAsLandAndSeaBothClosedAndOutward)
+{
+    ScopedTempDir dir;
+    exportTo("3.obj", *quietPlanet(42, 3, 1000));
+    exportTo("6.obj", *quietPlanet(42, 6, 1000));
+    const CommandResult run = blender("obj 3.obj 3 6.obj 6");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("obj 6.obj: land 40962 and sea 10242 vertices, both closed and outward"),
+              std::string::npos)
+        << run.out;
+}
+
 // Five vertices from the lowest to the highest, as "x y z r g b" lines with
-// the colour the shared colour definition gives their height, as bytes.
+// the colour the shared colour definition gives their height, as bytes: the
+// land's colour above the sea, the sea's by depth below it (the PLY holds
+// no sea, so its floor is coloured as the map colours the sea).
 std::string fiveVerticesAndTheirColours(const Planet& planet)
 {
     std::vector<std::uint32_t> corners = planet.weld.vertexToCorner;
@@ -172,7 +188,8 @@ std::string fiveVerticesAndTheirColours(const Planet& planet)
     for (std::size_t k = 0; k < 5; ++k) {
         const std::uint32_t c = corners[k * (corners.size() - 1) / 4];
         const float* p = &planet.vertices[3 * std::size_t(c)];
-        const Rgb colour = terrainColour((radius(c) - 1.0f) * STEPS_PER_UNIT, p[1] / radius(c));
+        const float steps = (radius(c) - 1.0f) * STEPS_PER_UNIT, latitude = p[1] / radius(c);
+        const Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
         for (float value : {p[0], p[1], p[2]}) {
             char text[32];
             lines.append(text, std::to_chars(text, text + sizeof text, value).ptr) += " ";
@@ -204,7 +221,7 @@ TEST(AssimpImport, ReadsEveryFormatWithItsWeldedCounts)
     const auto planet = quietPlanet(42, 3, 1000);
     const std::pair<const char*, const char*> cases[] = {
         {"planet.ply", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
-        {"planet.obj", "Meshes:             1\nVertices:           642\nFaces:              1280\n"},
+        {"planet.obj", "Meshes:             2\nVertices:           1284\nFaces:              2560\n"},
         {"planet.glb", "Meshes:             2\nVertices:           1284\nFaces:              2560\n"},
     };
     for (const auto& [name, counts] : cases) {

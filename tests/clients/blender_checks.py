@@ -3,6 +3,9 @@
 # glb FILE SUBDIVISIONS ...: each FILE imports as two meshes, "land" and "sea",
 #   with 10 x 4^n + 2 vertices each (the sea's n at most 5); the land is closed (every edge has two
 #   faces) and every face of it looks outward.
+# obj FILE SUBDIVISIONS ...: each FILE imports as two objects, "land" and
+#   "sea", with 10 x 4^n + 2 vertices each (the sea's n at most 5), both
+#   closed and every face of each looking outward.
 # ply FILE EXPECTED: FILE imports with a byte colour attribute; each line
 #   "x y z r g b" of EXPECTED names a vertex by its position and the colour
 #   bytes (sRGB) it must have.
@@ -24,6 +27,7 @@ def closed_and_outward(obj):
     mesh = bmesh.new()
     mesh.from_mesh(obj.data)
     mesh.transform(obj.matrix_world)
+    mesh.normal_update()  # transform moves the vertices only; an importer's turn (OBJ's -Z forward) turns the faces
     open_edges = sum(1 for e in mesh.edges if len(e.link_faces) != 2)
     inward = sum(1 for f in mesh.faces if f.normal.dot(f.calc_center_median()) <= 0)
     mesh.free()
@@ -42,6 +46,19 @@ def check_glb(path, subdivisions):
     open_edges, inward = closed_and_outward(meshes['land'])
     assert open_edges == 0 and inward == 0, f"{path}: {open_edges} open edges, {inward} inward faces"
     print(f"glb {path}: land and sea, {expected} vertices each, land closed and outward")
+
+
+def check_obj(path, subdivisions):
+    fresh_scene()
+    bpy.ops.wm.obj_import(filepath=path)
+    meshes = {o.name: o for o in bpy.data.objects if o.type == 'MESH'}
+    assert sorted(meshes) == ['land', 'sea'], f"{path}: objects {sorted(meshes)}"
+    counts = {'land': 10 * 4 ** subdivisions + 2, 'sea': 10 * 4 ** min(subdivisions, 5) + 2}
+    for name, obj in meshes.items():
+        assert len(obj.data.vertices) == counts[name], f"{path}: {name} has {len(obj.data.vertices)} vertices"
+        open_edges, inward = closed_and_outward(obj)
+        assert open_edges == 0 and inward == 0, f"{path}: {name}: {open_edges} open edges, {inward} inward faces"
+    print(f"obj {path}: land {counts['land']} and sea {counts['sea']} vertices, both closed and outward")
 
 
 def check_ply(path, expected_path):
@@ -69,6 +86,9 @@ args = sys.argv[sys.argv.index('--') + 1:]
 if args[0] == 'glb':
     for k in range(1, len(args), 2):
         check_glb(args[k], int(args[k + 1]))
+elif args[0] == 'obj':
+    for k in range(1, len(args), 2):
+        check_obj(args[k], int(args[k + 1]))
 elif args[0] == 'ply':
     check_ply(args[1], args[2])
 else:
