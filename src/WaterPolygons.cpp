@@ -15,7 +15,7 @@ constexpr MapPoint CORNERS[4] = {{-180.0, -90.0}, {180.0, -90.0}, {180.0, 90.0},
 
 double rounded(double degrees)
 {
-    return std::round(degrees / MAP_DEGREE_STEP) * MAP_DEGREE_STEP;
+    return std::round(degrees * MAP_STEPS_PER_DEGREE) / MAP_STEPS_PER_DEGREE;
 }
 
 // Where on the map's edge a point of its left or right side lies.

@@ -28,9 +28,9 @@ struct MapPolygon {
     std::vector<MapRing> holes; // clockwise, each inside exterior
 };
 
-// The step points are rounded to, in degrees: a micro-degree (about 0.1 m on
-// the Earth), enough for any vertex spacing and short in a file.
-constexpr double MAP_DEGREE_STEP = 1e-6;
+// Points are rounded to a micro-degree (about 0.1 m on the Earth): enough for
+// any vertex spacing, and short in a file.
+constexpr double MAP_STEPS_PER_DEGREE = 1e6;
 
 // The polygons of every region that rings (outlines' own, the region on each
 // ring's left, rings disjoint) bound, by region. A region with no ring is

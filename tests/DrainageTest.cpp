@@ -316,18 +316,29 @@ TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
     EXPECT_NE(run.out.find("Planet (seed 42, erosion 2 steps): rivers saved to r.geojson"), std::string::npos);
     const std::string header = "Orbivane planet: seed 42, subdivisions 5, iterations 3000, batch generation, erosion 2 steps, sea radius ";
     EXPECT_EQ(readPlyFile("p.ply").comment.rfind(header, 0), 0u);
-    const std::map<std::string, int> kinds = featureKinds(readFile("r.geojson"));
-    ASSERT_GT(kinds.at("river"), 0);
-    ASSERT_GT(kinds.at("coastline"), 0);
-    ASSERT_GT(kinds.at("lake"), 0);
-    const CommandResult info = runCommand("ogrinfo -ro -al r.geojson");
-    ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
-    std::map<std::string, int> read;
-    const std::regex kind("kind \\(String\\) = ([a-z]+)");
-    for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
-        ++read[(*it)[1]];
-    EXPECT_EQ(read, kinds);
+    // Each file one layer of one geometry type, every feature read back.
+    const struct {
+        const char* file;
+        const char* kind;
+        const char* geometry;
+    } layers[] = {{"r.geojson", "river", "Multi Line String"},
+                  {"r-lakes.geojson", "lake", "Multi Polygon"},
+                  {"r-land.geojson", "land", "Polygon"}};
+    for (const auto& layer : layers) {
+        SCOPED_TRACE(layer.file);
+        const std::map<std::string, int> kinds = featureKinds(readFile(layer.file));
+        ASSERT_EQ(kinds.size(), 1u);
+        ASSERT_GT(kinds.at(layer.kind), 0);
+        const CommandResult info = runCommand(std::string("ogrinfo -ro -al ") + layer.file);
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
+        EXPECT_NE(info.out.find(std::string("Geometry: ") + layer.geometry + "\n"), std::string::npos) << info.out.substr(0, 2000);
+        std::map<std::string, int> read;
+        const std::regex kind("kind \\(String\\) = ([a-z]+)");
+        for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
+            ++read[(*it)[1]];
+        EXPECT_EQ(read, kinds);
+    }
 }
 
 } // namespace
