@@ -2,6 +2,7 @@
 
 #include "SaveSet.h"
 #include "SettingsRecord.h"
+#include "WaterGeoPackage.h"
 #include "WaterLayers.h"
 
 #include <cstdio>
@@ -133,10 +134,34 @@ SaveTarget siblingTarget(const SaveTarget& target, const std::string& suffix)
     return sibling;
 }
 
+namespace {
+
+// The GeoPackage of the water, one file through SafeFile.
+bool writeGeoPackage(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
+                     const PhysicalScale& scale, const std::string& header, const std::string& settings,
+                     std::string& error, std::string* written)
+{
+    SafeFile out(target);
+    if (!encodeWaterGeoPackage(out, waterLayers(water, weld, scale), scale.radiusKm * 1000.0,
+                               header + coordinatesNote(scale.radiusKm), settings, error))
+        return false;
+    if (!out.commit()) {
+        error = writeErrorText(target.name(), out.failure);
+        return false;
+    }
+    if (written)
+        *written = out.finalPath;
+    return true;
+}
+
+} // namespace
+
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
                     const PhysicalScale& scale, const std::string& header, const std::string& settings,
                     std::string& error, std::string* written)
 {
+    if (isGeoPackagePath(target.name()))
+        return writeGeoPackage(target, water, weld, scale, header, settings, error, written);
     const WaterDocuments documents = riverGeoJson(water, weld, scale, header, settings);
     SafeFile rivers(target), lakes(siblingTarget(target, "-lakes")), land(siblingTarget(target, "-land"));
     rivers.write(documents.rivers);

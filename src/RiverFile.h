@@ -38,9 +38,10 @@ WaterDocuments riverGeoJson(const LandWater& water, const IcosphereWeld& weld, c
 // "-land") before the name's extension.
 SaveTarget siblingTarget(const SaveTarget& target, const std::string& suffix);
 
-// Writes the three documents through one SaveSet: all or none; false with the
-// reason in error when they cannot be written. written gets the rivers'
-// file's name.
+// Writes the three documents through one SaveSet: all or none; a target
+// named "NAME.gpkg" gets one GeoPackage of the three layers instead
+// (WaterGeoPackage.h). False with the reason in error when they cannot be
+// written. written gets the rivers' file's name.
 bool writeRiverFile(const SaveTarget& target, const LandWater& water, const IcosphereWeld& weld,
                     const PhysicalScale& scale, const std::string& header, const std::string& settings,
                     std::string& error, std::string* written = nullptr);

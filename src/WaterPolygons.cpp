@@ -76,7 +76,8 @@ void cutRing(const MapRing& ring, std::vector<MapRing>& whole, std::vector<MapRi
         for (std::size_t k = 1; k <= count; ++k)
             append(chain, ring[(start + k) % n]);
         append(chain, {180.0 * exitSide, exitLat});
-        chains.push_back(std::move(chain));
+        if (chain.size() > 1) // one point: the ring only touches the antimeridian there
+            chains.push_back(std::move(chain));
     }
 }
 
@@ -84,7 +85,7 @@ void cutRing(const MapRing& ring, std::vector<MapRing>& whole, std::vector<MapRi
 // to `to` (both on its sides), added to ring.
 void walkEdge(double from, double to, MapRing& ring)
 {
-    const double end = to > from ? to : to + EDGE_LENGTH;
+    const double end = to >= from ? to : to + EDGE_LENGTH;
     for (int lap = 0; lap < 2; ++lap)
         for (int k = 0; k < 4; ++k) {
             const double at = CORNER_AT[k] + lap * EDGE_LENGTH;
@@ -93,7 +94,7 @@ void walkEdge(double from, double to, MapRing& ring)
         }
 }
 
-// The chain whose first point comes next after `from` counter-clockwise
+// The chain whose first point comes next from `from` on, counter-clockwise
 // along the map's edge.
 std::size_t nextChain(const std::vector<MapRing>& chains, double from)
 {
@@ -101,7 +102,7 @@ std::size_t nextChain(const std::vector<MapRing>& chains, double from)
     double bestGap = EDGE_LENGTH * 2;
     for (std::size_t c = 0; c < chains.size(); ++c) {
         double gap = alongEdge(chains[c].front()) - from;
-        if (gap <= 0.0)
+        if (gap < 0.0)
             gap += EDGE_LENGTH;
         if (gap < bestGap)
             bestGap = gap, best = c;
@@ -220,6 +221,8 @@ std::vector<std::vector<MapPoint>> mapLine(const std::vector<std::array<double, 
         }
         append(parts.back(), p);
     }
+    // A part of one point: the line only touches the antimeridian there.
+    std::erase_if(parts, [](const std::vector<MapPoint>& part) { return part.size() < 2; });
     return parts;
 }
 

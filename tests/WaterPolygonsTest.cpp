@@ -134,6 +134,33 @@ TEST(WaterPolygons, RegionsOfKnownShape)
     }
 }
 
+// A direction at longitude and latitude in degrees; on the antimeridian
+// exactly as a vertex there is (z = 0, longitude -180).
+std::array<double, 3> at(double lon, double lat)
+{
+    const double l = lon * std::numbers::pi / 180.0, b = lat * std::numbers::pi / 180.0;
+    if (lon == 180.0)
+        return {-std::cos(b), std::sin(b), 0.0};
+    return {std::cos(b) * std::cos(l), std::sin(b), -std::cos(b) * std::sin(l)};
+}
+
+TEST(WaterPolygons, PointsOnTheAntimeridian)
+{
+    // A ring that touches the antimeridian from the east and one across it
+    // through a point on it.
+    const Outline touching{0, {at(178, 0), at(179, -1), at(180, 0), at(179, 1), at(178, 0)}};
+    const Outline across{1, {at(179, 0), at(180, -1), at(-179, 0), at(180, 1), at(179, 0)}};
+    const std::vector<MapPolygon> polygons = mapPolygons({touching, across});
+    expectSound(polygons);
+    ASSERT_EQ(polygons.size(), 3u);
+    EXPECT_EQ(polygons[0].exterior.size(), 5u) << "the touching ring stays whole";
+    EXPECT_NEAR(sphericalArea(polygons[1]), sphericalArea(polygons[2]), 1e-9) << "cut in halves";
+    // A river that starts on the antimeridian: one part, not a point on its own.
+    const auto parts = mapLine({at(180, 10), at(179.5, 10.5), at(179, 11)});
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0].size(), 3u);
+}
+
 TEST(WaterPolygons, RiverAcrossTheAntimeridianIsCutInTwo)
 {
     const double s = std::sin(0.01), c = std::cos(0.01);
