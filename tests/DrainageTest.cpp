@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <filesystem>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -305,6 +306,16 @@ std::map<std::string, int> featureKinds(const std::string& text)
     return kinds;
 }
 
+// The numbers after every "name": in the text.
+std::vector<double> numbersAfter(const std::string& text, const std::string& name)
+{
+    std::vector<double> numbers;
+    const std::regex number("\"" + name + "\":(-?[0-9.eE+-]+)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it)
+        numbers.push_back(std::stod((*it)[1]));
+    return numbers;
+}
+
 TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
 {
     ScopedTempDir dir;
@@ -338,7 +349,37 @@ TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
         for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
             ++read[(*it)[1]];
         EXPECT_EQ(read, kinds);
+        EXPECT_NE(info.out.find("on the planet's own sphere of radius 6371 km"), std::string::npos);
     }
+    // Physical units: lakes' levels and depths in metres of the Earth's
+    // relief, rivers' lengths in km.
+    const std::string lakes = readFile("r-lakes.geojson"), rivers = readFile("r.geojson");
+    const std::vector<double> levels = numbersAfter(lakes, "level_m"), depths = numbersAfter(lakes, "depth_m"),
+                              lengths = numbersAfter(rivers, "length_km");
+    ASSERT_FALSE(levels.empty());
+    EXPECT_EQ(depths.size(), levels.size());
+    EXPECT_EQ(lengths.size(), std::size_t(featureKinds(rivers).at("river")));
+    for (const double level : levels)
+        EXPECT_TRUE(level > 0.0 && level < 8000.0) << level;
+    for (const double depth : depths)
+        EXPECT_TRUE(depth > 1.0 && depth < 8000.0) << depth;
+    for (const double length : lengths)
+        EXPECT_TRUE(length > 10.0 && length < 20000.0) << length;
+}
+
+// The three files of water appear together or not at all: one that cannot
+// be placed (a folder holds its name) leaves none of them, and says why.
+TEST(RiverFile, FilesAppearTogetherOrNotAtAll)
+{
+    ScopedTempDir dir;
+    std::filesystem::create_directory("r-land.geojson");
+    const CommandResult run = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                             " --seed 42 --rivers r.geojson", "4\n1000\nn\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Could not save the rivers to r.geojson: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("r-land.geojson"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists("r.geojson"));
+    EXPECT_FALSE(std::filesystem::exists("r-lakes.geojson"));
 }
 
 } // namespace
