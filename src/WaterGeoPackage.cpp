@@ -127,10 +127,12 @@ bool writeLayers(GDALDatasetH dataset, const WaterLayers& layers, double radiusM
     if (!srs)
         return false;
     gdal().OSRSetAxisMappingStrategy(srs.get(), OAMS_TRADITIONAL_GIS_ORDER); // x longitude, y latitude
-    OGRLayerH rivers = createLayer(dataset, "rivers", srs.get(), wkbMultiLineString, description,
-                                   {{"order", OFTInteger}, {"flow", OFTReal}, {"end", OFTString}, {"length_km", OFTReal}});
-    OGRLayerH lakes = createLayer(dataset, "lakes", srs.get(), wkbMultiPolygon, description,
-                                  {{"level_m", OFTReal}, {"depth_m", OFTReal}, {"area_km2", OFTReal}, {"inflow", OFTReal}});
+    OGRLayerH rivers =
+        createLayer(dataset, "rivers", srs.get(), wkbMultiLineString, description,
+                    {{"order", OFTInteger}, {"flow", OFTReal}, {"end", OFTString}, {"length_km", OFTReal}});
+    OGRLayerH lakes =
+        createLayer(dataset, "lakes", srs.get(), wkbMultiPolygon, description,
+                    {{"level_m", OFTReal}, {"depth_m", OFTReal}, {"area_km2", OFTReal}, {"inflow", OFTReal}});
     OGRLayerH land = createLayer(dataset, "land", srs.get(), wkbPolygon, description, {{"area_km2", OFTReal}});
     return rivers && lakes && land && gdal().GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE &&
            addRivers(rivers, layers) && addLakes(lakes, layers) && addLand(land, layers) &&

@@ -105,12 +105,12 @@ TEST(WaterPolygons, RegionsOfKnownShape)
         {"cap round the south pole", cap({0, -1, 0}, 0.7), 1, 0, capArea(0.7), true, true},
         {"cap across the antimeridian", cap({-1, 0, 0}, 0.9), 2, 0, capArea(0.9), false, true},
         {"cap at longitude 90 east", cap({0, 0, -1}, 0.9), 1, 0, capArea(0.9), false, false},
-        {"band round the equator", [](const double* d) { return 0.3 - std::abs(d[1]); }, 1, 0, 4 * std::numbers::pi * 0.3,
-         false, true},
+        {"band round the equator", [](const double* d) { return 0.3 - std::abs(d[1]); }, 1, 0,
+         4 * std::numbers::pi * 0.3, false, true},
         {"lake with an island", [](const double* d) { return std::min(d[0] - 0.8, 0.95 - d[0]); }, 1, 1,
          capArea(0.8) - capArea(0.95), false, false},
-        {"all but a cap on the meridian", [](const double* d) { return 0.9 - d[0]; }, 1, 1, 4 * std::numbers::pi - capArea(0.9),
-         true, true},
+        {"all but a cap on the meridian", [](const double* d) { return 0.9 - d[0]; }, 1, 1,
+         4 * std::numbers::pi - capArea(0.9), true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
