@@ -141,8 +141,9 @@ TEST_F(GisFiles, WaterLayersAreValidGeometriesOfOneTypeEach)
         const CommandResult info = runCommand(std::string("ogrinfo -ro -so ") + layer.file + " " + layer.layer);
         ASSERT_EQ(info.status, 0) << info.err;
         EXPECT_NE(info.out.find(std::string("Geometry: ") + layer.geometry + "\n"), std::string::npos) << info.out;
-        if (std::string(layer.file).ends_with(".gpkg")) // the planet's own sphere, as the maps'
+        if (std::string(layer.file).ends_with(".gpkg")) { // the planet's own sphere, as the maps'
             EXPECT_NE(info.out.find("ELLIPSOID[\"Orbivane sea sphere\",6371000,0"), std::string::npos) << info.out;
+        }
         const std::string column = std::string(layer.file).ends_with(".gpkg") ? "geom" : "geometry";
         const CommandResult valid = runCommand(std::string("ogrinfo -ro -q -dialect sqlite -sql ") +
                                                shellQuote("SELECT count(*) AS features, sum(NOT ST_IsValid(" + column +
