@@ -23,19 +23,22 @@ cd "$work"
 for seed in $(seq 1 20); do
   printf '7\n5000\nn\n' | env -u DISPLAY "$build/orbivane" --seed "$seed" --land 30 --rivers r.geojson \
     --heightmap h.png --map-width 8192 >/dev/null 2>&1 || true
-  ogrinfo -ro -al r.geojson >info.txt
+  for f in r.geojson r-lakes.geojson r-land.geojson; do ogrinfo -ro -al "$f"; done >info.txt
   # An uncompressed copy: a PNG is read again from its start for every point.
   gdal_translate -q -of GTiff h.png h.tif
   python3 - "$seed" <<'PY'
 import json, re, subprocess, sys
 seed = sys.argv[1]
-features = json.load(open("r.geojson"))["features"]
+features = [f for name in ("r.geojson", "r-lakes.geojson", "r-land.geojson")
+            for f in json.load(open(name))["features"]]
 kinds = {}
 for f in features:
     kinds[f["properties"]["kind"]] = kinds.get(f["properties"]["kind"], 0) + 1
 info = open("info.txt").read()
 read = len(re.findall(r"^OGRFeature", info, re.M))
-rivers = [f["geometry"]["coordinates"] for f in features if f["properties"]["kind"] == "river"]
+# A river's parts (two where it crosses the antimeridian) one after the other.
+rivers = [[p for part in f["geometry"]["coordinates"] for p in part]
+          for f in features if f["properties"]["kind"] == "river"]
 points = "".join(f"{lon} {lat}\n" for line in rivers for lon, lat in line)
 values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.tif"], input=points,
                         capture_output=True, text=True, check=True).stdout.split()
@@ -51,7 +54,7 @@ for line in rivers:
     worst = max(worst, rise)
     falling += v[-1] <= v[0]
 print(f"seed {seed}: {len(features)} features in the file, {read} read by ogrinfo "
-      f"({kinds.get('river', 0)} rivers, {kinds.get('lake', 0)} lakes, {kinds.get('coastline', 0)} coastlines); "
+      f"({kinds.get('river', 0)} rivers, {kinds.get('lake', 0)} lakes, {kinds.get('land', 0)} pieces of land); "
       f"{falling} of {len(rivers)} end no higher than they start on the height map; "
       f"{len(rivers) - rising} never rise between two points, {rising} rise by at most "
       f"{worst / step:.2f} of a fault step")

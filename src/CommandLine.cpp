@@ -186,8 +186,8 @@ std::optional<std::string> takeValue(std::string_view name, std::string_view val
             return "--export takes a file name ending in .ply, .obj or .glb, not " + quoted;
         options.exportPath = value;
     } else if (name == "--rivers") {
-        if (!isGeoJsonPath(std::string(value)))
-            return "--rivers takes a file name ending in .geojson, not " + quoted;
+        if (!isGeoJsonPath(std::string(value)) && !isGeoPackagePath(std::string(value)))
+            return "--rivers takes a file name ending in .geojson or .gpkg, not " + quoted;
         options.riversPath = value;
     } else if (name == "--cube-faces") {
         if (value.empty() || value.back() == '/')

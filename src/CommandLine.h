@@ -34,7 +34,7 @@ struct Options {
     ClimateView view = ClimateView::Biomes; // what the saved colours show
     std::string biomeMapPath;          // FILE.png of biome class numbers and FILE.json, its legend; empty: none
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
-    std::string riversPath;            // rivers, lakes and coasts (.geojson) written after each generation; empty: none
+    std::string riversPath;            // rivers, lakes and land (.geojson or .gpkg) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
     bool compress = false;             // --export's .glb quantised and meshopt-encoded; only with a .glb
     std::optional<LookAt> lookAt;      // the point under the camera and its distance first; none: the starting view

@@ -13,11 +13,9 @@ namespace {
 
 // GDAL's functions once loaded (loadGdal), which every call that uses them
 // makes first on its own thread.
-std::atomic<const GdalLibrary*> loadedGdal{nullptr};
 struct {
-    const GdalLibrary* operator->() const { return loadedGdal.load(); }
+    const GdalLibrary* operator->() const { return loadedGdal(); }
 } gdal;
-
 
 // How a picture's samples lie in memory, as GDALDatasetRasterIO takes them.
 struct Layout {
@@ -29,71 +27,6 @@ struct Layout {
     int pixelSpace; // bytes from one pixel to the next
     const std::vector<unsigned char>* palette = nullptr; // 3 bytes an entry; for an indexed picture
 };
-
-// While one of these lives on this thread, GDAL's failures are not printed
-// (GDAL's handlers are per thread; the reason stays in CPLGetLastErrorMsg),
-// and the temporary files of the COG driver's overviews stay in memory even
-// when CPL_TMPDIR names a folder.
-class QuietGdal {
-public:
-    QuietGdal()
-    {
-        gdal->CPLPushErrorHandler(gdal->CPLQuietErrorHandler);
-        gdal->CPLErrorReset();
-        gdal->CPLSetThreadLocalConfigOption("CPL_TMPDIR", "/vsimem");
-    }
-    ~QuietGdal()
-    {
-        gdal->CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
-        gdal->CPLPopErrorHandler();
-    }
-    QuietGdal(const QuietGdal&) = delete;
-    QuietGdal& operator=(const QuietGdal&) = delete;
-};
-
-class Dataset {
-public:
-    explicit Dataset(GDALDatasetH handle) : handle(handle) {}
-    ~Dataset() { close(); }
-    Dataset(const Dataset&) = delete;
-    Dataset& operator=(const Dataset&) = delete;
-    GDALDatasetH get() const { return handle; }
-    // Ends the dataset: a copy made by a driver is only whole once closed.
-    void close()
-    {
-        if (handle)
-            gdal->GDALClose(handle);
-        handle = nullptr;
-    }
-
-private:
-    GDALDatasetH handle;
-};
-
-// A file in GDAL's memory, removed with this, and any .aux.xml GDAL kept
-// beside it (none while every item fits the TIFF's own tags).
-class MemoryFile {
-public:
-    MemoryFile() : name("/vsimem/orbivane-map-" + std::to_string(next++) + ".tif") {}
-    ~MemoryFile()
-    {
-        gdal->VSIUnlink(name.c_str());
-        gdal->VSIUnlink((name + ".aux.xml").c_str());
-    }
-    MemoryFile(const MemoryFile&) = delete;
-    MemoryFile& operator=(const MemoryFile&) = delete;
-    const std::string name;
-
-private:
-    static inline std::atomic<unsigned> next{0}; // names are unique within the process, across threads
-};
-
-bool gdalFailed(std::string& error, const char* step)
-{
-    const std::string reason = gdal->CPLGetLastErrorMsg();
-    error = std::string("GDAL ") + step + (reason.empty() ? "" : ": " + reason);
-    return false;
-}
 
 // The header every saved file begins with, carried as the TIFF's image
 // description, and the settings record as an item of its own: the one place
@@ -229,10 +162,7 @@ bool buildOverviews(GDALDatasetH dataset, const Layout& layout)
 // Loads GDAL for this file's functions; false with why when it cannot be.
 bool loadGdal(std::string& why)
 {
-    const GdalLibrary* library = gdalLibrary(why);
-    if (library)
-        loadedGdal.store(library);
-    return library != nullptr;
+    return gdalLibrary(why) != nullptr;
 }
 
 // The picture made into a COG in memory and its bytes written to file.
@@ -245,20 +175,20 @@ bool encode(SafeFile& file, const Layout& layout, const PngTexts& header, const 
     GDALDriverH memory = gdal->GDALGetDriverByName("MEM"), cog = gdal->GDALGetDriverByName("COG");
     if (!memory || !cog)
         return gdalFailed(error, "has no COG driver");
-    Dataset source(gdal->GDALCreate(memory, "", layout.width, layout.height, 0, layout.type, nullptr));
+    GdalDataset source(gdal->GDALCreate(memory, "", layout.width, layout.height, 0, layout.type, nullptr));
     if (!source.get() || !lendSamples(source.get(), layout))
         return gdalFailed(error, "could not hold the map");
     describe(source.get(), layout, header, metadata);
     if (!buildOverviews(source.get(), layout))
         return gdalFailed(error, "could not make the overviews");
-    const MemoryFile tiff;
+    const GdalMemoryFile tiff("map", "tif");
     // The fastest deflate, the overviews the source holds. Floats go through
     // TIFF's floating-point predictor first: the file is some 40 % smaller,
     // and so quicker to compress. Compressed on this thread alone: a failure
     // on GDAL's own worker threads would lose its reason.
     const char* predictor = layout.type == GDT_Float32 ? "PREDICTOR=3" : nullptr;
     const char* options[] = {"COMPRESS=DEFLATE", "LEVEL=1", predictor, nullptr};
-    Dataset copy(gdal->GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
+    GdalDataset copy(gdal->GDALCreateCopy(cog, tiff.name.c_str(), source.get(), FALSE, const_cast<char**>(options), nullptr,
                                 nullptr));
     if (!copy.get())
         return gdalFailed(error, "could not write the GeoTIFF");
@@ -313,7 +243,7 @@ std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::str
         return std::nullopt;
     }
     const QuietGdal quiet;
-    const MemoryFile tiff;
+    const GdalMemoryFile tiff("map", "tif");
     // GDAL reads the bytes where they are; the file only names them.
     VSILFILE* named = gdal->VSIFileFromMemBuffer(tiff.name.c_str(),
                                            reinterpret_cast<GByte*>(const_cast<char*>(head.data())), head.size(), FALSE);
@@ -321,7 +251,7 @@ std::optional<std::string> geoTiffSettingsRecord(std::string_view head, std::str
         return std::nullopt;
     gdal->VSIFCloseL(named);
     const char* const drivers[] = {"GTiff", nullptr};
-    const Dataset dataset(gdal->GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
+    const GdalDataset dataset(gdal->GDALOpenEx(tiff.name.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr));
     if (!dataset.get()) {
         std::string reason;
         gdalFailed(reason, "could not read it");

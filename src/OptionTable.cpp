@@ -48,6 +48,11 @@ bool isGeoJsonPath(const std::string& path)
     return hasExtension(path, ".geojson");
 }
 
+bool isGeoPackagePath(const std::string& path)
+{
+    return hasExtension(path, ".gpkg");
+}
+
 bool takesValue(std::string_view name)
 {
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
@@ -124,7 +129,9 @@ std::string usageText()
            "                        GeoTIFFs; every map says where its pixels lie to GIS tools (GDAL, QGIS)\n"
            "  --erosion STEPS       let rivers and falling slopes wear the land for STEPS steps (1 to 1000)\n"
            "                        before it is shown or saved\n"
-           "  --rivers FILE.geojson write every planet's rivers, lakes and coastlines as GeoJSON once it is generated\n"
+           "  --rivers FILE.geojson write every planet's rivers, lakes and land as GeoJSON once it is generated:\n"
+           "                        FILE.geojson, FILE-lakes.geojson and FILE-land.geojson; a FILE.gpkg writes\n"
+           "                        one GeoPackage with the three layers\n"
            "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
            "                        land, relief, size, view and erosion; an option given beside it wins\n"
            "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"

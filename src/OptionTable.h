@@ -75,6 +75,9 @@ bool isGeoTiffPath(std::string_view path);
 // True when the file name of path ends in ".geojson" (any case) after a name.
 bool isGeoJsonPath(const std::string& path);
 
+// True when the file name of path ends in ".gpkg" (any case) after a name.
+bool isGeoPackagePath(const std::string& path);
+
 // Whether name ("--seed") is an option that takes a value.
 bool takesValue(std::string_view name);
 

@@ -55,7 +55,9 @@ void facePieces(const IcosphereWeld& weld, std::size_t f, const Regions& regions
 std::array<double, 3> crossingPoint(const std::vector<double>& directions, const Regions& regions, std::uint32_t in,
                                     std::uint32_t out)
 {
-    const double t = std::clamp(regions.crossing(in, out), 0.0, 1.0);
+    // Kept off the edge's ends: crossings at a shared vertex would make one
+    // point of several edges, and rings that repeat points or touch.
+    const double t = std::clamp(regions.crossing(in, out), 1.0 / 64.0, 63.0 / 64.0);
     std::array<double, 3> p;
     double length = 0.0;
     for (int k = 0; k < 3; ++k) {

@@ -21,7 +21,8 @@ struct Outline {
 
 // What the outlines are of: each welded vertex's region (NONE: in none), and
 // where an edge from a vertex of a region to one outside crosses its
-// border: a share of the edge from the inside vertex (0 to 1).
+// border: a share of the edge from the inside vertex (0 to 1, taken as 1/64
+// to 63/64 so that no two edges cross at one point).
 struct Regions {
     static constexpr std::uint32_t NONE = 0xFFFFFFFFu;
     const std::vector<std::uint32_t>& regionOf;

@@ -175,8 +175,8 @@ bool saveRiversOf(Planet& planet, const SaveTarget& target, ClimateView view)
             const LandSnapshot snapshot(planet);
             const LandWater water = waterOf(planet, snapshot);
             const MeshInfo info = meshInfoOf(planet, snapshot);
-            saved = writeRiverFile(target, water, planet.weld, headerComment(info), settingsRecordOf(planet, info, view),
-                                   error, &written);
+            saved = writeRiverFile(target, water, planet.weld, physicalScaleOf(planet, snapshot), headerComment(info),
+                                   settingsRecordOf(planet, info, view), error, &written);
         },
         {"Not enough memory for the rivers of the planet; they are not saved.", "Could not save the rivers"});
     if (!ran)

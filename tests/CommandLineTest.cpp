@@ -95,6 +95,7 @@ TEST(CommandLine, LandAndReliefTakeTheirWholeRange)
     EXPECT_EQ(parse({}).result.options.erosionSteps, 0);
     EXPECT_EQ(parse({"--erosion", "1"}).result.options.erosionSteps, 1);
     EXPECT_EQ(parse({"--erosion=1000", "--rivers", "r.GeoJSON"}).result.options.erosionSteps, 1000);
+    EXPECT_EQ(parse({"--rivers", "water/w.GPKG"}).result.options.riversPath, "water/w.GPKG");
     EXPECT_TRUE(parse({"--compress", "--export", "p.GLB"}).result.options.compress);
     EXPECT_FALSE(parse({"--export", "p.glb"}).result.options.compress);
 }
@@ -192,7 +193,7 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--hypsometry", "Earth"}, {"--hypsometry", ""}, {"--hypsometry", "earth,linear"}, {"--hypsometry"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
-        {"--rivers", "rivers/.geojson"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
+        {"--rivers", "rivers/.geojson"}, {"--rivers", "rivers/.gpkg"}, {"--rivers", "r.gpkg.zip"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
         {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
         {"--map", "world.tiff"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"}, {"--glb-textures", "1k"},
         {"--glb-textures"}, {"--glb-textures", "64"}, {"--glb-textures", "64", "--export", "p.ply"},

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <atomic>
+#include <filesystem>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -305,6 +306,16 @@ std::map<std::string, int> featureKinds(const std::string& text)
     return kinds;
 }
 
+// The numbers after every "name": in the text.
+std::vector<double> numbersAfter(const std::string& text, const std::string& name)
+{
+    std::vector<double> numbers;
+    const std::regex number("\"" + name + "\":(-?[0-9.eE+-]+)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), number); it != std::sregex_iterator(); ++it)
+        numbers.push_back(std::stod((*it)[1]));
+    return numbers;
+}
+
 TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
 {
     ScopedTempDir dir;
@@ -316,18 +327,59 @@ TEST(RiverFile, GdalReadsEveryFeatureOfAnErodedPlanet)
     EXPECT_NE(run.out.find("Planet (seed 42, erosion 2 steps): rivers saved to r.geojson"), std::string::npos);
     const std::string header = "Orbivane planet: seed 42, subdivisions 5, iterations 3000, batch generation, erosion 2 steps, sea radius ";
     EXPECT_EQ(readPlyFile("p.ply").comment.rfind(header, 0), 0u);
-    const std::map<std::string, int> kinds = featureKinds(readFile("r.geojson"));
-    ASSERT_GT(kinds.at("river"), 0);
-    ASSERT_GT(kinds.at("coastline"), 0);
-    ASSERT_GT(kinds.at("lake"), 0);
-    const CommandResult info = runCommand("ogrinfo -ro -al r.geojson");
-    ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
-    std::map<std::string, int> read;
-    const std::regex kind("kind \\(String\\) = ([a-z]+)");
-    for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
-        ++read[(*it)[1]];
-    EXPECT_EQ(read, kinds);
+    // Each file one layer of one geometry type, every feature read back.
+    const struct {
+        const char* file;
+        const char* kind;
+        const char* geometry;
+    } layers[] = {{"r.geojson", "river", "Multi Line String"},
+                  {"r-lakes.geojson", "lake", "Multi Polygon"},
+                  {"r-land.geojson", "land", "Polygon"}};
+    for (const auto& layer : layers) {
+        SCOPED_TRACE(layer.file);
+        const std::map<std::string, int> kinds = featureKinds(readFile(layer.file));
+        ASSERT_EQ(kinds.size(), 1u);
+        ASSERT_GT(kinds.at(layer.kind), 0);
+        const CommandResult info = runCommand(std::string("ogrinfo -ro -al ") + layer.file);
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("DESCRIPTION=" + header), std::string::npos);
+        EXPECT_NE(info.out.find(std::string("Geometry: ") + layer.geometry + "\n"), std::string::npos) << info.out.substr(0, 2000);
+        std::map<std::string, int> read;
+        const std::regex kind("kind \\(String\\) = ([a-z]+)");
+        for (auto it = std::sregex_iterator(info.out.begin(), info.out.end(), kind); it != std::sregex_iterator(); ++it)
+            ++read[(*it)[1]];
+        EXPECT_EQ(read, kinds);
+        EXPECT_NE(info.out.find("on the planet's own sphere of radius 6371 km"), std::string::npos);
+    }
+    // Physical units: lakes' levels and depths in metres of the Earth's
+    // relief, rivers' lengths in km.
+    const std::string lakes = readFile("r-lakes.geojson"), rivers = readFile("r.geojson");
+    const std::vector<double> levels = numbersAfter(lakes, "level_m"), depths = numbersAfter(lakes, "depth_m"),
+                              lengths = numbersAfter(rivers, "length_km");
+    ASSERT_FALSE(levels.empty());
+    EXPECT_EQ(depths.size(), levels.size());
+    EXPECT_EQ(lengths.size(), std::size_t(featureKinds(rivers).at("river")));
+    for (const double level : levels)
+        EXPECT_TRUE(level > 0.0 && level < 8000.0) << level;
+    for (const double depth : depths)
+        EXPECT_TRUE(depth > 1.0 && depth < 8000.0) << depth;
+    for (const double length : lengths)
+        EXPECT_TRUE(length > 10.0 && length < 20000.0) << length;
+}
+
+// The three files of water appear together or not at all: one that cannot
+// be placed (a folder holds its name) leaves none of them, and says why.
+TEST(RiverFile, FilesAppearTogetherOrNotAtAll)
+{
+    ScopedTempDir dir;
+    std::filesystem::create_directory("r-land.geojson");
+    const CommandResult run = runCommand("env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) +
+                                             " --seed 42 --rivers r.geojson", "4\n1000\nn\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Could not save the rivers to r.geojson: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("r-land.geojson"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists("r.geojson"));
+    EXPECT_FALSE(std::filesystem::exists("r-lakes.geojson"));
 }
 
 } // namespace

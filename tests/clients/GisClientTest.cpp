@@ -29,6 +29,11 @@ protected:
         const bool saved = saveMapsOf(*planet, targets, WIDTH);
         const std::string log = testing::internal::GetCapturedStdout();
         ASSERT_TRUE(saved) << log;
+        testing::internal::CaptureStdout();
+        const bool water = saveRiversOf(*planet, SaveTarget::replacing("w.gpkg"), ClimateView::Biomes) &&
+                           saveRiversOf(*planet, SaveTarget::replacing("w.geojson"), ClimateView::Biomes);
+        const std::string waterLog = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(water) << waterLog;
     }
     static void TearDownTestSuite()
     {
@@ -117,6 +122,59 @@ TEST_F(GisFiles, Gdal2TilesCutsTheColourMapIntoTheTilesOfFourZoomLevels)
     for (const auto& entry : std::filesystem::recursive_directory_iterator("tiles"))
         tiles += entry.path().extension() == ".png";
     EXPECT_EQ(tiles, 1u + 4u + 16u + 64u);
+}
+
+// The water's layers as GDAL reads them, in both formats: each of the
+// geometry type it declares, every geometry valid by GEOS (ST_IsValid is
+// OGR_G_IsValid's test).
+TEST_F(GisFiles, WaterLayersAreValidGeometriesOfOneTypeEach)
+{
+    const struct {
+        const char* file;
+        const char* layer;
+        const char* geometry;
+    } layers[] = {{"w.gpkg", "rivers", "Multi Line String"}, {"w.gpkg", "lakes", "Multi Polygon"},
+                  {"w.gpkg", "land", "Polygon"},          {"w.geojson", "w", "Multi Line String"},
+                  {"w-lakes.geojson", "w-lakes", "Multi Polygon"}, {"w-land.geojson", "w-land", "Polygon"}};
+    for (const auto& layer : layers) {
+        SCOPED_TRACE(std::string(layer.file) + " " + layer.layer);
+        const CommandResult info = runCommand(std::string("ogrinfo -ro -so ") + layer.file + " " + layer.layer);
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find(std::string("Geometry: ") + layer.geometry + "\n"), std::string::npos) << info.out;
+        if (std::string(layer.file).ends_with(".gpkg")) { // the planet's own sphere, as the maps'
+            EXPECT_NE(info.out.find("ELLIPSOID[\"Orbivane sea sphere\",6371000,0"), std::string::npos) << info.out;
+        }
+        const std::string column = std::string(layer.file).ends_with(".gpkg") ? "geom" : "geometry";
+        const CommandResult valid = runCommand(std::string("ogrinfo -ro -q -dialect sqlite -sql ") +
+                                               shellQuote("SELECT count(*) AS features, sum(NOT ST_IsValid(" + column +
+                                                          ")) AS invalid FROM \"" + layer.layer + "\"") +
+                                               " " + layer.file);
+        ASSERT_EQ(valid.status, 0) << valid.err;
+        EXPECT_EQ(numbersIn(valid.out, "invalid (Integer) = "), std::vector<double>{0.0}) << valid.out;
+        EXPECT_GT(numbersIn(valid.out, "features (Integer) = ").at(0), 0.0) << valid.out;
+    }
+}
+
+// The land layer burnt into a grid by gdal_rasterize agrees with the DEM's
+// land (elevation above 0) pixel by pixel.
+TEST_F(GisFiles, RasterisedLandAgreesWithTheDem)
+{
+    const CommandResult burn = runCommand("gdal_rasterize -q -burn 1 -init 0 -ot Byte -ts " + std::to_string(WIDTH) + " " +
+                                          std::to_string(WIDTH / 2) + " -te -180 -90 180 90 -l land w.gpkg land.tif");
+    ASSERT_EQ(burn.status, 0) << burn.err;
+    const CommandResult land = runCommand("gdal_translate -q -of XYZ land.tif /vsistdout/");
+    const CommandResult dem = runCommand("gdal_translate -q -of XYZ dem.tif /vsistdout/");
+    ASSERT_EQ(land.status, 0) << land.err;
+    ASSERT_EQ(dem.status, 0) << dem.err;
+    std::istringstream burnt(land.out), heights(dem.out);
+    double x, y, value, x2, y2, elevation;
+    int pixels = 0, agree = 0;
+    while (burnt >> x >> y >> value && heights >> x2 >> y2 >> elevation) {
+        ++pixels;
+        agree += (value > 0.0) == (elevation > 0.0);
+    }
+    ASSERT_EQ(pixels, WIDTH * WIDTH / 2);
+    EXPECT_GE(agree, 0.99 * pixels);
 }
 
 } // namespace
