@@ -175,7 +175,8 @@ TEST(BlenderImport, ReadsTheObjAsLandAndSeaBothClosedAndOutward)
 // Five vertices from the lowest to the highest, as "x y z r g b" lines with
 // the colour the shared colour definition gives their height, as bytes: the
 // land's colour above the sea, the sea's by depth below it (the PLY holds
-// no sea, so its floor is coloured as the map colours the sea).
+// no sea, so its floor is coloured as the map colours the sea; this land
+// has no climate, so no ice).
 std::string fiveVerticesAndTheirColours(const Planet& planet)
 {
     std::vector<std::uint32_t> corners = planet.weld.vertexToCorner;
@@ -189,7 +190,7 @@ std::string fiveVerticesAndTheirColours(const Planet& planet)
         const std::uint32_t c = corners[k * (corners.size() - 1) / 4];
         const float* p = &planet.vertices[3 * std::size_t(c)];
         const float steps = (radius(c) - 1.0f) * STEPS_PER_UNIT, latitude = p[1] / radius(c);
-        const Rgb colour = steps < 0.0f ? seaColour(steps, latitude) : terrainColour(steps, latitude);
+        const Rgb colour = steps < 0.0f ? openSeaColour(steps) : terrainColour(steps, latitude);
         for (float value : {p[0], p[1], p[2]}) {
             char text[32];
             lines.append(text, std::to_chars(text, text + sizeof text, value).ptr) += " ";
