@@ -151,6 +151,10 @@ std::optional<std::string> takeNumber(std::string_view name, std::string_view va
         if (!radius)
             return "--radius-km takes a number above 0, up to 1000000, not " + quoted;
         options.radiusKm = *radius;
+    } else if (name == "--river-area") {
+        options.riverAreaKm2 = parseNumber(value, 0.0, RIVER_AREA_KM2_MAX, true);
+        if (!options.riverAreaKm2)
+            return "--river-area takes a number of square km above 0, up to 10000000000000, not " + quoted;
     } else if (name == "--highest") {
         const std::optional<double> highest = parseNumber(value, 0.0, HIGHEST_METRES_MAX, true);
         if (!highest)

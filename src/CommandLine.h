@@ -36,6 +36,7 @@ struct Options {
     std::string climateMapsPrefix;     // PREFIX-temperature.png and PREFIX-rain.png (16-bit); empty: none
     std::string riversPath;            // rivers, lakes and land (.geojson or .gpkg) written after each generation; empty: none
     int erosionSteps = 0;              // 0: the land as generated; 1 to EROSION_STEPS_MAX steps of erosion
+    std::optional<double> riverAreaKm2; // a river's catchment, km², above 0 up to RIVER_AREA_KM2_MAX; nothing: by the mesh
     bool compress = false;             // --export's .glb quantised and meshopt-encoded; only with a .glb
     std::optional<LookAt> lookAt;      // the point under the camera and its distance first; none: the starting view
     std::string renderPath;            // a poster (.png) drawn off screen after each generation, no window; empty: none

@@ -58,7 +58,7 @@ bool takesValue(std::string_view name)
     for (const char* known : {"--subdivisions", "--iterations", "--live-seconds", "--seed", "--export", "--map",
                               "--heightmap", "--dem", "--map-width", "--land", "--relief", "--cube-faces", "--cube-size",
                               "--radius-km", "--highest", "--hypsometry", "--view", "--biome-map", "--climate-maps", "--erosion",
-                              "--rivers", "--like", "--look-at", "--glb-textures", "--normal-map"})
+                              "--rivers", "--river-area", "--like", "--look-at", "--glb-textures", "--normal-map"})
         if (name == known)
             return true;
     return false;
@@ -77,7 +77,7 @@ std::string usageText()
            "                [--land PERCENT] [--relief FACTOR] [--cube-faces PREFIX] [--cube-size N]\n"
            "                [--radius-km R] [--highest METRES] [--hypsometry earth|linear] [--view VIEW]\n"
            "                [--biome-map FILE.png] [--climate-maps PREFIX]\n"
-           "                [--erosion STEPS] [--rivers FILE.geojson] [--compress] [--like FILE]\n"
+           "                [--erosion STEPS] [--rivers FILE.geojson] [--river-area KM2] [--compress] [--like FILE]\n"
            "                [--render WxH FILE.png] [--look-at LAT,LON[,DISTANCE]]\n"
            "                [--glb-textures W] [--normal-map FILE.png]\n"
            "Generates a random planet and shows it turning in a window.\n"
@@ -132,6 +132,9 @@ std::string usageText()
            "  --rivers FILE.geojson write every planet's rivers, lakes and land as GeoJSON once it is generated:\n"
            "                        FILE.geojson, FILE-lakes.geojson and FILE-land.geojson; a FILE.gpkg writes\n"
            "                        one GeoPackage with the three layers\n"
+           "  --river-area KM2      the catchment in square km a river needs, in the window, the files and the maps\n"
+           "                        (above 0, up to 10000000000000); by default a 4000th of the planet up to\n"
+           "                        7 subdivisions, a quarter of that for each one more\n"
            "  --like FILE           make the planet a file saved by Orbivane was made from: its seed, answers,\n"
            "                        land, relief, size, view and erosion; an option given beside it wins\n"
            "  --glb-textures W      texture the land of a .glb export with its colour map and normal map,\n"

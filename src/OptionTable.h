@@ -33,6 +33,10 @@ constexpr double RADIUS_KM_MAX = 1000000.0;
 constexpr double HIGHEST_METRES_DEFAULT = 8000.0;
 constexpr double HIGHEST_METRES_MAX = 100000.0;
 
+// The most km² --river-area takes: about the surface of the largest planet
+// --radius-km makes (4 pi 10^12 km²); a river needing more finds none.
+constexpr double RIVER_AREA_KM2_MAX = 1e13;
+
 // A poster's width and height in pixels, each.
 inline constexpr int RENDER_SIZE_MIN = 16;
 inline constexpr int RENDER_SIZE_MAX = 8192;

@@ -96,6 +96,7 @@ public:
     double radiusKm = 6371.0;      // the sea's radius, km (--radius-km)
     double highestMetres = 8000.0; // where its highest land stands, m (--highest)
     Hypsometry hypsometry = Hypsometry::Earth; // how its heights become metres (--hypsometry)
+    std::optional<double> riverAreaKm2; // a river's catchment, km² (--river-area); nothing: the mesh's default
     // Earth's curve fitted to its land once its sea is set, before any
     // erosion, and kept: erosion moves heights along it. Null until then.
     std::atomic<std::shared_ptr<const HeightCurve>> heightCurve;

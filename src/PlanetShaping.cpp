@@ -77,6 +77,8 @@ void settleShape(Planet& planet, const Options& options, StopRequest stop)
         planet.highestMetres = options.highestMetres;
     if (planet.hypsometry != options.hypsometry)
         planet.hypsometry = options.hypsometry;
+    if (planet.riverAreaKm2 != options.riverAreaKm2)
+        planet.riverAreaKm2 = options.riverAreaKm2;
     if (planet.shapeSettled || (planet.liveJob && !planet.liveJob->finished) || stopRequested(stop))
         return;
     planet.shapeSettled = true;

@@ -3,11 +3,13 @@
 #include "LandNormals.h"
 #include "Planet.h"
 #include "PlanetClimate.h"
+#include "SavedPlanet.h"
 #include "VertexNeighbours.h"
 
 namespace {
 
-std::optional<RiverGeometry> riversOf(Planet& planet, const WorldShape& shape, const std::atomic<bool>& stopping)
+std::optional<RiverGeometry> riversOf(Planet& planet, const WorldShape& shape, double threshold,
+                                      const std::atomic<bool>& stopping)
 {
     std::vector<float> positions;
     {
@@ -24,13 +26,15 @@ std::optional<RiverGeometry> riversOf(Planet& planet, const WorldShape& shape, c
     const Drainage drainage = drainLand(input);
     if (drainage.stopped || stopping.load())
         return std::nullopt;
-    return riverGeometry(drainage, findRivers(drainage, riverThreshold(drainage.vertexCount())), planet.weld,
+    return riverGeometry(drainage, findRivers(drainage, threshold), planet.weld,
                          positions.data(), shape);
 }
 
 } // namespace
 
 RiverWorker::RiverWorker(Planet& planet, const WorldShape& shape)
-    : OneShotWorker([&planet, shape](const std::atomic<bool>& stopping) { return riversOf(planet, shape, stopping); })
+    : OneShotWorker([&planet, shape, threshold = riverThresholdOf(planet)](const std::atomic<bool>& stopping) {
+          return riversOf(planet, shape, threshold, stopping);
+      })
 {
 }

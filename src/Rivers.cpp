@@ -4,6 +4,9 @@
 
 namespace {
 
+// The unit sphere's area: the flow's unit of area (Drainage::flow).
+constexpr double SPHERE_AREA = 4.0 * 3.14159265358979323846;
+
 // Strahler orders, upstream first: each vertex's order from its river donors'.
 std::vector<std::uint8_t> strahlerOrders(const Drainage& d, double threshold)
 {
@@ -58,11 +61,19 @@ River traceRiver(const Drainage& d, const std::vector<std::uint8_t>& order, std:
 
 } // namespace
 
-double riverThreshold(std::size_t vertexCount)
+double defaultRiverArea(std::size_t vertexCount)
 {
-    const double sphere = 4.0 * 3.14159265358979323846;
-    const double vertexArea = vertexCount ? sphere / double(vertexCount) : sphere;
-    return UNIFORM_RAIN * std::max(sphere / 4000.0, 16.0 * vertexArea);
+    // The welded vertices of 7 subdivisions: where the default starts to shrink.
+    constexpr double SHRINK_FROM = 163842.0;
+    const double finer = std::max(1.0, double(vertexCount) / SHRINK_FROM);
+    return SPHERE_AREA / 4000.0 / finer;
+}
+
+double riverThreshold(std::size_t vertexCount, std::optional<double> areaKm2, double radiusKm)
+{
+    const double vertexArea = vertexCount ? SPHERE_AREA / double(vertexCount) : SPHERE_AREA;
+    const double area = areaKm2 ? *areaKm2 / (radiusKm * radiusKm) : defaultRiverArea(vertexCount);
+    return UNIFORM_RAIN * std::max(area, 16.0 * vertexArea);
 }
 
 RiverNetwork findRivers(const Drainage& d, double threshold)
@@ -108,7 +119,8 @@ std::vector<std::uint32_t> riverSegments(const LandWater& water)
     return pairs;
 }
 
-LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit)
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit,
+                    double threshold)
 {
     LandWater water;
     water.geometry = sphereGeometry(weld, positions);
@@ -116,6 +128,6 @@ LandWater landWater(const IcosphereWeld& weld, const float* positions, double se
     DrainageInput input{weld, neighbours, positions, seaRadius, nullptr, &water.geometry};
     input.unit = unit;
     drainLand(input, water.drainage);
-    water.network = findRivers(water.drainage, riverThreshold(weld.vertexCount()));
+    water.network = findRivers(water.drainage, threshold);
     return water;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Drainage.h"
+#include "OptionTable.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The rivers of a drained land: the vertices whose flow reaches a threshold,
@@ -30,15 +32,24 @@ struct RiverNetwork {
     std::vector<River> rivers;       // by their first vertex's place upstream in Drainage::stack, last first
 };
 
+// The catchment a river needs by default on a land of vertexCount vertices,
+// as area on the unit sphere: a 4000th of the sphere up to 7 subdivisions'
+// 163,842 vertices, and on finer lands the area of as many vertices as that
+// is at 7 (about 41), so that a finer land shows smaller rivers and higher
+// orders (5 or more at 9 subdivisions) while the coarse ones keep their look.
+double defaultRiverArea(std::size_t vertexCount);
+
 // The least flow of a river on a land of vertexCount vertices: the rain of
-// UNIFORM_RAIN on a 4000th of the sphere, and never less than on 16 vertices,
-// so that coarse lands are not all river.
-double riverThreshold(std::size_t vertexCount);
+// UNIFORM_RAIN on a catchment of areaKm2 on a planet of radiusKm, or on
+// defaultRiverArea without one, and never less than on 16 vertices, so that
+// no river is one vertex's noise and coarse lands are not all river.
+double riverThreshold(std::size_t vertexCount, std::optional<double> areaKm2 = std::nullopt,
+                      double radiusKm = RADIUS_KM_DEFAULT);
 
 // The rivers of drainage carrying threshold or more. Throws std::bad_alloc.
 RiverNetwork findRivers(const Drainage& drainage, double threshold);
 
-// A land's water: its drainage, its rivers at riverThreshold, and what
+// A land's water: its drainage, its rivers at a riverThreshold, and what
 // drained it, for the files and maps.
 struct LandWater {
     SphereGeometry geometry;
@@ -57,6 +68,7 @@ std::vector<double> freshWaterShares(const LandWater& water);
 std::vector<std::uint32_t> riverSegments(const LandWater& water);
 
 // The water of the welded land positions (x, y, z per welded vertex) over a
-// sea of seaRadius, land and sea told apart against unit (DrainageInput).
-// Throws std::bad_alloc.
-LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit);
+// sea of seaRadius, land and sea told apart against unit (DrainageInput),
+// its rivers carrying threshold (riverThreshold) or more. Throws std::bad_alloc.
+LandWater landWater(const IcosphereWeld& weld, const float* positions, double seaRadius, const float* unit,
+                    double threshold);

@@ -28,6 +28,7 @@ std::string settingsRecordOf(const Planet& planet, const MeshInfo& info, Climate
     settings.hypsometry = planet.hypsometry;
     settings.view = view;
     settings.erosionSteps = planet.erosionSteps;
+    settings.riverAreaKm2 = planet.riverAreaKm2;
     return settingsRecord(settings);
 }
 
@@ -72,12 +73,18 @@ std::string planetLabel(const Planet& planet)
     return planet.erosionSteps > 0 ? label + ", erosion " + std::to_string(planet.erosionSteps) + " steps" : label;
 }
 
+double riverThresholdOf(const Planet& planet)
+{
+    return riverThreshold(planet.weld.vertexCount(), planet.riverAreaKm2, planet.radiusKm);
+}
+
 LandWater waterOf(const Planet& planet, const LandSnapshot& land)
 {
     std::vector<float> positions(3 * planet.weld.vertexCount());
     for (std::size_t v = 0; v < planet.weld.vertexCount(); ++v)
         std::copy_n(land.position(v), 3, &positions[3 * v]);
-    return landWater(planet.weld, positions.data(), planet.shape.seaRadius, weldedUnitSphere(planet).data());
+    return landWater(planet.weld, positions.data(), planet.shape.seaRadius, weldedUnitSphere(planet).data(),
+                     riverThresholdOf(planet));
 }
 
 std::vector<double> freshWaterOf(const Planet& planet, const LandSnapshot& land)

@@ -31,6 +31,10 @@ MeshInfo meshInfoOf(const Planet& planet, const LandSnapshot& land);
 // "seed S" for the saving records, with ", erosion N steps" for eroded land.
 std::string planetLabel(const Planet& planet);
 
+// The least flow of planet's rivers (riverThreshold) by its --river-area and
+// size: every caller that finds its rivers takes it from here.
+double riverThresholdOf(const Planet& planet);
+
 // The water of land, a snapshot of planet's, and each welded vertex's share
 // of fresh water in it.
 LandWater waterOf(const Planet& planet, const LandSnapshot& land);

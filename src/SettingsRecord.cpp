@@ -16,7 +16,8 @@ struct RecordOption {
 constexpr RecordOption RECORD_OPTIONS[] = {
     {"--seed", true},      {"--subdivisions", true}, {"--iterations", true}, {"--live", false},
     {"--batch", false},    {"--land", true},         {"--relief", true},     {"--radius-km", true},
-    {"--highest", true},   {"--view", true},         {"--erosion", true},    {"--hypsometry", true}};
+    {"--highest", true},   {"--view", true},         {"--erosion", true},    {"--hypsometry", true},
+    {"--river-area", true}};
 
 // The shortest fixed-notation text that reads back as value: the command
 // line takes no exponent.
@@ -62,6 +63,8 @@ std::string settingsRecord(const PlanetSettings& settings)
     // Left out when linear: a record without it reads back so.
     if (settings.hypsometry != Hypsometry::Linear)
         text.append(" --hypsometry ").append(hypsometryName(settings.hypsometry));
+    if (settings.riverAreaKm2)
+        text.append(" --river-area ").append(fixedText(*settings.riverAreaKm2));
     return text;
 }
 

@@ -17,7 +17,9 @@
 //   orbivane-settings/1 --seed 42 --subdivisions 8 --iterations 5000 --batch
 //       --land 30 --relief 1 --radius-km 6371 --highest 8000 --view biomes --erosion 10
 //       --hypsometry earth
-// (on one line); --land and --erosion are left out when they were not used,
+// (on one line); --land, --erosion and --river-area are left out when they
+// were not used (a record without --river-area reads back to the default,
+// which follows the subdivisions it holds),
 // --hypsometry when linear: a record without it was made with linear
 // metres (as every record was before heights had a curve), and reads back so.
 // Numbers are written in the shortest fixed notation that reads back as the
@@ -34,6 +36,7 @@ struct PlanetSettings {
     ClimateView view = ClimateView::Biomes; // what the saved colours show
     int erosionSteps = 0;                   // 0: the land as generated
     Hypsometry hypsometry = Hypsometry::Earth; // how its heights became metres
+    std::optional<double> riverAreaKm2{};      // a river's catchment, km²; nothing: the mesh's default
 };
 
 // The keyword a record starts with, and the name of the member, chunk or
@@ -41,7 +44,7 @@ struct PlanetSettings {
 inline constexpr std::string_view SETTINGS_KEYWORD = "orbivane-settings";
 
 // The longest record read back, in bytes: about 180 for usual values, and
-// under 1500 when all four decimal values are the smallest doubles the
+// under 1850 when all five decimal values are the smallest doubles the
 // options take, each some 330 digits in fixed notation.
 inline constexpr std::size_t SETTINGS_RECORD_MAX = 2048;
 

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "TestSupport.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -126,6 +127,23 @@ TEST(CommandLine, ClimateOptionsAndTheirDefaults)
     EXPECT_EQ(parse({"--radius-km", "1000000", "--highest", "100000"}).result.exitStatus, -1);
 }
 
+// Without --river-area the rivers follow the mesh; with it, any area above 0
+// up to the largest planet's surface, given either way.
+TEST(CommandLine, RiverAreaTakesItsWholeRange)
+{
+    EXPECT_FALSE(parse({}).result.options.riverAreaKm2.has_value());
+    const std::pair<std::vector<const char*>, double> cases[] = {
+        {{"--river-area", "12500"}, 12500.0},
+        {{"--river-area=0.001"}, 0.001},
+        {{"--river-area", "10000000000000"}, RIVER_AREA_KM2_MAX},
+    };
+    for (const auto& [args, km2] : cases) {
+        const Parsed parsed = parse(args);
+        ASSERT_EQ(parsed.result.exitStatus, -1) << parsed.err;
+        EXPECT_EQ(parsed.result.options.riverAreaKm2, km2) << args[0];
+    }
+}
+
 TEST(CommandLine, LookAtAndRenderTakeTheirWholeRange)
 {
     EXPECT_FALSE(parse({}).result.options.lookAt);
@@ -193,6 +211,9 @@ TEST(CommandLine, BadInputPrintsTheUsageAndExitsWithTwo)
         {"--hypsometry", "Earth"}, {"--hypsometry", ""}, {"--hypsometry", "earth,linear"}, {"--hypsometry"},
         {"--biome-map"}, {"--climate-maps", ""}, {"--climate-maps", "maps/"},
         {"--erosion", "0"}, {"--erosion", "1001"}, {"--erosion", "5.5"}, {"--erosion"}, {"--rivers", "r.json"},
+        {"--river-area", "0"}, {"--river-area", "-5"}, {"--river-area", "10000000000000.5"},
+        {"--river-area", "1e4"}, {"--river-area", "5000km2"}, {"--river-area", "nan"}, {"--river-area", "inf"},
+        {"--river-area="}, {"--river-area"},
         {"--rivers", "rivers/.geojson"}, {"--rivers", "rivers/.gpkg"}, {"--rivers", "r.gpkg.zip"}, {"--rivers"}, {"--compress"}, {"--compress", "--export", "p.ply"},
         {"--compress=yes", "--export", "p.glb"}, {"--dem", "d.png"}, {"--dem", "maps/.tif"}, {"--dem"},
         {"--map", "world.tiff"}, {"--glb-textures", "63"}, {"--glb-textures", "8193"}, {"--glb-textures", "1k"},
@@ -380,6 +401,7 @@ TEST(CommandLine, TheUsageStatesTheRangesOfTheOptionsTable)
         {"--map-width", to(MAP_WIDTH_MIN, MAP_WIDTH_MAX) + " (default " + std::to_string(MAP_WIDTH_DEFAULT) + ")"},
         {"--cube-size", to(CUBE_SIZE_MIN, CUBE_SIZE_MAX) + " (default " + std::to_string(CUBE_SIZE_DEFAULT) + ")"},
         {"--erosion", to(1, EROSION_STEPS_MAX)},
+        {"--river-area", "up to " + std::to_string(std::int64_t(RIVER_AREA_KM2_MAX))},
         {"--glb-textures", to(GLB_TEXTURE_MIN, GLB_TEXTURE_MAX)},
         {"--render", to(RENDER_SIZE_MIN, RENDER_SIZE_MAX) + " each"},
     };

@@ -34,14 +34,18 @@ TEST(SettingsRecord, ReadsBackBitForBitThroughLike)
     ScopedTempDir dir;
     const double tiny = std::nextafter(0.0, 1.0);
     const PlanetSettings cases[] = {
-        {42, 8, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0, ClimateView::Biomes, 0, Hypsometry::Earth},
+        {42, 8, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0, ClimateView::Biomes, 0, Hypsometry::Earth, 0.1 + 0.2},
         {4294967295u, 0, 2147483647, true, 0.1 + 0.2, std::nextafter(10.0, 0.0), 1e6, 1e5, ClimateView::Rain, 1000,
-         Hypsometry::Linear},
-        {0, 12, 0, false, 100.0 / 3.0, tiny, tiny, tiny, ClimateView::Temperature, 1, Hypsometry::Earth},
+         Hypsometry::Linear, RIVER_AREA_KM2_MAX},
+        {0, 12, 0, false, 100.0 / 3.0, tiny, tiny, tiny, ClimateView::Temperature, 1, Hypsometry::Earth, tiny},
+        {1, 9, 5000, false, std::nullopt, 1.0, 6371.0, 8000.0, ClimateView::Biomes, 0, Hypsometry::Earth,
+         std::nullopt},
     };
     for (const PlanetSettings& s : cases) {
         const std::string record = settingsRecord(s);
         EXPECT_LE(record.size(), SETTINGS_RECORD_MAX);
+        // Left out when not given: the default follows the subdivisions.
+        EXPECT_EQ(record.find("--river-area") != std::string::npos, s.riverAreaKm2.has_value()) << record;
         writeText("p.obj", "# Orbivane planet\n# " + record + "\nv 0 0 0\n");
         const ParsedCommandLine parsed = parseWith({"--like", "p.obj"});
         ASSERT_EQ(parsed.exitStatus, -1) << record;
@@ -50,9 +54,11 @@ TEST(SettingsRecord, ReadsBackBitForBitThroughLike)
         EXPECT_EQ(o.answers.subdivisions, s.subdivisions);
         EXPECT_EQ(o.answers.iterations, s.iterations);
         EXPECT_EQ(o.answers.render, s.live ? 'y' : 'n');
-        EXPECT_EQ(o.landPercent.has_value(), s.landPercent.has_value());
-        if (s.landPercent) {
-            EXPECT_EQ(std::bit_cast<std::uint64_t>(*o.landPercent), std::bit_cast<std::uint64_t>(*s.landPercent));
+        for (const auto& [read, written] : {std::pair{o.landPercent, s.landPercent}, {o.riverAreaKm2, s.riverAreaKm2}}) {
+            ASSERT_EQ(read.has_value(), written.has_value()) << record;
+            if (written) {
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(*read), std::bit_cast<std::uint64_t>(*written)) << record;
+            }
         }
         for (const auto& [read, written] : {std::pair{o.relief, s.relief}, {o.radiusKm, s.radiusKm},
                                             {o.highestMetres, s.highestMetres}})
