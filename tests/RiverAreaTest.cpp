@@ -4,9 +4,11 @@
 #include "LandNormals.h"
 #include "Planet.h"
 #include "Rivers.h"
+#include "Screenshot.h"
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <string>
 #include <gtest/gtest.h>
 
 namespace {
@@ -105,6 +107,48 @@ TEST(RiverArea, TheDefaultOnAFineLandReachesHigherOrders)
     EXPECT_GT(fine.highestOrder, coarse.highestOrder);
     EXPECT_GE(fine.highestOrder, 5);
     EXPECT_GT(fine.vertices, 2 * coarse.vertices);
+}
+
+// The rivers in a rivers' GeoJSON.
+std::size_t riversIn(const std::string& geoJson)
+{
+    std::size_t count = 0;
+    for (std::size_t at = geoJson.find("\"kind\":\"river\""); at != std::string::npos;
+         at = geoJson.find("\"kind\":\"river\"", at + 1))
+        ++count;
+    return count;
+}
+
+// The colours of a PNG, whatever its texts say.
+std::vector<unsigned char> pixelsOf(const std::string& path)
+{
+    Image image;
+    EXPECT_TRUE(readPng(path, image)) << path;
+    return image.rgb;
+}
+
+// --river-area reaches the rivers' files and the map's fresh water, and the
+// record in the files makes the same rivers again through --like. At 5
+// subdivisions the default is the 16-vertex floor: the area given is larger.
+TEST(RiverArea, TheFilesTakeTheAreaAndLikeMakesTheSameRiversAgain)
+{
+    ScopedTempDir dir;
+    const std::string program = "env -u DISPLAY " + shellQuote(ORBIVANE_BINARY) + " --no-window";
+    const std::string planet = " --seed 42 --subdivisions 5 --iterations 3000 --batch --map-width 256";
+    for (const std::string& run : {planet + " --rivers d.geojson --map d.png",
+                                   planet + " --river-area 2000000 --rivers s.geojson --map s.png",
+                                   std::string(" --like s.geojson --map-width 256 --rivers l.geojson --map l.png")}) {
+        const CommandResult result = runCommand(program + run);
+        ASSERT_EQ(result.status, 0) << run << result.out << result.err;
+    }
+    const std::string byDefault = readFile("d.geojson"), large = readFile("s.geojson");
+    EXPECT_EQ(byDefault.find("--river-area"), std::string::npos);
+    EXPECT_NE(large.find(" --river-area 2000000\""), std::string::npos) << large.substr(0, 600);
+    EXPECT_LT(riversIn(large), riversIn(byDefault));
+    EXPECT_GT(riversIn(large), 0u);
+    EXPECT_TRUE(pixelsOf("s.png") != pixelsOf("d.png"));
+    EXPECT_TRUE(readFile("l.geojson") == large);
+    EXPECT_TRUE(readFile("l.png") == readFile("s.png"));
 }
 
 } // namespace
