@@ -21,8 +21,10 @@ echo "== drainage and erosion ($steps steps), from the model"
 echo "== the files"
 cd "$work"
 for seed in $(seq 1 20); do
+  # Linear metres: the height map's samples then stand for radii, and a fault
+  # step is a fixed number of samples.
   printf '7\n5000\nn\n' | env -u DISPLAY "$build/orbivane" --seed "$seed" --land 30 --rivers r.geojson \
-    --heightmap h.png --map-width 8192 >/dev/null 2>&1 || true
+    --heightmap h.png --map-width 8192 --hypsometry linear >/dev/null 2>&1 || true
   for f in r.geojson r-lakes.geojson r-land.geojson; do ogrinfo -ro -al "$f"; done >info.txt
   # An uncompressed copy: a PNG is read again from its start for every point.
   gdal_translate -q -of GTiff h.png h.tif
@@ -39,7 +41,8 @@ read = len(re.findall(r"^OGRFeature", info, re.M))
 # A river's parts (two where it crosses the antimeridian) one after the other.
 rivers = [[p for part in f["geometry"]["coordinates"] for p in part]
           for f in features if f["properties"]["kind"] == "river"]
-points = "".join(f"{lon} {lat}\n" for line in rivers for lon, lat in line)
+# A point on the 180th meridian's east edge is sampled just inside the map.
+points = "".join(f"{min(lon, 179.9999999)} {lat}\n" for line in rivers for lon, lat in line)
 values = subprocess.run(["gdallocationinfo", "-valonly", "-geoloc", "h.tif"], input=points,
                         capture_output=True, text=True, check=True).stdout.split()
 comment = open("h.png", "rb").read(4096)
