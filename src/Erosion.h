@@ -4,6 +4,7 @@
 #include "StopRequest.h"
 #include "VertexNeighbours.h"
 
+#include <functional>
 #include <vector>
 
 // Water and gravity wearing the land down, step by step. Each step drains
@@ -28,6 +29,9 @@ struct ErosionRates {
 // Threads erodeLand shares its per-vertex work among unless told otherwise.
 inline constexpr int EROSION_THREADS = 2;
 
+// Told, on erodeLand's thread, that done of steps steps have ended.
+using ErosionProgress = std::function<void(int done, int steps)>;
+
 // Erodes land (x, y, z per welded vertex, weld's order) for steps steps
 // over a sea of seaRadius; each vertex moves along its direction from the
 // centre, the sea's vertices (aboveSea, SeaLevel.h, against unit: the same
@@ -35,10 +39,14 @@ inline constexpr int EROSION_THREADS = 2;
 // out byte for byte for any count of threads (1 or more; a thread that
 // cannot start leaves its share to the caller's). Returns false when stop
 // was set before the last step ended: the land is then part worn, to be
-// dropped. Throws std::bad_alloc.
+// dropped. stop is read inside each step's passes, every STOP_CHECK_EVERY
+// vertices, so a stop ends even a 9-subdivision erosion within a small part
+// of one step. progress, when given, hears of every step's end. Throws
+// std::bad_alloc.
 bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
                double seaRadius, int steps, const ErosionRates& rates = {}, int threads = EROSION_THREADS,
-               const float* unit = nullptr, StopRequest stop = nullptr);
+               const float* unit = nullptr, StopRequest stop = nullptr,
+               const ErosionProgress& progress = ErosionProgress());
 
 // Mean over the land's vertices of |radius - mean radius of its neighbours|:
 // how rough the land is at the scale of one vertex spacing.

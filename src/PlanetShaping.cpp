@@ -9,6 +9,7 @@
 #include "Orbivane.h"
 #include "Planet.h"
 #include "PlanetClimate.h"
+#include "ProgressLine.h"
 #include "SeaLevel.h"
 
 #include <mutex>
@@ -48,10 +49,15 @@ bool erodePlanet(Planet& planet, int steps, StopRequest stop)
         [&] {
             std::vector<float> positions;
             gatherWelded(planet.weld, planet.vertices.data(), positions);
+            // As generation's: a stopped or failed erosion ends the line unfinished.
+            ProgressLine line(steps);
+            line.advance(0, steps);
             stopped = !erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps,
-                                 {}, EROSION_THREADS, weldedUnitSphere(planet).data(), stop);
+                                 {}, EROSION_THREADS, weldedUnitSphere(planet).data(), stop,
+                                 [&line](int done, int total) { line.advance(done, total); });
             if (stopped)
                 return;
+            line.end();
             const std::lock_guard<std::mutex> lock(planet.mutex);
             const std::vector<std::uint32_t>& vertexOf = planet.weld.cornerToVertex;
             for (std::size_t c = 0; c < vertexOf.size(); ++c)

@@ -4,6 +4,8 @@
 #include "Erosion.h"
 #include "LandNormals.h"
 #include "Planet.h"
+#include "PlanetClimate.h"
+#include "PlanetShaping.h"
 #include "Rivers.h"
 #include "TestSupport.h"
 
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <regex>
+#include <thread>
 
 namespace {
 
@@ -294,6 +297,65 @@ TEST(Erosion, AStopEndsErosionAndDrainageWithNothingToUse)
     const Drainage cut = drainLand(input);
     EXPECT_TRUE(cut.stopped);
     EXPECT_LT(cut.stack.size(), whole.stack.size()) << "the flood ended part way";
+}
+
+// A stop set from another thread while erosion runs ends it before the next
+// step does: the progress hook of step 3 hands the flag to a second thread
+// and waits until it is set, so the outcome never hangs on timing.
+TEST(Erosion, AStopFromAnotherThreadEndsTheErosionWithinTheStep)
+{
+    const auto planet = quietPlanet(7, 5, 2000);
+    const VertexNeighbours neighbours = vertexNeighbours(planet->weld);
+    std::vector<float> land;
+    gatherWelded(planet->weld, planet->vertices.data(), land);
+    std::atomic<bool> stop{false}, asked{false};
+    std::thread setter([&] {
+        while (!asked.load())
+            std::this_thread::yield();
+        stop.store(true);
+    });
+    std::vector<int> heard;
+    const bool whole = erodeLand(planet->weld, neighbours, land, 1.0, 1000, {}, 2, nullptr, &stop,
+                                 [&](int done, int steps) {
+                                     heard.push_back(done);
+                                     EXPECT_EQ(steps, 1000);
+                                     if (done == 3) {
+                                         asked.store(true);
+                                         while (!stop.load())
+                                             std::this_thread::yield();
+                                     }
+                                 });
+    setter.join();
+    EXPECT_FALSE(whole);
+    EXPECT_EQ(heard, (std::vector<int>{1, 2, 3})) << "no step ended after the stop";
+}
+
+// A batch erosion prints its progress as generation does, one entry a
+// twentieth of the steps (at least one step) apart, and its land is the
+// same as without anyone listening.
+TEST(Erosion, ABatchErosionPrintsItsProgressLine)
+{
+    const auto planet = quietPlanet(7, 4, 1000);
+    std::vector<float> before;
+    gatherWelded(planet->weld, planet->vertices.data(), before);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(erodePlanet(*planet, 10));
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("0%..  10%..  20%..  30%..  40%..  50%..  60%..  70%..  80%..  90%..  100%\n"),
+              std::string::npos)
+        << out;
+    std::vector<float> eroded, quiet = before;
+    gatherWelded(planet->weld, planet->vertices.data(), eroded);
+    erodeLand(planet->weld, vertexNeighbours(planet->weld), quiet, planet->shape.seaRadius, 10, {}, EROSION_THREADS,
+              weldedUnitSphere(*planet).data());
+    EXPECT_EQ(eroded, quiet);
+
+    const auto many = quietPlanet(7, 3, 1000);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(erodePlanet(*many, 100));
+    const std::string hundred = testing::internal::GetCapturedStdout();
+    EXPECT_NE(hundred.find("0%..  5%..  10%..  "), std::string::npos) << hundred;
+    EXPECT_NE(hundred.find("90%..  95%..  100%\n"), std::string::npos) << hundred;
 }
 
 // How many features of each kind the GeoJSON's text holds, and all of them.
