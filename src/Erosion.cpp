@@ -159,7 +159,8 @@ bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
                StopRequest stop, const ErosionProgress& progress)
 {
     const std::size_t n = weld.vertexCount();
-    const SphereGeometry geometry = sphereGeometry(weld, positions.data());
+    SphereGeometry geometry = sphereGeometry(weld, positions.data());
+    keepChords(geometry, neighbours);
     Land land{geometry.direction, geometry.area, std::vector<double>(n), {}, {}};
     for (std::uint32_t v = 0; v < n; ++v) {
         land.radius[v] = radiusOf(&positions[3 * v]);
