@@ -89,7 +89,7 @@ struct Flood {
     void push(std::uint32_t v, double level);
     double distance(std::uint32_t v, std::size_t slot) const;
     void seed();
-    void chooseReceiver(std::uint32_t v);
+    void take(std::uint32_t v, std::uint32_t order);
     void run();
 };
 
@@ -147,24 +147,38 @@ void Flood::seed()
     }
 }
 
-// The steepest way down the filled surface among the neighbours the flood
-// took before v; on a flat, the one taken first, nearest the way out.
-void Flood::chooseReceiver(std::uint32_t v)
+// Takes v, the flood's next: its receiver, unless seeded, is the steepest
+// way down the filled surface among the neighbours the flood took before it
+// (on a flat, the one taken first, nearest the way out); its neighbours not
+// yet found wait at their height or the flood's level. One walk over the
+// neighbours does both: a neighbour found here was not taken, so the choice
+// is that of a walk of its own.
+void Flood::take(std::uint32_t v, std::uint32_t order)
 {
+    const double level = out.filled[v];
+    const bool choose = out.receiver[v] == NONE;
     std::uint32_t best = NONE;
     double bestSlope = 0.0;
     const std::uint32_t* ids = in.neighbours.ids.data();
     for (std::size_t slot = in.neighbours.offsets[v]; slot < in.neighbours.offsets[v + 1]; ++slot) {
-        const std::uint32_t* w = ids + slot;
-        if (!taken(*w))
+        const std::uint32_t w = ids[slot], state = rank[w];
+        if (state == NONE) {
+            push(w, std::max(out.height[w], level));
             continue;
-        const double slope = (out.filled[v] - out.filled[*w]) / distance(v, slot);
-        if (best == NONE || slope > bestSlope || (slope == bestSlope && rank[*w] < rank[best])) {
-            best = *w;
+        }
+        if (!choose || state >= SEA)
+            continue;
+        const double slope = (level - out.filled[w]) / distance(v, slot);
+        if (best == NONE || slope > bestSlope || (slope == bestSlope && state < rank[best])) {
+            best = w;
             bestSlope = slope;
         }
     }
-    out.receiver[v] = best;
+    if (choose)
+        out.receiver[v] = best;
+    rank[v] = order;
+    if (out.receiver[v] != v)
+        out.stack.push_back(v);
 }
 
 // Stops early, leaving the flood part way, when the input's stop is set; it
@@ -176,15 +190,7 @@ void Flood::run()
     for (std::uint32_t v = waiting.pop(); v != NONE; v = waiting.pop()) {
         if (popped % STOP_CHECK_EVERY == 0 && stopRequested(in.stop))
             return;
-        const double level = out.filled[v];
-        if (out.receiver[v] == NONE)
-            chooseReceiver(v);
-        rank[v] = popped++;
-        if (out.receiver[v] != v)
-            out.stack.push_back(v);
-        for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w)
-            if (rank[*w] == NONE)
-                push(*w, std::max(out.height[*w], level));
+        take(v, popped++);
     }
 }
 
