@@ -6,6 +6,7 @@
 //   orbivane_drainage_bench --figures [EROSION_STEPS [SEEDS]]
 //   orbivane_drainage_bench --lakes [SEEDS]
 //   orbivane_drainage_bench --erode STEPS   (the benchmark's planet at 8 subdivisions, for a profiler)
+//   orbivane_drainage_bench --stop-latency [SUBDIVISIONS [TRIALS]]   (a stop set mid-erosion to its return)
 
 #include "BenchSupport.h"
 #include "Drainage.h"
@@ -21,9 +22,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -310,6 +314,31 @@ int lakeFigures(std::uint32_t seeds)
     return 0;
 }
 
+// The time from a stop set by another thread, at moments spread over the
+// steps, to erodeLand's return: what a window dropping N's planet waits.
+int stopLatency(int subdivisions, int trials)
+{
+    using Clock = std::chrono::steady_clock;
+    const Drained planet(2, subdivisions);
+    for (int trial = 0; trial < trials; ++trial) {
+        std::vector<float> land = planet.positions;
+        std::atomic<bool> stop{false};
+        Clock::time_point setAt;
+        std::thread setter([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200 + 71 * trial));
+            setAt = Clock::now();
+            stop.store(true);
+        });
+        const bool whole = erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, 1000, {},
+                                     EROSION_THREADS, nullptr, &stop);
+        const Clock::time_point returned = Clock::now();
+        setter.join();
+        std::printf("trial %d: %s, returned %.1f ms after the stop\n", trial, whole ? "whole" : "stopped",
+                    std::chrono::duration<double, std::milli>(returned - setAt).count());
+    }
+    return 0;
+}
+
 } // namespace
 
 BENCHMARK(DrainageBench)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -327,6 +356,8 @@ int main(int argc, char** argv)
         erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, std::atoi(argv[2]));
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--stop-latency") == 0)
+        return stopLatency(argc >= 3 ? std::atoi(argv[2]) : 9, argc >= 4 ? std::atoi(argv[3]) : 10);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

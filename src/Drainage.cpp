@@ -129,6 +129,8 @@ void Flood::seed()
             anySea = true;
         }
     for (std::uint32_t v = 0; v < n && anySea; ++v) {
+        if (stopDue(v, in.stop))
+            return; // the flood's first look ends it
         if (isSea(v))
             continue;
         std::uint32_t lowest = NONE;
@@ -200,6 +202,8 @@ void accumulate(const DrainageInput& in, const std::vector<double>& area, Draina
     const std::size_t n = out.vertexCount();
     out.flow.assign(n, 0.0);
     for (std::uint32_t v = 0; v < n; ++v) {
+        if (stopDue(v, in.stop))
+            return;
         if (out.sea[v])
             continue;
         out.flow[v] = (in.rain ? double(in.rain[v]) : UNIFORM_RAIN) * area[v];
@@ -289,6 +293,8 @@ std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& o
     splitAcross(n, input.threads, [&](std::size_t begin, std::size_t end) {
         double low = HUGE_VAL, high = -HUGE_VAL;
         for (std::size_t v = begin; v < end; ++v) {
+            if (stopDue(v - begin, input.stop))
+                break; // drainLand looks again before the flood
             const float* p = input.positions + 3 * v;
             const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
             out.sea[v] = !aboveSea(p, input.unit ? input.unit + 3 * v : nullptr, input.seaRadius);
@@ -309,17 +315,21 @@ std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& o
 
 } // namespace
 
-SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions, StopRequest stop)
 {
     const std::size_t n = weld.vertexCount();
     SphereGeometry out{std::vector<double>(3 * n), std::vector<double>(n, 0.0), {}};
     for (std::size_t v = 0; v < n; ++v) {
+        if (stopDue(v, stop))
+            return out;
         const float* q = positions + 3 * v;
         const double r = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2]);
         for (int c = 0; c < 3; ++c)
             out.direction[3 * v + c] = r > 0.0 ? q[c] / r : 0.0;
     }
     for (std::size_t t = 0; t < weld.faceCount(); ++t) {
+        if (stopDue(t, stop))
+            return out;
         const double* p[3];
         for (int k = 0; k < 3; ++k)
             p[k] = &out.direction[3 * std::size_t(weld.cornerToVertex[3 * t + k])];
@@ -341,12 +351,15 @@ SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
     return out;
 }
 
-void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours)
+void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours, StopRequest stop)
 {
     geometry.chord.resize(neighbours.ids.size());
-    for (std::uint32_t v = 0; v < neighbours.vertexCount(); ++v)
+    for (std::uint32_t v = 0; v < neighbours.vertexCount(); ++v) {
+        if (stopDue(v, stop))
+            return;
         for (std::size_t slot = neighbours.offsets[v]; slot < neighbours.offsets[v + 1]; ++slot)
             geometry.chord[slot] = chordBetween(geometry.direction, v, neighbours.ids[slot]);
+    }
 }
 
 void drainLand(const DrainageInput& input, Drainage& out)
@@ -374,12 +387,19 @@ void drainLand(const DrainageInput& input, Drainage& out)
                 geometry.direction,
                 geometry.chord.empty() ? nullptr : geometry.chord.data(),
                 out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
+    if (stopRequested(input.stop)) {
+        out.stopped = true;
+        return;
+    }
     flood.seed();
     flood.run();
     out.stopped = stopRequested(input.stop);
     if (out.stopped)
         return;
     accumulate(input, geometry.area, out);
+    out.stopped = stopRequested(input.stop);
+    if (out.stopped)
+        return;
     if (input.lakes) {
         findLakes(input, out);
     } else {

@@ -64,11 +64,13 @@ struct SphereGeometry {
 };
 
 // The geometry of the welded land positions (x, y, z per welded vertex).
-// Throws std::bad_alloc.
-SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions);
+// Throws std::bad_alloc. Set, stop ends it part way: nothing is to be made
+// of what it returns.
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions, StopRequest stop = nullptr);
 
-// Fills geometry.chord for neighbours. Throws std::bad_alloc.
-void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours);
+// Fills geometry.chord for neighbours; stop as sphereGeometry's. Throws
+// std::bad_alloc.
+void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours, StopRequest stop = nullptr);
 
 // What drainage works from: the welded land (x, y, z per welded vertex in the
 // weld's order), its neighbours and the sea. rain, when given, is mm a year

@@ -9,15 +9,6 @@
 
 namespace {
 
-// Vertices a pass works through between two looks at the stop flag: a few
-// milliseconds' work, a negligible share of it spent looking.
-constexpr std::size_t STOP_CHECK_EVERY = std::size_t(1) << 16;
-
-bool stopDue(std::size_t done, StopRequest stop)
-{
-    return done % STOP_CHECK_EVERY == 0 && stopRequested(stop);
-}
-
 double radiusOf(const float* p)
 {
     return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
@@ -159,10 +150,16 @@ bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
                StopRequest stop, const ErosionProgress& progress)
 {
     const std::size_t n = weld.vertexCount();
-    SphereGeometry geometry = sphereGeometry(weld, positions.data());
-    keepChords(geometry, neighbours);
+    SphereGeometry geometry = sphereGeometry(weld, positions.data(), stop);
+    if (stopRequested(stop))
+        return false;
+    keepChords(geometry, neighbours, stop);
+    if (stopRequested(stop))
+        return false;
     Land land{geometry.direction, geometry.area, std::vector<double>(n), {}, {}};
     for (std::uint32_t v = 0; v < n; ++v) {
+        if (stopDue(v, stop))
+            return false;
         land.radius[v] = radiusOf(&positions[3 * v]);
         if (aboveSea(&positions[3 * v], unit ? unit + 3 * v : nullptr, seaRadius))
             land.above.push_back(v);

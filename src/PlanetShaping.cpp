@@ -47,13 +47,18 @@ bool erodePlanet(Planet& planet, int steps, StopRequest stop)
     bool stopped = false;
     const bool eroded = runAtBoundary(
         [&] {
-            std::vector<float> positions;
-            gatherWelded(planet.weld, planet.vertices.data(), positions);
             // As generation's: a stopped or failed erosion ends the line unfinished.
             ProgressLine line(steps);
             line.advance(0, steps);
-            stopped = !erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps,
-                                 {}, EROSION_THREADS, weldedUnitSphere(planet).data(), stop,
+            std::vector<float> positions;
+            gatherWelded(planet.weld, planet.vertices.data(), positions);
+            const VertexNeighbours neighbours = vertexNeighbours(planet.weld);
+            stopped = stopRequested(stop);
+            if (stopped)
+                return;
+            const std::vector<float> unit = weldedUnitSphere(planet);
+            stopped = !erodeLand(planet.weld, neighbours, positions, planet.shape.seaRadius, steps, {},
+                                 EROSION_THREADS, unit.data(), stop,
                                  [&line](int done, int total) { line.advance(done, total); });
             if (stopped)
                 return;
