@@ -325,6 +325,7 @@ TEST(Erosion, AStopFromAnotherThreadEndsTheErosionWithinTheStep)
                                              std::this_thread::yield();
                                      }
                                  });
+    asked.store(true); // lets the setter end even had no step been heard of
     setter.join();
     EXPECT_FALSE(whole);
     EXPECT_EQ(heard, (std::vector<int>{1, 2, 3})) << "no step ended after the stop";
