@@ -74,7 +74,7 @@ bool settleSediment(const Drainage& d, Land& land, std::vector<double>& load, St
         if (stopDue(i, stop))
             return false;
         const std::uint32_t v = d.stack[i];
-        if (land.radius[v] < d.filled[v]) {
+        if (d.filled[v] > d.height[v] && land.radius[v] < d.filled[v]) {
             const double room = (d.filled[v] - land.radius[v]) * land.area[v];
             const double laid = std::min(room, load[v]);
             land.radius[v] += laid / land.area[v];
