@@ -66,7 +66,9 @@ bool cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vect
 }
 
 // Carries what was cut downstream, upstream first, and settles it in the
-// depressions it passes (lakes and dry basins alike), up to their fill.
+// depressions it passes (lakes and dry basins alike), up to their fill. A
+// depression is one the step's drainage filled above its height: a bed just
+// cut lies below the filled surface too, and filling it would undo the cut.
 // False when stop ended it part way.
 bool settleSediment(const Drainage& d, Land& land, std::vector<double>& load, StopRequest stop)
 {
