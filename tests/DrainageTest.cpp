@@ -1,5 +1,6 @@
 // Water over the land: hand-made lands with known answers, and the flow's
 // balance on generated planets.
+#include "CommandLine.h"
 #include "Drainage.h"
 #include "Erosion.h"
 #include "LandNormals.h"
@@ -7,6 +8,7 @@
 #include "PlanetClimate.h"
 #include "PlanetShaping.h"
 #include "Rivers.h"
+#include "SeaLevel.h"
 #include "TestSupport.h"
 
 #include <atomic>
@@ -341,6 +343,33 @@ TEST(Erosion, AConeIsCutAlongItsRiversAndNeverRaised)
     EXPECT_GT(median(onSlopes), 0.0) << "the slopes wear too";
     const Drainage after = drainLand({land.planet->weld, land.neighbours, worn.data(), 1.0});
     expectBalanced(after);
+}
+
+// A planet eroded with --land: no vertex ends above the highest before, and
+// the sea is set again for the worn land where the share asked is land.
+TEST(Erosion, TheSeaIsSetAgainForTheWornLandAsLandAsks)
+{
+    const auto planet = quietPlanet(4, 5, 2000);
+    const auto highest = [&planet] {
+        double most = 0.0;
+        for (std::size_t i = 0; i < planet->vertices.size(); i += 3)
+            most = std::max(most, std::hypot(double(planet->vertices[i]), double(planet->vertices[i + 1]),
+                                             double(planet->vertices[i + 2])));
+        return most;
+    };
+    const double before = highest();
+    Options options;
+    options.landPercent = 30.0;
+    options.erosionSteps = 10;
+    testing::internal::CaptureStdout(); // the progress line and the records
+    settleShape(*planet, options);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(planet->erosionSteps, 10);
+    EXPECT_LE(highest(), before);
+    const SeaLevel level =
+        seaLevelForLand(planet->weld, planet->vertices.data(), planet->water->vertices.data(), 0.3);
+    EXPECT_EQ(planet->shape.seaRadius, level.seaRadius);
+    EXPECT_NEAR(level.landShare, 0.3, level.largestTriangleShare);
 }
 
 // A stop set from another thread while erosion runs ends it before the next
