@@ -382,21 +382,12 @@ void drainLand(const DrainageInput& input, Drainage& out)
     out.landRain = 0.0;
     const std::size_t buckets = Buckets::countFor(lowest, highest);
     out.work.assign(n + 2 * buckets + n, NONE);
-    Flood flood{input,
-                out,
-                geometry.direction,
-                geometry.chord.empty() ? nullptr : geometry.chord.data(),
-                out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
-    if (stopRequested(input.stop)) {
-        out.stopped = true;
-        return;
-    }
-    flood.seed();
+    const double* chords = geometry.chord.empty() ? nullptr : geometry.chord.data();
+    Flood flood{input, out, geometry.direction, chords, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
+    flood.seed(); // the seeding and the flood look at the stop first of all
     flood.run();
-    out.stopped = stopRequested(input.stop);
-    if (out.stopped)
-        return;
-    accumulate(input, geometry.area, out);
+    if (!stopRequested(input.stop))
+        accumulate(input, geometry.area, out);
     out.stopped = stopRequested(input.stop);
     if (out.stopped)
         return;
