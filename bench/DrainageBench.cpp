@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -148,6 +149,37 @@ void drainageFigures(const Drained& planet, const Drainage& d, const RiverNetwor
                 d.landRain, std::abs(atSinks - d.landRain) / d.landRain);
 }
 
+// The 95th percentile of the land's heights above the sea, in sea radii.
+double highPercentile(const Drained& planet, const std::vector<float>& land)
+{
+    std::vector<double> heights;
+    for (std::size_t v = 0; v < land.size() / 3; ++v)
+        if (radiusOf(&land[3 * v]) > planet.seaRadius)
+            heights.push_back(radiusOf(&land[3 * v]) - planet.seaRadius);
+    if (heights.empty())
+        return 0.0;
+    const std::size_t at = heights.size() * 95 / 100;
+    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(at), heights.end());
+    return heights[at];
+}
+
+// The worn land's rivers and lakes against those before, and its high land.
+void wornWater(const Drained& planet, const std::vector<float>& before, const RiverNetwork& network)
+{
+    const Drainage worn = planet.drain();
+    const RiverNetwork rivers = findRivers(worn, riverThreshold(worn.vertexCount()));
+    double land = 0.0, lakes = 0.0;
+    for (std::uint32_t v = 0; v < worn.vertexCount(); ++v) {
+        land += worn.isSea(v) ? 0.0 : worn.area[v];
+        lakes += worn.lakeOf[v] != Drainage::NO_LAKE ? worn.area[v] : 0.0;
+    }
+    std::printf("seed %u: worn: rivers %zu of %zu before (%.1f %%); lakes %zu (%.2f %% of the land); 95th height "
+                "percentile %.1f %% of before\n",
+                planet.planet->seed, rivers.rivers.size(), network.rivers.size(),
+                100.0 * double(rivers.rivers.size()) / double(network.rivers.size()), worn.lakes.size(),
+                100.0 * lakes / land, 100.0 * highPercentile(planet, planet.positions) / highPercentile(planet, before));
+}
+
 // Roughness before and after, the coarse heights' correlation, and the land
 // along rivers of order 3 and more against the land beside them.
 void erosionFigures(Drained& planet, int steps)
@@ -184,6 +216,7 @@ void erosionFigures(Drained& planet, int steps)
                 "order 3+ rivers lie %.3g steps below the land beside them (%zu vertices)\n",
                 planet.planet->seed, steps, roughBefore, roughAfter, 100.0 * (1.0 - roughAfter / roughBefore),
                 correlation(a, b), along ? lower / double(along) * 1500.0 : 0.0, along);
+    wornWater(planet, before, network);
 }
 
 int figures(int steps, std::uint32_t seeds)

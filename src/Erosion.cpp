@@ -145,6 +145,20 @@ bool collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
     return true;
 }
 
+// Raises every land vertex by rates.uplift of what it has lost since the
+// erosion began. False when stop ended it part way.
+bool uplift(Land& land, const ErosionRates& rates, StopRequest stop)
+{
+    for (std::size_t k = 0; k < land.above.size(); ++k) {
+        if (stopDue(k, stop))
+            return false;
+        const std::uint32_t v = land.above[k];
+        if (land.radius[v] < land.original[v])
+            land.radius[v] += rates.uplift * (land.original[v] - land.radius[v]);
+    }
+    return true;
+}
+
 } // namespace
 
 bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
@@ -179,6 +193,8 @@ bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
         std::fill(work.begin(), work.end(), 0.0);
         if (!cutBeds(d, land, rates, work, stop) || !settleSediment(d, land, work, stop) ||
             !collapseSlopes(d, neighbours, land, rates, work, onto, threads, stop))
+            return false;
+        if (!uplift(land, rates, stop))
             return false;
         land.place(positions);
         if (progress)

@@ -9,14 +9,16 @@
 
 // Water and gravity wearing the land down, step by step. Each step drains
 // the land (Drainage.h) and then:
-//  - rivers cut their beds by the stream-power law dz/dt = -K A^m S (no
-//    uplift: the faults have raised the land already), solved implicitly
-//    down the receiver tree, outlets first, in one pass (after Braun and
-//    Willett), so any step length is stable;
-//  - what they carry away settles in the lakes it reaches, up to their
-//    level; the rest is lost to the sea, whose floor stays as it is;
+//  - rivers cut their beds by the stream-power law dz/dt = U - K A^m S,
+//    solved implicitly down the receiver tree, outlets first, in one pass
+//    (after Braun and Willett), so any step length is stable;
+//  - what they carry away settles in the depressions the drainage filled
+//    (lakes and dry basins), up to their level; the rest is lost to the sea,
+//    whose floor stays as it is;
 //  - slopes steeper than the talus angle collapse half-way towards it,
-//    onto their lowest neighbour.
+//    onto their lowest neighbour;
+//  - the land rises (U) by a share of what each vertex has lost, never
+//    above its height as generated (ErosionRates::uplift).
 // Plain model code; deterministic byte for byte.
 
 struct ErosionRates {
@@ -24,6 +26,11 @@ struct ErosionRates {
     double areaExponent = 0.5; // m: how the cutting grows with the area drained (n, the slope's, is 1)
     double talus = 0.06;   // the steepest slope that stands: radius per unit of chord on the unit sphere
     double collapse = 0.5; // share of the excess over the talus slope that falls in one step
+    // The land's uplift, balancing the wear: each step a land vertex rises
+    // by this share of what it has lost since the erosion began, never above
+    // its height as generated, so the relief the faults made is kept while
+    // the rivers cut into it (where incision matches it, a bed stays).
+    double uplift = 0.25;
 };
 
 // Threads erodeLand shares its per-vertex work among unless told otherwise.
