@@ -145,15 +145,15 @@ bool collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
     return true;
 }
 
-// Raises every land vertex by rates.uplift of what it has lost since the
-// erosion began. False when stop ended it part way.
+// Moves every land vertex rates.uplift of the way back to its height as
+// generated. False when stop ended it part way.
 bool uplift(Land& land, const ErosionRates& rates, StopRequest stop)
 {
     for (std::size_t k = 0; k < land.above.size(); ++k) {
         if (stopDue(k, stop))
             return false;
         const std::uint32_t v = land.above[k];
-        if (land.radius[v] < land.original[v])
+        if (land.radius[v] != land.original[v])
             land.radius[v] += rates.uplift * (land.original[v] - land.radius[v]);
     }
     return true;
