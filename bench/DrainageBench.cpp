@@ -6,6 +6,7 @@
 //   orbivane_drainage_bench --figures [EROSION_STEPS [SEEDS]]
 //   orbivane_drainage_bench --lakes [SEEDS]
 //   orbivane_drainage_bench --erode STEPS   (the benchmark's planet at 8 subdivisions, for a profiler)
+//   orbivane_drainage_bench --stop-latency [SUBDIVISIONS [TRIALS]]   (a stop set mid-erosion to its return)
 
 #include "BenchSupport.h"
 #include "Drainage.h"
@@ -21,9 +22,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -144,6 +149,37 @@ void drainageFigures(const Drained& planet, const Drainage& d, const RiverNetwor
                 d.landRain, std::abs(atSinks - d.landRain) / d.landRain);
 }
 
+// The 95th percentile of the land's heights above the sea, in sea radii.
+double highPercentile(const Drained& planet, const std::vector<float>& land)
+{
+    std::vector<double> heights;
+    for (std::size_t v = 0; v < land.size() / 3; ++v)
+        if (radiusOf(&land[3 * v]) > planet.seaRadius)
+            heights.push_back(radiusOf(&land[3 * v]) - planet.seaRadius);
+    if (heights.empty())
+        return 0.0;
+    const std::size_t at = heights.size() * 95 / 100;
+    std::nth_element(heights.begin(), heights.begin() + std::ptrdiff_t(at), heights.end());
+    return heights[at];
+}
+
+// The worn land's rivers and lakes against those before, and its high land.
+void wornWater(const Drained& planet, const std::vector<float>& before, const RiverNetwork& network)
+{
+    const Drainage worn = planet.drain();
+    const RiverNetwork rivers = findRivers(worn, riverThreshold(worn.vertexCount()));
+    double land = 0.0, lakes = 0.0;
+    for (std::uint32_t v = 0; v < worn.vertexCount(); ++v) {
+        land += worn.isSea(v) ? 0.0 : worn.area[v];
+        lakes += worn.lakeOf[v] != Drainage::NO_LAKE ? worn.area[v] : 0.0;
+    }
+    std::printf("seed %u: worn: rivers %zu of %zu before (%.1f %%); lakes %zu (%.2f %% of the land); 95th height "
+                "percentile %.1f %% of before\n",
+                planet.planet->seed, rivers.rivers.size(), network.rivers.size(),
+                100.0 * double(rivers.rivers.size()) / double(network.rivers.size()), worn.lakes.size(),
+                100.0 * lakes / land, 100.0 * highPercentile(planet, planet.positions) / highPercentile(planet, before));
+}
+
 // Roughness before and after, the coarse heights' correlation, and the land
 // along rivers of order 3 and more against the land beside them.
 void erosionFigures(Drained& planet, int steps)
@@ -180,6 +216,7 @@ void erosionFigures(Drained& planet, int steps)
                 "order 3+ rivers lie %.3g steps below the land beside them (%zu vertices)\n",
                 planet.planet->seed, steps, roughBefore, roughAfter, 100.0 * (1.0 - roughAfter / roughBefore),
                 correlation(a, b), along ? lower / double(along) * 1500.0 : 0.0, along);
+    wornWater(planet, before, network);
 }
 
 int figures(int steps, std::uint32_t seeds)
@@ -310,6 +347,31 @@ int lakeFigures(std::uint32_t seeds)
     return 0;
 }
 
+// The time from a stop set by another thread, at moments spread over the
+// steps, to erodeLand's return: what a window dropping N's planet waits.
+int stopLatency(int subdivisions, int trials)
+{
+    using Clock = std::chrono::steady_clock;
+    const Drained planet(2, subdivisions);
+    for (int trial = 0; trial < trials; ++trial) {
+        std::vector<float> land = planet.positions;
+        std::atomic<bool> stop{false};
+        Clock::time_point setAt;
+        std::thread setter([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200 + 71 * trial));
+            setAt = Clock::now();
+            stop.store(true);
+        });
+        const bool whole = erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, 1000, {},
+                                     EROSION_THREADS, nullptr, &stop);
+        const Clock::time_point returned = Clock::now();
+        setter.join();
+        std::printf("trial %d: %s, returned %.1f ms after the stop\n", trial, whole ? "whole" : "stopped",
+                    std::chrono::duration<double, std::milli>(returned - setAt).count());
+    }
+    return 0;
+}
+
 } // namespace
 
 BENCHMARK(DrainageBench)->Arg(7)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -327,6 +389,8 @@ int main(int argc, char** argv)
         erodeLand(planet.planet->weld, planet.neighbours, land, planet.seaRadius, std::atoi(argv[2]));
         return 0;
     }
+    if (argc >= 2 && std::strcmp(argv[1], "--stop-latency") == 0)
+        return stopLatency(argc >= 3 ? std::atoi(argv[2]) : 9, argc >= 4 ? std::atoi(argv[3]) : 10);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

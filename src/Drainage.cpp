@@ -13,6 +13,15 @@ namespace {
 
 constexpr std::uint32_t NONE = 0xFFFFFFFFu;
 
+// std::round(x) for x from 0.5 up, where x + 0.5 is exact below 2^52 and
+// its truncation is the same; a plain conversion spares the library call
+// that every vertex of every erosion step would make. Elsewhere std::round.
+double roundedHalfAway(double x)
+{
+    constexpr double EXACT_BELOW = 4503599627370496.0; // 2^52
+    return x >= 0.5 && x < EXACT_BELOW ? double(std::int64_t(x + 0.5)) : std::round(x);
+}
+
 // The vertices waiting in the flood, by filled height (on HEIGHT_QUANTUM's
 // grid, one bucket a level) and within a level in the order they were found,
 // so that a flat is crossed outward from where it was entered. Every vertex
@@ -36,7 +45,7 @@ public:
     }
     void push(std::uint32_t v, double level)
     {
-        const std::size_t b = std::size_t(std::llround((level - base) / HEIGHT_QUANTUM));
+        const std::size_t b = std::size_t(roundedHalfAway((level - base) / HEIGHT_QUANTUM));
         if (tail[b] == NONE)
             head[b] = v;
         else
@@ -67,6 +76,7 @@ struct Flood {
     const DrainageInput& in;
     Drainage& out;
     const std::vector<double>& direction; // unit x, y, z per vertex
+    const double* chords;                 // per neighbour slot, or null (SphereGeometry::chord)
     // Per vertex its place in the flood's order once taken; WAITING
     // between being found and being taken, NONE before; SEA on the sea,
     // which the flood never takes, so that one read tells a neighbour's state.
@@ -77,9 +87,9 @@ struct Flood {
     static constexpr std::uint32_t WAITING = NONE - 1, SEA = NONE - 2;
     bool taken(std::uint32_t v) const { return rank[v] < SEA; }
     void push(std::uint32_t v, double level);
-    double distance(std::uint32_t a, std::uint32_t b) const;
+    double distance(std::uint32_t v, std::size_t slot) const;
     void seed();
-    void chooseReceiver(std::uint32_t v);
+    void take(std::uint32_t v, std::uint32_t order);
     void run();
 };
 
@@ -91,12 +101,18 @@ void Flood::push(std::uint32_t v, double level)
 }
 
 // Chord between the directions of a and b on the unit sphere.
-double Flood::distance(std::uint32_t a, std::uint32_t b) const
+double chordBetween(const std::vector<double>& direction, std::uint32_t a, std::uint32_t b)
 {
     const double* p = &direction[3 * std::size_t(a)];
     const double* q = &direction[3 * std::size_t(b)];
     const double x = p[0] - q[0], y = p[1] - q[1], z = p[2] - q[2];
     return std::sqrt(x * x + y * y + z * z);
+}
+
+// The chord from v to its neighbour in slot (an index into the neighbours' ids).
+double Flood::distance(std::uint32_t v, std::size_t slot) const
+{
+    return chords ? chords[slot] : chordBetween(direction, v, in.neighbours.ids[slot]);
 }
 
 // Sea vertices are sinks; land beside the sea drains into its lowest sea
@@ -113,6 +129,8 @@ void Flood::seed()
             anySea = true;
         }
     for (std::uint32_t v = 0; v < n && anySea; ++v) {
+        if (stopDue(v, in.stop))
+            return; // the flood's first look ends it
         if (isSea(v))
             continue;
         std::uint32_t lowest = NONE;
@@ -131,22 +149,38 @@ void Flood::seed()
     }
 }
 
-// The steepest way down the filled surface among the neighbours the flood
-// took before v; on a flat, the one taken first, nearest the way out.
-void Flood::chooseReceiver(std::uint32_t v)
+// Takes v, the flood's next: its receiver, unless seeded, is the steepest
+// way down the filled surface among the neighbours the flood took before it
+// (on a flat, the one taken first, nearest the way out); its neighbours not
+// yet found wait at their height or the flood's level. One walk over the
+// neighbours does both: a neighbour found here was not taken, so the choice
+// is that of a walk of its own.
+void Flood::take(std::uint32_t v, std::uint32_t order)
 {
+    const double level = out.filled[v];
+    const bool choose = out.receiver[v] == NONE;
     std::uint32_t best = NONE;
     double bestSlope = 0.0;
-    for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w) {
-        if (!taken(*w))
+    const std::uint32_t* ids = in.neighbours.ids.data();
+    for (std::size_t slot = in.neighbours.offsets[v]; slot < in.neighbours.offsets[v + 1]; ++slot) {
+        const std::uint32_t w = ids[slot], state = rank[w];
+        if (state == NONE) {
+            push(w, std::max(out.height[w], level));
             continue;
-        const double slope = (out.filled[v] - out.filled[*w]) / distance(v, *w);
-        if (best == NONE || slope > bestSlope || (slope == bestSlope && rank[*w] < rank[best])) {
-            best = *w;
+        }
+        if (!choose || state >= SEA)
+            continue;
+        const double slope = (level - out.filled[w]) / distance(v, slot);
+        if (best == NONE || slope > bestSlope || (slope == bestSlope && state < rank[best])) {
+            best = w;
             bestSlope = slope;
         }
     }
-    out.receiver[v] = best;
+    if (choose)
+        out.receiver[v] = best;
+    rank[v] = order;
+    if (out.receiver[v] != v)
+        out.stack.push_back(v);
 }
 
 // Stops early, leaving the flood part way, when the input's stop is set; it
@@ -158,15 +192,7 @@ void Flood::run()
     for (std::uint32_t v = waiting.pop(); v != NONE; v = waiting.pop()) {
         if (popped % STOP_CHECK_EVERY == 0 && stopRequested(in.stop))
             return;
-        const double level = out.filled[v];
-        if (out.receiver[v] == NONE)
-            chooseReceiver(v);
-        rank[v] = popped++;
-        if (out.receiver[v] != v)
-            out.stack.push_back(v);
-        for (const std::uint32_t* w = in.neighbours.begin(v); w != in.neighbours.end(v); ++w)
-            if (rank[*w] == NONE)
-                push(*w, std::max(out.height[*w], level));
+        take(v, popped++);
     }
 }
 
@@ -176,6 +202,8 @@ void accumulate(const DrainageInput& in, const std::vector<double>& area, Draina
     const std::size_t n = out.vertexCount();
     out.flow.assign(n, 0.0);
     for (std::uint32_t v = 0; v < n; ++v) {
+        if (stopDue(v, in.stop))
+            return;
         if (out.sea[v])
             continue;
         out.flow[v] = (in.rain ? double(in.rain[v]) : UNIFORM_RAIN) * area[v];
@@ -265,10 +293,12 @@ std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& o
     splitAcross(n, input.threads, [&](std::size_t begin, std::size_t end) {
         double low = HUGE_VAL, high = -HUGE_VAL;
         for (std::size_t v = begin; v < end; ++v) {
+            if (stopDue(v - begin, input.stop))
+                break; // drainLand looks again before the flood
             const float* p = input.positions + 3 * v;
             const double radius = std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
             out.sea[v] = !aboveSea(p, input.unit ? input.unit + 3 * v : nullptr, input.seaRadius);
-            out.height[v] = std::round(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
+            out.height[v] = roundedHalfAway(radius / HEIGHT_QUANTUM) * HEIGHT_QUANTUM;
             if (!out.sea[v]) {
                 low = std::min(low, out.height[v]);
                 high = std::max(high, out.height[v]);
@@ -285,17 +315,21 @@ std::pair<double, double> measureHeights(const DrainageInput& input, Drainage& o
 
 } // namespace
 
-SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions, StopRequest stop)
 {
     const std::size_t n = weld.vertexCount();
-    SphereGeometry out{std::vector<double>(3 * n), std::vector<double>(n, 0.0)};
+    SphereGeometry out{std::vector<double>(3 * n), std::vector<double>(n, 0.0), {}};
     for (std::size_t v = 0; v < n; ++v) {
+        if (stopDue(v, stop))
+            return out;
         const float* q = positions + 3 * v;
         const double r = std::sqrt(double(q[0]) * q[0] + double(q[1]) * q[1] + double(q[2]) * q[2]);
         for (int c = 0; c < 3; ++c)
             out.direction[3 * v + c] = r > 0.0 ? q[c] / r : 0.0;
     }
     for (std::size_t t = 0; t < weld.faceCount(); ++t) {
+        if (stopDue(t, stop))
+            return out;
         const double* p[3];
         for (int k = 0; k < 3; ++k)
             p[k] = &out.direction[3 * std::size_t(weld.cornerToVertex[3 * t + k])];
@@ -315,6 +349,17 @@ SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions)
     for (double& a : out.area)
         a *= scale;
     return out;
+}
+
+void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours, StopRequest stop)
+{
+    geometry.chord.resize(neighbours.ids.size());
+    for (std::uint32_t v = 0; v < neighbours.vertexCount(); ++v) {
+        if (stopDue(v, stop))
+            return;
+        for (std::size_t slot = neighbours.offsets[v]; slot < neighbours.offsets[v + 1]; ++slot)
+            geometry.chord[slot] = chordBetween(geometry.direction, v, neighbours.ids[slot]);
+    }
 }
 
 void drainLand(const DrainageInput& input, Drainage& out)
@@ -337,13 +382,15 @@ void drainLand(const DrainageInput& input, Drainage& out)
     out.landRain = 0.0;
     const std::size_t buckets = Buckets::countFor(lowest, highest);
     out.work.assign(n + 2 * buckets + n, NONE);
-    Flood flood{input, out, geometry.direction, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
-    flood.seed();
+    const double* chords = geometry.chord.empty() ? nullptr : geometry.chord.data();
+    Flood flood{input, out, geometry.direction, chords, out.work.data(), Buckets(lowest, buckets, out.work.data() + n)};
+    flood.seed(); // the seeding and the flood look at the stop first of all
     flood.run();
+    if (!stopRequested(input.stop))
+        accumulate(input, geometry.area, out);
     out.stopped = stopRequested(input.stop);
     if (out.stopped)
         return;
-    accumulate(input, geometry.area, out);
     if (input.lakes) {
         findLakes(input, out);
     } else {

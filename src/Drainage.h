@@ -55,11 +55,22 @@ struct SphereGeometry {
     // Each vertex's share of the unit sphere: a third of every face around
     // it, the faces' corners taken at their directions; all sum to 4 pi.
     std::vector<double> area;
+    // Per neighbour slot (VertexNeighbours::ids' order) the chord between
+    // the two directions, as the flood would work it out: kept by a caller
+    // that drains the same land many times (erosion), which spares every
+    // drainage a square root and a far read per neighbour. Empty: worked out
+    // when needed.
+    std::vector<double> chord;
 };
 
 // The geometry of the welded land positions (x, y, z per welded vertex).
-// Throws std::bad_alloc.
-SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions);
+// Throws std::bad_alloc. Set, stop ends it part way: nothing is to be made
+// of what it returns.
+SphereGeometry sphereGeometry(const IcosphereWeld& weld, const float* positions, StopRequest stop = nullptr);
+
+// Fills geometry.chord for neighbours; stop as sphereGeometry's. Throws
+// std::bad_alloc.
+void keepChords(SphereGeometry& geometry, const VertexNeighbours& neighbours, StopRequest stop = nullptr);
 
 // What drainage works from: the welded land (x, y, z per welded vertex in the
 // weld's order), its neighbours and the sea. rain, when given, is mm a year

@@ -45,10 +45,13 @@ struct Land {
 
 // Stream-power cutting, outlets first: each vertex sinks towards its
 // receiver's new height, never below it. A vertex at or below its receiver
-// (in a lake) is left as it is.
-void cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vector<double>& cut)
+// (in a lake) is left as it is. False when stop ended it part way.
+bool cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vector<double>& cut, StopRequest stop)
 {
-    for (const std::uint32_t v : d.stack) {
+    for (std::size_t i = 0; i < d.stack.size(); ++i) {
+        if (stopDue(i, stop))
+            return false;
+        const std::uint32_t v = d.stack[i];
         const std::uint32_t r = d.receiver[v];
         const double base = land.radius[r], old = land.radius[v];
         if (old <= base)
@@ -59,15 +62,21 @@ void cutBeds(const Drainage& d, Land& land, const ErosionRates& rates, std::vect
         land.radius[v] = (old + f * base) / (1.0 + f);
         cut[v] = (old - land.radius[v]) * land.area[v];
     }
+    return true;
 }
 
 // Carries what was cut downstream, upstream first, and settles it in the
-// depressions it passes (lakes and dry basins alike), up to their fill.
-void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
+// depressions it passes (lakes and dry basins alike), up to their fill. A
+// depression is one the step's drainage filled above its height: a bed just
+// cut lies below the filled surface too, and filling it would undo the cut.
+// False when stop ended it part way.
+bool settleSediment(const Drainage& d, Land& land, std::vector<double>& load, StopRequest stop)
 {
     for (std::size_t i = d.stack.size(); i-- > 0;) {
+        if (stopDue(i, stop))
+            return false;
         const std::uint32_t v = d.stack[i];
-        if (land.radius[v] < d.filled[v]) {
+        if (d.filled[v] > d.height[v] && land.radius[v] < d.filled[v]) {
             const double room = (d.filled[v] - land.radius[v]) * land.area[v];
             const double laid = std::min(room, load[v]);
             land.radius[v] += laid / land.area[v];
@@ -75,6 +84,7 @@ void settleSediment(const Drainage& d, Land& land, std::vector<double>& load)
         }
         load[d.receiver[v]] += load[v];
     }
+    return true;
 }
 
 // How far v stands above its neighbour w beyond the talus slope, in sea radii.
@@ -83,18 +93,17 @@ double excessOver(const Land& land, const ErosionRates& rates, std::uint32_t v, 
     return land.radius[v] - land.radius[w] - rates.talus * land.chord(v, w);
 }
 
-// Slopes above the talus angle fall onto each vertex's lowest neighbour,
-// all measured before any moves. The search, shared by threads, notes per
-// vertex where it falls (onto, the vertex itself when it stands); the moves
-// are added up in stack order, so the sums are the same for any count.
-void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
-                    std::vector<double>& change, std::vector<std::uint32_t>& onto, int threads)
+// Per land vertex where its slope falls (onto): its lowest neighbour when
+// it stands above it beyond the talus slope, else itself. Shared by
+// threads, in vertex order, which keeps neighbours close in memory. False
+// when stop ended it part way.
+bool findFalls(const VertexNeighbours& neighbours, const Land& land, const ErosionRates& rates,
+               std::vector<std::uint32_t>& onto, int threads, StopRequest stop)
 {
-    onto.resize(change.size());
-    // In vertex order, which keeps neighbours close in memory; every vertex
-    // of the stack is above the sea as the land came.
     splitAcross(land.above.size(), threads, [&](std::size_t begin, std::size_t end) {
         for (std::size_t k = begin; k < end; ++k) {
+            if (stopDue(k - begin, stop))
+                return;
             const std::uint32_t v = land.above[k];
             std::uint32_t lowest = v;
             for (const std::uint32_t* w = neighbours.begin(v); w != neighbours.end(v); ++w)
@@ -103,9 +112,25 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
             onto[v] = lowest != v && !(excessOver(land, rates, v, lowest) <= 0.0) ? lowest : v;
         }
     });
+    return !stopRequested(stop);
+}
+
+// Slopes above the talus angle fall onto each vertex's lowest neighbour,
+// all measured before any moves (findFalls; every vertex of the stack is
+// above the sea as the land came). The moves are added up in stack order,
+// so the sums are the same for any count of threads. False when stop ended
+// it part way.
+bool collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land& land, const ErosionRates& rates,
+                    std::vector<double>& change, std::vector<std::uint32_t>& onto, int threads, StopRequest stop)
+{
+    onto.resize(change.size());
+    if (!findFalls(neighbours, land, rates, onto, threads, stop))
+        return false;
     std::fill(change.begin(), change.end(), 0.0);
-    for (const std::uint32_t v : d.stack) {
-        const std::uint32_t lowest = onto[v];
+    for (std::size_t i = 0; i < d.stack.size(); ++i) {
+        if (stopDue(i, stop))
+            return false;
+        const std::uint32_t v = d.stack[i], lowest = onto[v];
         if (lowest == v)
             continue;
         const double fall = 0.5 * rates.collapse * excessOver(land, rates, v, lowest);
@@ -117,18 +142,40 @@ void collapseSlopes(const Drainage& d, const VertexNeighbours& neighbours, Land&
         for (std::size_t k = begin; k < end; ++k)
             land.radius[land.above[k]] += change[land.above[k]];
     });
+    return true;
+}
+
+// Moves every land vertex rates.uplift of the way back to its height as
+// generated. False when stop ended it part way.
+bool uplift(Land& land, const ErosionRates& rates, StopRequest stop)
+{
+    for (std::size_t k = 0; k < land.above.size(); ++k) {
+        if (stopDue(k, stop))
+            return false;
+        const std::uint32_t v = land.above[k];
+        if (land.radius[v] != land.original[v])
+            land.radius[v] += rates.uplift * (land.original[v] - land.radius[v]);
+    }
+    return true;
 }
 
 } // namespace
 
 bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, std::vector<float>& positions,
                double seaRadius, int steps, const ErosionRates& rates, int threads, const float* unit,
-               StopRequest stop)
+               StopRequest stop, const ErosionProgress& progress)
 {
     const std::size_t n = weld.vertexCount();
-    const SphereGeometry geometry = sphereGeometry(weld, positions.data());
+    SphereGeometry geometry = sphereGeometry(weld, positions.data(), stop);
+    if (stopRequested(stop))
+        return false;
+    keepChords(geometry, neighbours, stop);
+    if (stopRequested(stop))
+        return false;
     Land land{geometry.direction, geometry.area, std::vector<double>(n), {}, {}};
     for (std::uint32_t v = 0; v < n; ++v) {
+        if (stopDue(v, stop))
+            return false;
         land.radius[v] = radiusOf(&positions[3 * v]);
         if (aboveSea(&positions[3 * v], unit ? unit + 3 * v : nullptr, seaRadius))
             land.above.push_back(v);
@@ -144,10 +191,14 @@ bool erodeLand(const IcosphereWeld& weld, const VertexNeighbours& neighbours, st
         if (d.stopped)
             return false;
         std::fill(work.begin(), work.end(), 0.0);
-        cutBeds(d, land, rates, work);
-        settleSediment(d, land, work);
-        collapseSlopes(d, neighbours, land, rates, work, onto, threads);
+        if (!cutBeds(d, land, rates, work, stop) || !settleSediment(d, land, work, stop) ||
+            !collapseSlopes(d, neighbours, land, rates, work, onto, threads, stop))
+            return false;
+        if (!uplift(land, rates, stop))
+            return false;
         land.place(positions);
+        if (progress)
+            progress(step + 1, steps);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "FaultTree.h"
 #include "LiveRise.h"
 #include "Planet.h"
+#include "ProgressLine.h"
 #include "ThreadGroup.h"
 
 #include <algorithm>
@@ -159,51 +160,6 @@ std::vector<FaultPlane> drawPlanes(int count)
         planes.push_back(randomPlanePoint());
     return planes;
 }
-
-namespace {
-
-// The first worker's progress line: the entry of plane i (i a multiple of the
-// step) is due once the work done reaches i / planes of the whole.
-class ProgressLine {
-public:
-    explicit ProgressLine(int planes) : planes(planes), step(progressStep(planes)) {}
-    ProgressLine(const ProgressLine&) = delete;
-    ProgressLine& operator=(const ProgressLine&) = delete;
-
-    // A generation that failed part way still ends the line it began.
-    ~ProgressLine()
-    {
-        if (next > 0 && !ended) {
-            std::printf("\n");
-            flushConsole();
-        }
-    }
-
-    // done out of total units of work of the whole generation.
-    void advance(std::int64_t done, std::int64_t total)
-    {
-        while (next < planes && done * planes >= next * total) {
-            printProgress(static_cast<int>(next * 100 / planes));
-            next += step;
-        }
-    }
-
-    void end()
-    {
-        advance(1, 1);
-        std::printf("100%%\n");
-        flushConsole();
-        ended = true;
-    }
-
-private:
-    std::int64_t planes; // the first worker's share of the planes
-    std::int64_t step;
-    std::int64_t next = 0; // the plane whose entry comes next
-    bool ended = false;
-};
-
-} // namespace
 
 void generateBatch(Planet& planet, int iterations, std::optional<std::uint32_t> seed, StopRequest stop)
 {

@@ -9,6 +9,7 @@
 #include "Orbivane.h"
 #include "Planet.h"
 #include "PlanetClimate.h"
+#include "ProgressLine.h"
 #include "SeaLevel.h"
 
 #include <mutex>
@@ -46,12 +47,22 @@ bool erodePlanet(Planet& planet, int steps, StopRequest stop)
     bool stopped = false;
     const bool eroded = runAtBoundary(
         [&] {
+            // As generation's: a stopped or failed erosion ends the line unfinished.
+            ProgressLine line(steps);
+            line.advance(0, steps);
             std::vector<float> positions;
             gatherWelded(planet.weld, planet.vertices.data(), positions);
-            stopped = !erodeLand(planet.weld, vertexNeighbours(planet.weld), positions, planet.shape.seaRadius, steps,
-                                 {}, EROSION_THREADS, weldedUnitSphere(planet).data(), stop);
+            const VertexNeighbours neighbours = vertexNeighbours(planet.weld);
+            stopped = stopRequested(stop);
             if (stopped)
                 return;
+            const std::vector<float> unit = weldedUnitSphere(planet);
+            stopped = !erodeLand(planet.weld, neighbours, positions, planet.shape.seaRadius, steps, {},
+                                 EROSION_THREADS, unit.data(), stop,
+                                 [&line](int done, int total) { line.advance(done, total); });
+            if (stopped)
+                return;
+            line.end();
             const std::lock_guard<std::mutex> lock(planet.mutex);
             const std::vector<std::uint32_t>& vertexOf = planet.weld.cornerToVertex;
             for (std::size_t c = 0; c < vertexOf.size(); ++c)

@@ -2,6 +2,8 @@
 
 #include "IcosphereWeld.h"
 
+#include <cmath>
+
 // Where the sea must stand for a share of the surface to be land.
 //
 // A triangle of the land counts as land when its height, the mean of its
@@ -39,7 +41,18 @@ double generatedRadius(const float* land, const float* unit);
 // Whether a vertex is land: its generatedRadius above seaRadius. The one
 // test of land and sea: the sea level, climate, drainage, erosion and the
 // physical scale all decide by it, as the maps do by generatedRadius.
+// Plain square roots, within a few units in the last place of
+// generatedRadius's hypot, decide wherever a margin of a millionth of a
+// millionth of the sea radius leaves no doubt (and cost a fraction of it:
+// drainage asks for every vertex at every erosion step); generatedRadius
+// decides the rest.
 inline bool aboveSea(const float* land, const float* unit, double seaRadius)
 {
+    const auto length = [](const float* p) {
+        return std::sqrt(double(p[0]) * p[0] + double(p[1]) * p[1] + double(p[2]) * p[2]);
+    };
+    const double quick = unit ? length(land) / length(unit) : length(land);
+    if (std::abs(quick - seaRadius) > 1e-12 * std::abs(seaRadius))
+        return quick > seaRadius;
     return generatedRadius(land, unit) > seaRadius;
 }

@@ -217,6 +217,29 @@ TEST(SeaLevel, ReliefIsToldApartByItsRadiusWhereRoundingDoesNotDecide)
     EXPECT_GT(decided, int(drainage.sea.size()) / 2) << "most vertices stand whole steps from the sea";
 }
 
+// The quick test of land and sea answers as generatedRadius does for every
+// vertex, at seas set exactly at vertices' radii, a unit in the last place
+// off them, and at radius 1, where vertices no plane moved stand.
+TEST(SeaLevel, TheQuickTestOfLandAnswersAsTheGeneratedRadiusDoes)
+{
+    const auto planet = quietPlanet(3, 4, 3000);
+    const LandSnapshot land(*planet);
+    const std::vector<float> welded = weldedPositions(*planet, land);
+    const std::vector<float> unit = weldedUnitSphere(*planet);
+    std::vector<double> seas{1.0};
+    for (std::size_t v = 0; v < unit.size() / 3; v += 97) {
+        const double r = generatedRadius(&welded[3 * v], &unit[3 * v]);
+        seas.insert(seas.end(), {r, std::nextafter(r, 0.0), std::nextafter(r, 2.0)});
+    }
+    for (const double sea : seas)
+        for (std::size_t v = 0; v < unit.size() / 3; ++v) {
+            ASSERT_EQ(aboveSea(&welded[3 * v], &unit[3 * v], sea), generatedRadius(&welded[3 * v], &unit[3 * v]) > sea)
+                << v << " at " << sea;
+            ASSERT_EQ(aboveSea(&welded[3 * v], nullptr, sea), generatedRadius(&welded[3 * v], nullptr) > sea)
+                << v << " at " << sea;
+        }
+}
+
 TEST(LandAndRelief, RefusedValuesPrintTheUsageAndWriteNothing)
 {
     ScopedTempDir dir;
